@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Quillet, builds it, and then runs it or tests it.
+#
+#   ./setup.sh run     install what is missing, build, and run the program
+#   ./setup.sh test    install what is missing, build, and run the whole test suite
+#                      (a normal build and one with AddressSanitizer and UBSan)
+#   ./setup.sh build   install what is missing and build
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$(pwd)
+mode=${1:-run}
+jobs=$(nproc 2>/dev/null || echo 2)
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev libqscintilla2-qt6-dev libsqlite3-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    python3 python3-html5lib tidy
+    xvfb xauth clang-format
+)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "== Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {  # build-dir [cmake options...]
+    local dir=$1
+    shift
+    cmake -S "$root" -B "$dir" -G Ninja -DQUILLET_WERROR=ON "$@"
+    cmake --build "$dir" -j "$jobs"
+}
+
+run_tests() {  # build-dir
+    ctest --test-dir "$1" --output-on-failure -j "$jobs" --timeout 600
+}
+
+case "$mode" in
+    build)
+        install_missing
+        configure_and_build build
+        ;;
+    run)
+        install_missing
+        configure_and_build build
+        exec scripts/run-main.sh "$root/build"
+        ;;
+    test)
+        install_missing
+        echo "== Format check"
+        scripts/format.sh --check
+        echo "== Build and test"
+        configure_and_build build
+        run_tests build
+        echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
+        configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON -DQUILLET_BUILD_BENCH=OFF
+        ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+            LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
+            UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+            run_tests build-asan
+        echo "== All tests passed"
+        ;;
+    *)
+        echo "usage: $0 run|test|build" >&2
+        exit 2
+        ;;
+esac

@@ -1,0 +1,13 @@
+// Stand-ins for the secondary windows until they are built.
+#include "common/SecondaryWindows.h"
+
+#include "common/Utilities.h"
+
+namespace quillet {
+
+void ShowSkipListForm(QWidget* parent, const QString&) { ShowMessage(QStringLiteral("Not available yet."), parent); }
+void ShowIncludeListForm(QWidget* parent, const QString&) { ShowMessage(QStringLiteral("Not available yet."), parent); }
+void ShowAboutBox(QWidget* parent) { ShowMessage(QStringLiteral("Not available yet."), parent); }
+void ShowHelpTopics(QWidget* parent) { ShowMessage(QStringLiteral("Not available yet."), parent); }
+
+}  // namespace quillet

@@ -1,0 +1,267 @@
+#include "engine/Functions.h"
+
+#include "engine/Utilities.h"
+
+#include <array>
+
+namespace quillet {
+
+namespace {
+
+const QString kLastItemNotice = QStringLiteral("Last item on the page is an opening <");
+constexpr QStringView kCloseTag = u"</p>";
+
+/// Characters of a tag name: ASCII letters and digits, and "/".
+constexpr bool IsNameChar(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+           c == u'/';
+}
+
+constexpr char16_t AsciiLower(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+/// Clears a flag when the running routine leaves, however it leaves.
+class RunningFlag {
+public:
+    explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~RunningFlag() { flag_ = false; }
+    RunningFlag(const RunningFlag&) = delete;
+    RunningFlag& operator=(const RunningFlag&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
+Functions::Functions(EngineObserver& observer, WordListSource& lists)
+    : observer_(observer), listSource_(lists) {}
+
+RepairResult Functions::Fail(RepairResult::Status status, QString error) {
+    RepairResult result;
+    result.status = status;
+    result.error = std::move(error);
+    return result;
+}
+
+void Functions::ReleasePassState() {
+    SourceText = QString();
+    Source = QStringView();
+    SourceLen = 0;
+    FixedText = QString();
+    lists_ = nullptr;
+}
+
+void Functions::SetSourceText(QString text, WordListLookup* lists) {
+    SourceText = std::move(text);
+    Source = SourceText;
+    SourceLen = SourceText.size();
+    lists_ = lists;
+}
+
+qint64 Functions::FindTagStart(qint64 pos) {
+    const qsizetype index = pos >= 1 && pos <= SourceLen ? Source.indexOf(u'<', pos - 1) : -1;
+    const qint64 found = index + 1;
+    if (found >= 1 && found < SourceLen) return found;
+    if (found >= 1) observer_.notice(kLastItemNotice);
+    return SourceLen;
+}
+
+QString Functions::ReadTagName(qint64 pos) const {
+    qint64 i = pos + 1;
+    while (i <= SourceLen && IsNameChar(Source[i - 1].unicode())) ++i;
+    QString name = Source.sliced(pos, i - pos - 1).toString();
+    for (QChar& c : name) c = QChar(AsciiLower(c.unicode()));
+    return name;
+}
+
+std::optional<TagKind> Functions::ClassifyTag(qint64 pos) {
+    // The name is read into a small buffer: names are short, and this runs once per tag.
+    std::array<char16_t, 24> buffer;
+    qint64 length = 0;
+    for (qint64 i = pos; i < SourceLen && IsNameChar(Source[i].unicode()); ++i) {
+        if (length < qint64(buffer.size())) buffer[length] = AsciiLower(Source[i].unicode());
+        ++length;
+    }
+    QString longName;
+    QStringView name(buffer.data(), length);
+    if (length > qint64(buffer.size())) {
+        longName = ReadTagName(pos);
+        name = longName;
+    }
+
+    if (name == u"p") return TagParaOpen;
+    if (name == u"/p") return TagParaClose;
+    if (Source[pos] == u'/') {
+        const std::optional<bool> listed = InIncludeList(name);
+        if (!listed) return std::nullopt;
+        return *listed ? TagBreak : TagOther;
+    }
+    const std::optional<bool> skipped = InSkipList(name);
+    if (!skipped) return std::nullopt;
+    return *skipped ? TagOther : TagBreak;
+}
+
+std::optional<bool> Functions::InSkipList(QStringView name) {
+    if (!lists_) return std::nullopt;
+    return lists_->inSkipList(name);
+}
+
+std::optional<bool> Functions::InIncludeList(QStringView name) {
+    if (!lists_) return std::nullopt;
+    return lists_->inIncludeList(name);
+}
+
+bool Functions::CloseParagraph(qint64 found) {
+    FixedText.append(Source.sliced(SegmentStart - 1, found - SegmentStart));
+    FixedText.append(kCloseTag);
+    SegmentStart = found;
+    ++AddedCount;
+    observer_.showAdded(AddedCount);
+    return observer_.processEvents();
+}
+
+RepairResult Functions::FixText(QString text) {
+    if (running_) return Fail(RepairResult::Status::Busy);
+    const RunningFlag running(running_);
+
+    QString error;
+    const std::unique_ptr<WordListLookup> lists = listSource_.openLists(&error);
+    if (!lists) return Fail(RepairResult::Status::ListsUnavailable, error);
+
+    SetSourceText(std::move(text), lists.get());
+    // The pass state holds the source, the growing result and the open lists only while
+    // the pass runs: the lists close at its end and the texts are not kept twice.
+    struct ReleasePassState {
+        Functions& f;
+        ~ReleasePassState() { f.ReleasePassState(); }
+    } release{*this};
+
+    FixedText = QString();
+    FixedText.reserve(SourceLen + SourceLen / 16 + 16);
+    AddedCount = 0;
+    SegmentStart = 1;
+    ScanPos = 1;
+    observer_.showAdded(AddedCount);
+    if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+    InParagraph = false;
+
+    while (ScanPos < SourceLen) {
+        observer_.showRemaining(SourceLen - ScanPos);
+        if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+        const qint64 found = FindTagStart(ScanPos);
+        if (found < SourceLen) {
+            const std::optional<TagKind> kind = ClassifyTag(found);
+            if (!kind) return Fail(RepairResult::Status::ListsUnavailable, lists->errorText());
+            bool goOn = true;
+            switch (*kind) {
+                case TagParaOpen:
+                    if (InParagraph) goOn = CloseParagraph(found);
+                    InParagraph = true;
+                    break;
+                case TagParaClose:
+                    InParagraph = false;
+                    break;
+                case TagBreak:
+                    if (InParagraph) {
+                        goOn = CloseParagraph(found);
+                        InParagraph = false;
+                    }
+                    break;
+                case TagOther:
+                    break;
+            }
+            if (!goOn) return Fail(RepairResult::Status::Stopped);
+        }
+        ScanPos = found + 1;
+    }
+
+    RepairResult result;
+    FixedText.append(Source.sliced(SegmentStart - 1));
+    result.text = std::move(FixedText);
+    return result;
+}
+
+qint64 Functions::FindParagraphMark(QStringView text) const {
+    return text.indexOf(InParagraph ? QStringView(u"</p>") : QStringView(u"<p>")) + 1;
+}
+
+RepairResult Functions::StripNewlines(QString text) {
+    if (running_) return Fail(RepairResult::Status::Busy);
+    const RunningFlag running(running_);
+
+    // The remainder is the view of `text` from `cut` on; cutting moves `cut` forward.
+    const QStringView source = text;
+    const qint64 length = source.size();
+    qint64 cut = 0;
+    QString output;
+    output.reserve(length);
+
+    observer_.clearAdded();
+    observer_.showRemaining(length);
+    if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+    InParagraph = false;
+
+    for (;;) {
+        const qint64 k = FindParagraphMark(source.sliced(cut));
+        if (k == 0) break;
+        const QStringView piece = source.sliced(cut, k);
+        if (InParagraph) {
+            AppendJoinedLines(output, piece);
+            InParagraph = false;
+        } else {
+            output.append(piece);
+            InParagraph = true;
+        }
+        cut += k;
+        observer_.showRemaining(length - cut);
+        if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+    }
+
+    output.append(source.sliced(cut));
+    RepairResult result;
+    result.text = std::move(output);
+    return result;
+}
+
+RepairResult Functions::StripSpaces(QString text) {
+    if (running_) return Fail(RepairResult::Status::Busy);
+    const RunningFlag running(running_);
+
+    // The remainder is the view of the trimmed text from `cut` on.
+    const QStringView trimmed = TrimSpaces(text);
+    const qint64 length = trimmed.size();
+    qint64 cut = 0;
+    qint64 searchFrom = 0;
+    QString output;
+    output.reserve(length);
+
+    observer_.clearAdded();
+    observer_.showRemaining(length);
+    if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+
+    for (;;) {
+        const qint64 runStart = trimmed.indexOf(u' ', searchFrom);
+        if (runStart < 0) break;
+        qint64 runEnd = runStart;
+        while (runEnd < length && trimmed[runEnd] == u' ') ++runEnd;
+        if (runEnd > runStart + 1) {
+            // Keep the text before the run and the run's first space.
+            output.append(trimmed.sliced(cut, runStart + 1 - cut));
+            cut = runEnd;
+            searchFrom = cut;
+        } else {
+            searchFrom = runStart + 1;
+        }
+        observer_.showRemaining(length - cut);
+        if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+    }
+
+    output.append(trimmed.sliced(cut));
+    RepairResult result;
+    result.text = std::move(output);
+    return result;
+}
+
+}  // namespace quillet

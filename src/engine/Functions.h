@@ -1,0 +1,103 @@
+#pragma once
+
+#include "engine/EngineObserver.h"
+#include "engine/WordListLookup.h"
+
+#include <QString>
+#include <QStringView>
+#include <optional>
+
+namespace quillet {
+
+/// What a tag does to an open paragraph.
+enum TagKind : qint16 {
+    TagOther = 0,      ///< leaves an open paragraph alone
+    TagBreak = 1,      ///< ends an open paragraph
+    TagParaOpen = 2,   ///< "<p>", whatever its case and attributes
+    TagParaClose = 3,  ///< "</p>", whatever its case
+};
+
+/// The outcome of one repair routine.
+struct RepairResult {
+    enum class Status {
+        Completed,         ///< `text` holds the result
+        Stopped,           ///< the observer asked the routine to stop
+        ListsUnavailable,  ///< the word lists could not be opened or read; see `error`
+        Busy,              ///< another routine of the same engine was still running
+    };
+    Status status = Status::Completed;
+    QString text;
+    QString error;
+
+    bool ok() const { return status == Status::Completed; }
+};
+
+/// The text repair engine with the state its routines share. One instance serves one
+/// main window or one batch run; a routine runs at a time.
+///
+/// Positions given to and returned by the tag routines are 1-based character positions
+/// in the text under repair, as the pass uses them.
+class Functions {
+public:
+    Functions(EngineObserver& observer, WordListSource& lists);
+    Functions(const Functions&) = delete;
+    Functions& operator=(const Functions&) = delete;
+
+    /// Inserts "</p>" before every tag that ends a paragraph opened by "<p>" and not yet
+    /// closed. The lists are opened before anything else, so when they cannot be the
+    /// text is left as it was and nothing is reported to the observer.
+    RepairResult FixText(QString text);
+    /// Joins the lines of every paragraph that runs from an exact "<p>" to the next
+    /// exact "</p>".
+    RepairResult StripNewlines(QString text);
+    /// Trims spaces at both ends and shortens every run of spaces to one.
+    RepairResult StripSpaces(QString text);
+
+    /// Whether a routine is running (it may have yielded to the user interface).
+    bool IsRunning() const { return running_; }
+
+    /// Number of "</p>" inserted by the current or last Fix File pass. Opening and
+    /// saving a document reset it.
+    qint32 AddedCount = 0;
+    /// Whether the paragraph scan is inside a paragraph; each routine starts it false.
+    bool InParagraph = false;
+
+    // The tag routines of the pass. FixText sets their text up itself; SetSourceText
+    // lets them run over a text without a pass (lists may be null, and then a tag that
+    // needs a lookup cannot be classified).
+    void SetSourceText(QString text, WordListLookup* lists);
+    /// Position of the next "<" at or after `pos`, or `SourceLen` when there is none
+    /// before the last character. A "<" as the last character is reported as a notice.
+    qint64 FindTagStart(qint64 pos);
+    /// The lower-cased name of the tag whose "<" stands at `pos` (possibly empty).
+    QString ReadTagName(qint64 pos) const;
+    /// What the tag at `pos` does to an open paragraph; nullopt when a lookup failed.
+    std::optional<TagKind> ClassifyTag(qint64 pos);
+    std::optional<bool> InSkipList(QStringView name);
+    std::optional<bool> InIncludeList(QStringView name);
+
+    /// Position of the first "</p>" in `text` while InParagraph, else of the first "<p>";
+    /// 0 when there is none.
+    qint64 FindParagraphMark(QStringView text) const;
+
+private:
+    /// Closes the open paragraph in front of the tag at `found`.
+    bool CloseParagraph(qint64 found);
+    RepairResult Fail(RepairResult::Status status, QString error = {});
+    void ReleasePassState();
+
+    EngineObserver& observer_;
+    WordListSource& listSource_;
+    WordListLookup* lists_ = nullptr;
+    bool running_ = false;
+
+    // State of the Fix File pass.
+    QString SourceText;
+    QStringView Source;  // view of SourceText for cheap slicing
+    qint64 SourceLen = 0;
+    QString FixedText;
+    qint64 SegmentStart = 1;
+    qint64 ScanPos = 1;
+};
+
+}  // namespace quillet

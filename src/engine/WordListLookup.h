@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <memory>
+#include <optional>
+
+namespace quillet {
+
+/// The two word lists as one Fix File pass sees them, open for the length of the pass.
+class WordListLookup {
+public:
+    virtual ~WordListLookup() = default;
+
+    /// Whether the skip list holds `name`; nullopt when the store failed (see errorText).
+    virtual std::optional<bool> inSkipList(QStringView name) = 0;
+    /// Whether the include list holds `name`; nullopt when the store failed.
+    virtual std::optional<bool> inIncludeList(QStringView name) = 0;
+    /// Why the last failed lookup failed, naming the store and the reason.
+    virtual QString errorText() const = 0;
+};
+
+/// Opens the word lists at the start of each pass.
+class WordListSource {
+public:
+    virtual ~WordListSource() = default;
+
+    /// Both lists, open until the returned object is destroyed; null with `*error` set
+    /// (naming the store and the reason) when they cannot be opened.
+    virtual std::unique_ptr<WordListLookup> openLists(QString* error) = 0;
+};
+
+}  // namespace quillet

@@ -1,0 +1,147 @@
+#include "wordlists/DefaultWordLists.h"
+
+#include "wordlists/SqliteSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+namespace quillet {
+
+QStringList DefaultSkipList() {
+    return {
+        // Comments, declarations, processing instructions and a "<" before a space.
+        QStringLiteral(""),
+        // Phrasing elements and the other start tags a parser keeps inside a paragraph.
+        QStringLiteral("a"), QStringLiteral("abbr"), QStringLiteral("acronym"),
+        QStringLiteral("applet"), QStringLiteral("area"), QStringLiteral("audio"),
+        QStringLiteral("b"), QStringLiteral("basefont"), QStringLiteral("bdi"),
+        QStringLiteral("bdo"), QStringLiteral("bgsound"), QStringLiteral("big"),
+        QStringLiteral("blink"), QStringLiteral("br"), QStringLiteral("button"),
+        QStringLiteral("canvas"), QStringLiteral("cite"), QStringLiteral("code"),
+        QStringLiteral("data"), QStringLiteral("datalist"), QStringLiteral("del"),
+        QStringLiteral("dfn"), QStringLiteral("em"), QStringLiteral("embed"),
+        QStringLiteral("font"), QStringLiteral("i"), QStringLiteral("iframe"),
+        QStringLiteral("image"), QStringLiteral("img"), QStringLiteral("input"),
+        QStringLiteral("ins"), QStringLiteral("kbd"), QStringLiteral("keygen"),
+        QStringLiteral("label"), QStringLiteral("legend"), QStringLiteral("map"),
+        QStringLiteral("mark"), QStringLiteral("marquee"), QStringLiteral("math"),
+        QStringLiteral("menuitem"), QStringLiteral("meter"), QStringLiteral("nobr"),
+        QStringLiteral("noembed"), QStringLiteral("noscript"), QStringLiteral("object"),
+        QStringLiteral("optgroup"), QStringLiteral("option"), QStringLiteral("output"),
+        QStringLiteral("param"), QStringLiteral("picture"), QStringLiteral("progress"),
+        QStringLiteral("q"), QStringLiteral("rb"), QStringLiteral("rp"), QStringLiteral("rt"),
+        QStringLiteral("rtc"), QStringLiteral("ruby"), QStringLiteral("s"),
+        QStringLiteral("samp"), QStringLiteral("select"), QStringLiteral("slot"),
+        QStringLiteral("small"), QStringLiteral("source"), QStringLiteral("spacer"),
+        QStringLiteral("span"), QStringLiteral("strike"), QStringLiteral("strong"),
+        QStringLiteral("sub"), QStringLiteral("sup"), QStringLiteral("svg"),
+        QStringLiteral("template"), QStringLiteral("textarea"), QStringLiteral("time"),
+        QStringLiteral("track"), QStringLiteral("tt"), QStringLiteral("u"),
+        QStringLiteral("var"), QStringLiteral("video"), QStringLiteral("wbr"),
+        // Document and head elements that may stray into the body: a parser files them
+        // where they stand or ignores them, and the paragraph goes on.
+        QStringLiteral("base"), QStringLiteral("body"), QStringLiteral("frame"),
+        QStringLiteral("frameset"), QStringLiteral("head"), QStringLiteral("html"),
+        QStringLiteral("link"), QStringLiteral("meta"), QStringLiteral("noframes"),
+        QStringLiteral("script"), QStringLiteral("style"), QStringLiteral("title"),
+        // Self-closing spellings: the name then ends in "/".
+        QStringLiteral("area/"), QStringLiteral("base/"), QStringLiteral("basefont/"),
+        QStringLiteral("br/"), QStringLiteral("embed/"), QStringLiteral("frame/"),
+        QStringLiteral("image/"), QStringLiteral("img/"), QStringLiteral("input/"),
+        QStringLiteral("keygen/"), QStringLiteral("link/"), QStringLiteral("meta/"),
+        QStringLiteral("param/"), QStringLiteral("source/"), QStringLiteral("track/"),
+        QStringLiteral("wbr/"),
+        // Prefixed elements of pages saved by office programs ("<o:p>", "<st1:place>"):
+        // the name stops at the colon.
+        QStringLiteral("m"), QStringLiteral("o"), QStringLiteral("st1"), QStringLiteral("v"),
+        QStringLiteral("w"),
+    };
+}
+
+QStringList DefaultIncludeList() {
+    // Elements that hold paragraphs and whose end closes one still open inside them. The
+    // elements that also stand inside paragraphs (object, button, template, the inline
+    // ones) are left out: their end tag would otherwise close a paragraph around them.
+    return {
+        QStringLiteral("/address"), QStringLiteral("/article"),   QStringLiteral("/aside"),
+        QStringLiteral("/blockquote"), QStringLiteral("/body"),   QStringLiteral("/caption"),
+        QStringLiteral("/center"),  QStringLiteral("/dd"),        QStringLiteral("/details"),
+        QStringLiteral("/dialog"),  QStringLiteral("/dir"),       QStringLiteral("/div"),
+        QStringLiteral("/dl"),      QStringLiteral("/dt"),        QStringLiteral("/fieldset"),
+        QStringLiteral("/figcaption"), QStringLiteral("/figure"), QStringLiteral("/footer"),
+        QStringLiteral("/form"),    QStringLiteral("/header"),    QStringLiteral("/hgroup"),
+        QStringLiteral("/html"),    QStringLiteral("/li"),        QStringLiteral("/listing"),
+        QStringLiteral("/main"),    QStringLiteral("/menu"),      QStringLiteral("/nav"),
+        QStringLiteral("/ol"),      QStringLiteral("/pre"),       QStringLiteral("/section"),
+        QStringLiteral("/summary"), QStringLiteral("/table"),     QStringLiteral("/tbody"),
+        QStringLiteral("/td"),      QStringLiteral("/tfoot"),     QStringLiteral("/th"),
+        QStringLiteral("/thead"),   QStringLiteral("/tr"),        QStringLiteral("/ul"),
+    };
+}
+
+namespace {
+
+const char kSchema[] =
+    "CREATE TABLE \"Lookup\" (\"Reject\" TEXT NOT NULL COLLATE NOCASE);"
+    "CREATE UNIQUE INDEX \"Alpha\" ON \"Lookup\" (\"Reject\" COLLATE NOCASE);"
+    "CREATE TABLE \"IncludeList\" (\"Include\" TEXT NOT NULL COLLATE NOCASE);"
+    "CREATE UNIQUE INDEX \"Include\" ON \"IncludeList\" (\"Include\" COLLATE NOCASE);";
+
+bool Fill(sqlite3* db, const char* sql, const QStringList& entries) {
+    Statement insert(db, sql);
+    if (!insert.ok()) return false;
+    for (const QString& entry : entries) {
+        BindText(insert.get(), 1, entry);
+        if (sqlite3_step(insert.get()) != SQLITE_DONE) return false;
+        sqlite3_reset(insert.get());
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CreateWordListDatabase(const QString& path, StoreError* error) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    auto fail = [&](StoreError::Kind kind, const QString& reason) {
+        if (error) *error = StoreError{kind, StoreMessage(absolute, reason)};
+        return false;
+    };
+    if (QFileInfo::exists(absolute)) {
+        return fail(StoreError::Kind::Other, QStringLiteral("the file exists already; it was left as it is"));
+    }
+
+    // Build the database under a temporary name beside the target, then move it into place.
+    QTemporaryFile temp(absolute + QStringLiteral(".XXXXXX"));
+    if (!temp.open()) {
+        return fail(StoreError::Kind::ReadOnly,
+                    QStringLiteral("cannot create the file (%1)").arg(temp.errorString()));
+    }
+    temp.close();
+
+    {
+        sqlite3* raw = nullptr;
+        const int rc = sqlite3_open_v2(QFile::encodeName(temp.fileName()).constData(), &raw,
+                                       SQLITE_OPEN_READWRITE, nullptr);
+        const Connection connection(raw, absolute);  // closed at the end of this block
+        const bool built =
+            rc == SQLITE_OK && sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK &&
+            sqlite3_exec(raw, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK &&
+            Fill(raw, "INSERT INTO \"Lookup\" (\"Reject\") VALUES (?1)", DefaultSkipList()) &&
+            Fill(raw, "INSERT INTO \"IncludeList\" (\"Include\") VALUES (?1)",
+                 DefaultIncludeList()) &&
+            sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+        if (!built) {
+            if (error) *error = connection.LastError(QStringLiteral("creating the file"));
+            return false;
+        }
+    }
+    if (!QFile::rename(temp.fileName(), absolute)) {
+        return fail(StoreError::Kind::Other, QStringLiteral("cannot put the new file in place"));
+    }
+    temp.setAutoRemove(false);
+    return true;
+}
+
+}  // namespace quillet

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <memory>
+#include <optional>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace quillet {
+
+/// Why an operation on the word-list database failed.
+struct StoreError {
+    enum class Kind {
+        None,
+        Missing,        ///< the file does not exist
+        Unreadable,     ///< the file cannot be opened (permissions, a folder, ...)
+        NotADatabase,   ///< the file is not a database, or is damaged
+        Locked,         ///< another program holds the file locked
+        MissingSchema,  ///< a table, field or index the program needs is missing
+        Duplicate,      ///< the list already holds an equal entry
+        ReadOnly,       ///< the file cannot be written
+        Other,
+    };
+    Kind kind = Kind::None;
+    /// A sentence naming the database file and the reason.
+    QString message;
+};
+
+/// The file the program opens its lists from, relative to the working directory.
+inline QString DefaultDatabasePath() { return QStringLiteral("SkipList.db"); }
+
+/// The names of one list's table, entry field and index.
+struct ListSchema {
+    QString table;
+    QString field;
+    QString index;
+    QString description;  ///< "skip list" or "include list"
+};
+const ListSchema& SkipListSchema();
+const ListSchema& IncludeListSchema();
+
+class Connection;
+class WordListTable;
+
+/// One connection to the word-list database, opened shared for reading and writing.
+/// The file is never created here; it must exist with its tables and indexes.
+class WordListDatabase {
+public:
+    static std::unique_ptr<WordListDatabase> Open(const QString& path, StoreError* error);
+    ~WordListDatabase();
+
+    /// Opens `schema`'s table for seeks and walks; its index is selected separately.
+    std::unique_ptr<WordListTable> OpenTable(const ListSchema& schema, StoreError* error);
+    /// The absolute path of the database file.
+    const QString& path() const;
+
+private:
+    explicit WordListDatabase(std::shared_ptr<Connection> connection);
+    std::shared_ptr<Connection> connection_;
+};
+
+/// One list's table, with its index selected. Every change is stored at once.
+class WordListTable {
+public:
+    ~WordListTable();
+    WordListTable(const WordListTable&) = delete;
+    WordListTable& operator=(const WordListTable&) = delete;
+
+    /// Selects the index that seeks and walks use; it must be the schema's index.
+    bool SetIndex(const QString& index, StoreError* error);
+    /// Seeks the entry equal to `key` by the index's comparison. When found it becomes
+    /// the current entry. nullopt when the store failed.
+    std::optional<bool> Seek(QStringView key, StoreError* error);
+    /// Number of entries.
+    std::optional<qint32> RecordCount(StoreError* error);
+    /// Every entry, in index order.
+    std::optional<QStringList> Walk(StoreError* error);
+    /// Stores a new entry. An entry equal to a listed one by the index's comparison is
+    /// refused with Kind::Duplicate.
+    bool Add(const QString& entry, StoreError* error);
+    /// Deletes the entry that the last successful Seek found.
+    bool DeleteCurrent(StoreError* error);
+
+    const ListSchema& schema() const { return schema_; }
+
+private:
+    friend class WordListDatabase;
+    WordListTable(std::shared_ptr<Connection> connection, const ListSchema& schema);
+    void Finalize();
+
+    std::shared_ptr<Connection> connection_;
+    const ListSchema& schema_;
+    sqlite3_stmt* seek_ = nullptr;
+    bool hasCurrent_ = false;
+    qint64 currentRow_ = 0;
+};
+
+}  // namespace quillet

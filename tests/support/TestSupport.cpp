@@ -1,0 +1,36 @@
+#include "TestSupport.h"
+
+namespace quillet::test {
+
+namespace {
+
+class MemoryLookup final : public WordListLookup {
+public:
+    explicit MemoryLookup(MemoryWordLists& lists) : lists_(lists) {}
+    ~MemoryLookup() override { ++lists_.closes; }
+
+    std::optional<bool> inSkipList(QStringView name) override { return Find(lists_.skip, name); }
+    std::optional<bool> inIncludeList(QStringView name) override { return Find(lists_.include, name); }
+    QString errorText() const override { return QStringLiteral("lookup failed"); }
+
+private:
+    std::optional<bool> Find(const QSet<QString>& set, QStringView name) {
+        if (lists_.failAfterLookups >= 0 && lists_.lookups >= lists_.failAfterLookups) return std::nullopt;
+        ++lists_.lookups;
+        return set.contains(name.toString());
+    }
+    MemoryWordLists& lists_;
+};
+
+}  // namespace
+
+std::unique_ptr<WordListLookup> MemoryWordLists::openLists(QString* error) {
+    if (failOpen) {
+        if (error) *error = QStringLiteral("lists unavailable");
+        return nullptr;
+    }
+    ++opens;
+    return std::make_unique<MemoryLookup>(*this);
+}
+
+}  // namespace quillet::test

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "engine/EngineObserver.h"
+#include "engine/WordListLookup.h"
+
+#include <QDir>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace quillet::test {
+
+/// A fresh temporary folder that is the working directory while the object lives.
+class ScopedWorkingDir {
+public:
+    ScopedWorkingDir() : previous_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
+    ~ScopedWorkingDir() { QDir::setCurrent(previous_); }
+    ScopedWorkingDir(const ScopedWorkingDir&) = delete;
+    ScopedWorkingDir& operator=(const ScopedWorkingDir&) = delete;
+
+    QString path() const { return dir_.path(); }
+    QString file(const QString& name) const { return dir_.filePath(name); }
+
+private:
+    QString previous_;
+    QTemporaryDir dir_;
+};
+
+/// Word lists held in memory; can be told to fail at opening or at a lookup.
+class MemoryWordLists final : public WordListSource {
+public:
+    MemoryWordLists() = default;
+    MemoryWordLists(QStringList skip, QStringList include)
+        : skip(skip.begin(), skip.end()), include(include.begin(), include.end()) {}
+
+    QSet<QString> skip;
+    QSet<QString> include;
+    bool failOpen = false;
+    int failAfterLookups = -1;  ///< fail the lookup after this many; -1 never
+    int opens = 0;
+    int closes = 0;
+    int lookups = 0;
+
+    std::unique_ptr<WordListLookup> openLists(QString* error) override;
+};
+
+/// Records every call the engine makes, in order, as short strings.
+class RecordingObserver final : public EngineObserver {
+public:
+    QStringList events;
+    QStringList notices;
+    int stopAfterEvents = -1;  ///< processEvents returns false on this call; -1 never
+
+    void showRemaining(qint64 remaining) override { events << QStringLiteral("count %1").arg(remaining); }
+    void showAdded(qint32 added) override { events << QStringLiteral("added %1").arg(added); }
+    void clearAdded() override { events << QStringLiteral("clear"); }
+    bool processEvents() override {
+        events << QStringLiteral("events");
+        return stopAfterEvents < 0 || --stopAfterEvents > 0;
+    }
+    void notice(const QString& text) override {
+        events << QStringLiteral("notice ") + text;
+        notices << text;
+    }
+};
+
+}  // namespace quillet::test
