@@ -51,19 +51,21 @@ const char kUsage[] =
     "Exit status: 0 on success, 1 when an input or entry failed, 2 on a usage error.\n";
 
 class Batch {
-public:
+  public:
     explicit Batch(BatchIo io) : io_(io) {}
 
     int Run(const QStringList& arguments);
 
-private:
+  private:
     enum class Repair { Fix, StripNewlines, StripSpaces };
 
     int Usage(const QString& problem) {
         Error(problem + QStringLiteral("\nTry 'quillet-batch --help'."));
         return kExitUsage;
     }
-    void Error(const QString& text) { io_.err.write((QStringLiteral("quillet-batch: ") + text + u'\n').toUtf8()); }
+    void Error(const QString& text) {
+        io_.err.write((QStringLiteral("quillet-batch: ") + text + u'\n').toUtf8());
+    }
     void Out(const QString& text) { io_.out.write(text.toUtf8()); }
 
     int RunRepair(Repair repair, const QStringList& inputs, const QString& output);
@@ -81,7 +83,8 @@ int Batch::Run(const QStringList& arguments) {
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
                                     QString(), QStringLiteral("OUT"));
-    const QCommandLineOption wordlists(QStringLiteral("wordlists"), QString(), QStringLiteral("DB"));
+    const QCommandLineOption wordlists(QStringLiteral("wordlists"), QString(),
+                                       QStringLiteral("DB"));
     parser.addOptions({help, version, output, wordlists});
     if (!parser.parse(arguments)) return Usage(parser.errorText());
     if (parser.isSet(help)) {
@@ -126,7 +129,8 @@ int Batch::RunRepair(Repair repair, const QStringList& inputs, const QString& ou
         if (output.isEmpty() && input != u"-" &&
             QFileInfo(target).absoluteFilePath() == QFileInfo(input).absoluteFilePath()) {
             Error(QStringLiteral("%1: the repaired copy would replace the page itself; name "
-                                 "another output with -o").arg(input));
+                                 "another output with -o")
+                      .arg(input));
             allOk = false;
             continue;
         }
@@ -158,9 +162,15 @@ bool Batch::RepairOne(Repair repair, const QString& input, const QString& output
     bytes = QByteArray();  // the text holds the page now
     RepairResult result;
     switch (repair) {
-        case Repair::Fix: result = engine.FixText(std::move(text)); break;
-        case Repair::StripNewlines: result = engine.StripNewlines(std::move(text)); break;
-        case Repair::StripSpaces: result = engine.StripSpaces(std::move(text)); break;
+        case Repair::Fix:
+            result = engine.FixText(std::move(text));
+            break;
+        case Repair::StripNewlines:
+            result = engine.StripNewlines(std::move(text));
+            break;
+        case Repair::StripSpaces:
+            result = engine.StripSpaces(std::move(text));
+            break;
     }
     progress.finish();
     if (!result.ok()) {
@@ -173,7 +183,8 @@ bool Batch::RepairOne(Repair repair, const QString& input, const QString& output
         qsizetype bad = -1;
         const std::optional<QByteArray> encoded = EncodeCodePage(result.text, &bad);
         if (!encoded) {
-            written = FileResult{FileResult::Failure::Unencodable, DescribeUnencodable(result.text, bad)};
+            written =
+                FileResult{FileResult::Failure::Unencodable, DescribeUnencodable(result.text, bad)};
         } else if (io_.out.write(*encoded) != encoded->size()) {
             written = FileResult{FileResult::Failure::Other, io_.out.errorString()};
         }
@@ -187,13 +198,15 @@ bool Batch::RepairOne(Repair repair, const QString& input, const QString& output
         return false;
     }
     if (repair == Repair::Fix) {
-        io_.err.write(QStringLiteral("%1: %2 </p> added\n").arg(label).arg(engine.AddedCount).toUtf8());
+        io_.err.write(
+            QStringLiteral("%1: %2 </p> added\n").arg(label).arg(engine.AddedCount).toUtf8());
     }
     return true;
 }
 
 int Batch::RunWordLists(const QStringList& words) {
-    if (words.isEmpty()) return Usage(QStringLiteral("wordlists: init, list, add or delete expected"));
+    if (words.isEmpty())
+        return Usage(QStringLiteral("wordlists: init, list, add or delete expected"));
     const QString& action = words.first();
     if (action == u"init") {
         if (words.size() != 1) return Usage(QStringLiteral("wordlists init takes no arguments"));
@@ -214,8 +227,9 @@ int Batch::RunWordLists(const QStringList& words) {
     const ListSchema& schema = words[1] == u"skip" ? SkipListSchema() : IncludeListSchema();
     const QStringList entries = words.mid(2);
     if (action == u"list" ? !entries.isEmpty() : entries.isEmpty()) {
-        return Usage(action == u"list" ? QStringLiteral("wordlists list takes no entries")
-                                       : QStringLiteral("wordlists %1: no ENTRY given").arg(action));
+        return Usage(action == u"list"
+                         ? QStringLiteral("wordlists list takes no entries")
+                         : QStringLiteral("wordlists %1: no ENTRY given").arg(action));
     }
 
     StoreError error;
@@ -241,14 +255,16 @@ int Batch::RunWordLists(const QStringList& words) {
         // The editors' rule: entries lose their outer spaces, and an empty one is no entry.
         const QString entry = TrimSpaces(given).toString();
         if (entry.isEmpty()) {
-            Error(QStringLiteral("an empty entry was not %1").arg(action == u"add" ? u"added" : u"deleted"));
+            Error(QStringLiteral("an empty entry was not %1")
+                      .arg(action == u"add" ? u"added" : u"deleted"));
             allOk = false;
             continue;
         }
         if (action == u"add") {
             const std::optional<QStringList> listed = table->Walk(&error);
             if (listed && listed->contains(entry)) {
-                Error(QStringLiteral("Duplicate Entry: \"%1\" is in the %2 already").arg(entry, schema.description));
+                Error(QStringLiteral("Duplicate Entry: \"%1\" is in the %2 already")
+                          .arg(entry, schema.description));
                 allOk = false;
             } else if (!listed || !table->Add(entry, &error)) {
                 Error(error.message);
@@ -270,6 +286,8 @@ int Batch::RunWordLists(const QStringList& words) {
 
 }  // namespace
 
-int RunBatch(const QStringList& arguments, BatchIo io) { return Batch(io).Run(arguments); }
+int RunBatch(const QStringList& arguments, BatchIo io) {
+    return Batch(io).Run(arguments);
+}
 
 }  // namespace quillet

@@ -13,7 +13,9 @@ TerminalProgress::TerminalProgress(QIODevice& err, QString label, qint64 total, 
     sinceDraw_.start();
 }
 
-TerminalProgress::~TerminalProgress() { finish(); }
+TerminalProgress::~TerminalProgress() {
+    finish();
+}
 
 bool TerminalProgress::processEvents() {
     if (drawBar_ && ++calls_ % kCallsPerClockRead == 0 && sinceDraw_.elapsed() >= kRedrawMs) {

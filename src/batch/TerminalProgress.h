@@ -12,7 +12,7 @@ namespace quillet {
 /// plain lines. The engine calls it at every step; the bar is redrawn at most ten times
 /// a second, and the clock is read only every few thousand calls.
 class TerminalProgress final : public EngineObserver {
-public:
+  public:
     /// `label` names the input in notices; the bar is drawn only when `drawBar`.
     TerminalProgress(QIODevice& err, QString label, qint64 total, bool drawBar);
     ~TerminalProgress() override;
@@ -26,7 +26,7 @@ public:
     /// Removes the bar from the terminal line.
     void finish();
 
-private:
+  private:
     void draw();
 
     QIODevice& err_;

@@ -5,9 +5,17 @@
 
 namespace quillet {
 
-void ShowSkipListForm(QWidget* parent, const QString&) { ShowMessage(QStringLiteral("Not available yet."), parent); }
-void ShowIncludeListForm(QWidget* parent, const QString&) { ShowMessage(QStringLiteral("Not available yet."), parent); }
-void ShowAboutBox(QWidget* parent) { ShowMessage(QStringLiteral("Not available yet."), parent); }
-void ShowHelpTopics(QWidget* parent) { ShowMessage(QStringLiteral("Not available yet."), parent); }
+void ShowSkipListForm(QWidget* parent, const QString&) {
+    ShowMessage(QStringLiteral("Not available yet."), parent);
+}
+void ShowIncludeListForm(QWidget* parent, const QString&) {
+    ShowMessage(QStringLiteral("Not available yet."), parent);
+}
+void ShowAboutBox(QWidget* parent) {
+    ShowMessage(QStringLiteral("Not available yet."), parent);
+}
+void ShowHelpTopics(QWidget* parent) {
+    ShowMessage(QStringLiteral("Not available yet."), parent);
+}
 
 }  // namespace quillet

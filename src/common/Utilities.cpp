@@ -32,11 +32,13 @@ void ShowMessage(const QString& text, QWidget* parent) {
         Sink()(text);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
-                    parent);
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok, parent);
     box.exec();
 }
 
-void SetMessageSink(MessageSink sink) { Sink() = std::move(sink); }
+void SetMessageSink(MessageSink sink) {
+    Sink() = std::move(sink);
+}
 
 }  // namespace quillet

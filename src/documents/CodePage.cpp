@@ -79,8 +79,9 @@ QString DescribeUnencodable(QStringView text, qsizetype position) {
         code = QChar::surrogateToUcs4(text[position], text[position + 1]);
         length = 2;
     }
-    return QStringLiteral("the character \"%1\" (U+%2) in line %3, column %4 cannot be written in "
-                          "the Windows-1252 code page")
+    return QStringLiteral(
+               "the character \"%1\" (U+%2) in line %3, column %4 cannot be written in "
+               "the Windows-1252 code page")
         .arg(text.sliced(position, length).toString(),
              QString::number(code, 16).toUpper().rightJustified(4, u'0'), QString::number(line),
              QString::number(position - lineStart + 1));

@@ -25,6 +25,8 @@ DocName SplitDocName(const QString& path, PathRules rules) {
     return name;
 }
 
-QString FixedFileName(const DocName& name) { return name.dir + name.baseName + QStringLiteral(".fix"); }
+QString FixedFileName(const DocName& name) {
+    return name.dir + name.baseName + QStringLiteral(".fix");
+}
 
 }  // namespace quillet

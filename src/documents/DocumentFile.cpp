@@ -41,7 +41,8 @@ FileResult::Failure ClassifyFileError(QFileDevice::FileError error, const QStrin
 std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* result) {
     const QFileInfo info(path);
     if (!info.exists()) {
-        if (result) *result = Failed(FileResult::Failure::NotFound, QStringLiteral("file not found"));
+        if (result)
+            *result = Failed(FileResult::Failure::NotFound, QStringLiteral("file not found"));
         return std::nullopt;
     }
     if (info.isDir()) {
@@ -50,13 +51,17 @@ std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* res
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        if (result) *result = Failed(ClassifyFileError(file.error(), file.errorString()), file.errorString());
+        if (result)
+            *result =
+                Failed(ClassifyFileError(file.error(), file.errorString()), file.errorString());
         return std::nullopt;
     }
     // Read until the end rather than trusting the size: pipes and growing files have none.
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        if (result) *result = Failed(ClassifyFileError(file.error(), file.errorString()), file.errorString());
+        if (result)
+            *result =
+                Failed(ClassifyFileError(file.error(), file.errorString()), file.errorString());
         return std::nullopt;
     }
     if (result) *result = FileResult{};

@@ -31,7 +31,7 @@ std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* res
 
 /// Writes a document's bytes to a path. An interface so that tests can make it fail.
 class DocumentWriter {
-public:
+  public:
     virtual ~DocumentWriter() = default;
     virtual FileResult Write(const QString& path, QByteArrayView bytes) = 0;
 };
@@ -39,7 +39,7 @@ public:
 /// Writes through a temporary file in the target's folder, flushed to disk and renamed
 /// over the target: a failure leaves an existing target as it was and no temporary file.
 class AtomicFileWriter final : public DocumentWriter {
-public:
+  public:
     FileResult Write(const QString& path, QByteArrayView bytes) override;
 };
 

@@ -9,7 +9,7 @@ namespace quillet {
 /// (per tag, per cut, per space found), so each call must be cheap: an implementation
 /// that draws decides by time what to draw, and never asks the engine to call it less.
 class EngineObserver {
-public:
+  public:
     virtual ~EngineObserver() = default;
 
     /// The remaining-character count (`CountBox`) is now `remaining`.
@@ -27,7 +27,7 @@ public:
 
 /// An observer that shows nothing and never stops a routine.
 class SilentObserver final : public EngineObserver {
-public:
+  public:
     void showRemaining(qint64) override {}
     void showAdded(qint32) override {}
     void clearAdded() override {}

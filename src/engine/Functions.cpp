@@ -23,13 +23,13 @@ constexpr char16_t AsciiLower(char16_t c) {
 
 /// Clears a flag when the running routine leaves, however it leaves.
 class RunningFlag {
-public:
+  public:
     explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
     ~RunningFlag() { flag_ = false; }
     RunningFlag(const RunningFlag&) = delete;
     RunningFlag& operator=(const RunningFlag&) = delete;
 
-private:
+  private:
     bool& flag_;
 };
 

@@ -38,7 +38,7 @@ struct RepairResult {
 /// Positions given to and returned by the tag routines are 1-based character positions
 /// in the text under repair, as the pass uses them.
 class Functions {
-public:
+  public:
     Functions(EngineObserver& observer, WordListSource& lists);
     Functions(const Functions&) = delete;
     Functions& operator=(const Functions&) = delete;
@@ -80,7 +80,7 @@ public:
     /// 0 when there is none.
     qint64 FindParagraphMark(QStringView text) const;
 
-private:
+  private:
     /// Closes the open paragraph in front of the tag at `found`.
     bool CloseParagraph(qint64 found);
     RepairResult Fail(RepairResult::Status status, QString error = {});

@@ -9,7 +9,7 @@ namespace quillet {
 
 /// The two word lists as one Fix File pass sees them, open for the length of the pass.
 class WordListLookup {
-public:
+  public:
     virtual ~WordListLookup() = default;
 
     /// Whether the skip list holds `name`; nullopt when the store failed (see errorText).
@@ -22,7 +22,7 @@ public:
 
 /// Opens the word lists at the start of each pass.
 class WordListSource {
-public:
+  public:
     virtual ~WordListSource() = default;
 
     /// Both lists, open until the returned object is destroyed; null with `*error` set

@@ -21,7 +21,8 @@ QString ColumnText(sqlite3_stmt* stmt, int index) {
 }
 
 QString StoreMessage(const QString& path, const QString& reason) {
-    return QStringLiteral("Word-list database \"%1\": %2.").arg(QDir::toNativeSeparators(path), reason);
+    return QStringLiteral("Word-list database \"%1\": %2.")
+        .arg(QDir::toNativeSeparators(path), reason);
 }
 
 StoreError ErrorForCode(int code, const QString& path, const QString& doing, const char* detail,

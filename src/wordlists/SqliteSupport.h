@@ -2,15 +2,15 @@
 
 #include "wordlists/WordListStore.h"
 
+#include <sqlite3.h>
 #include <QString>
 #include <QStringView>
-#include <sqlite3.h>
 
 namespace quillet {
 
 /// An open SQLite handle with the path it was opened from; closed with the last owner.
 class Connection {
-public:
+  public:
     Connection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
     ~Connection() { sqlite3_close_v2(db_); }
     Connection(const Connection&) = delete;
@@ -22,14 +22,14 @@ public:
     /// A StoreError for the last failure on this connection, naming the file.
     StoreError LastError(const QString& doing) const;
 
-private:
+  private:
     sqlite3* db_;
     QString path_;
 };
 
 /// A prepared statement, finalized when it goes out of scope.
 class Statement {
-public:
+  public:
     Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
     ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
@@ -38,7 +38,7 @@ public:
     bool ok() const { return stmt_ != nullptr; }
     sqlite3_stmt* get() const { return stmt_; }
 
-private:
+  private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 

@@ -21,18 +21,20 @@ struct NameHash {
 using Memo = std::unordered_map<std::u16string, bool, NameHash, std::equal_to<>>;
 
 class PassLists final : public WordListLookup {
-public:
+  public:
     PassLists(std::unique_ptr<WordListDatabase> db, std::unique_ptr<WordListTable> skip,
               std::unique_ptr<WordListTable> include)
         : db_(std::move(db)), skip_(std::move(skip)), include_(std::move(include)) {}
 
-    std::optional<bool> inSkipList(QStringView name) override { return Lookup(*skip_, skipMemo_, name); }
+    std::optional<bool> inSkipList(QStringView name) override {
+        return Lookup(*skip_, skipMemo_, name);
+    }
     std::optional<bool> inIncludeList(QStringView name) override {
         return Lookup(*include_, includeMemo_, name);
     }
     QString errorText() const override { return error_; }
 
-private:
+  private:
     std::optional<bool> Lookup(WordListTable& table, Memo& memo, QStringView name) {
         const std::u16string_view key(reinterpret_cast<const char16_t*>(name.utf16()),
                                       size_t(name.size()));

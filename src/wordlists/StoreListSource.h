@@ -11,14 +11,14 @@ namespace quillet {
 /// the store are kept for the rest of that pass only, so every distinct name costs one
 /// indexed seek and no read of the file stays open while the pass yields.
 class StoreListSource final : public WordListSource {
-public:
+  public:
     explicit StoreListSource(QString path);
 
     std::unique_ptr<WordListLookup> openLists(QString* error) override;
 
     const QString& path() const { return path_; }
 
-private:
+  private:
     QString path_;
 };
 

@@ -12,9 +12,13 @@ namespace {
 /// How long an open or a lookup waits for another program's lock before it fails.
 constexpr int kBusyTimeoutMs = 2000;
 
-QByteArray Sql(const QString& text) { return text.toUtf8(); }
+QByteArray Sql(const QString& text) {
+    return text.toUtf8();
+}
 
-QString Quoted(const QString& name) { return u'"' + name + u'"'; }
+QString Quoted(const QString& name) {
+    return u'"' + name + u'"';
+}
 
 }  // namespace
 
@@ -37,7 +41,9 @@ WordListDatabase::WordListDatabase(std::shared_ptr<Connection> connection)
 
 WordListDatabase::~WordListDatabase() = default;
 
-const QString& WordListDatabase::path() const { return connection_->path(); }
+const QString& WordListDatabase::path() const {
+    return connection_->path();
+}
 
 std::unique_ptr<WordListDatabase> WordListDatabase::Open(const QString& path, StoreError* error) {
     const QFileInfo info(path);
@@ -80,10 +86,11 @@ std::unique_ptr<WordListTable> WordListDatabase::OpenTable(const ListSchema& sch
         if (error) {
             const int code = sqlite3_errcode(connection_->db());
             if ((code & 0xff) == SQLITE_ERROR) {
-                *error = StoreError{StoreError::Kind::MissingSchema,
-                                    StoreMessage(path(), QStringLiteral("the table %1 with its field %2 "
-                                                                        "is missing")
-                                                             .arg(schema.table, schema.field))};
+                *error =
+                    StoreError{StoreError::Kind::MissingSchema,
+                               StoreMessage(path(), QStringLiteral("the table %1 with its field %2 "
+                                                                   "is missing")
+                                                        .arg(schema.table, schema.field))};
             } else {
                 *error = connection_->LastError(QString());
             }
@@ -98,7 +105,9 @@ std::unique_ptr<WordListTable> WordListDatabase::OpenTable(const ListSchema& sch
 WordListTable::WordListTable(std::shared_ptr<Connection> connection, const ListSchema& schema)
     : connection_(std::move(connection)), schema_(schema) {}
 
-WordListTable::~WordListTable() { Finalize(); }
+WordListTable::~WordListTable() {
+    Finalize();
+}
 
 void WordListTable::Finalize() {
     sqlite3_finalize(seek_);
@@ -110,8 +119,9 @@ bool WordListTable::SetIndex(const QString& index, StoreError* error) {
     hasCurrent_ = false;
     // INDEXED BY makes the statement fail to prepare unless the named index can answer
     // the comparison itself, so a seek is never a scan of the table.
-    const QByteArray sql = Sql(QStringLiteral("SELECT rowid FROM %1 INDEXED BY %2 WHERE %3 = ?1")
-                                   .arg(Quoted(schema_.table), Quoted(index), Quoted(schema_.field)));
+    const QByteArray sql =
+        Sql(QStringLiteral("SELECT rowid FROM %1 INDEXED BY %2 WHERE %3 = ?1")
+                .arg(Quoted(schema_.table), Quoted(index), Quoted(schema_.field)));
     if (index != schema_.index ||
         sqlite3_prepare_v3(connection_->db(), sql.constData(), -1, SQLITE_PREPARE_PERSISTENT,
                            &seek_, nullptr) != SQLITE_OK) {
@@ -131,8 +141,9 @@ bool WordListTable::SetIndex(const QString& index, StoreError* error) {
 std::optional<bool> WordListTable::Seek(QStringView key, StoreError* error) {
     if (!seek_) {
         if (error) {
-            *error = StoreError{StoreError::Kind::Other,
-                                StoreMessage(connection_->path(), QStringLiteral("no index selected"))};
+            *error =
+                StoreError{StoreError::Kind::Other,
+                           StoreMessage(connection_->path(), QStringLiteral("no index selected"))};
         }
         return std::nullopt;
     }
@@ -155,7 +166,8 @@ std::optional<bool> WordListTable::Seek(QStringView key, StoreError* error) {
 }
 
 std::optional<qint32> WordListTable::RecordCount(StoreError* error) {
-    const QByteArray sql = Sql(QStringLiteral("SELECT count(*) FROM %1").arg(Quoted(schema_.table)));
+    const QByteArray sql =
+        Sql(QStringLiteral("SELECT count(*) FROM %1").arg(Quoted(schema_.table)));
     Statement count(connection_->db(), sql.constData());
     if (count.ok() && sqlite3_step(count.get()) == SQLITE_ROW) {
         return qint32(sqlite3_column_int64(count.get(), 0));
@@ -167,14 +179,15 @@ std::optional<qint32> WordListTable::RecordCount(StoreError* error) {
 std::optional<QStringList> WordListTable::Walk(StoreError* error) {
     if (!seek_) {
         if (error) {
-            *error = StoreError{StoreError::Kind::Other,
-                                StoreMessage(connection_->path(), QStringLiteral("no index selected"))};
+            *error =
+                StoreError{StoreError::Kind::Other,
+                           StoreMessage(connection_->path(), QStringLiteral("no index selected"))};
         }
         return std::nullopt;
     }
-    const QByteArray sql = Sql(QStringLiteral("SELECT %3 FROM %1 INDEXED BY %2 ORDER BY %3")
-                                   .arg(Quoted(schema_.table), Quoted(schema_.index),
-                                        Quoted(schema_.field)));
+    const QByteArray sql =
+        Sql(QStringLiteral("SELECT %3 FROM %1 INDEXED BY %2 ORDER BY %3")
+                .arg(Quoted(schema_.table), Quoted(schema_.index), Quoted(schema_.field)));
     Statement walk(connection_->db(), sql.constData());
     QStringList entries;
     int rc = walk.ok() ? sqlite3_step(walk.get()) : sqlite3_errcode(connection_->db());
@@ -212,10 +225,12 @@ bool WordListTable::Add(const QString& entry, StoreError* error) {
             const QString reason =
                 listed == entry
                     ? QStringLiteral("the %1 already holds \"%2\"").arg(schema_.description, listed)
-                    : QStringLiteral("the %1 already holds \"%2\", which differs from \"%3\" only "
-                                     "in letter case")
+                    : QStringLiteral(
+                          "the %1 already holds \"%2\", which differs from \"%3\" only "
+                          "in letter case")
                           .arg(schema_.description, listed, entry);
-            *error = StoreError{StoreError::Kind::Duplicate, StoreMessage(connection_->path(), reason)};
+            *error =
+                StoreError{StoreError::Kind::Duplicate, StoreMessage(connection_->path(), reason)};
         }
         return false;
     }
@@ -226,8 +241,9 @@ bool WordListTable::Add(const QString& entry, StoreError* error) {
 bool WordListTable::DeleteCurrent(StoreError* error) {
     if (!hasCurrent_) {
         if (error) {
-            *error = StoreError{StoreError::Kind::Other,
-                                StoreMessage(connection_->path(), QStringLiteral("no entry to delete"))};
+            *error =
+                StoreError{StoreError::Kind::Other,
+                           StoreMessage(connection_->path(), QStringLiteral("no entry to delete"))};
         }
         return false;
     }

@@ -30,7 +30,9 @@ struct StoreError {
 };
 
 /// The file the program opens its lists from, relative to the working directory.
-inline QString DefaultDatabasePath() { return QStringLiteral("SkipList.db"); }
+inline QString DefaultDatabasePath() {
+    return QStringLiteral("SkipList.db");
+}
 
 /// The names of one list's table, entry field and index.
 struct ListSchema {
@@ -48,7 +50,7 @@ class WordListTable;
 /// One connection to the word-list database, opened shared for reading and writing.
 /// The file is never created here; it must exist with its tables and indexes.
 class WordListDatabase {
-public:
+  public:
     static std::unique_ptr<WordListDatabase> Open(const QString& path, StoreError* error);
     ~WordListDatabase();
 
@@ -57,14 +59,14 @@ public:
     /// The absolute path of the database file.
     const QString& path() const;
 
-private:
+  private:
     explicit WordListDatabase(std::shared_ptr<Connection> connection);
     std::shared_ptr<Connection> connection_;
 };
 
 /// One list's table, with its index selected. Every change is stored at once.
 class WordListTable {
-public:
+  public:
     ~WordListTable();
     WordListTable(const WordListTable&) = delete;
     WordListTable& operator=(const WordListTable&) = delete;
@@ -86,7 +88,7 @@ public:
 
     const ListSchema& schema() const { return schema_; }
 
-private:
+  private:
     friend class WordListDatabase;
     WordListTable(std::shared_ptr<Connection> connection, const ListSchema& schema);
     void Finalize();

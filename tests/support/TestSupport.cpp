@@ -5,17 +5,20 @@ namespace quillet::test {
 namespace {
 
 class MemoryLookup final : public WordListLookup {
-public:
+  public:
     explicit MemoryLookup(MemoryWordLists& lists) : lists_(lists) {}
     ~MemoryLookup() override { ++lists_.closes; }
 
     std::optional<bool> inSkipList(QStringView name) override { return Find(lists_.skip, name); }
-    std::optional<bool> inIncludeList(QStringView name) override { return Find(lists_.include, name); }
+    std::optional<bool> inIncludeList(QStringView name) override {
+        return Find(lists_.include, name);
+    }
     QString errorText() const override { return QStringLiteral("lookup failed"); }
 
-private:
+  private:
     std::optional<bool> Find(const QSet<QString>& set, QStringView name) {
-        if (lists_.failAfterLookups >= 0 && lists_.lookups >= lists_.failAfterLookups) return std::nullopt;
+        if (lists_.failAfterLookups >= 0 && lists_.lookups >= lists_.failAfterLookups)
+            return std::nullopt;
         ++lists_.lookups;
         return set.contains(name.toString());
     }

@@ -13,7 +13,7 @@ namespace quillet::test {
 
 /// A fresh temporary folder that is the working directory while the object lives.
 class ScopedWorkingDir {
-public:
+  public:
     ScopedWorkingDir() : previous_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
     ~ScopedWorkingDir() { QDir::setCurrent(previous_); }
     ScopedWorkingDir(const ScopedWorkingDir&) = delete;
@@ -22,14 +22,14 @@ public:
     QString path() const { return dir_.path(); }
     QString file(const QString& name) const { return dir_.filePath(name); }
 
-private:
+  private:
     QString previous_;
     QTemporaryDir dir_;
 };
 
 /// Word lists held in memory; can be told to fail at opening or at a lookup.
 class MemoryWordLists final : public WordListSource {
-public:
+  public:
     MemoryWordLists() = default;
     MemoryWordLists(QStringList skip, QStringList include)
         : skip(skip.begin(), skip.end()), include(include.begin(), include.end()) {}
@@ -47,12 +47,14 @@ public:
 
 /// Records every call the engine makes, in order, as short strings.
 class RecordingObserver final : public EngineObserver {
-public:
+  public:
     QStringList events;
     QStringList notices;
     int stopAfterEvents = -1;  ///< processEvents returns false on this call; -1 never
 
-    void showRemaining(qint64 remaining) override { events << QStringLiteral("count %1").arg(remaining); }
+    void showRemaining(qint64 remaining) override {
+        events << QStringLiteral("count %1").arg(remaining);
+    }
     void showAdded(qint32 added) override { events << QStringLiteral("added %1").arg(added); }
     void clearAdded() override { events << QStringLiteral("clear"); }
     bool processEvents() override {
