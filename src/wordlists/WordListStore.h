@@ -87,6 +87,8 @@ class WordListTable {
     bool DeleteCurrent(StoreError* error);
 
     const ListSchema& schema() const { return schema_; }
+    /// How the store answers a seek (SQLite's query plan), for diagnostics and tests.
+    QString SeekPlan() const;
 
   private:
     friend class WordListDatabase;

@@ -1,0 +1,69 @@
+#include "documents/CodePage.h"
+#include "documents/DocName.h"
+
+#include <gtest/gtest.h>
+
+namespace quillet {
+namespace {
+
+TEST(CodePage, EveryByteValueSurvivesDecodeAndEncode) {
+    QByteArray all;
+    for (int b = 0; b < 256; ++b) all.append(char(b));
+    const QString text = DecodeCodePage(all);
+    ASSERT_EQ(text.size(), 256);
+    qsizetype bad = -1;
+    EXPECT_EQ(EncodeCodePage(text, &bad), all);
+
+    // A page in UTF-8 comes back byte for byte as well.
+    const QByteArray utf8 = QStringLiteral("caf\u00e9 \u20ac \U0001F600 \u4e2d").toUtf8();
+    EXPECT_EQ(EncodeCodePage(DecodeCodePage(utf8), &bad), utf8);
+}
+
+TEST(CodePage, BytesMapToTheirWindows1252Characters) {
+    const QString text = DecodeCodePage(QByteArray("\x41\x80\x81\x8d\x8f\x90\x9d\x93\x94\x9f\xa0\xe9\xff\x00", 14));
+    EXPECT_EQ(text, QString::fromUtf16(u"A\u20ac\u0081\u008d\u008f\u0090\u009d\u201c\u201d\u0178\u00a0\u00e9\u00ff\0", 14));
+}
+
+TEST(CodePage, CharactersOutsideTheCodePageAreRefusedWithTheirPlace) {
+    qsizetype bad = -1;
+    EXPECT_FALSE(EncodeCodePage(u"ok\r\nline two \u0100 rest", &bad));
+    EXPECT_EQ(bad, 13);
+    EXPECT_EQ(DescribeUnencodable(u"ok\r\nline two \u0100 rest", bad),
+              u"the character \"\u0100\" (U+0100) in line 2, column 10 cannot be written in the "
+              u"Windows-1252 code page");
+    // Lone CR and LF both end lines; a character beyond the BMP is named whole.
+    const QString text = QStringLiteral("a\rb\nc\U0001F600");
+    EXPECT_FALSE(EncodeCodePage(text, &bad));
+    EXPECT_EQ(bad, 5);
+    EXPECT_EQ(DescribeUnencodable(text, bad),
+              QStringLiteral("the character \"\U0001F600\" (U+1F600) in line 3, column 2 cannot be "
+                             "written in the Windows-1252 code page"));
+    EXPECT_EQ(EncodeCodePage(u"", &bad), QByteArray());
+}
+
+TEST(DocName, SplitsAtTheLastSeparatorAndTheLastDot) {
+    const PathRules unix{false, false};
+    DocName name = SplitDocName(QStringLiteral("/home/ann/Web Site/Page.Old.htm"), unix);
+    EXPECT_EQ(name.dir, u"/home/ann/Web Site/");
+    EXPECT_EQ(name.fileName, u"Page.Old.htm");
+    EXPECT_EQ(name.baseName, u"Page.Old");
+    EXPECT_EQ(FixedFileName(name), u"/home/ann/Web Site/Page.Old.fix");
+
+    name = SplitDocName(QStringLiteral("README"), unix);
+    EXPECT_EQ(name.dir, u"");
+    EXPECT_EQ(FixedFileName(name), u"README.fix");
+    EXPECT_EQ(FixedFileName(SplitDocName(QStringLiteral("/srv/.htaccess"), unix)), u"/srv/.fix");
+    EXPECT_EQ(FixedFileName(SplitDocName(QStringLiteral("/srv/dir.d/page"), unix)), u"/srv/dir.d/page.fix");
+    EXPECT_EQ(FixedFileName(SplitDocName(QString(), unix)), u".fix");
+    EXPECT_EQ(FixedFileName(SplitDocName(QStringLiteral(" spaced .htm "), unix)), u" spaced .fix");
+
+    const PathRules windows{true, true};
+    name = SplitDocName(QStringLiteral("C:\\Web\\index.htm"), windows);
+    EXPECT_EQ(name.dir, u"C:\\WEB\\");
+    EXPECT_EQ(name.fileName, u"INDEX.HTM");
+    EXPECT_EQ(FixedFileName(name), u"C:\\WEB\\INDEX.fix");
+    EXPECT_EQ(FixedFileName(SplitDocName(QStringLiteral("C:/Web/a.b\\c"), windows)), u"C:/WEB/A.B\\C.fix");
+}
+
+}  // namespace
+}  // namespace quillet
