@@ -20,8 +20,12 @@ TEST(CodePage, EveryByteValueSurvivesDecodeAndEncode) {
 }
 
 TEST(CodePage, BytesMapToTheirWindows1252Characters) {
-    const QString text = DecodeCodePage(QByteArray("\x41\x80\x81\x8d\x8f\x90\x9d\x93\x94\x9f\xa0\xe9\xff\x00", 14));
-    EXPECT_EQ(text, QString::fromUtf16(u"A\u20ac\u0081\u008d\u008f\u0090\u009d\u201c\u201d\u0178\u00a0\u00e9\u00ff\0", 14));
+    const QString text =
+        DecodeCodePage(QByteArray("\x41\x80\x81\x8d\x8f\x90\x9d\x93\x94\x9f\xa0\xe9\xff\x00", 14));
+    EXPECT_EQ(
+        text,
+        QString::fromUtf16(
+            u"A\u20ac\u0081\u008d\u008f\u0090\u009d\u201c\u201d\u0178\u00a0\u00e9\u00ff\0", 14));
 }
 
 TEST(CodePage, CharactersOutsideTheCodePageAreRefusedWithTheirPlace) {
@@ -53,7 +57,8 @@ TEST(DocName, SplitsAtTheLastSeparatorAndTheLastDot) {
     EXPECT_EQ(name.dir, u"");
     EXPECT_EQ(FixedFileName(name), u"README.fix");
     EXPECT_EQ(FixedFileName(SplitDocName(QStringLiteral("/srv/.htaccess"), unix)), u"/srv/.fix");
-    EXPECT_EQ(FixedFileName(SplitDocName(QStringLiteral("/srv/dir.d/page"), unix)), u"/srv/dir.d/page.fix");
+    EXPECT_EQ(FixedFileName(SplitDocName(QStringLiteral("/srv/dir.d/page"), unix)),
+              u"/srv/dir.d/page.fix");
     EXPECT_EQ(FixedFileName(SplitDocName(QString(), unix)), u".fix");
     EXPECT_EQ(FixedFileName(SplitDocName(QStringLiteral(" spaced .htm "), unix)), u" spaced .fix");
 
@@ -62,7 +67,8 @@ TEST(DocName, SplitsAtTheLastSeparatorAndTheLastDot) {
     EXPECT_EQ(name.dir, u"C:\\WEB\\");
     EXPECT_EQ(name.fileName, u"INDEX.HTM");
     EXPECT_EQ(FixedFileName(name), u"C:\\WEB\\INDEX.fix");
-    EXPECT_EQ(FixedFileName(SplitDocName(QStringLiteral("C:/Web/a.b\\c"), windows)), u"C:/WEB/A.B\\C.fix");
+    EXPECT_EQ(FixedFileName(SplitDocName(QStringLiteral("C:/Web/a.b\\c"), windows)),
+              u"C:/WEB/A.B\\C.fix");
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 #include "TestSupport.h"
 #include "documents/DocumentFile.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <cerrno>
-#include <gtest/gtest.h>
 
 namespace quillet {
 namespace {
@@ -26,7 +26,8 @@ TEST(DocumentFile, ReadsWholeFilesAndNamesWhyNot) {
     ScopedWorkingDir dir;
     Put(QStringLiteral("page.htm"), QByteArray("<p>\r\n\0x\xff", 7));
     FileResult result;
-    EXPECT_EQ(ReadDocumentBytes(QStringLiteral("page.htm"), &result), QByteArray("<p>\r\n\0x\xff", 7));
+    EXPECT_EQ(ReadDocumentBytes(QStringLiteral("page.htm"), &result),
+              QByteArray("<p>\r\n\0x\xff", 7));
     EXPECT_TRUE(result.ok());
     Put(QStringLiteral("empty.htm"), QByteArray());
     EXPECT_EQ(ReadDocumentBytes(QStringLiteral("empty.htm"), &result), QByteArray());
@@ -45,7 +46,8 @@ TEST(DocumentFile, WritesReplaceTheTargetWhole) {
     Put(QStringLiteral("out.fix"), QByteArray(100000, 'o'));
     EXPECT_TRUE(SaveDocument(writer, QStringLiteral("out.fix"), u"<p>new</p>\r\n\u00e9").ok());
     EXPECT_EQ(Contents(QStringLiteral("out.fix")), QByteArray("<p>new</p>\r\n\xe9"));
-    EXPECT_EQ(QDir::current().entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("out.fix")});
+    EXPECT_EQ(QDir::current().entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("out.fix")});
 }
 
 TEST(DocumentFile, FailedWritesLeaveTheTargetAndNoTemporaryFile) {
@@ -71,7 +73,8 @@ TEST(DocumentFile, FailedWritesLeaveTheTargetAndNoTemporaryFile) {
 
     QDir().mkdir(QStringLiteral("folder.fix"));
     EXPECT_FALSE(SaveDocument(writer, QStringLiteral("folder.fix"), u"new").ok());
-    EXPECT_EQ(QDir::current().entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.fix")});
+    EXPECT_EQ(QDir::current().entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("keep.fix")});
 }
 
 TEST(DocumentFile, SystemReasonsMapToFailureKinds) {

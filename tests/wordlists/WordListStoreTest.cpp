@@ -3,11 +3,11 @@
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListStore.h"
 
-#include <QDir>
-#include <QFile>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
+#include <QDir>
+#include <QFile>
 
 namespace quillet {
 namespace {
@@ -16,10 +16,11 @@ using test::ScopedWorkingDir;
 
 /// A fresh default database in a temporary working directory.
 class StoreTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         StoreError error;
-        ASSERT_TRUE(CreateWordListDatabase(DefaultDatabasePath(), &error)) << error.message.toStdString();
+        ASSERT_TRUE(CreateWordListDatabase(DefaultDatabasePath(), &error))
+            << error.message.toStdString();
     }
 
     /// Opens `schema`'s table with its index selected.
@@ -58,8 +59,9 @@ TEST_F(StoreTest, NewDatabaseHoldsTheDefaultListsInIndexOrder) {
     auto include = Table(*db, IncludeListSchema());
     StoreError error;
     QStringList sorted = DefaultSkipList();
-    std::sort(sorted.begin(), sorted.end(),
-              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
     EXPECT_EQ(skip->Walk(&error), sorted);
     EXPECT_EQ(include->RecordCount(&error), DefaultIncludeList().size());
     const QStringList entries = *include->Walk(&error);
@@ -92,7 +94,8 @@ TEST_F(StoreTest, SeekUsesTheIndex) {
     for (const ListSchema* schema : {&SkipListSchema(), &IncludeListSchema()}) {
         auto table = Table(*db, *schema);
         const QString plan = table->SeekPlan();
-        EXPECT_TRUE(plan.contains(QStringLiteral("INDEX %1 (%2=?)").arg(schema->index, schema->field)))
+        EXPECT_TRUE(
+            plan.contains(QStringLiteral("INDEX %1 (%2=?)").arg(schema->index, schema->field)))
             << plan.toStdString();
         EXPECT_FALSE(plan.contains(u"SCAN")) << plan.toStdString();
     }
@@ -108,7 +111,8 @@ TEST_F(StoreTest, AddRefusesEqualEntriesAndNamesTheListedOne) {
 
     EXPECT_FALSE(include->Add(QStringLiteral("/DIV"), &error));
     EXPECT_EQ(error.kind, StoreError::Kind::Duplicate);
-    EXPECT_TRUE(error.message.contains(u"\"/div\", which differs from \"/DIV\" only in letter case"))
+    EXPECT_TRUE(
+        error.message.contains(u"\"/div\", which differs from \"/DIV\" only in letter case"))
         << error.message.toStdString();
     EXPECT_EQ(include->RecordCount(&error), DefaultIncludeList().size());
 
@@ -136,7 +140,8 @@ TEST_F(StoreTest, OpeningFailsClearlyForMissingAndBrokenFiles) {
     StoreError error;
     EXPECT_FALSE(WordListDatabase::Open(QStringLiteral("nosuch.db"), &error));
     EXPECT_EQ(error.kind, StoreError::Kind::Missing);
-    EXPECT_TRUE(error.message.contains(QDir::current().absoluteFilePath(QStringLiteral("nosuch.db"))));
+    EXPECT_TRUE(
+        error.message.contains(QDir::current().absoluteFilePath(QStringLiteral("nosuch.db"))));
     EXPECT_TRUE(error.message.contains(u"file not found"));
     EXPECT_FALSE(QFile::exists(QStringLiteral("nosuch.db")));  // never created
 
@@ -242,7 +247,8 @@ TEST_F(StoreTest, PassListsAnswerFromTheStoreAndHoldNoLockBetweenLookups) {
 
     // Another program (an editor window) changes the lists while the pass is open: the
     // change goes through at once, and names the pass has not asked about yet see it.
-    ASSERT_EQ(Exec("INSERT INTO \"Lookup\" VALUES ('Blockquote'); DELETE FROM \"Lookup\" WHERE \"Reject\" = 'b';"),
+    ASSERT_EQ(Exec("INSERT INTO \"Lookup\" VALUES ('Blockquote'); DELETE FROM \"Lookup\" WHERE "
+                   "\"Reject\" = 'b';"),
               SQLITE_OK);
     EXPECT_EQ(lists->inSkipList(u"blockquote"), true);
     EXPECT_EQ(lists->inSkipList(u"b"), true);  // answered earlier in this pass
@@ -256,7 +262,8 @@ TEST_F(StoreTest, PassListsReportWhyTheyCannotOpen) {
     StoreListSource missing(QStringLiteral("elsewhere.db"));
     QString error;
     EXPECT_FALSE(missing.openLists(&error));
-    EXPECT_TRUE(error.contains(u"elsewhere.db") && error.contains(u"file not found")) << error.toStdString();
+    EXPECT_TRUE(error.contains(u"elsewhere.db") && error.contains(u"file not found"))
+        << error.toStdString();
 
     ASSERT_EQ(Exec("DROP INDEX \"Alpha\";"), SQLITE_OK);
     StoreListSource noIndex(DefaultDatabasePath());
