@@ -2,10 +2,10 @@
 #include "batch/BatchTool.h"
 #include "batch/TerminalProgress.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QFile>
 #include <QThread>
-#include <gtest/gtest.h>
 
 namespace quillet {
 namespace {
@@ -27,7 +27,8 @@ Outcome RunTool(const QStringList& arguments, QByteArray input = {}) {
     in.open(QIODevice::ReadOnly);
     out.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
-    const int code = RunBatch(QStringList{QStringLiteral("quillet-batch")} + arguments, {in, out, err, false});
+    const int code =
+        RunBatch(QStringList{QStringLiteral("quillet-batch")} + arguments, {in, out, err, false});
     return {code, outBytes, QString::fromUtf8(errBytes)};
 }
 
@@ -43,8 +44,10 @@ void Put(const QString& path, const QByteArray& bytes) {
 }
 
 class BatchTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(RunTool({QStringLiteral("wordlists"), QStringLiteral("init")}).code, 0); }
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(RunTool({QStringLiteral("wordlists"), QStringLiteral("init")}).code, 0);
+    }
     ScopedWorkingDir dir_;
 };
 
@@ -61,11 +64,13 @@ TEST(BatchUsage, HelpVersionAndUsageErrors) {
         {QStringLiteral("mend")},
         {QStringLiteral("fix")},
         {QStringLiteral("fix"), QStringLiteral("--bogus"), QStringLiteral("a.htm")},
-        {QStringLiteral("fix"), QStringLiteral("-o"), QStringLiteral("x"), QStringLiteral("a"), QStringLiteral("b")},
+        {QStringLiteral("fix"), QStringLiteral("-o"), QStringLiteral("x"), QStringLiteral("a"),
+         QStringLiteral("b")},
         {QStringLiteral("wordlists")},
         {QStringLiteral("wordlists"), QStringLiteral("list")},
         {QStringLiteral("wordlists"), QStringLiteral("add"), QStringLiteral("skip")},
-        {QStringLiteral("wordlists"), QStringLiteral("add"), QStringLiteral("other"), QStringLiteral("x")},
+        {QStringLiteral("wordlists"), QStringLiteral("add"), QStringLiteral("other"),
+         QStringLiteral("x")},
         {QStringLiteral("wordlists"), QStringLiteral("init"), QStringLiteral("extra")},
     };
     for (const QStringList& arguments : usageErrors) {
@@ -83,7 +88,8 @@ TEST_F(BatchTest, FixWritesTheFixNameAndReportsTheCount) {
     EXPECT_EQ(r.err, u"Page.Old.htm: 2 </p> added\n");
 
     Put(QStringLiteral("end.htm"), "<p>a<");
-    r = RunTool({QStringLiteral("fix"), QStringLiteral("end.htm"), QStringLiteral("-o"), QStringLiteral("out.htm")});
+    r = RunTool({QStringLiteral("fix"), QStringLiteral("end.htm"), QStringLiteral("-o"),
+                 QStringLiteral("out.htm")});
     EXPECT_EQ(r.code, kExitOk);
     EXPECT_EQ(r.err, u"end.htm: Last item on the page is an opening <\nend.htm: 0 </p> added\n");
     EXPECT_EQ(Contents(QStringLiteral("out.htm")), "<p>a<");
@@ -94,7 +100,9 @@ TEST_F(BatchTest, StandardInputAndOutputCarryBytesUnchanged) {
     Outcome r = RunTool({QStringLiteral("strip-newlines"), QStringLiteral("-")}, page);
     EXPECT_EQ(r.code, kExitOk);
     EXPECT_EQ(r.out, QByteArray("  <p>ab</p>\x81\x00\xff  x  ", 19));
-    r = RunTool({QStringLiteral("strip-spaces"), QStringLiteral("-"), QStringLiteral("-o"), QStringLiteral("-")}, page);
+    r = RunTool({QStringLiteral("strip-spaces"), QStringLiteral("-"), QStringLiteral("-o"),
+                 QStringLiteral("-")},
+                page);
     EXPECT_EQ(r.out, QByteArray("<p>a\r\nb</p>\x81\x00\xff x", 16));
     r = RunTool({QStringLiteral("fix"), QStringLiteral("-")}, "<p>a<div>");
     EXPECT_EQ(r.out, "<p>a</p><div>");
@@ -104,30 +112,33 @@ TEST_F(BatchTest, StandardInputAndOutputCarryBytesUnchanged) {
 TEST_F(BatchTest, AFailedInputIsNamedAndTheOthersAreStillRepaired) {
     Put(QStringLiteral("good.htm"), "<p>a<div>");
     Put(QStringLiteral("again.fix"), "<p>x");
-    Outcome r = RunTool({QStringLiteral("fix"), QStringLiteral("missing.htm"), QStringLiteral("good.htm"),
-                     QStringLiteral("again.fix")});
+    Outcome r = RunTool({QStringLiteral("fix"), QStringLiteral("missing.htm"),
+                         QStringLiteral("good.htm"), QStringLiteral("again.fix")});
     EXPECT_EQ(r.code, kExitFailed);
-    EXPECT_TRUE(r.err.contains(u"quillet-batch: missing.htm: cannot read the page: file not found\n"))
+    EXPECT_TRUE(
+        r.err.contains(u"quillet-batch: missing.htm: cannot read the page: file not found\n"))
         << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(u"again.fix: the repaired copy would replace the page itself"));
     EXPECT_EQ(Contents(QStringLiteral("good.fix")), "<p>a</p><div>");
     EXPECT_EQ(Contents(QStringLiteral("again.fix")), "<p>x");
 
     // Naming the output explicitly is the user's choice.
-    r = RunTool({QStringLiteral("fix"), QStringLiteral("again.fix"), QStringLiteral("-o"), QStringLiteral("again.fix")});
+    r = RunTool({QStringLiteral("fix"), QStringLiteral("again.fix"), QStringLiteral("-o"),
+                 QStringLiteral("again.fix")});
     EXPECT_EQ(r.code, kExitOk);
 }
 
 TEST_F(BatchTest, FixWithoutWordListsWritesNothing) {
     Put(QStringLiteral("page.htm"), "<p>a<div>");
-    Outcome r = RunTool({QStringLiteral("fix"), QStringLiteral("--wordlists"), QStringLiteral("other.db"),
-                     QStringLiteral("page.htm")});
+    Outcome r = RunTool({QStringLiteral("fix"), QStringLiteral("--wordlists"),
+                         QStringLiteral("other.db"), QStringLiteral("page.htm")});
     EXPECT_EQ(r.code, kExitFailed);
-    EXPECT_TRUE(r.err.contains(u"other.db") && r.err.contains(u"file not found")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(u"other.db") && r.err.contains(u"file not found"))
+        << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(QStringLiteral("page.fix")));
     // The strips need no lists.
-    EXPECT_EQ(RunTool({QStringLiteral("strip-spaces"), QStringLiteral("--wordlists"), QStringLiteral("other.db"),
-                   QStringLiteral("page.htm")})
+    EXPECT_EQ(RunTool({QStringLiteral("strip-spaces"), QStringLiteral("--wordlists"),
+                       QStringLiteral("other.db"), QStringLiteral("page.htm")})
                   .code,
               kExitOk);
 }
@@ -138,12 +149,14 @@ TEST_F(BatchTest, WordListCommandsFollowTheEditorRules) {
     EXPECT_EQ(r.code, kExitFailed);
     EXPECT_TRUE(r.err.contains(u"exists already"));
 
-    r = RunTool({wl, QStringLiteral("add"), QStringLiteral("skip"), QStringLiteral("  Table  "), QStringLiteral("   "),
-             QStringLiteral("Table"), QStringLiteral("TABLE"), QStringLiteral("/font")});
+    r = RunTool({wl, QStringLiteral("add"), QStringLiteral("skip"), QStringLiteral("  Table  "),
+                 QStringLiteral("   "), QStringLiteral("Table"), QStringLiteral("TABLE"),
+                 QStringLiteral("/font")});
     EXPECT_EQ(r.code, kExitFailed);
     EXPECT_TRUE(r.err.contains(u"an empty entry was not added"));
     EXPECT_TRUE(r.err.contains(u"Duplicate Entry: \"Table\" is in the skip list already"));
-    EXPECT_TRUE(r.err.contains(u"\"Table\", which differs from \"TABLE\" only in letter case")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(u"\"Table\", which differs from \"TABLE\" only in letter case"))
+        << r.err.toStdString();
 
     r = RunTool({wl, QStringLiteral("list"), QStringLiteral("skip")});
     EXPECT_EQ(r.code, kExitOk);
@@ -152,11 +165,14 @@ TEST_F(BatchTest, WordListCommandsFollowTheEditorRules) {
     EXPECT_EQ(lines.indexOf("Table"), lines.indexOf("svg") + 1);
     EXPECT_TRUE(lines.contains("/font"));
 
-    r = RunTool({wl, QStringLiteral("delete"), QStringLiteral("skip"), QStringLiteral("table"), QStringLiteral("nosuch")});
+    r = RunTool({wl, QStringLiteral("delete"), QStringLiteral("skip"), QStringLiteral("table"),
+                 QStringLiteral("nosuch")});
     EXPECT_EQ(r.code, kExitFailed);
     EXPECT_EQ(r.err, u"quillet-batch: \"nosuch\" is not in the skip list\n");
-    EXPECT_FALSE(RunTool({wl, QStringLiteral("list"), QStringLiteral("skip")}).out.contains("Table"));
-    EXPECT_TRUE(RunTool({wl, QStringLiteral("list"), QStringLiteral("include")}).out.startsWith("/address\n"));
+    EXPECT_FALSE(
+        RunTool({wl, QStringLiteral("list"), QStringLiteral("skip")}).out.contains("Table"));
+    EXPECT_TRUE(RunTool({wl, QStringLiteral("list"), QStringLiteral("include")})
+                    .out.startsWith("/address\n"));
 }
 
 TEST(TerminalProgress, DrawsABarByTimeAndClearsIt) {
@@ -169,11 +185,13 @@ TEST(TerminalProgress, DrawsABarByTimeAndClearsIt) {
         progress.showAdded(7);
         QThread::msleep(120);
         for (int i = 0; i < 4096; ++i) EXPECT_TRUE(progress.processEvents());
-        EXPECT_TRUE(bytes.contains("\rpage.htm [######################........]  75%  7 </p> added"))
+        EXPECT_TRUE(
+            bytes.contains("\rpage.htm [######################........]  75%  7 </p> added"))
             << bytes.toStdString();
         progress.notice(QStringLiteral("Last item on the page is an opening <"));
     }
-    EXPECT_TRUE(bytes.endsWith("\r\x1b[Kpage.htm: Last item on the page is an opening <\n")) << bytes.toStdString();
+    EXPECT_TRUE(bytes.endsWith("\r\x1b[Kpage.htm: Last item on the page is an opening <\n"))
+        << bytes.toStdString();
 
     bytes.clear();
     err.seek(0);
