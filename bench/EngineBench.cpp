@@ -1,0 +1,119 @@
+// Throughput of the repair routines with the default lists in SQLite, and the cost of
+// one word-list lookup.
+#include "PageGenerator.h"
+#include "documents/CodePage.h"
+#include "engine/Functions.h"
+#include "wordlists/DefaultWordLists.h"
+#include "wordlists/StoreListSource.h"
+#include "wordlists/WordListStore.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <map>
+
+namespace quillet::bench {
+namespace {
+
+/// A temporary folder holding a default word-list database, for the whole run.
+const QString& DatabasePath() {
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString file = dir.filePath(QStringLiteral("SkipList.db"));
+        StoreError error;
+        if (!CreateWordListDatabase(file, &error)) qFatal("%s", qPrintable(error.message));
+        return file;
+    }();
+    return path;
+}
+
+/// The generated page of `megabytes` MB, decoded, made once.
+const QString& Page(int megabytes) {
+    static std::map<int, QString> pages;
+    auto it = pages.find(megabytes);
+    if (it == pages.end()) {
+        it = pages.emplace(megabytes, DecodeCodePage(GenerateOldPage(qint64(megabytes) * 1000 * 1000))).first;
+    }
+    return it->second;
+}
+
+/// The same page after Fix File, as Strip Newlines meets it in practice.
+const QString& FixedPage(int megabytes) {
+    static std::map<int, QString> pages;
+    auto it = pages.find(megabytes);
+    if (it == pages.end()) {
+        SilentObserver observer;
+        StoreListSource lists(DatabasePath());
+        Functions engine(observer, lists);
+        it = pages.emplace(megabytes, engine.FixText(Page(megabytes)).text).first;
+    }
+    return it->second;
+}
+
+void Report(benchmark::State& state, qint64 characters) {
+    state.SetBytesProcessed(state.iterations() * characters);  // one byte per character on disk
+}
+
+void BM_FixText(benchmark::State& state) {
+    const QString& page = Page(int(state.range(0)));
+    SilentObserver observer;
+    StoreListSource lists(DatabasePath());
+    Functions engine(observer, lists);
+    for (auto _ : state) {
+        RepairResult result = engine.FixText(page);
+        if (!result.ok()) state.SkipWithError(qPrintable(result.error));
+        benchmark::DoNotOptimize(result.text.data());
+    }
+    state.counters["added"] = engine.AddedCount;
+    Report(state, page.size());
+}
+
+void BM_StripNewlines(benchmark::State& state) {
+    const QString& page = FixedPage(int(state.range(0)));
+    SilentObserver observer;
+    StoreListSource lists(DatabasePath());
+    Functions engine(observer, lists);
+    for (auto _ : state) benchmark::DoNotOptimize(engine.StripNewlines(page).text.data());
+    Report(state, page.size());
+}
+
+void BM_StripSpaces(benchmark::State& state) {
+    const QString& page = Page(int(state.range(0)));
+    SilentObserver observer;
+    StoreListSource lists(DatabasePath());
+    Functions engine(observer, lists);
+    for (auto _ : state) benchmark::DoNotOptimize(engine.StripSpaces(page).text.data());
+    Report(state, page.size());
+}
+
+/// One indexed seek on the stored table, as a pass makes it for a name it has not met.
+void BM_StoreSeek(benchmark::State& state) {
+    StoreError error;
+    auto db = WordListDatabase::Open(DatabasePath(), &error);
+    auto table = db->OpenTable(SkipListSchema(), &error);
+    table->SetIndex(SkipListSchema().index, &error);
+    const std::array<QStringView, 4> names = {u"b", u"div", u"font", u"h1"};
+    size_t i = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(table->Seek(names[i++ % names.size()], &error));
+}
+
+/// A lookup of a name the pass has met before.
+void BM_PassLookupRepeated(benchmark::State& state) {
+    StoreListSource source(DatabasePath());
+    QString error;
+    auto lists = source.openLists(&error);
+    const std::array<QStringView, 4> names = {u"b", u"div", u"font", u"h1"};
+    size_t i = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(lists->inSkipList(names[i++ % names.size()]));
+}
+
+BENCHMARK(BM_FixText)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_StripNewlines)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_StripSpaces)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_StoreSeek);
+BENCHMARK(BM_PassLookupRepeated);
+
+}  // namespace
+}  // namespace quillet::bench
+
+BENCHMARK_MAIN();

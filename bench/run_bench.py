@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""Runs Quillet's benchmarks and prints the results as Markdown for bench/README.md.
+
+usage: run_bench.py BUILD_DIR [--runs N] [--skip-tidy]
+
+Generates 10, 50 and 100 MB old-style pages, runs the engine benchmarks, then times
+whole programs on the 50 MB page: quillet-batch's three commands, the floor program
+(read, widen, copy between "<", narrow, write) and tidy -q. Each program runs N times
+(tidy once: it is slow); the median wall time and the largest peak memory are reported.
+"""
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+
+def run(cmd, cwd):
+    """Wall seconds and peak resident memory (bytes) of one run of cmd."""
+    start = time.perf_counter()
+    proc = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(proc.pid, 0)
+    wall = time.perf_counter() - start
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    return wall, usage.ru_maxrss * 1024, proc.returncode
+
+
+def measure(cmd, cwd, runs):
+    results = [run(cmd, cwd) for _ in range(runs)]
+    return statistics.median(r[0] for r in results), max(r[1] for r in results), results[0][2]
+
+
+def main():
+    args = sys.argv[1:]
+    if not args:
+        print(__doc__)
+        return 2
+    build = os.path.abspath(args[0])
+    runs = int(args[args.index("--runs") + 1]) if "--runs" in args else 5
+    skip_tidy = "--skip-tidy" in args
+    batch = os.path.join(build, "src", "quillet-batch")
+    out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "out")
+    os.makedirs(out, exist_ok=True)
+
+    pages = {}
+    for mb in (10, 50, 100):
+        pages[mb] = os.path.join(out, f"page{mb}.htm")
+        if not os.path.exists(pages[mb]):
+            subprocess.run([os.path.join(build, "bench", "pagegen"), str(mb), pages[mb]], check=True)
+    if not os.path.exists(os.path.join(out, "SkipList.db")):
+        subprocess.run([batch, "wordlists", "init"], cwd=out, check=True, capture_output=True)
+    fixed50 = os.path.join(out, "page50.fixed.htm")
+    subprocess.run([batch, "fix", pages[50], "-o", fixed50], cwd=out, check=True, capture_output=True)
+
+    print("## Engine (Google Benchmark, default lists in SQLite)\n")
+    engine = subprocess.run([os.path.join(build, "bench", "engine_bench"), "--benchmark_format=json"],
+                            cwd=out, check=True, capture_output=True, text=True)
+    report = json.loads(engine.stdout)
+    print("| benchmark | time per run | throughput |")
+    print("|---|---|---|")
+    for b in report["benchmarks"]:
+        rate = b.get("bytes_per_second")
+        unit = b["time_unit"]
+        print(f"| {b['name']} | {b['real_time']:.2f} {unit} | "
+              f"{rate / 1e6:.0f} MB/s |" if rate else f"| {b['name']} | {b['real_time']:.2f} {unit} | |")
+    print()
+
+    size50 = os.path.getsize(pages[50])
+    rows = []
+    out_file = os.path.join(out, "result.htm")
+    commands = [
+        ("quillet-batch fix", [batch, "fix", pages[50], "-o", out_file], pages[50]),
+        ("quillet-batch strip-newlines (on the fixed page)",
+         [batch, "strip-newlines", fixed50, "-o", out_file], fixed50),
+        ("quillet-batch strip-spaces", [batch, "strip-spaces", pages[50], "-o", out_file], pages[50]),
+        ("floor", [os.path.join(build, "bench", "floor"), pages[50], out_file], pages[50]),
+    ]
+    if not skip_tidy and shutil.which("tidy"):
+        commands.append(("tidy -q", ["tidy", "-q", "-o", out_file, pages[50]], pages[50]))
+    for name, cmd, page in commands:
+        wall, peak, code = measure(cmd, out, 1 if name.startswith("tidy") else runs)
+        rows.append((name, wall, peak, os.path.getsize(page)))
+
+    floor = next(r[1] for r in rows if r[0] == "floor")
+    print(f"## End to end on a {size50 / 1e6:.0f} MB page (median of {runs} runs; tidy: one run)\n")
+    print("| program | wall time | MB/s | × floor | peak memory | × input size |")
+    print("|---|---|---|---|---|---|")
+    for name, wall, peak, size in rows:
+        print(f"| {name} | {wall:.3f} s | {size / wall / 1e6:.0f} | {wall / floor:.2f} | "
+              f"{peak / 1e6:.0f} MB | {peak / size:.2f} |")
+    print()
+    fix = next(r[1] for r in rows if r[0] == "quillet-batch fix")
+    tidy = [r[1] for r in rows if r[0] == "tidy -q"]
+    if tidy:
+        print(f"quillet-batch fix is {tidy[0] / fix:.0f} times faster than tidy -q.\n")
+
+    print("## Linearity: quillet-batch fix on 10 MB and 100 MB\n")
+    small = measure([batch, "fix", pages[10], "-o", out_file], out, runs)[0]
+    large = measure([batch, "fix", pages[100], "-o", out_file], out, runs)[0]
+    print(f"10 MB: {small:.3f} s; 100 MB: {large:.3f} s; ratio {large / small:.1f} (linear: 10)\n")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
