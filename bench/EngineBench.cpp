@@ -7,9 +7,9 @@
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListStore.h"
 
+#include <benchmark/benchmark.h>
 #include <QDir>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 #include <map>
 
 namespace quillet::bench {
@@ -32,7 +32,10 @@ const QString& Page(int megabytes) {
     static std::map<int, QString> pages;
     auto it = pages.find(megabytes);
     if (it == pages.end()) {
-        it = pages.emplace(megabytes, DecodeCodePage(GenerateOldPage(qint64(megabytes) * 1000 * 1000))).first;
+        it = pages
+                 .emplace(megabytes,
+                          DecodeCodePage(GenerateOldPage(qint64(megabytes) * 1000 * 1000)))
+                 .first;
     }
     return it->second;
 }
@@ -86,6 +89,20 @@ void BM_StripSpaces(benchmark::State& state) {
     Report(state, page.size());
 }
 
+/// Reading and writing the code page.
+void BM_DecodeCodePage(benchmark::State& state) {
+    const QByteArray bytes = GenerateOldPage(qint64(state.range(0)) * 1000 * 1000);
+    for (auto _ : state) benchmark::DoNotOptimize(DecodeCodePage(bytes).data());
+    Report(state, bytes.size());
+}
+
+void BM_EncodeCodePage(benchmark::State& state) {
+    const QString& page = Page(int(state.range(0)));
+    qsizetype bad = -1;
+    for (auto _ : state) benchmark::DoNotOptimize(EncodeCodePage(page, &bad)->data());
+    Report(state, page.size());
+}
+
 /// One indexed seek on the stored table, as a pass makes it for a name it has not met.
 void BM_StoreSeek(benchmark::State& state) {
     StoreError error;
@@ -110,6 +127,8 @@ void BM_PassLookupRepeated(benchmark::State& state) {
 BENCHMARK(BM_FixText)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_StripNewlines)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_StripSpaces)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_DecodeCodePage)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodeCodePage)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StoreSeek);
 BENCHMARK(BM_PassLookupRepeated);
 

@@ -8,7 +8,7 @@ namespace {
 
 /// xorshift32: the same page for the same seed on every machine.
 class Random {
-public:
+  public:
     explicit Random(std::uint32_t seed) : state_(seed ? seed : 1) {}
     std::uint32_t Next() {
         state_ ^= state_ << 13;
@@ -18,21 +18,24 @@ public:
     }
     int Below(int n) { return int(Next() % std::uint32_t(n)); }
 
-private:
+  private:
     std::uint32_t state_;
 };
 
 constexpr std::array kWords = {
-    "the", "garden", "river", "old", "mill", "bread", "summer", "road", "village", "church",
-    "caf\xe9", "na\xefve", "r\xe9sum\xe9", "bicycle", "market", "street", "meeting", "letter",
-    "winter", "light", "and", "of", "to", "in", "with", "a", "for", "stone", "bridge", "\xc5land",
+    "the",     "garden", "river",   "old",      "mill",         "bread",    "summer", "road",
+    "village", "church", "caf\xe9", "na\xefve", "r\xe9sum\xe9", "bicycle",  "market", "street",
+    "meeting", "letter", "winter",  "light",    "and",          "of",       "to",     "in",
+    "with",    "a",      "for",     "stone",    "bridge",       "\xc5land",
 };
-constexpr std::array kInline = {"B", "I", "A HREF=\"page.htm\"", "FONT SIZE=2", "EM", "STRONG",
-                                "SPAN CLASS=note", "U", "CODE", "TT"};
-constexpr std::array kInlineClose = {"B", "I", "A", "FONT", "EM", "STRONG", "SPAN", "U", "CODE", "TT"};
+constexpr std::array kInline = {"B",    "I",      "A HREF=\"page.htm\"", "FONT SIZE=2",
+                                "EM",   "STRONG", "SPAN CLASS=note",     "U",
+                                "CODE", "TT"};
+constexpr std::array kInlineClose = {"B",      "I",    "A", "FONT", "EM",
+                                     "STRONG", "SPAN", "U", "CODE", "TT"};
 
 class Writer {
-public:
+  public:
     Writer(QByteArray& out, Random& random) : out_(out), random_(random) {}
 
     /// About 40 characters of text with one inline tag pair or line break in it.
@@ -59,7 +62,9 @@ public:
     void Word() { out_.append(kWords[random_.Below(int(kWords.size()))]); }
 
     void Paragraph() {
-        out_.append(random_.Below(4) == 0 ? "<P ALIGN=JUSTIFY>" : random_.Below(6) == 0 ? "<p>" : "<P>");
+        out_.append(random_.Below(4) == 0   ? "<P ALIGN=JUSTIFY>"
+                    : random_.Below(6) == 0 ? "<p>"
+                                            : "<P>");
         const int sentences = 3 + random_.Below(6);
         for (int s = 0; s < sentences; ++s) Sentence();
         if (random_.Below(8) == 0) out_.append("</P>");
@@ -104,7 +109,7 @@ public:
         }
     }
 
-private:
+  private:
     QByteArray& out_;
     Random& random_;
 };

@@ -1,6 +1,8 @@
 #include "documents/CodePage.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace quillet {
 
@@ -45,18 +47,32 @@ std::optional<QByteArray> EncodeCodePage(QStringView text, qsizetype* badPositio
     QByteArray bytes(text.size(), Qt::Uninitialized);
     char* out = bytes.data();
     const char16_t* in = reinterpret_cast<const char16_t*>(text.utf16());
-    for (qsizetype i = 0, n = text.size(); i < n; ++i) {
-        const char16_t c = in[i];
-        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-            out[i] = char(c);
-            continue;
+    const qsizetype n = text.size();
+    // Four characters at a time while all of them are Latin-1 outside 0x80-0x9F, which
+    // is nearly every character of a page: their bytes equal the characters.
+    constexpr std::uint64_t kHigh = 0xFF00FF00FF00FF00u;
+    constexpr std::uint64_t kTop3 = 0x00E000E000E000E0u;
+    constexpr std::uint64_t kC1 = 0x0080008000800080u;
+    constexpr std::uint64_t kOnes = 0x0001000100010001u;
+    constexpr std::uint64_t kSigns = 0x8000800080008000u;
+    qsizetype i = 0;
+    while (i < n) {
+        for (; i + 4 <= n; i += 4) {
+            std::uint64_t w;
+            std::memcpy(&w, in + i, sizeof w);
+            const std::uint64_t c1 = (w & kTop3) ^ kC1;  // a lane is 0 for 0x80-0x9F
+            if ((w & kHigh) != 0 || ((c1 - kOnes) & ~c1 & kSigns) != 0) break;
+            for (int k = 0; k < 4; ++k) out[i + k] = char(in[i + k]);
         }
-        const int b = EncodeSpecial(c);
+        if (i >= n) break;
+        // One character the fast loop could not take, or one of the last three.
+        const char16_t c = in[i];
+        const int b = (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) ? int(c) : EncodeSpecial(c);
         if (b < 0) {
             if (badPosition) *badPosition = i;
             return std::nullopt;
         }
-        out[i] = char(b);
+        out[i++] = char(b);
     }
     return bytes;
 }

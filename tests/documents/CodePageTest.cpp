@@ -19,6 +19,29 @@ TEST(CodePage, EveryByteValueSurvivesDecodeAndEncode) {
     EXPECT_EQ(EncodeCodePage(DecodeCodePage(utf8), &bad), utf8);
 }
 
+TEST(CodePage, MixedRunsOfEveryKindRoundTrip) {
+    // Plain Latin-1 runs of every length around the special bytes, at every offset.
+    std::uint32_t state = 12345;
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray bytes;
+        const int length = int(state % 40);
+        for (int i = 0; i < length; ++i) {
+            state = state * 1103515245u + 12345u;
+            const int pick = int((state >> 16) % 10);
+            bytes.append(pick < 7 ? char('a' + pick) : char(0x80 + (state >> 8) % 128));
+        }
+        qsizetype bad = -1;
+        ASSERT_EQ(EncodeCodePage(DecodeCodePage(bytes), &bad), bytes) << round;
+        QString text = DecodeCodePage(bytes);
+        if (!text.isEmpty()) {
+            const qsizetype at = qsizetype(state % std::uint32_t(text.size()));
+            text[at] = QChar(0x0100);
+            EXPECT_FALSE(EncodeCodePage(text, &bad));
+            EXPECT_EQ(bad, at);
+        }
+    }
+}
+
 TEST(CodePage, BytesMapToTheirWindows1252Characters) {
     const QString text =
         DecodeCodePage(QByteArray("\x41\x80\x81\x8d\x8f\x90\x9d\x93\x94\x9f\xa0\xe9\xff\x00", 14));
