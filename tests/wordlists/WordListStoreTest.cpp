@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "engine/Functions.h"
 #include "wordlists/DefaultWordLists.h"
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListStore.h"
@@ -256,6 +257,37 @@ TEST_F(StoreTest, PassListsAnswerFromTheStoreAndHoldNoLockBetweenLookups) {
 
     auto next = source.openLists(&error);
     EXPECT_EQ(next->inSkipList(u"b"), false);  // the next pass sees the deletion
+}
+
+TEST_F(StoreTest, AnEditMadeWhileAFixPassIsPausedGoesThrough) {
+    StoreListSource source(DefaultDatabasePath());
+    // Pause after the pass has looked up "b" and before it meets "xyz": the edit adds "xyz"
+    // to the skip list and takes "/div" out of the include list.
+    int editResult = -1;
+    struct Pausing final : EngineObserver {
+        int calls = 0;
+        int* result;
+        void showRemaining(qint64) override {}
+        void showAdded(qint32) override {}
+        void clearAdded() override {}
+        void notice(const QString&) override {}
+        bool processEvents() override {
+            if (++calls == 4) {
+                *result = Exec(
+                    "INSERT INTO \"Lookup\" VALUES ('xyz');"
+                    "DELETE FROM \"IncludeList\" WHERE \"Include\" = '/div';");
+            }
+            return true;
+        }
+    } pausing;
+    pausing.result = &editResult;
+    Functions paused(pausing, source);
+    const RepairResult result =
+        paused.FixText(QStringLiteral("<p>a<b>b</b><xyz>c</xyz><div><p>d</div>"));
+    EXPECT_EQ(editResult, SQLITE_OK);  // not refused as locked
+    ASSERT_TRUE(result.ok()) << result.error.toStdString();
+    // This pass already saw the change: xyz is skipped, /div no longer closes.
+    EXPECT_EQ(result.text.toStdString(), "<p>a<b>b</b><xyz>c</xyz></p><div><p>d</div>");
 }
 
 TEST_F(StoreTest, PassListsReportWhyTheyCannotOpen) {
