@@ -12,9 +12,9 @@ namespace quillet::test {
 
 /// A slow, literal rendering of the repair routines, for checking the engine against:
 /// 1-based positions, a remainder cut from the front, strings built by appending, and the
-/// observer called at exactly the steps the routines take. The only departure from the
-/// letter of the old routines is that mark offsets and line-join positions have no 16-bit
-/// limit. A processEvents() that returns false stops a routine at once (status Stopped);
+/// observer called at exactly the steps the routines take. Paragraph-mark offsets and
+/// line-join positions are as wide as the others, so paragraphs and gaps of any length
+/// work. A processEvents() that returns false stops a routine at once (status Stopped);
 /// a failed lookup ends the pass with ListsUnavailable. Either way the state stays as it
 /// was at that moment and no text is returned.
 class ReferenceEngine {
