@@ -54,6 +54,7 @@ void Functions::ReleasePassState() {
 }
 
 void Functions::SetSourceText(QString text, WordListLookup* lists) {
+    if (running_) return;  // a running pass keeps its text
     SourceText = std::move(text);
     Source = SourceText;
     SourceLen = SourceText.size();
@@ -103,14 +104,31 @@ std::optional<TagKind> Functions::ClassifyTag(qint64 pos) {
     return *skipped ? TagOther : TagBreak;
 }
 
+namespace {
+
+/// `name` in lower case; names read from tags are lower case already and pass unchanged.
+QStringView LowerName(QStringView name, QString& storage) {
+    for (const QChar c : name) {
+        if (c.isUpper()) {
+            storage = name.toString().toLower();
+            return storage;
+        }
+    }
+    return name;
+}
+
+}  // namespace
+
 std::optional<bool> Functions::InSkipList(QStringView name) {
     if (!lists_) return std::nullopt;
-    return lists_->inSkipList(name);
+    QString storage;
+    return lists_->inSkipList(LowerName(name, storage));
 }
 
 std::optional<bool> Functions::InIncludeList(QStringView name) {
     if (!lists_) return std::nullopt;
-    return lists_->inIncludeList(name);
+    QString storage;
+    return lists_->inIncludeList(LowerName(name, storage));
 }
 
 bool Functions::CloseParagraph(qint64 found) {
@@ -130,7 +148,10 @@ RepairResult Functions::FixText(QString text) {
     const std::unique_ptr<WordListLookup> lists = listSource_.openLists(&error);
     if (!lists) return Fail(RepairResult::Status::ListsUnavailable, error);
 
-    SetSourceText(std::move(text), lists.get());
+    SourceText = std::move(text);
+    Source = SourceText;
+    SourceLen = SourceText.size();
+    lists_ = lists.get();
     // The pass state holds the source, the growing result and the open lists only while
     // the pass runs: the lists close at its end and the texts are not kept twice.
     struct ReleasePassState {

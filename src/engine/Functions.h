@@ -64,7 +64,7 @@ class Functions {
 
     // The tag routines of the pass. FixText sets their text up itself; SetSourceText
     // lets them run over a text without a pass (lists may be null, and then a tag that
-    // needs a lookup cannot be classified).
+    // needs a lookup cannot be classified). It does nothing while a routine runs.
     void SetSourceText(QString text, WordListLookup* lists);
     /// Position of the next "<" at or after `pos`, or `SourceLen` when there is none
     /// before the last character. A "<" as the last character is reported as a notice.
@@ -73,7 +73,9 @@ class Functions {
     QString ReadTagName(qint64 pos) const;
     /// What the tag at `pos` does to an open paragraph; nullopt when a lookup failed.
     std::optional<TagKind> ClassifyTag(qint64 pos);
+    /// Whether the skip list holds `name`, converted to lower case.
     std::optional<bool> InSkipList(QStringView name);
+    /// Whether the include list holds `name`, converted to lower case.
     std::optional<bool> InIncludeList(QStringView name);
 
     /// Position of the first "</p>" in `text` while InParagraph, else of the first "<p>";

@@ -128,6 +128,14 @@ TEST(TagScanTest, ClassifyTagConsultsTheListTheFirstCharacterChooses) {
         EXPECT_EQ(fixture.engine.ClassifyTag(1), TagOther) << Escaped(text);
     }
 
+    // The lists are asked for the lower-cased name, whoever asks.
+    fixture.engine.SetSourceText(QStringLiteral("<b>"), lists.get());
+    fixture.lists.skip.insert(QStringLiteral("pre"));
+    fixture.lists.include.insert(QStringLiteral("/h1"));
+    EXPECT_EQ(fixture.engine.InSkipList(QStringLiteral("PRE")), true);
+    EXPECT_EQ(fixture.engine.InIncludeList(QStringLiteral("/H1")), true);
+    EXPECT_EQ(fixture.engine.InIncludeList(QStringLiteral("/H2")), false);
+
     // Without lists, or when a lookup fails, only the paragraph tags can be classified.
     fixture.engine.SetSourceText(QStringLiteral("<b><P></P>"), nullptr);
     EXPECT_EQ(fixture.engine.ClassifyTag(1), std::nullopt);
