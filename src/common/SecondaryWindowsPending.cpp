@@ -5,12 +5,6 @@
 
 namespace quillet {
 
-void ShowSkipListForm(QWidget* parent, const QString&) {
-    ShowMessage(QStringLiteral("Not available yet."), parent);
-}
-void ShowIncludeListForm(QWidget* parent, const QString&) {
-    ShowMessage(QStringLiteral("Not available yet."), parent);
-}
 void ShowAboutBox(QWidget* parent) {
     ShowMessage(QStringLiteral("Not available yet."), parent);
 }
