@@ -1,5 +1,7 @@
 #include "common/SecondaryWindows.h"
 
+#include "windows/RegistryAccess.h"
+#include "windows/frmAbout.h"
 #include "wordlists/IncludeList.h"
 #include "wordlists/SkipListForm.h"
 
@@ -16,6 +18,12 @@ void ShowSkipListForm(QWidget* parent, const QString& databasePath) {
 void ShowIncludeListForm(QWidget* parent, const QString& databasePath) {
     IncludeList form(parent);
     if (form.Load(databasePath)) form.exec();
+}
+
+void ShowAboutBox(QWidget* parent) {
+    const std::unique_ptr<RegistryAccess> registry = CreateSystemRegistry();
+    frmAbout box(SystemInfoAccess(*registry), parent);
+    box.exec();
 }
 
 }  // namespace quillet

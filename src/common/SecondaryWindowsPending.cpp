@@ -5,9 +5,6 @@
 
 namespace quillet {
 
-void ShowAboutBox(QWidget* parent) {
-    ShowMessage(QStringLiteral("Not available yet."), parent);
-}
 void ShowHelpTopics(QWidget* parent) {
     ShowMessage(QStringLiteral("Not available yet."), parent);
 }
