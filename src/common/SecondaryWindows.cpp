@@ -1,5 +1,6 @@
 #include "common/SecondaryWindows.h"
 
+#include "windows/HelpViewer.h"
 #include "windows/RegistryAccess.h"
 #include "windows/frmAbout.h"
 #include "wordlists/IncludeList.h"
@@ -24,6 +25,11 @@ void ShowAboutBox(QWidget* parent) {
     const std::unique_ptr<RegistryAccess> registry = CreateSystemRegistry();
     frmAbout box(SystemInfoAccess(*registry), parent);
     box.exec();
+}
+
+void ShowHelpTopics(QWidget* parent) {
+    HelpViewer viewer(parent);
+    if (viewer.Load(HelpViewer::DefaultCollectionPath())) viewer.exec();
 }
 
 }  // namespace quillet
