@@ -16,8 +16,10 @@ HelpBrowser::HelpBrowser(QHelpEngineCore& engine, QWidget* parent)
 }
 
 QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
-    if (name.scheme() == kHelpScheme) {
-        const QByteArray data = engine_.fileData(name);
+    // Style sheets and pictures come with names relative to the page being shown.
+    const QUrl url = name.isRelative() ? source().resolved(name) : name;
+    if (url.scheme() == kHelpScheme) {
+        const QByteArray data = engine_.fileData(url);
         if (type == QTextDocument::HtmlResource || type == QTextDocument::StyleSheetResource) {
             return QString::fromUtf8(data);
         }

@@ -113,7 +113,7 @@ void HelpViewer::SetupUi() {
     splitter_->addWidget(TopicView);
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);
-    splitter_->setSizes({260, 640});
+    splitter_->setSizes({300, 600});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);

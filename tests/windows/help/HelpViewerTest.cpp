@@ -68,6 +68,8 @@ TEST(HelpViewer, OpensAtTheIndexWithTheSearchFieldReadyAndTheFirstTopicShown) {
     EXPECT_EQ(QApplication::focusWidget(), viewer.SearchBox);
     EXPECT_EQ(viewer.TopicView->documentTitle(), QStringLiteral("Quillet Help"));
     EXPECT_TRUE(viewer.TopicView->toPlainText().contains(QStringLiteral("Fix File")));
+    // The topics' style sheet is read from the collection too (headings in dark blue).
+    EXPECT_TRUE(viewer.TopicView->toHtml().contains(QStringLiteral("color:#20406a")));
 }
 
 TEST(HelpViewer, TheIndexListsEveryKeywordAndTypingFiltersIt) {
