@@ -66,6 +66,12 @@ TEST(AboutBox, ShowsTitleVersionAndCopyrightAtItsStoredPlace) {
     // Client origin and size, 15 twips to the pixel, whatever the parent's position.
     box.show();
     EXPECT_EQ(box.geometry(), QRect(156, 129, 382, 237));
+    QWidget parent;
+    parent.setGeometry(400, 300, 300, 200);
+    parent.show();
+    frmAbout child{SystemInfoAccess(registry), &parent};
+    child.show();
+    EXPECT_EQ(child.geometry(), QRect(156, 129, 382, 237));
     EXPECT_TRUE(box.cmdOK->isDefault());
     EXPECT_FALSE(box.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(box.minimumSize(), box.maximumSize());

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <type_traits>
 
@@ -273,6 +274,21 @@ TEST(EditorDefinitions, TheWindowsDifferInCaptionSizeCreationOrderAndTabOrder) {
         EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
         EXPECT_FALSE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
         EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    }
+}
+
+TEST(EditorDefinitions, LoadCentresTheWindowOnTheScreen) {
+    ListFolder folder({}, {});
+    QWidget parent;
+    parent.setGeometry(10, 10, 200, 100);
+    parent.show();
+    for (WordListEditor* form : {static_cast<WordListEditor*>(new SkipListForm(&parent)),
+                                 static_cast<WordListEditor*>(new IncludeList(&parent))}) {
+        ASSERT_TRUE(form->Load(folder.databasePath()));
+        form->show();
+        const QRect screen = form->screen()->geometry();
+        EXPECT_EQ(form->pos(), QPoint((screen.width() - form->width()) / 2,
+                                      (screen.height() - form->height()) / 2));
     }
 }
 
