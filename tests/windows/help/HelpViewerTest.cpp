@@ -122,7 +122,6 @@ TEST(HelpViewer, EnterInTheSearchFieldOpensTheTopicOfTheKeywordFound) {
     const QString first = viewer.IndexList->currentIndex().data().toString();
     QTest::keyClick(viewer.SearchBox, Qt::Key_Down);
     EXPECT_NE(viewer.IndexList->currentIndex().data().toString(), first);
-    EXPECT_EQ(QApplication::focusWidget() == viewer.SearchBox || !viewer.isActiveWindow(), true);
 }
 
 TEST(HelpCollection, EveryKeywordLeadsToOneTopicAndEveryLinkResolves) {
