@@ -1,0 +1,18 @@
+#include "windows/EmptyRegistry.h"
+
+namespace quillet {
+
+long EmptyRegistry::OpenKey(quint32, const QByteArray&, quint32, KeyHandle* key) {
+    if (key) *key = 0;
+    return kFileNotFound;
+}
+
+long EmptyRegistry::QueryValue(KeyHandle, const QByteArray&, quint32*, char*, quint32*) {
+    return kFileNotFound;
+}
+
+long EmptyRegistry::CloseKey(KeyHandle) {
+    return kSuccess;
+}
+
+}  // namespace quillet

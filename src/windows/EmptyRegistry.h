@@ -1,0 +1,16 @@
+#pragma once
+
+#include "windows/RegistryAccess.h"
+
+namespace quillet {
+
+/// A registry that holds no keys: every key is missing. Used where the platform has none.
+class EmptyRegistry final : public RegistryAccess {
+  public:
+    long OpenKey(quint32 root, const QByteArray& path, quint32 access, KeyHandle* key) override;
+    long QueryValue(KeyHandle key, const QByteArray& name, quint32* type, char* buffer,
+                    quint32* byteCount) override;
+    long CloseKey(KeyHandle key) override;
+};
+
+}  // namespace quillet

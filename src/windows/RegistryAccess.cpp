@@ -1,0 +1,16 @@
+#include "windows/RegistryAccess.h"
+
+#include "windows/EmptyRegistry.h"
+#include "windows/WindowsRegistry.h"
+
+namespace quillet {
+
+std::unique_ptr<RegistryAccess> CreateSystemRegistry() {
+#ifdef Q_OS_WIN
+    return std::make_unique<WindowsRegistry>();
+#else
+    return std::make_unique<EmptyRegistry>();
+#endif
+}
+
+}  // namespace quillet

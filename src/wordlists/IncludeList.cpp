@@ -1,0 +1,54 @@
+#include "wordlists/IncludeList.h"
+
+#include "windows/TwipsGeometry.h"
+#include "wordlists/WordListStore.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace quillet {
+
+IncludeList::IncludeList(QWidget* parent) : WordListEditor(parent) {
+    SetupUi();
+    ConnectHandlers();
+}
+
+// The window's definition: the controls in their creation order, places in twips, and
+// the tab order CurrentBox, Quit, Delete, Add, List.
+void IncludeList::SetupUi() {
+    setObjectName(QStringLiteral("IncludeList"));
+    SetupFrame(QStringLiteral("Include List"), TwipsRect(720, 1305, 9645, 6555).size());
+
+    List = new QListWidget(this);
+    List->setObjectName(QStringLiteral("List"));
+    List->setGeometry(TwipsRect(5550, 120, 3975, 6300));
+
+    AddButton = new QPushButton(QStringLiteral("Add"), this);
+    AddButton->setObjectName(QStringLiteral("AddButton"));
+    AddButton->setGeometry(TwipsRect(2160, 600, 1215, 495));
+
+    DeleteButton = new QPushButton(QStringLiteral("Delete"), this);
+    DeleteButton->setObjectName(QStringLiteral("DeleteButton"));
+    DeleteButton->setGeometry(TwipsRect(2160, 1380, 1215, 495));
+
+    QuitButton = new QPushButton(QStringLiteral("Quit"), this);
+    QuitButton->setObjectName(QStringLiteral("QuitButton"));
+    QuitButton->setGeometry(TwipsRect(2160, 2760, 1215, 495));
+
+    CurrentBox = new QLineEdit(this);
+    CurrentBox->setObjectName(QStringLiteral("CurrentBox"));
+    CurrentBox->setGeometry(TwipsRect(150, 4080, 5220, 285));
+
+    setTabOrder(CurrentBox, QuitButton);
+    setTabOrder(QuitButton, DeleteButton);
+    setTabOrder(DeleteButton, AddButton);
+    setTabOrder(AddButton, List);
+    CurrentBox->setFocus();
+}
+
+bool IncludeList::Load(const QString& databasePath) {
+    return OpenList(databasePath, IncludeListSchema(), QStringLiteral("Include"));
+}
+
+}  // namespace quillet

@@ -1,0 +1,163 @@
+#include "wordlists/WordListEditor.h"
+
+#include "common/Utilities.h"
+#include "engine/Utilities.h"
+#include "wordlists/WordListStore.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <limits>
+
+namespace quillet {
+
+const QString WordListEditor::kDuplicateEntry = QStringLiteral("Duplicate Entry");
+
+WordListEditor::WordListEditor(QWidget* parent) : QDialog(parent) {}
+
+WordListEditor::~WordListEditor() = default;
+
+void WordListEditor::SetupFrame(const QString& caption, QSize clientSize) {
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowTitle(caption);
+    setFixedSize(clientSize);
+}
+
+void WordListEditor::ConnectHandlers() {
+    CurrentBox->setMaxLength(std::numeric_limits<int>::max());
+    // No button is the window's default: Enter in the text box presses nothing.
+    for (QPushButton* button : {AddButton, DeleteButton, QuitButton}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    List->setSelectionMode(QAbstractItemView::SingleSelection);
+    List->setSortingEnabled(false);  // the store's index order is the display order
+    List->setUniformItemSizes(true);
+
+    // A click on a line, and every change of the selection, copy the line to CurrentBox.
+    connect(List, &QListWidget::itemSelectionChanged, this, &WordListEditor::List_Click);
+    connect(List, &QListWidget::itemClicked, this, &WordListEditor::List_Click);
+    connect(AddButton, &QPushButton::clicked, this, &WordListEditor::AddButton_Click);
+    connect(DeleteButton, &QPushButton::clicked, this, &WordListEditor::DeleteButton_Click);
+    connect(QuitButton, &QPushButton::clicked, this, &WordListEditor::QuitButton_Click);
+}
+
+bool WordListEditor::OpenList(const QString& databasePath, const ListSchema& schema,
+                              const QString& index) {
+    CenterForm(*this);
+
+    StoreError error;
+    database_ = WordListDatabase::Open(databasePath, &error);
+    if (database_) table_ = database_->OpenTable(schema, &error);
+    if (!table_ || !table_->SetIndex(index, &error)) {
+        table_.reset();
+        database_.reset();
+        QString message =
+            QStringLiteral("The %1 cannot be edited. %2").arg(schema.description, error.message);
+        if (error.kind == StoreError::Kind::Missing) {
+            message += QStringLiteral(
+                " A new one with the default lists is made by the command "
+                "\"quillet-batch wordlists init\" in that folder.");
+        }
+        ShowMessage(message, parentWidget());
+        return false;
+    }
+    FillList();
+    return true;
+}
+
+void WordListEditor::FillList() {
+    List->clear();
+    StoreError error;
+    const std::optional<QStringList> entries = table_->Walk(&error);
+    if (!entries) {
+        ShowMessage(error.message, this);
+        return;
+    }
+    List->addItems(*entries);
+}
+
+void WordListEditor::List_Click() {
+    const QList<QListWidgetItem*> selected = List->selectedItems();
+    if (!selected.isEmpty()) CurrentBox->setText(selected.first()->text());
+}
+
+void WordListEditor::SelectPosition(int position) {
+    List->setCurrentRow(position);
+    // Selecting the line that is selected already changes nothing; copy it all the same.
+    List_Click();
+}
+
+void WordListEditor::AddButton_Click() {
+    // Taken once, before the scans below change CurrentBox.
+    const QString entry = TrimSpaces(CurrentBox->text()).toString();
+    if (!entry.isEmpty()) {
+        // List positions are int: a list is not limited to 32,767 entries here.
+        const int count = List->count();
+        for (int i = 0; i < count; ++i) {
+            SelectPosition(i);
+            if (entry == List->item(i)->text()) {
+                ShowMessage(kDuplicateEntry, this);
+                CurrentBox->clear();
+                CurrentBox->setFocus();
+                return;
+            }
+        }
+
+        StoreError error;
+        if (!table_->Add(entry, &error)) {
+            // Refused by the store (an entry equal but for letter case, or the file is
+            // locked or read-only): the list stays as it is, and the text stays for another try.
+            ShowMessage(error.message, this);
+            List->clearSelection();
+            CurrentBox->setText(entry);
+            CurrentBox->setFocus();
+            return;
+        }
+        FillList();
+
+        const int filled = List->count();
+        for (int i = 0; i < filled; ++i) {
+            SelectPosition(i);
+            if (TrimSpaces(List->item(i)->text()) == entry) break;
+        }
+    }
+    CurrentBox->setFocus();
+}
+
+void WordListEditor::DeleteButton_Click() {
+    const QList<QListWidgetItem*> selected = List->selectedItems();
+    if (!selected.isEmpty()) {
+        // The line's own text is sought, never the text typed into CurrentBox.
+        StoreError error;
+        const std::optional<bool> found = table_->Seek(selected.first()->text(), &error);
+        if (!found) {
+            ShowMessage(error.message, this);
+        } else if (*found) {
+            if (table_->DeleteCurrent(&error)) {
+                CurrentBox->clear();
+                FillList();
+            } else {
+                ShowMessage(error.message, this);
+            }
+        }
+    }
+    CurrentBox->setFocus();
+}
+
+void WordListEditor::QuitButton_Click() {
+    close();
+}
+
+void WordListEditor::keyPressEvent(QKeyEvent* event) {
+    // No button is the cancel button, so Escape does not close the window.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+}  // namespace quillet

@@ -1,0 +1,12 @@
+// The main of the GUI tests: GoogleTest inside a QApplication.
+#include <gtest/gtest.h>
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    // CTest sets the offscreen platform; the test listing at build time runs without it.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Quillet"));
+    return RUN_ALL_TESTS();
+}
