@@ -131,7 +131,10 @@ void MainForm::runRepair(Repair repair) {
     if (refuseDuringRun()) return;
     {
         const RunScope scope(running_, *ui_.WorkBox);
-        DocumentText = ui_.WorkBox->documentText();
+        // The view's text is read only when it changed since DocumentText last matched it.
+        if (ui_.WorkBox->revision() != documentRevision_) {
+            DocumentText = ui_.WorkBox->documentText();
+        }
         progress_->begin();
         RepairResult result;
         switch (repair) {
@@ -148,14 +151,17 @@ void MainForm::runRepair(Repair repair) {
         progress_->finish();
 
         switch (result.status) {
-            case RepairResult::Status::Completed:
-                ui_.WorkBox->setReadOnly(false);
-                // An unchanged text is not put back, so it costs no undo step.
-                if (result.text != DocumentText) ui_.WorkBox->replaceDocument(result.text);
+            case RepairResult::Status::Completed: {
+                // An unchanged text is not put back, so it costs no undo step. The old text
+                // goes before the view is filled, so the two are never held at once.
+                const bool changed = result.text != DocumentText;
                 DocumentText = std::move(result.text);
+                if (changed) ui_.WorkBox->replaceDocument(DocumentText);
+                documentRevision_ = ui_.WorkBox->revision();
                 ui_.CountBox->setText(QStringLiteral("0"));
                 QApplication::beep();
                 break;
+            }
             case RepairResult::Status::ListsUnavailable:
                 ShowMessage(QStringLiteral("The word lists could not be read, so the page "
                                            "was left as it was.\n\n") +
@@ -198,6 +204,7 @@ void MainForm::mnuFileOpenClick() {
     DocumentText = DecodeCodePage(*bytes);
     bytes.reset();
     ui_.WorkBox->loadDocument(DocumentText);
+    documentRevision_ = ui_.WorkBox->revision();
     ui_.CountBox->setText(QString::number(DocumentText.size()));
     setWindowTitle(kCaption + QStringLiteral(" - ") + DocPath);
     functions_->AddedCount = 0;

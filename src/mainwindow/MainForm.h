@@ -91,6 +91,7 @@ class MainForm final : public QMainWindow {
     std::unique_ptr<Functions> functions_;
 
     QString DocumentText;
+    quint64 documentRevision_ = quint64(-1);  // the view's revision that DocumentText matches
     QString DocPath;
     DocName docName_;     // DocDir, DocFileName and DocBaseName
     QString dialogPath_;  // the path the file dialogs last returned or were handed

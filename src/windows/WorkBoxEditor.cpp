@@ -10,9 +10,45 @@ namespace quillet {
 namespace {
 
 /// Characters converted and appended at a time.
-constexpr qsizetype kSliceLength = qsizetype(1) << 20;
+constexpr qsizetype kSliceLength = qsizetype(1) << 22;
+
+/// Bytes of `text` in UTF-8.
+qsizetype Utf8Length(QStringView text) {
+    qsizetype bytes = text.size();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        // Two more for a character from U+0800 on, one more below; a surrogate pair, four
+        // bytes for two halves, counts two more for each half.
+        if (u >= 0x80) bytes += (u >= 0x800 && !QChar::isSurrogate(u)) ? 2 : 1;
+    }
+    return bytes;
+}
 
 }  // namespace
+
+/// While the whole text is loaded or replaced, the editor sends no change notifications:
+/// QScintilla answers each one with a character count from the start of the document
+/// and a copy of the changed text, which would make a large replacement quadratic.
+class WorkBoxEditor::BulkChange {
+  public:
+    explicit BulkChange(WorkBoxEditor& editor)
+        : editor_(editor), wasReadOnly_(editor.isReadOnly()) {
+        editor_.setReadOnly(false);
+        editor_.SendScintilla(SCI_SETMODEVENTMASK, 0);
+    }
+    ~BulkChange() {
+        editor_.SendScintilla(SCI_SETMODEVENTMASK, SC_MODEVENTMASKALL);
+        editor_.setReadOnly(wasReadOnly_);
+        ++editor_.revision_;
+        editor_.fitLineNumbers();
+    }
+    BulkChange(const BulkChange&) = delete;
+    BulkChange& operator=(const BulkChange&) = delete;
+
+  private:
+    WorkBoxEditor& editor_;
+    bool wasReadOnly_;
+};
 
 WorkBoxEditor::WorkBoxEditor(QWidget* parent) : QsciScintilla(parent) {
     setUtf8(true);
@@ -35,6 +71,7 @@ WorkBoxEditor::WorkBoxEditor(QWidget* parent) : QsciScintilla(parent) {
     SendScintilla(SCI_SETSCROLLWIDTH, 1);
     setEolMode(EolWindows);
     connect(this, &QsciScintilla::linesChanged, this, &WorkBoxEditor::fitLineNumbers);
+    connect(this, &QsciScintilla::textChanged, this, [this] { ++revision_; });
     fitLineNumbers();
 }
 
@@ -51,6 +88,18 @@ bool WorkBoxEditor::isDocumentEmpty() const {
 }
 
 void WorkBoxEditor::appendText(QStringView text) {
+    // Room for the whole text at once, rather than growing the buffer slice by slice, with
+    // some to spare: a repair that adds a little then fits in the same buffer, and the
+    // document is not copied to a new one (the editor's buffer never shrinks).
+    const qsizetype length = SendScintilla(SCI_GETLENGTH);
+    if (length == 0) allocated_ = 0;  // an emptied document has given its buffer back
+    const qsizetype needed = length + Utf8Length(text) + 1;
+    if (needed > allocated_) {
+        allocated_ = needed + needed / 16;
+        SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(allocated_));
+    } else {
+        SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(needed));  // grows if need be
+    }
     for (qsizetype start = 0; start < text.size();) {
         qsizetype length = std::min(kSliceLength, text.size() - start);
         // Keep a surrogate pair within one slice.
@@ -62,8 +111,7 @@ void WorkBoxEditor::appendText(QStringView text) {
 }
 
 void WorkBoxEditor::loadDocument(QStringView text) {
-    const bool wasReadOnly = isReadOnly();
-    setReadOnly(false);
+    const BulkChange change(*this);
     SendScintilla(SCI_SETUNDOCOLLECTION, 0);
     SendScintilla(SCI_CLEARALL);
     appendText(text);
@@ -71,17 +119,20 @@ void WorkBoxEditor::loadDocument(QStringView text) {
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_SETSAVEPOINT);
     adoptLineEnds(text);
-    setReadOnly(wasReadOnly);
 }
 
 void WorkBoxEditor::replaceDocument(QStringView text) {
-    const bool wasReadOnly = isReadOnly();
-    setReadOnly(false);
+    const BulkChange change(*this);
     const long firstLine = SendScintilla(SCI_GETFIRSTVISIBLELINE);
     const long caret = SendScintilla(SCI_GETCURRENTPOS);
     SendScintilla(SCI_BEGINUNDOACTION);
-    SendScintilla(SCI_DELETERANGE, 0UL, SendScintilla(SCI_GETLENGTH));
+    // The first character stays until the new text is in: deleting everything would make
+    // the editor give its buffer back and build a new one for the new text.
+    const long oldLength = SendScintilla(SCI_GETLENGTH);
+    const long first = oldLength > 0 ? SendScintilla(SCI_POSITIONAFTER, 0UL) : 0;
+    SendScintilla(SCI_DELETERANGE, static_cast<unsigned long>(first), oldLength - first);
     appendText(text);
+    SendScintilla(SCI_DELETERANGE, 0UL, first);
     SendScintilla(SCI_ENDUNDOACTION);
     const long length = SendScintilla(SCI_GETLENGTH);
     // The caret goes back to its offset, moved to the start of the character it falls in,
@@ -89,7 +140,6 @@ void WorkBoxEditor::replaceDocument(QStringView text) {
     const long position = caret >= length ? length : SendScintilla(SCI_POSITIONBEFORE, caret + 1);
     SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(position));
     SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(firstLine));
-    setReadOnly(wasReadOnly);
 }
 
 bool WorkBoxEditor::hasUnsavedChanges() const {

@@ -30,17 +30,25 @@ class WorkBoxEditor final : public QsciScintilla {
     /// stays near where it was.
     void replaceDocument(QStringView text);
 
+    /// A number that changes whenever the text changes, by typing, undoing or replacing.
+    quint64 revision() const { return revision_; }
+
     /// Whether the text changed since it was loaded or marked saved.
     bool hasUnsavedChanges() const;
     /// The text as it stands is the saved one.
     void markSaved();
 
   private:
+    class BulkChange;
+
     /// Appends `text` in slices, so the UTF-8 form is never held whole a second time.
     void appendText(QStringView text);
     /// A typed line end takes the kind of the document's first line end (CRLF if none).
     void adoptLineEnds(QStringView text);
     void fitLineNumbers();
+
+    quint64 revision_ = 0;
+    qsizetype allocated_ = 0;  // the buffer size last asked of the editor, in bytes
 };
 
 }  // namespace quillet

@@ -106,6 +106,11 @@ TEST_F(MainFormTest, FixFileShowsTheCountsAndKeepsTheResult) {
     EXPECT_EQ(viewText(), fixed);
     form->ui().WorkBox->undo();
     EXPECT_EQ(viewText(), QStringLiteral("<p>one\r\n<H1>Head</H1><p>two<b>x</b> <p>three"));
+
+    // The next command takes the text as undone, not the last result.
+    form->mnuFileStripSpacesClick();
+    EXPECT_EQ(viewText(), QStringLiteral("<p>one\r\n<H1>Head</H1><p>two<b>x</b> <p>three"));
+    EXPECT_EQ(form->documentText(), viewText());
 }
 
 TEST_F(MainFormTest, RepairsRunOnAnEmptyDocument) {

@@ -87,6 +87,41 @@ TEST(WorkBoxEditorTest, ReplacingIsOneUndoStep) {
     EXPECT_FALSE(editor.hasUnsavedChanges());
 }
 
+TEST(WorkBoxEditorTest, ReplacementUndoesExactlyWhateverTheFirstCharacter) {
+    // The first character is the last to go; it may be a line end pair or a character of
+    // several bytes, and the new text may be empty or shorter.
+    const QString befores[] = {QStringLiteral("\r\nrest"), QStringLiteral("\u00E9t\u00E9"),
+                               QStringLiteral("\u20AC"), QStringLiteral("x")};
+    const QString afters[] = {QString(), QStringLiteral("\r"), QStringLiteral("\u00E9")};
+    for (const QString& before : befores) {
+        for (const QString& after : afters) {
+            WorkBoxEditor editor;
+            editor.loadDocument(before);
+            const quint64 revision = editor.revision();
+            editor.replaceDocument(after);
+            EXPECT_EQ(editor.documentText(), after);
+            EXPECT_NE(editor.revision(), revision);
+            editor.undo();
+            EXPECT_EQ(editor.documentText(), before);
+            EXPECT_FALSE(editor.isUndoAvailable());
+        }
+    }
+}
+
+TEST(WorkBoxEditorTest, RevisionFollowsEveryChange) {
+    WorkBoxEditor editor;
+    editor.loadDocument(QStringLiteral("abc"));
+    quint64 revision = editor.revision();
+    editor.insert(QStringLiteral("x"));
+    EXPECT_NE(editor.revision(), revision);
+    revision = editor.revision();
+    editor.undo();
+    EXPECT_NE(editor.revision(), revision);
+    revision = editor.revision();
+    editor.documentText();
+    EXPECT_EQ(editor.revision(), revision);
+}
+
 TEST(WorkBoxEditorTest, ReadOnlyStaysAsItWas) {
     WorkBoxEditor editor;
     editor.setReadOnly(true);
