@@ -179,7 +179,8 @@ TEST_F(MainFormTest, CharacterOutsideTheCodePageIsNamedAndNothingIsWritten) {
 }
 
 TEST_F(MainFormTest, EveryByteSurvivesOpenAndSave) {
-    QByteArray bytes("<P>crlf\r\nlf\nlone cr\rnul\0after\ttab\r\n\r\r\n\n<p>x", 46);
+    static const char kLines[] = "<P>crlf\r\nlf\nlone cr\rnul\0after\ttab\r\n\r\r\n\n<p>x";
+    QByteArray bytes(kLines, sizeof(kLines) - 1);
     for (int round = 0; round < 2; ++round) {
         for (int b = 0; b < 256; ++b) bytes.append(char(b));
     }

@@ -9,7 +9,8 @@ namespace {
 
 /// Every byte value, and the line ends and control characters that a page can hold.
 QByteArray AwkwardBytes() {
-    QByteArray bytes("<p>crlf\r\nlf\nlone cr\rnul\0after\ttab\r\n\r\r\n\n", 42);
+    static const char kLines[] = "<p>crlf\r\nlf\nlone cr\rnul\0after\ttab\r\n\r\r\n\n";
+    QByteArray bytes(kLines, sizeof(kLines) - 1);
     for (int b = 0; b < 256; ++b) bytes.append(char(b));
     bytes.append("\r");  // a document that ends in a lone CR
     return bytes;
