@@ -1,6 +1,7 @@
 #include "windows/WorkBoxEditor.h"
 
 #include <Qsci/qscilexerhtml.h>
+#include <QAccessible>
 #include <QFontDatabase>
 #include <QPalette>
 #include <algorithm>
@@ -26,9 +27,8 @@ qsizetype Utf8Length(QStringView text) {
 
 }  // namespace
 
-/// While the whole text is loaded or replaced, the editor sends no change notifications:
-/// QScintilla answers each one with a character count from the start of the document
-/// and a copy of the changed text, which would make a large replacement quadratic.
+/// While the whole text is loaded or replaced, the editor sends no change notifications
+/// at all (see chooseChangeNotices).
 class WorkBoxEditor::BulkChange {
   public:
     explicit BulkChange(WorkBoxEditor& editor)
@@ -37,7 +37,7 @@ class WorkBoxEditor::BulkChange {
         editor_.SendScintilla(SCI_SETMODEVENTMASK, 0);
     }
     ~BulkChange() {
-        editor_.SendScintilla(SCI_SETMODEVENTMASK, SC_MODEVENTMASKALL);
+        editor_.chooseChangeNotices();
         editor_.setReadOnly(wasReadOnly_);
         ++editor_.revision_;
         editor_.fitLineNumbers();
@@ -70,9 +70,35 @@ WorkBoxEditor::WorkBoxEditor(QWidget* parent) : QsciScintilla(parent) {
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
     SendScintilla(SCI_SETSCROLLWIDTH, 1);
     setEolMode(EolWindows);
-    connect(this, &QsciScintilla::linesChanged, this, &WorkBoxEditor::fitLineNumbers);
-    connect(this, &QsciScintilla::textChanged, this, [this] { ++revision_; });
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this, [this](int, int type) {
+        if (type &
+            (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT | SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) {
+            ++revision_;
+        }
+    });
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &WorkBoxEditor::fitLineNumbers);
+    chooseChangeNotices();
+    QAccessible::installActivationObserver(this);
     fitLineNumbers();
+}
+
+WorkBoxEditor::~WorkBoxEditor() {
+    QAccessible::removeActivationObserver(this);
+}
+
+void WorkBoxEditor::chooseChangeNotices() {
+    // QScintilla answers every notice of inserted or deleted text with an accessibility
+    // event, for which it counts the characters from the start of the document and copies
+    // the changed text: a keystroke near the end of a 50 MB page costs over a second. So
+    // those notices are asked for only while an assistive technology listens; otherwise
+    // the notices that come before a change are enough to see that the text changed.
+    SendScintilla(SCI_SETMODEVENTMASK, QAccessible::isActive()
+                                           ? SC_MODEVENTMASKALL
+                                           : SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE);
+}
+
+void WorkBoxEditor::accessibilityActiveChanged(bool) {
+    chooseChangeNotices();
 }
 
 QString WorkBoxEditor::documentText() const {
@@ -163,8 +189,10 @@ void WorkBoxEditor::adoptLineEnds(QStringView text) {
 }
 
 void WorkBoxEditor::fitLineNumbers() {
-    const QString widest = QString(QString::number(std::max(1, lines())).size() + 1, u'9');
-    setMarginWidth(0, widest);
+    const int digits = int(QString::number(std::max(1, lines())).size());
+    if (digits == lineNumberDigits_) return;
+    lineNumberDigits_ = digits;
+    setMarginWidth(0, QString(digits + 1, u'9'));
 }
 
 }  // namespace quillet

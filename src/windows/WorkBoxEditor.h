@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Qsci/qsciscintilla.h>
+#include <QAccessible>
 #include <QString>
 #include <QStringView>
 
@@ -13,11 +14,12 @@ namespace quillet {
 /// converted here from and to the program's 16-bit text, so every character survives.
 /// Line ends are never converted: CR, LF and CRLF stay what they are, and a newly typed
 /// line end takes the kind the document already uses.
-class WorkBoxEditor final : public QsciScintilla {
+class WorkBoxEditor final : public QsciScintilla, private QAccessible::ActivationObserver {
     Q_OBJECT
 
   public:
     explicit WorkBoxEditor(QWidget* parent = nullptr);
+    ~WorkBoxEditor() override;
 
     /// The whole text: NUL characters and every kind of line end included.
     QString documentText() const;
@@ -41,6 +43,10 @@ class WorkBoxEditor final : public QsciScintilla {
   private:
     class BulkChange;
 
+    /// Which change notices the editor sends; see the definition for why.
+    void chooseChangeNotices();
+    void accessibilityActiveChanged(bool active) override;
+
     /// Appends `text` in slices, so the UTF-8 form is never held whole a second time.
     void appendText(QStringView text);
     /// A typed line end takes the kind of the document's first line end (CRLF if none).
@@ -48,6 +54,7 @@ class WorkBoxEditor final : public QsciScintilla {
     void fitLineNumbers();
 
     quint64 revision_ = 0;
+    int lineNumberDigits_ = 0;
     qsizetype allocated_ = 0;  // the buffer size last asked of the editor, in bytes
 };
 
