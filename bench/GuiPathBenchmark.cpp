@@ -72,9 +72,7 @@ class OpenPage final : public MainFormDialogs {
   public:
     explicit OpenPage(QString page) : page_(std::move(page)) {}
     std::optional<QString> askOpenPath(QWidget*, const QString&) override { return page_; }
-    std::optional<QString> askSavePath(QWidget*, const QString&) override {
-        return std::nullopt;
-    }
+    std::optional<QString> askSavePath(QWidget*, const QString&) override { return std::nullopt; }
     UnsavedAnswer askUnsavedChanges(QWidget*) override { return UnsavedAnswer::Discard; }
     void showSkipList(QWidget*, const QString&) override {}
     void showIncludeList(QWidget*, const QString&) override {}
@@ -198,10 +196,10 @@ int RunBenchmark(int argc, char** argv) {
     QList<qint64> engineMs, guiMs, openMs;
     qint64 enginePeak = 0, guiPeak = 0, repaints = 0, paints = 0, paintSpan = 0;
     for (int run = 0; run < runs; ++run) {
-        const auto engine = RunChild({QStringLiteral("--child"), QStringLiteral("engine"), page,
-                                      database});
-        const auto gui = RunChild({QStringLiteral("--child"), QStringLiteral("gui"), page,
-                                   database});
+        const auto engine =
+            RunChild({QStringLiteral("--child"), QStringLiteral("engine"), page, database});
+        const auto gui =
+            RunChild({QStringLiteral("--child"), QStringLiteral("gui"), page, database});
         if (!engine || !gui) {
             std::fprintf(stderr, "A measurement failed.\n");
             return 1;
@@ -243,10 +241,11 @@ int RunBenchmark(int argc, char** argv) {
                 ratio <= 1.5 ? "met" : "MISSED");
     std::printf("  peak memory / file     %8.1f      target <= 10    %s\n", memory,
                 memory <= 10.0 ? "met" : "MISSED");
-    std::printf("  label repaints         %8lld      %.1f per second over the command, "
-                "%.1f during the pass; target >= 10   %s\n",
-                static_cast<long long>(paints), perSecond, perSecondInPass,
-                perSecondInPass >= 10.0 ? "met" : "MISSED");
+    std::printf(
+        "  label repaints         %8lld      %.1f per second over the command, "
+        "%.1f during the pass; target >= 10   %s\n",
+        static_cast<long long>(paints), perSecond, perSecondInPass,
+        perSecondInPass >= 10.0 ? "met" : "MISSED");
     std::printf("  progress updates       %8lld\n", static_cast<long long>(repaints));
     return 0;
 }

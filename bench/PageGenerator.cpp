@@ -26,11 +26,47 @@ class Random {
 };
 
 constexpr std::array<std::string_view, 40> kWords = {
-    "the",     "caf\xE9",   "opened", "its",     "doors",    "in",      "spring", "of",
-    "bakery",  "corner",    "Mill",   "Street",  "menu",     "fitted",  "on",     "a",
-    "single",  "card",      "dining", "room",    "doubled",  "size",    "copper", "counter",
-    "salvaged", "from",     "Lyon",   "bistro",  "arrived",  "that",    "same",   "year",
-    "polished", "every",    "morning", "since",  "na\xEFve", "cr\xE8me", "p\xE2t\xE9", "\xAB" "bon\xBB",
+    "the",
+    "caf\xE9",
+    "opened",
+    "its",
+    "doors",
+    "in",
+    "spring",
+    "of",
+    "bakery",
+    "corner",
+    "Mill",
+    "Street",
+    "menu",
+    "fitted",
+    "on",
+    "a",
+    "single",
+    "card",
+    "dining",
+    "room",
+    "doubled",
+    "size",
+    "copper",
+    "counter",
+    "salvaged",
+    "from",
+    "Lyon",
+    "bistro",
+    "arrived",
+    "that",
+    "same",
+    "year",
+    "polished",
+    "every",
+    "morning",
+    "since",
+    "na\xEFve",
+    "cr\xE8me",
+    "p\xE2t\xE9",
+    "\xAB"
+    "bon\xBB",
 };
 
 class PageWriter {
@@ -176,7 +212,8 @@ QByteArray GenerateOldPage(qsizetype size, quint32 seed) {
     QByteArray page;
     page.reserve(size + 4096);
     PageWriter writer(page, random);
-    writer.text("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\r\n<HTML>\r\n<HEAD>\r\n");
+    writer.text(
+        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\r\n<HTML>\r\n<HEAD>\r\n");
     writer.text("<TITLE>Caf\xE9 Lumi\xE8re</TITLE>\r\n</HEAD>\r\n<BODY BGCOLOR=\"#FFFFFF\">\r\n");
     const std::string_view end = "</BODY>\r\n</HTML>\r\n";
     while (page.size() + qsizetype(end.size()) < size) writer.block();
