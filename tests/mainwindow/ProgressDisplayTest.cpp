@@ -78,15 +78,6 @@ TEST_F(ProgressDisplayTest, ClearedCountShowsEmpty) {
     EXPECT_EQ(countBox.text(), QStringLiteral("10"));
 }
 
-TEST_F(ProgressDisplayTest, PendingEventsAreHandled) {
-    ProgressDisplay display = make();
-    bool handled = false;
-    QTimer::singleShot(0, [&] { handled = true; });
-    display.begin();
-    display.processEvents();
-    EXPECT_TRUE(handled);
-}
-
 TEST_F(ProgressDisplayTest, StopRequestEndsTheRun) {
     ProgressDisplay display = make();
     display.begin();

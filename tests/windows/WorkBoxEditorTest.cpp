@@ -48,16 +48,6 @@ TEST(WorkBoxEditorTest, KeepsCharactersAcrossSliceBoundaries) {
     EXPECT_EQ(editor.documentText(), text);
 }
 
-TEST(WorkBoxEditorTest, EmptyDocument) {
-    WorkBoxEditor editor;
-    EXPECT_TRUE(editor.isDocumentEmpty());
-    EXPECT_TRUE(editor.documentText().isEmpty());
-    editor.loadDocument(QStringLiteral("x"));
-    EXPECT_FALSE(editor.isDocumentEmpty());
-    editor.replaceDocument(QString());
-    EXPECT_TRUE(editor.isDocumentEmpty());
-}
-
 TEST(WorkBoxEditorTest, LoadingStartsAFreshDocument) {
     WorkBoxEditor editor;
     editor.loadDocument(QStringLiteral("first"));
