@@ -7,6 +7,6 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Quillet"));
+    QApplication::setApplicationName(QStringLiteral("Quillet"));
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace quillet {
+
+/// The windows the main window asks the user through: the file dialogs, the question
+/// about unsaved changes, and the secondary windows. Tests answer them instead.
+class MainFormDialogs {
+  public:
+    enum class UnsavedAnswer { Save, Discard, Cancel };
+
+    virtual ~MainFormDialogs() = default;
+
+    /// The file to open, or nothing when the user cancelled. The dialog starts at
+    /// `startPath`, the path it last returned or was handed (empty at first).
+    virtual std::optional<QString> askOpenPath(QWidget* parent, const QString& startPath) = 0;
+    /// The path to save to, or nothing when the user cancelled; `proposal` is offered.
+    virtual std::optional<QString> askSavePath(QWidget* parent, const QString& proposal) = 0;
+    /// Whether to save the document's changes before they would be lost.
+    virtual UnsavedAnswer askUnsavedChanges(QWidget* parent) = 0;
+
+    virtual void showSkipList(QWidget* parent, const QString& databasePath) = 0;
+    virtual void showIncludeList(QWidget* parent, const QString& databasePath) = 0;
+    virtual void showAbout(QWidget* parent) = 0;
+    virtual void showHelpTopics(QWidget* parent) = 0;
+};
+
+}  // namespace quillet

@@ -1,0 +1,67 @@
+#include "mainwindow/StandardMainFormDialogs.h"
+
+#include "common/SecondaryWindows.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace quillet {
+
+namespace {
+
+std::optional<QString> Chosen(const QString& path) {
+    if (path.isEmpty()) return std::nullopt;
+    return path;
+}
+
+}  // namespace
+
+std::optional<QString> StandardMainFormDialogs::askOpenPath(QWidget* parent,
+                                                            const QString& startPath) {
+    // The dialog only opens files that exist, and never changes the working directory.
+    return Chosen(
+        QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), startPath,
+                                     QStringLiteral("HTML Files (*.htm *.html);;All Files (*)")));
+}
+
+std::optional<QString> StandardMainFormDialogs::askSavePath(QWidget* parent,
+                                                            const QString& proposal) {
+    // It asks before replacing a file; a name typed without an extension stays as typed.
+    return Chosen(QFileDialog::getSaveFileName(parent, QStringLiteral("Save As"), proposal,
+                                               QStringLiteral("Fixed Files (*.fix)")));
+}
+
+MainFormDialogs::UnsavedAnswer StandardMainFormDialogs::askUnsavedChanges(QWidget* parent) {
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
+                    QStringLiteral("The document has changes that have not been saved."),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box.setInformativeText(QStringLiteral("Do you want to save them?"));
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+        case QMessageBox::Save:
+            return UnsavedAnswer::Save;
+        case QMessageBox::Discard:
+            return UnsavedAnswer::Discard;
+        default:
+            return UnsavedAnswer::Cancel;
+    }
+}
+
+void StandardMainFormDialogs::showSkipList(QWidget* parent, const QString& databasePath) {
+    ShowSkipListForm(parent, databasePath);
+}
+
+void StandardMainFormDialogs::showIncludeList(QWidget* parent, const QString& databasePath) {
+    ShowIncludeListForm(parent, databasePath);
+}
+
+void StandardMainFormDialogs::showAbout(QWidget* parent) {
+    ShowAboutBox(parent);
+}
+
+void StandardMainFormDialogs::showHelpTopics(QWidget* parent) {
+    ShowHelpTopics(parent);
+}
+
+}  // namespace quillet

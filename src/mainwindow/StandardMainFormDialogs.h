@@ -1,0 +1,20 @@
+#pragma once
+
+#include "mainwindow/MainFormDialogs.h"
+
+namespace quillet {
+
+/// The platform's file dialogs and message box, and the program's secondary windows.
+class StandardMainFormDialogs final : public MainFormDialogs {
+  public:
+    std::optional<QString> askOpenPath(QWidget* parent, const QString& startPath) override;
+    std::optional<QString> askSavePath(QWidget* parent, const QString& proposal) override;
+    UnsavedAnswer askUnsavedChanges(QWidget* parent) override;
+
+    void showSkipList(QWidget* parent, const QString& databasePath) override;
+    void showIncludeList(QWidget* parent, const QString& databasePath) override;
+    void showAbout(QWidget* parent) override;
+    void showHelpTopics(QWidget* parent) override;
+};
+
+}  // namespace quillet

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+namespace quillet {
+
+/// The application icon, the icon of every window and the About box's picture.
+QIcon ApplicationIcon();
+
+/// The toolbar picture stored under `file` ("open.png", ...); a null icon when unknown.
+QIcon ToolbarImage(const QString& file);
+
+}  // namespace quillet

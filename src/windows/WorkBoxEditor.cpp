@@ -1,0 +1,198 @@
+#include "windows/WorkBoxEditor.h"
+
+#include <Qsci/qscilexerhtml.h>
+#include <QAccessible>
+#include <QFontDatabase>
+#include <QPalette>
+#include <algorithm>
+
+namespace quillet {
+
+namespace {
+
+/// Characters converted and appended at a time.
+constexpr qsizetype kSliceLength = qsizetype(1) << 22;
+
+/// Bytes of `text` in UTF-8.
+qsizetype Utf8Length(QStringView text) {
+    qsizetype bytes = text.size();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        // Two more for a character from U+0800 on, one more below; a surrogate pair, four
+        // bytes for two halves, counts two more for each half.
+        if (u >= 0x80) bytes += (u >= 0x800 && !QChar::isSurrogate(u)) ? 2 : 1;
+    }
+    return bytes;
+}
+
+}  // namespace
+
+/// While the whole text is loaded or replaced, the editor sends no change notifications
+/// at all (see chooseChangeNotices).
+class WorkBoxEditor::BulkChange {
+  public:
+    explicit BulkChange(WorkBoxEditor& editor)
+        : editor_(editor), wasReadOnly_(editor.isReadOnly()) {
+        editor_.setReadOnly(false);
+        editor_.SendScintilla(SCI_SETMODEVENTMASK, 0);
+    }
+    ~BulkChange() {
+        editor_.chooseChangeNotices();
+        editor_.setReadOnly(wasReadOnly_);
+        ++editor_.revision_;
+        editor_.fitLineNumbers();
+    }
+    BulkChange(const BulkChange&) = delete;
+    BulkChange& operator=(const BulkChange&) = delete;
+
+  private:
+    WorkBoxEditor& editor_;
+    bool wasReadOnly_;
+};
+
+WorkBoxEditor::WorkBoxEditor(QWidget* parent) : QsciScintilla(parent) {
+    setUtf8(true);
+
+    const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QColor paper = palette().color(QPalette::Base);
+    auto* lexer = new QsciLexerHTML(this);
+    lexer->setDefaultFont(mono);
+    lexer->setFont(mono);
+    lexer->setDefaultPaper(paper);
+    lexer->setPaper(paper);
+    setLexer(lexer);
+
+    setMarginsFont(mono);
+    setMarginLineNumbers(0, true);
+    setMarginWidth(1, 0);
+    setWrapMode(WrapNone);
+    setEolVisibility(false);
+    SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
+    SendScintilla(SCI_SETSCROLLWIDTH, 1);
+    setEolMode(EolWindows);
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this, [this](int, int type) {
+        if (type &
+            (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT | SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) {
+            ++revision_;
+        }
+    });
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &WorkBoxEditor::fitLineNumbers);
+    chooseChangeNotices();
+    QAccessible::installActivationObserver(this);
+    fitLineNumbers();
+}
+
+WorkBoxEditor::~WorkBoxEditor() {
+    QAccessible::removeActivationObserver(this);
+}
+
+void WorkBoxEditor::chooseChangeNotices() {
+    // QScintilla answers every notice of inserted or deleted text with an accessibility
+    // event, for which it counts the characters from the start of the document and copies
+    // the changed text: a keystroke near the end of a 50 MB page costs over a second. So
+    // those notices are asked for only while an assistive technology listens; otherwise
+    // the notices that come before a change are enough to see that the text changed.
+    SendScintilla(SCI_SETMODEVENTMASK, QAccessible::isActive()
+                                           ? SC_MODEVENTMASKALL
+                                           : SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE);
+}
+
+void WorkBoxEditor::accessibilityActiveChanged(bool) {
+    chooseChangeNotices();
+}
+
+QString WorkBoxEditor::documentText() const {
+    const long length = SendScintilla(SCI_GETLENGTH);
+    if (length <= 0) return QString();
+    // The pointer to the whole text, contiguous once the editor has closed its gap.
+    const auto* bytes = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return QString::fromUtf8(bytes, qsizetype(length));
+}
+
+bool WorkBoxEditor::isDocumentEmpty() const {
+    return SendScintilla(SCI_GETLENGTH) <= 0;
+}
+
+void WorkBoxEditor::appendText(QStringView text) {
+    // Room for the whole text at once, rather than growing the buffer slice by slice, with
+    // some to spare: a repair that adds a little then fits in the same buffer, and the
+    // document is not copied to a new one (the editor's buffer never shrinks).
+    const qsizetype length = SendScintilla(SCI_GETLENGTH);
+    if (length == 0) allocated_ = 0;  // an emptied document has given its buffer back
+    const qsizetype needed = length + Utf8Length(text) + 1;
+    if (needed > allocated_) {
+        allocated_ = needed + needed / 16;
+        SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(allocated_));
+    } else {
+        SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(needed));  // grows if need be
+    }
+    for (qsizetype start = 0; start < text.size();) {
+        qsizetype length = std::min(kSliceLength, text.size() - start);
+        // Keep a surrogate pair within one slice.
+        if (start + length < text.size() && text[start + length - 1].isHighSurrogate()) ++length;
+        const QByteArray bytes = text.sliced(start, length).toUtf8();
+        SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(bytes.size()), bytes.constData());
+        start += length;
+    }
+}
+
+void WorkBoxEditor::loadDocument(QStringView text) {
+    const BulkChange change(*this);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0);
+    SendScintilla(SCI_CLEARALL);
+    appendText(text);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1);
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    SendScintilla(SCI_SETSAVEPOINT);
+    adoptLineEnds(text);
+}
+
+void WorkBoxEditor::replaceDocument(QStringView text) {
+    const BulkChange change(*this);
+    const long firstLine = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+    const long caret = SendScintilla(SCI_GETCURRENTPOS);
+    SendScintilla(SCI_BEGINUNDOACTION);
+    // The first character stays until the new text is in: deleting everything would make
+    // the editor give its buffer back and build a new one for the new text.
+    const long oldLength = SendScintilla(SCI_GETLENGTH);
+    const long first = oldLength > 0 ? SendScintilla(SCI_POSITIONAFTER, 0UL) : 0;
+    SendScintilla(SCI_DELETERANGE, static_cast<unsigned long>(first), oldLength - first);
+    appendText(text);
+    SendScintilla(SCI_DELETERANGE, 0UL, first);
+    SendScintilla(SCI_ENDUNDOACTION);
+    const long length = SendScintilla(SCI_GETLENGTH);
+    // The caret goes back to its offset, moved to the start of the character it falls in,
+    // without scrolling.
+    const long position = caret >= length ? length : SendScintilla(SCI_POSITIONBEFORE, caret + 1);
+    SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(position));
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(firstLine));
+}
+
+bool WorkBoxEditor::hasUnsavedChanges() const {
+    return SendScintilla(SCI_GETMODIFY) != 0;
+}
+
+void WorkBoxEditor::markSaved() {
+    SendScintilla(SCI_SETSAVEPOINT);
+}
+
+void WorkBoxEditor::adoptLineEnds(QStringView text) {
+    const auto end =
+        std::find_if(text.begin(), text.end(), [](QChar c) { return c == u'\r' || c == u'\n'; });
+    EolMode mode = EolWindows;
+    if (end != text.end() && *end == u'\n') {
+        mode = EolUnix;
+    } else if (end != text.end() && (end + 1 == text.end() || *(end + 1) != u'\n')) {
+        mode = EolMac;
+    }
+    setEolMode(mode);
+}
+
+void WorkBoxEditor::fitLineNumbers() {
+    const int digits = int(QString::number(std::max(1, lines())).size());
+    if (digits == lineNumberDigits_) return;
+    lineNumberDigits_ = digits;
+    setMarginWidth(0, QString(digits + 1, u'9'));
+}
+
+}  // namespace quillet

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <Qsci/qsciscintilla.h>
+#include <QAccessible>
+#include <QString>
+#include <QStringView>
+
+namespace quillet {
+
+/// The document view: an editor for HTML that holds the document's characters exactly.
+///
+/// The whole text is read and replaced through calls that take its length, since the
+/// editor's own text() and setText() stop at a NUL character. The editor stores UTF-8,
+/// converted here from and to the program's 16-bit text, so every character survives.
+/// Line ends are never converted: CR, LF and CRLF stay what they are, and a newly typed
+/// line end takes the kind the document already uses.
+class WorkBoxEditor final : public QsciScintilla, private QAccessible::ActivationObserver {
+    Q_OBJECT
+
+  public:
+    explicit WorkBoxEditor(QWidget* parent = nullptr);
+    ~WorkBoxEditor() override;
+
+    /// The whole text: NUL characters and every kind of line end included.
+    QString documentText() const;
+    /// Whether the editor holds no text at all.
+    bool isDocumentEmpty() const;
+
+    /// Starts a new document with `text`: nothing to undo, nothing modified.
+    void loadDocument(QStringView text);
+    /// Replaces the whole text with `text` as one step that the user can undo. The view
+    /// stays near where it was.
+    void replaceDocument(QStringView text);
+
+    /// A number that changes whenever the text changes, by typing, undoing or replacing.
+    quint64 revision() const { return revision_; }
+
+    /// Whether the text changed since it was loaded or marked saved.
+    bool hasUnsavedChanges() const;
+    /// The text as it stands is the saved one.
+    void markSaved();
+
+  private:
+    class BulkChange;
+
+    /// Which change notices the editor sends; see the definition for why.
+    void chooseChangeNotices();
+    void accessibilityActiveChanged(bool active) override;
+
+    /// Appends `text` in slices, so the UTF-8 form is never held whole a second time.
+    void appendText(QStringView text);
+    /// A typed line end takes the kind of the document's first line end (CRLF if none).
+    void adoptLineEnds(QStringView text);
+    void fitLineNumbers();
+
+    quint64 revision_ = 0;
+    int lineNumberDigits_ = 0;
+    qsizetype allocated_ = 0;  // the buffer size last asked of the editor, in bytes
+};
+
+}  // namespace quillet
