@@ -51,6 +51,7 @@ void Functions::ReleasePassState() {
     SourceLen = 0;
     FixedText = QString();
     lists_ = nullptr;
+    insertions_ = nullptr;
 }
 
 void Functions::SetSourceText(QString text, WordListLookup* lists) {
@@ -132,15 +133,19 @@ std::optional<bool> Functions::InIncludeList(QStringView name) {
 }
 
 bool Functions::CloseParagraph(qint64 found) {
-    FixedText.append(Source.sliced(SegmentStart - 1, found - SegmentStart));
-    FixedText.append(kCloseTag);
+    if (insertions_) {
+        insertions_->append(found - 1);
+    } else {
+        FixedText.append(Source.sliced(SegmentStart - 1, found - SegmentStart));
+        FixedText.append(kCloseTag);
+    }
     SegmentStart = found;
     ++AddedCount;
     observer_.showAdded(AddedCount);
     return observer_.processEvents();
 }
 
-RepairResult Functions::FixText(QString text) {
+RepairResult Functions::FixText(QString text, FixOutput output) {
     if (running_) return Fail(RepairResult::Status::Busy);
     const RunningFlag running(running_);
 
@@ -160,7 +165,12 @@ RepairResult Functions::FixText(QString text) {
     } release{*this};
 
     FixedText = QString();
-    FixedText.reserve(SourceLen + SourceLen / 16 + 16);
+    RepairResult result;
+    if (output == FixOutput::Insertions) {
+        insertions_ = &result.insertions;
+    } else {
+        FixedText.reserve(SourceLen + SourceLen / 16 + 16);
+    }
     AddedCount = 0;
     SegmentStart = 1;
     ScanPos = 1;
@@ -198,9 +208,10 @@ RepairResult Functions::FixText(QString text) {
         ScanPos = found + 1;
     }
 
-    RepairResult result;
-    FixedText.append(Source.sliced(SegmentStart - 1));
-    result.text = std::move(FixedText);
+    if (!insertions_) {
+        FixedText.append(Source.sliced(SegmentStart - 1));
+        result.text = std::move(FixedText);
+    }
     return result;
 }
 

@@ -3,6 +3,7 @@
 #include "engine/EngineObserver.h"
 #include "engine/WordListLookup.h"
 
+#include <QList>
 #include <QString>
 #include <QStringView>
 #include <optional>
@@ -17,6 +18,10 @@ enum TagKind : qint16 {
     TagParaClose = 3,  ///< "</p>", whatever its case
 };
 
+/// What FixText hands back: the repaired text, or only where "</p>" goes into the given
+/// text, for a caller that holds the text itself and can insert in place.
+enum class FixOutput { Text, Insertions };
+
 /// The outcome of one repair routine.
 struct RepairResult {
     enum class Status {
@@ -28,6 +33,9 @@ struct RepairResult {
     Status status = Status::Completed;
     QString text;
     QString error;
+    /// With FixOutput::Insertions: the 0-based offsets in the given text before which
+    /// "</p>" goes, in ascending order (`text` stays empty).
+    QList<qint64> insertions;
 
     bool ok() const { return status == Status::Completed; }
 };
@@ -46,7 +54,8 @@ class Functions {
     /// Inserts "</p>" before every tag that ends a paragraph opened by "<p>" and not yet
     /// closed. The lists are opened before anything else, so when they cannot be the
     /// text is left as it was and nothing is reported to the observer.
-    RepairResult FixText(QString text);
+    RepairResult FixText(QString text) { return FixText(std::move(text), FixOutput::Text); }
+    RepairResult FixText(QString text, FixOutput output);
     /// Joins the lines of every paragraph that runs from an exact "<p>" to the next
     /// exact "</p>".
     RepairResult StripNewlines(QString text);
@@ -91,6 +100,7 @@ class Functions {
     EngineObserver& observer_;
     WordListSource& listSource_;
     WordListLookup* lists_ = nullptr;
+    QList<qint64>* insertions_ = nullptr;  // where FixOutput::Insertions collects
     bool running_ = false;
 
     // State of the Fix File pass.

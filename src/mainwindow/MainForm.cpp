@@ -127,19 +127,50 @@ void MainForm::mnuFileStripSpacesClick() {
     runRepair(Repair::StripSpaces);
 }
 
+namespace {
+
+/// `text` with "</p>" before each of the ascending offsets.
+QString WithInsertions(QStringView text, const QList<qint64>& offsets) {
+    QString result;
+    result.reserve(text.size() + 4 * offsets.size());
+    qint64 from = 0;
+    for (const qint64 at : offsets) {
+        result.append(text.sliced(from, at - from));
+        result.append(u"</p>");
+        from = at;
+    }
+    result.append(text.sliced(from));
+    return result;
+}
+
+}  // namespace
+
+void MainForm::refreshDocumentText() {
+    // The view's text is read only when it changed since DocumentText last matched it.
+    if (documentStale_ || ui_.WorkBox->revision() != documentRevision_) {
+        DocumentText = ui_.WorkBox->documentText();
+        documentRevision_ = ui_.WorkBox->revision();
+        documentStale_ = false;
+    }
+}
+
+const QString& MainForm::documentText() {
+    refreshDocumentText();
+    return DocumentText;
+}
+
 void MainForm::runRepair(Repair repair) {
     if (refuseDuringRun()) return;
     {
         const RunScope scope(running_, *ui_.WorkBox);
-        // The view's text is read only when it changed since DocumentText last matched it.
-        if (ui_.WorkBox->revision() != documentRevision_) {
-            DocumentText = ui_.WorkBox->documentText();
-        }
+        refreshDocumentText();
         progress_->begin();
         RepairResult result;
         switch (repair) {
             case Repair::Fix:
-                result = functions_->FixText(DocumentText);
+                // Fix File only inserts: the view takes the insertions in place, which on a
+                // large page costs a fraction of building the new text and replacing it all.
+                result = functions_->FixText(DocumentText, FixOutput::Insertions);
                 break;
             case Repair::StripNewlines:
                 result = functions_->StripNewlines(DocumentText);
@@ -152,11 +183,27 @@ void MainForm::runRepair(Repair repair) {
 
         switch (result.status) {
             case RepairResult::Status::Completed: {
-                // An unchanged text is not put back, so it costs no undo step. The old text
-                // goes before the view is filled, so the two are never held at once.
-                const bool changed = result.text != DocumentText;
-                DocumentText = std::move(result.text);
-                if (changed) ui_.WorkBox->replaceDocument(DocumentText);
+                if (repair == Repair::Fix) {
+                    if (!result.insertions.isEmpty()) {
+                        // The view is read-only during the run, so it still holds the text
+                        // the pass read; should it not, the repaired text replaces it whole.
+                        if (ui_.WorkBox->revision() == documentRevision_) {
+                            ui_.WorkBox->insertAt(DocumentText, result.insertions, u"</p>");
+                        } else {
+                            ui_.WorkBox->replaceDocument(
+                                WithInsertions(DocumentText, result.insertions));
+                        }
+                        // The view holds the repaired text now; DocumentText is read back from
+                        // it when next needed, so the page is not held twice meanwhile.
+                        DocumentText = QString();
+                        documentStale_ = true;
+                    }
+                } else if (result.text != DocumentText) {
+                    // An unchanged text is not put back, so it costs no undo step. The old
+                    // text goes before the view is filled, so the two are never held at once.
+                    DocumentText = std::move(result.text);
+                    ui_.WorkBox->replaceDocument(DocumentText);
+                }
                 documentRevision_ = ui_.WorkBox->revision();
                 ui_.CountBox->setText(QStringLiteral("0"));
                 QApplication::beep();

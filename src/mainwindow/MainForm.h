@@ -57,8 +57,8 @@ class MainForm final : public QMainWindow {
 
     /// Whether a repair command is running.
     bool isRunning() const { return running_; }
-    /// The document text last loaded by Open or returned by a repair command.
-    const QString& documentText() const { return DocumentText; }
+    /// The document text: the view's text, as the next command will take it.
+    const QString& documentText();
     /// The window's controls.
     const MainFormUi& ui() const { return ui_; }
     /// The word-list database the repairs and the editors use.
@@ -74,6 +74,8 @@ class MainForm final : public QMainWindow {
     enum class Repair { Fix, StripNewlines, StripSpaces };
 
     void runRepair(Repair repair);
+    /// Reads the view's text into DocumentText when it changed since they last matched.
+    void refreshDocumentText();
     /// Saves the document after asking where; true when it was written.
     bool saveDocument();
     /// Asks about unsaved changes when there are any; true when they may be dropped.
@@ -92,6 +94,7 @@ class MainForm final : public QMainWindow {
 
     QString DocumentText;
     quint64 documentRevision_ = quint64(-1);  // the view's revision that DocumentText matches
+    bool documentStale_ = false;              // DocumentText was dropped after Fix File
     QString DocPath;
     DocName docName_;     // DocDir, DocFileName and DocBaseName
     QString dialogPath_;  // the path the file dialogs last returned or were handed

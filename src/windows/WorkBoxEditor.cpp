@@ -168,6 +168,31 @@ void WorkBoxEditor::replaceDocument(QStringView text) {
     SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(firstLine));
 }
 
+void WorkBoxEditor::insertAt(QStringView current, const QList<qint64>& offsets,
+                             QStringView insert) {
+    if (offsets.isEmpty()) return;
+    const BulkChange change(*this);
+    const QByteArray bytes = insert.toUtf8();
+    // Room for every insertion at once, so the buffer is not moved halfway.
+    const qsizetype needed = SendScintilla(SCI_GETLENGTH) + offsets.size() * bytes.size() + 1;
+    if (needed > allocated_) {
+        allocated_ = needed + needed / 16;
+        SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(allocated_));
+    }
+    // The editor counts UTF-8 bytes: walk the text from one offset to the next. Text
+    // inserted before the caret moves the caret with it, and no line is added.
+    SendScintilla(SCI_BEGINUNDOACTION);
+    qsizetype from = 0;
+    qsizetype position = 0;
+    for (const qint64 at : offsets) {
+        position += Utf8Length(current.sliced(from, at - from));
+        from = at;
+        SendScintilla(SCI_INSERTTEXT, static_cast<unsigned long>(position), bytes.constData());
+        position += bytes.size();
+    }
+    SendScintilla(SCI_ENDUNDOACTION);
+}
+
 bool WorkBoxEditor::hasUnsavedChanges() const {
     return SendScintilla(SCI_GETMODIFY) != 0;
 }

@@ -1,5 +1,6 @@
 // The paragraph repair pass, and how any routine ends when it cannot run to completion.
 
+#include "DocumentGenerator.h"
 #include "EngineFixture.h"
 
 #include <functional>
@@ -200,6 +201,51 @@ TEST(EngineRunTest, ARoutineStartedDuringAnotherIsRefusedAsBusy) {
             EXPECT_EQ(lists.opens, plainLists.opens);
             EXPECT_FALSE(engine.IsRunning());
         }
+    }
+}
+
+}  // namespace
+}  // namespace quillet::test
+
+namespace quillet::test {
+namespace {
+
+/// The insertion offsets describe exactly the text that the text output builds, with the
+/// same reports on the way, stops and failures included.
+TEST(FixTextTest, InsertionOutputMatchesTheTextOutput) {
+    DocumentGenerator generator(20261206);
+    for (int i = 0; i < 3000; ++i) {
+        const QString text = generator.Document();
+        const QStringList skip = generator.SkipList();
+        const QStringList include = generator.IncludeList();
+        const int stopAt = generator.Chance(10) ? generator.Below(40) : -1;
+
+        EngineFixture asText(skip, include);
+        asText.observer.stopAfterEvents = stopAt;
+        const RepairResult whole = asText.engine.FixText(text);
+        EngineFixture asOffsets(skip, include);
+        asOffsets.observer.stopAfterEvents = stopAt;
+        const RepairResult offsets = asOffsets.engine.FixText(text, FixOutput::Insertions);
+
+        ASSERT_EQ(offsets.status, whole.status) << i;
+        ASSERT_EQ(asOffsets.Events(), asText.Events()) << i;
+        ASSERT_EQ(asOffsets.engine.AddedCount, asText.engine.AddedCount) << i;
+        EXPECT_TRUE(offsets.text.isEmpty());
+        if (!whole.ok()) {
+            EXPECT_TRUE(offsets.insertions.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(offsets.insertions.size(), asText.engine.AddedCount) << i;
+        QString rebuilt;
+        qint64 from = 0;
+        for (const qint64 at : offsets.insertions) {
+            ASSERT_GE(at, from) << i;
+            rebuilt += QStringView(text).sliced(from, at - from);
+            rebuilt += QStringLiteral("</p>");
+            from = at;
+        }
+        rebuilt += QStringView(text).sliced(from);
+        ASSERT_EQ(rebuilt, whole.text) << i << ": " << Escaped(text);
     }
 }
 

@@ -113,6 +113,31 @@ TEST_F(MainFormTest, FixFileShowsTheCountsAndKeepsTheResult) {
     EXPECT_EQ(form->documentText(), viewText());
 }
 
+TEST_F(MainFormTest, FixFileInsertsInPlaceAmongCharactersOfEveryWidth) {
+    // The view counts UTF-8 bytes: characters of one to four bytes, NUL and every kind of
+    // line end stand before and between the insertions.
+    using namespace std::string_view_literals;
+    const QString page =
+        QStringView(
+            u"<p>\u00e9\0\r<div>\u20ac<p>\U0001F600\r\n<h1>x</h1><p>\u00ff\n\u4e2d<table><p>end"sv)
+            .toString();
+    form->ui().WorkBox->loadDocument(page);
+    form->ui().WorkBox->setCursorPosition(0, 5);
+    form->mnuFileFixClick();
+    const QString fixed = QStringView(
+                              u"<p>\u00e9\0\r</p><div>\u20ac<p>\U0001F600\r\n</p><h1>x</h1>"
+                              u"<p>\u00ff\n\u4e2d</p><table><p>end"sv)
+                              .toString();
+    ASSERT_EQ(page.size(), 48);  // the NUL and everything after it are in
+    EXPECT_EQ(viewText(), fixed);
+    EXPECT_EQ(form->documentText(), fixed);
+    EXPECT_EQ(label("PBox"), QStringLiteral("3"));
+    form->ui().WorkBox->undo();
+    EXPECT_EQ(viewText(), page);
+    form->ui().WorkBox->redo();
+    EXPECT_EQ(viewText(), fixed);
+}
+
 TEST_F(MainFormTest, RepairsRunOnAnEmptyDocument) {
     form->mnuFileFixClick();
     EXPECT_EQ(label("PBox"), QStringLiteral("0"));
