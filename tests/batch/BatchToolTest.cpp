@@ -10,6 +10,8 @@
 namespace quillet {
 namespace {
 
+using test::FileBytes;
+using test::PutFile;
 using test::ScopedWorkingDir;
 
 struct Outcome {
@@ -30,17 +32,6 @@ Outcome RunTool(const QStringList& arguments, QByteArray input = {}) {
     const int code =
         RunBatch(QStringList{QStringLiteral("quillet-batch")} + arguments, {in, out, err, false});
     return {code, outBytes, QString::fromUtf8(errBytes)};
-}
-
-QByteArray Contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void Put(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 class BatchTest : public ::testing::Test {
@@ -81,18 +72,18 @@ TEST(BatchUsage, HelpVersionAndUsageErrors) {
 }
 
 TEST_F(BatchTest, FixWritesTheFixNameAndReportsTheCount) {
-    Put(QStringLiteral("Page.Old.htm"), "<P>one\r\n<P>two<br/><H1>x</H1>");
+    ASSERT_TRUE(PutFile(QStringLiteral("Page.Old.htm"), "<P>one\r\n<P>two<br/><H1>x</H1>"));
     Outcome r = RunTool({QStringLiteral("fix"), QStringLiteral("Page.Old.htm")});
     EXPECT_EQ(r.code, kExitOk) << r.err.toStdString();
-    EXPECT_EQ(Contents(QStringLiteral("Page.Old.fix")), "<P>one\r\n</p><P>two<br/></p><H1>x</H1>");
+    EXPECT_EQ(FileBytes(QStringLiteral("Page.Old.fix")), "<P>one\r\n</p><P>two<br/></p><H1>x</H1>");
     EXPECT_EQ(r.err, u"Page.Old.htm: 2 </p> added\n");
 
-    Put(QStringLiteral("end.htm"), "<p>a<");
+    ASSERT_TRUE(PutFile(QStringLiteral("end.htm"), "<p>a<"));
     r = RunTool({QStringLiteral("fix"), QStringLiteral("end.htm"), QStringLiteral("-o"),
                  QStringLiteral("out.htm")});
     EXPECT_EQ(r.code, kExitOk);
     EXPECT_EQ(r.err, u"end.htm: Last item on the page is an opening <\nend.htm: 0 </p> added\n");
-    EXPECT_EQ(Contents(QStringLiteral("out.htm")), "<p>a<");
+    EXPECT_EQ(FileBytes(QStringLiteral("out.htm")), "<p>a<");
 }
 
 TEST_F(BatchTest, StandardInputAndOutputCarryBytesUnchanged) {
@@ -110,8 +101,8 @@ TEST_F(BatchTest, StandardInputAndOutputCarryBytesUnchanged) {
 }
 
 TEST_F(BatchTest, AFailedInputIsNamedAndTheOthersAreStillRepaired) {
-    Put(QStringLiteral("good.htm"), "<p>a<div>");
-    Put(QStringLiteral("again.fix"), "<p>x");
+    ASSERT_TRUE(PutFile(QStringLiteral("good.htm"), "<p>a<div>"));
+    ASSERT_TRUE(PutFile(QStringLiteral("again.fix"), "<p>x"));
     Outcome r = RunTool({QStringLiteral("fix"), QStringLiteral("missing.htm"),
                          QStringLiteral("good.htm"), QStringLiteral("again.fix")});
     EXPECT_EQ(r.code, kExitFailed);
@@ -119,8 +110,8 @@ TEST_F(BatchTest, AFailedInputIsNamedAndTheOthersAreStillRepaired) {
         r.err.contains(u"quillet-batch: missing.htm: cannot read the page: file not found\n"))
         << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(u"again.fix: the repaired copy would replace the page itself"));
-    EXPECT_EQ(Contents(QStringLiteral("good.fix")), "<p>a</p><div>");
-    EXPECT_EQ(Contents(QStringLiteral("again.fix")), "<p>x");
+    EXPECT_EQ(FileBytes(QStringLiteral("good.fix")), "<p>a</p><div>");
+    EXPECT_EQ(FileBytes(QStringLiteral("again.fix")), "<p>x");
 
     // Naming the output explicitly is the user's choice.
     r = RunTool({QStringLiteral("fix"), QStringLiteral("again.fix"), QStringLiteral("-o"),
@@ -129,7 +120,7 @@ TEST_F(BatchTest, AFailedInputIsNamedAndTheOthersAreStillRepaired) {
 }
 
 TEST_F(BatchTest, FixWithoutWordListsWritesNothing) {
-    Put(QStringLiteral("page.htm"), "<p>a<div>");
+    ASSERT_TRUE(PutFile(QStringLiteral("page.htm"), "<p>a<div>"));
     Outcome r = RunTool({QStringLiteral("fix"), QStringLiteral("--wordlists"),
                          QStringLiteral("other.db"), QStringLiteral("page.htm")});
     EXPECT_EQ(r.code, kExitFailed);

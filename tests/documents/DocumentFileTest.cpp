@@ -9,27 +9,18 @@
 namespace quillet {
 namespace {
 
+using test::FileBytes;
+using test::PutFile;
 using test::ScopedWorkingDir;
-
-QByteArray Contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void Put(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 TEST(DocumentFile, ReadsWholeFilesAndNamesWhyNot) {
     ScopedWorkingDir dir;
-    Put(QStringLiteral("page.htm"), QByteArray("<p>\r\n\0x\xff", 7));
+    ASSERT_TRUE(PutFile(QStringLiteral("page.htm"), QByteArray("<p>\r\n\0x\xff", 7)));
     FileResult result;
     EXPECT_EQ(ReadDocumentBytes(QStringLiteral("page.htm"), &result),
               QByteArray("<p>\r\n\0x\xff", 7));
     EXPECT_TRUE(result.ok());
-    Put(QStringLiteral("empty.htm"), QByteArray());
+    ASSERT_TRUE(PutFile(QStringLiteral("empty.htm"), QByteArray()));
     EXPECT_EQ(ReadDocumentBytes(QStringLiteral("empty.htm"), &result), QByteArray());
 
     EXPECT_FALSE(ReadDocumentBytes(QStringLiteral("missing.htm"), &result));
@@ -43,9 +34,9 @@ TEST(DocumentFile, ReadsWholeFilesAndNamesWhyNot) {
 TEST(DocumentFile, WritesReplaceTheTargetWhole) {
     ScopedWorkingDir dir;
     AtomicFileWriter writer;
-    Put(QStringLiteral("out.fix"), QByteArray(100000, 'o'));
+    ASSERT_TRUE(PutFile(QStringLiteral("out.fix"), QByteArray(100000, 'o')));
     EXPECT_TRUE(SaveDocument(writer, QStringLiteral("out.fix"), u"<p>new</p>\r\n\u00e9").ok());
-    EXPECT_EQ(Contents(QStringLiteral("out.fix")), QByteArray("<p>new</p>\r\n\xe9"));
+    EXPECT_EQ(FileBytes(QStringLiteral("out.fix")), QByteArray("<p>new</p>\r\n\xe9"));
     EXPECT_EQ(QDir::current().entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("out.fix")});
 }
@@ -53,19 +44,19 @@ TEST(DocumentFile, WritesReplaceTheTargetWhole) {
 TEST(DocumentFile, FailedWritesLeaveTheTargetAndNoTemporaryFile) {
     ScopedWorkingDir dir;
     AtomicFileWriter writer;
-    Put(QStringLiteral("keep.fix"), QByteArray("old contents"));
+    ASSERT_TRUE(PutFile(QStringLiteral("keep.fix"), QByteArray("old contents")));
 
     // A character outside the code page: nothing is written at all.
     FileResult result = SaveDocument(writer, QStringLiteral("keep.fix"), u"new \u0394 text");
     EXPECT_EQ(result.failure, FileResult::Failure::Unencodable);
     EXPECT_TRUE(result.reason.contains(u"U+0394"));
-    EXPECT_EQ(Contents(QStringLiteral("keep.fix")), QByteArray("old contents"));
+    EXPECT_EQ(FileBytes(QStringLiteral("keep.fix")), QByteArray("old contents"));
 
     // A read-only target stays as it is, whoever runs the program.
     QFile::setPermissions(QStringLiteral("keep.fix"), QFile::ReadOwner | QFile::ReadGroup);
     result = SaveDocument(writer, QStringLiteral("keep.fix"), u"new");
     EXPECT_EQ(result.failure, FileResult::Failure::Permission);
-    EXPECT_EQ(Contents(QStringLiteral("keep.fix")), QByteArray("old contents"));
+    EXPECT_EQ(FileBytes(QStringLiteral("keep.fix")), QByteArray("old contents"));
 
     result = SaveDocument(writer, QStringLiteral("no/such/folder/x.fix"), u"new");
     EXPECT_FALSE(result.ok());

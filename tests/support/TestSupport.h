@@ -11,6 +11,11 @@
 
 namespace quillet::test {
 
+/// The bytes of a file, or "<unreadable>".
+QByteArray FileBytes(const QString& path);
+/// Writes `bytes` as the whole file; false when it cannot.
+bool PutFile(const QString& path, const QByteArray& bytes);
+
 /// A fresh temporary folder that is the working directory while the object lives.
 class ScopedWorkingDir {
   public:
