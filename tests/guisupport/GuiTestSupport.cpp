@@ -2,9 +2,11 @@
 
 #include "common/Utilities.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QTimer>
+#include <QWidget>
 
 namespace quillet::test {
 
@@ -16,17 +18,25 @@ MessageLog::~MessageLog() {
     SetMessageSink({});
 }
 
-void WhenModalOpens(std::function<void(QWidget*)> step, int timeoutMs) {
-    auto* timer = new QTimer(qApp);
+bool WithModal(const std::function<void()>& run, const std::function<void(QWidget*)>& step,
+               int timeoutMs) {
+    bool opened = false;
     const QDeadlineTimer deadline(timeoutMs);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, step = std::move(step), deadline] {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && !deadline.hasExpired()) return;
-        timer->stop();
-        timer->deleteLater();
-        step(modal);
+        if (!modal) return;
+        if (!opened) {
+            opened = true;
+            step(modal);
+        } else if (deadline.hasExpired()) {
+            ADD_FAILURE() << "a modal window was left open: " << modal->windowTitle().toStdString();
+            modal->close();
+        }
     });
-    timer->start(10);
+    poll.start(10);
+    run();
+    return opened;
 }
 
 }  // namespace quillet::test

@@ -19,8 +19,10 @@ class MessageLog {
     QStringList texts;
 };
 
-/// Runs `step` with the modal window once one is open (checked while events are
-/// processed); with nullptr when none has opened within `timeoutMs`.
-void WhenModalOpens(std::function<void(QWidget*)> step, int timeoutMs = 5000);
+/// Calls `run`, and `step` with the first modal window that opens meanwhile. A modal
+/// window still open after `timeoutMs` is closed and the test fails, so that a test never
+/// hangs. Returns whether a modal window opened.
+bool WithModal(const std::function<void()>& run, const std::function<void(QWidget*)>& step,
+               int timeoutMs = 5000);
 
 }  // namespace quillet::test

@@ -1,116 +1,202 @@
-// The main window's start-up, command dispatch, repair commands and closing.
-#include "MainFormTestSupport.h"
-#include "engine/Functions.h"
-#include "mainwindow/ProgressDisplay.h"
+// The main window: its commands and their labels, opening and saving, runs, closing and
+// resizing.
+#include "GuiTestSupport.h"
+#include "TestSupport.h"
+#include "documents/DocumentFile.h"
+#include "mainwindow/MainForm.h"
+#include "mainwindow/MainFormDialogs.h"
 #include "windows/WorkBoxEditor.h"
 
+#include <gtest/gtest.h>
 #include <QAction>
-#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <functional>
 
 namespace quillet::test {
 namespace {
 
-TEST_F(MainFormTest, StartsEmptyWithTheDesignCaption) {
-    EXPECT_EQ(form->windowTitle(), QStringLiteral("Orvane Quillet"));
-    EXPECT_EQ(label("CountBox"), QString());
-    EXPECT_EQ(label("PBox"), QString());
-    EXPECT_TRUE(form->ui().WorkBox->isDocumentEmpty());
-    EXPECT_EQ(lists.opens, 0);  // nothing is loaded at start-up
-    EXPECT_EQ(form->databasePath(),
-              QDir(dir.path()).absoluteFilePath(QStringLiteral("SkipList.db")));
-    EXPECT_TRUE(dialogs->calls.isEmpty());
-}
+using Answer = MainFormDialogs::UnsavedAnswer;
 
-TEST_F(MainFormTest, ToolbarDispatchesByExactKey) {
-    const QString db = form->databasePath();
+/// Answers the main window's dialogs from queues and records what was asked.
+class ScriptedDialogs final : public MainFormDialogs {
+  public:
+    QStringList openAnswers;  ///< a null string, or none left: cancel
+    QStringList saveAnswers;
+    QList<Answer> unsavedAnswers;  ///< none left: Cancel
+    QStringList calls;             ///< "open <start>", "save <proposal>", "unsaved", ...
+
+    std::optional<QString> askOpenPath(QWidget*, const QString& startPath) override {
+        calls << "open " + startPath;
+        return Next(openAnswers);
+    }
+    std::optional<QString> askSavePath(QWidget*, const QString& proposal) override {
+        calls << "save " + proposal;
+        return Next(saveAnswers);
+    }
+    Answer askUnsavedChanges(QWidget*) override {
+        calls << QStringLiteral("unsaved");
+        return unsavedAnswers.isEmpty() ? Answer::Cancel : unsavedAnswers.takeFirst();
+    }
+    void showSkipList(QWidget*, const QString& path) override { calls << "skip list " + path; }
+    void showIncludeList(QWidget*, const QString& path) override {
+        calls << "include list " + path;
+    }
+    void showAbout(QWidget*) override { calls << QStringLiteral("about"); }
+    void showHelpTopics(QWidget*) override { calls << QStringLiteral("help"); }
+
+  private:
+    static std::optional<QString> Next(QStringList& answers) {
+        const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
+        return answer.isNull() ? std::nullopt : std::optional(answer);
+    }
+};
+
+/// Writes through the atomic writer unless told to fail with a chosen result.
+class FailingWriter final : public DocumentWriter {
+  public:
+    std::optional<FileResult> failWith;
+    int writes = 0;
+    FileResult Write(const QString& path, QByteArrayView bytes) override {
+        ++writes;
+        return failWith ? *failWith : AtomicFileWriter().Write(path, bytes);
+    }
+};
+
+/// A main window over scripted dialogs, an injectable writer and in-memory lists, in a
+/// fresh working folder; messages are collected instead of shown.
+class MainFormTest : public ::testing::Test {
+  protected:
+    MainFormTest() {
+        auto scripted = std::make_unique<ScriptedDialogs>();
+        auto failing = std::make_unique<FailingWriter>();
+        auto memory = std::make_unique<MemoryWordLists>(QStringList{"b", "i", QString()},
+                                                        QStringList{"/ul", "/table"});
+        dialogs = scripted.get();
+        writer = failing.get();
+        lists = memory.get();
+        form =
+            std::make_unique<MainForm>(std::move(scripted), std::move(failing), std::move(memory));
+    }
+
+    /// Writes a file in the working folder and returns its path.
+    QString file(const char* name, const QByteArray& bytes) const {
+        EXPECT_TRUE(PutFile(dir.file(QString::fromLatin1(name)), bytes));
+        return dir.file(QString::fromLatin1(name));
+    }
+    void open(const QString& path) {
+        dialogs->openAnswers << path;
+        form->mnuFileOpenClick();
+    }
+    WorkBoxEditor& view() const { return *form->ui().WorkBox; }
+    QString text() const { return view().documentText(); }
+    QString count() const { return form->ui().CountBox->text(); }
+    QString added() const { return form->ui().PBox->text(); }
+    QString caption(const QString& name) const { return MainForm::kCaption + " - " + name; }
+
+    ScopedWorkingDir dir;
+    MessageLog messages;
+    ScriptedDialogs* dialogs = nullptr;
+    FailingWriter* writer = nullptr;
+    MemoryWordLists* lists = nullptr;
+    std::unique_ptr<MainForm> form;
+};
+
+// --- Commands -------------------------------------------------------------------------
+
+TEST_F(MainFormTest, ButtonsRunTheCommandOfTheirExactKeyAsTheMenuItemsDo) {
+    const MainFormUi& ui = form->ui();
+    const QString db = dir.file(QStringLiteral("SkipList.db"));
+    const QString page = QStringLiteral("<p>a\r\nb  c</p><p>d<p>e");
     const struct {
         const char* key;
-        QString call;
+        QAction* item;
+        QString outcome;
     } cases[] = {
-        {"Open", QStringLiteral("open ")},
-        {"SkipList", QStringLiteral("skip list ") + db},
-        {"Include", QStringLiteral("include list ") + db},
+        {"Open", ui.mnuFileOpen, QStringLiteral("open ")},
+        {"Fix", ui.mnuFileFix, QStringLiteral("<p>a\r\nb  c</p><p>d</p><p>e")},
+        {"Save", ui.mnuFileSave, QStringLiteral("save .fix")},
+        {"Newlines", ui.mnuFileStripNewlines, QStringLiteral("<p>ab  c</p><p>d<p>e")},
+        {"Spaces", ui.mnuFileStripSpaces, QStringLiteral("<p>a\r\nb c</p><p>d<p>e")},
+        {"SkipList", ui.mnuFileSkipList, "skip list " + db},
+        {"Include", ui.mnuFileIncludeList, "include list " + db},
+        {nullptr, ui.mnuHelpTutorial, QStringLiteral("help")},
+        {nullptr, ui.mnuHelpAbout, QStringLiteral("about")},
     };
+    // What a command did: the dialogs it asked for, or else the text it left.
+    auto outcome = [&](const std::function<void()>& command) {
+        view().loadDocument(page);
+        dialogs->calls.clear();
+        command();
+        return dialogs->calls.isEmpty() ? text() : dialogs->calls.join(u',');
+    };
+    QMap<QString, QToolButton*> buttons;
+    for (QAction* entry : ui.ToolBar1->actions()) {
+        buttons[entry->data().toString()] =
+            qobject_cast<QToolButton*>(ui.ToolBar1->widgetForAction(entry));
+    }
     for (const auto& c : cases) {
-        dialogs->calls.clear();
-        form->ToolBar1ButtonClick(QString::fromLatin1(c.key));
-        EXPECT_EQ(dialogs->calls, QStringList{c.call}) << c.key;
+        EXPECT_EQ(outcome([&] { c.item->trigger(); }), c.outcome) << c.item->text().toStdString();
+        if (!c.key) continue;
+        ASSERT_TRUE(buttons.value(QString::fromLatin1(c.key))) << c.key;
+        EXPECT_EQ(outcome([&] { buttons[QString::fromLatin1(c.key)]->click(); }), c.outcome)
+            << c.key;
     }
-    // Keys that differ in letter case, or match nothing, run nothing.
-    dialogs->calls.clear();
+    // Keys that differ in letter case, the pictures' names and unknown keys run nothing.
     for (const char* key : {"open", "OPEN", "skiplist", "Skip", "Newline", "", "Exit", "About"}) {
-        form->ToolBar1ButtonClick(QString::fromLatin1(key));
+        EXPECT_EQ(outcome([&] { form->ToolBar1ButtonClick(QString::fromLatin1(key)); }), page)
+            << key;
     }
-    EXPECT_TRUE(dialogs->calls.isEmpty()) << dialogs->calls.join(u',').toStdString();
-    EXPECT_TRUE(form->ui().WorkBox->isDocumentEmpty());
-    EXPECT_EQ(lists.opens, 0);
+    EXPECT_TRUE(messages.texts.isEmpty());
 }
 
-TEST_F(MainFormTest, ToolbarButtonsAndMenuItemsDoTheSame) {
-    const MainFormUi& ui = form->ui();
-    auto button = [&](const char* key) -> QToolButton* {
-        for (QAction* entry : ui.ToolBar1->actions()) {
-            if (entry->data().toString() == QLatin1String(key)) {
-                return qobject_cast<QToolButton*>(ui.ToolBar1->widgetForAction(entry));
-            }
-        }
-        return nullptr;
+TEST_F(MainFormTest, LabelsShowTheCountsAfterEachCommand) {
+    const QString first = file("first.htm", "<p>one<p>two<H1>x</H1>");
+    const QString second = file("second.htm", "<p>a  b<p>c");
+    dialogs->unsavedAnswers = {Answer::Discard};  // for the second Open
+    dialogs->saveAnswers = {dir.file(QStringLiteral("out.fix"))};
+    const struct {
+        const char* step;
+        std::function<void()> run;
+        const char* count;
+        const char* added;
+    } steps[] = {
+        {"start", [] {}, "", ""},
+        {"Fix File on nothing", [&] { form->mnuFileFixClick(); }, "0", "0"},
+        {"Strip Spaces on nothing", [&] { form->mnuFileStripSpacesClick(); }, "0", ""},
+        {"Open", [&] { open(first); }, "22", "0"},
+        {"Fix File", [&] { form->mnuFileFixClick(); }, "0", "2"},
+        {"Open over changes", [&] { open(second); }, "11", "0"},
+        {"Strip Newlines", [&] { form->mnuFileStripNewlinesClick(); }, "0", ""},
+        {"Fix File", [&] { form->mnuFileFixClick(); }, "0", "1"},
+        {"Save", [&] { form->mnuFileSaveClick(); }, "0", ""},
+        {"Strip Spaces", [&] { form->mnuFileStripSpacesClick(); }, "0", ""},
     };
-    const std::pair<const char*, QAction*> pairs[] = {
-        {"Open", ui.mnuFileOpen},
-        {"SkipList", ui.mnuFileSkipList},
-        {"Include", ui.mnuFileIncludeList},
-    };
-    for (const auto& [key, item] : pairs) {
-        dialogs->calls.clear();
-        ASSERT_TRUE(button(key)) << key;
-        button(key)->click();
-        const QStringList fromButton = dialogs->calls;
-        dialogs->calls.clear();
-        item->trigger();
-        EXPECT_EQ(dialogs->calls, fromButton) << key;
-        EXPECT_EQ(fromButton.size(), 1) << key;
+    for (const auto& step : steps) {
+        step.run();
+        EXPECT_EQ(count(), QString::fromLatin1(step.count)) << step.step;
+        EXPECT_EQ(added(), QString::fromLatin1(step.added)) << step.step;
     }
-
-    // The repair buttons run their commands like the menu items.
-    form->ui().WorkBox->loadDocument(QStringLiteral("<p>one<p>two</p>"));
-    button("Fix")->click();
-    EXPECT_EQ(viewText(), QStringLiteral("<p>one</p><p>two</p>"));
-    EXPECT_EQ(label("PBox"), QStringLiteral("1"));
-
-    dialogs->calls.clear();
-    ui.mnuHelpTutorial->trigger();
-    ui.mnuHelpAbout->trigger();
-    EXPECT_EQ(dialogs->calls, (QStringList{"help", "about"}));
+    EXPECT_EQ(text(), QStringLiteral("<p>a b</p><p>c"));
+    EXPECT_EQ(FileBytes(dir.file(QStringLiteral("out.fix"))), QByteArray("<p>a  b</p><p>c"));
+    EXPECT_TRUE(messages.texts.isEmpty());
 }
 
-TEST_F(MainFormTest, FixFileShowsTheCountsAndKeepsTheResult) {
-    form->ui().WorkBox->loadDocument(
-        QStringLiteral("<p>one\r\n<H1>Head</H1><p>two<b>x</b> <p>three"));
+TEST_F(MainFormTest, RepairsTakeTheTextAsItStandsInTheView) {
+    view().loadDocument(QStringLiteral("<p>a  b<p>c"));
+    view().setCursorPosition(0, 11);
+    view().insert(QStringLiteral("<ul>"));
     form->mnuFileFixClick();
-    const QString fixed = QStringLiteral("<p>one\r\n</p><H1>Head</H1><p>two<b>x</b> </p><p>three");
-    EXPECT_EQ(viewText(), fixed);
-    EXPECT_EQ(form->documentText(), fixed);
-    EXPECT_EQ(label("PBox"), QStringLiteral("2"));
-    EXPECT_EQ(label("CountBox"), QStringLiteral("0"));
-    EXPECT_EQ(lists.opens, 1);
-    EXPECT_EQ(lists.closes, 1);
-    EXPECT_TRUE(messages.isEmpty());
-
-    // The whole repair is one step to undo, and running it again changes nothing.
-    form->mnuFileFixClick();
-    EXPECT_EQ(viewText(), fixed);
-    form->ui().WorkBox->undo();
-    EXPECT_EQ(viewText(), QStringLiteral("<p>one\r\n<H1>Head</H1><p>two<b>x</b> <p>three"));
-
-    // The next command takes the text as undone, not the last result.
+    EXPECT_EQ(text(), QStringLiteral("<p>a  b</p><p>c</p><ul>"));
+    // The repair is one step to undo, and the next command takes the text as undone.
+    view().undo();
+    EXPECT_EQ(text(), QStringLiteral("<p>a  b<p>c<ul>"));
     form->mnuFileStripSpacesClick();
-    EXPECT_EQ(viewText(), QStringLiteral("<p>one\r\n<H1>Head</H1><p>two<b>x</b> <p>three"));
-    EXPECT_EQ(form->documentText(), viewText());
+    EXPECT_EQ(text(), QStringLiteral("<p>a b<p>c<ul>"));
+    EXPECT_EQ(form->documentText(), text());
 }
 
 TEST_F(MainFormTest, FixFileInsertsInPlaceAmongCharactersOfEveryWidth) {
@@ -121,92 +207,169 @@ TEST_F(MainFormTest, FixFileInsertsInPlaceAmongCharactersOfEveryWidth) {
         QStringView(
             u"<p>\u00e9\0\r<div>\u20ac<p>\U0001F600\r\n<h1>x</h1><p>\u00ff\n\u4e2d<table><p>end"sv)
             .toString();
-    form->ui().WorkBox->loadDocument(page);
-    form->ui().WorkBox->setCursorPosition(0, 5);
+    view().loadDocument(page);
+    view().setCursorPosition(0, 5);
     form->mnuFileFixClick();
     const QString fixed = QStringView(
                               u"<p>\u00e9\0\r</p><div>\u20ac<p>\U0001F600\r\n</p><h1>x</h1>"
                               u"<p>\u00ff\n\u4e2d</p><table><p>end"sv)
                               .toString();
     ASSERT_EQ(page.size(), 48);  // the NUL and everything after it are in
-    EXPECT_EQ(viewText(), fixed);
+    EXPECT_EQ(text(), fixed);
     EXPECT_EQ(form->documentText(), fixed);
-    EXPECT_EQ(label("PBox"), QStringLiteral("3"));
-    form->ui().WorkBox->undo();
-    EXPECT_EQ(viewText(), page);
-    form->ui().WorkBox->redo();
-    EXPECT_EQ(viewText(), fixed);
+    EXPECT_EQ(added(), QStringLiteral("3"));
+    view().undo();
+    EXPECT_EQ(text(), page);
+    view().redo();
+    EXPECT_EQ(text(), fixed);
 }
 
-TEST_F(MainFormTest, RepairsRunOnAnEmptyDocument) {
+TEST_F(MainFormTest, ListsFailingDuringThePassLeaveTheDocumentAlone) {
+    view().loadDocument(QStringLiteral("<p>one<h1>two<p>three<h2>"));
+    lists->failAfterLookups = 1;
     form->mnuFileFixClick();
-    EXPECT_EQ(label("PBox"), QStringLiteral("0"));
-    EXPECT_EQ(label("CountBox"), QStringLiteral("0"));
-    EXPECT_EQ(lists.opens, 1);
-    form->mnuFileStripSpacesClick();
-    EXPECT_EQ(label("PBox"), QString());
-    EXPECT_EQ(label("CountBox"), QStringLiteral("0"));
-    EXPECT_TRUE(form->ui().WorkBox->isDocumentEmpty());
+    EXPECT_EQ(text(), QStringLiteral("<p>one<h1>two<p>three<h2>"));
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_TRUE(messages.texts[0].contains(QStringLiteral("lookup failed")))
+        << messages.texts[0].toStdString();
+    EXPECT_FALSE(view().isReadOnly());
 }
 
-TEST_F(MainFormTest, StripCommandsKeepOtherLineEndsAndClearTheAddedCount) {
-    form->ui().WorkBox->loadDocument(QStringLiteral("<p>a\r\nb\rc\nd</p>\r\n<p>x  y   z</p>  "));
-    form->mnuFileFixClick();
-    EXPECT_EQ(label("PBox"), QStringLiteral("0"));
+// --- Opening and saving ---------------------------------------------------------------
 
-    form->mnuFileStripNewlinesClick();
-    EXPECT_EQ(viewText(), QStringLiteral("<p>abc\nd</p>\r\n<p>x  y   z</p>  "));
-    EXPECT_EQ(label("PBox"), QString());
-    EXPECT_EQ(label("CountBox"), QStringLiteral("0"));
+TEST_F(MainFormTest, EveryByteSurvivesOpenAndSaveAndTheNamesFollow) {
+    static const char kLines[] = "<P>crlf\r\nlf\nlone cr\rnul\0after\ttab\r\n\r\r\n\n<p>x";
+    QByteArray bytes(kLines, sizeof(kLines) - 1);
+    for (int b = 0; b < 256; ++b) bytes.append(char(b));
+    bytes.append('\r');
+    const QString path = file("Page.Old.htm", bytes);
+    open(path);
+    EXPECT_EQ(count(), QString::number(bytes.size()));
+    EXPECT_EQ(form->windowTitle(), caption(path));
 
-    form->mnuFileStripSpacesClick();
-    EXPECT_EQ(viewText(), QStringLiteral("<p>abc\nd</p>\r\n<p>x y z</p>"));
-    EXPECT_EQ(label("PBox"), QString());
-    EXPECT_EQ(label("CountBox"), QStringLiteral("0"));
-    EXPECT_EQ(form->documentText(), viewText());
+    // The proposal keeps the folder and the base name; a name typed without an extension
+    // is taken as it is, and the next proposal follows it.
+    dialogs->saveAnswers = {dir.file(QStringLiteral("out"))};
+    form->mnuFileSaveClick();
+    EXPECT_EQ(dialogs->calls.last(), "save " + dir.file(QStringLiteral("Page.Old.fix")));
+    EXPECT_EQ(FileBytes(dir.file(QStringLiteral("out"))), bytes);
+    EXPECT_EQ(form->windowTitle(), caption(QStringLiteral("out")));
+    form->mnuFileSaveClick();
+    EXPECT_EQ(dialogs->calls.last(), "save " + dir.file(QStringLiteral("out.fix")));
+    // The Open dialog starts at the path last handed to a dialog.
+    form->mnuFileOpenClick();
+    EXPECT_EQ(dialogs->calls.last(), "open " + dir.file(QStringLiteral("out.fix")));
+    EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'\n').toStdString();
 }
 
-TEST_F(MainFormTest, RepairsTakeTheTextAsEdited) {
-    form->ui().WorkBox->loadDocument(QStringLiteral("<p>one"));
-    form->ui().WorkBox->setCursorPosition(0, 6);
-    typeInView(QStringLiteral("<ul>"));
-    form->mnuFileFixClick();
-    EXPECT_EQ(viewText(), QStringLiteral("<p>one</p><ul>"));
+TEST_F(MainFormTest, AnOpenThatBringsNoPageKeepsTheDocument) {
+    const QString first = file("first.htm", "first");
+    open(first);
+    const struct {
+        const char* what;
+        QString answer;
+        QString proposal;
+        int messages;
+    } cases[] = {
+        {"cancelled", QString(), dir.file(QStringLiteral("first.fix")), 0},
+        // An empty file is not shown, but its name is taken; without a dot in it, the
+        // whole name gets ".fix".
+        {"empty", file("empty", {}), dir.file(QStringLiteral("empty.fix")), 0},
+        {"missing", dir.file(QStringLiteral("gone.htm")), dir.file(QStringLiteral("gone.fix")), 1},
+    };
+    for (const auto& c : cases) {
+        messages.texts.clear();
+        open(c.answer);
+        EXPECT_EQ(text(), QStringLiteral("first")) << c.what;
+        EXPECT_EQ(form->windowTitle(), caption(first)) << c.what;
+        EXPECT_EQ(count(), QStringLiteral("5")) << c.what;
+        EXPECT_EQ(messages.texts.size(), c.messages) << c.what;
+        form->mnuFileSaveClick();  // cancelled
+        EXPECT_EQ(dialogs->calls.last(), "save " + c.proposal) << c.what;
+    }
+    EXPECT_TRUE(messages.texts.value(0).contains(QStringLiteral("gone.htm")));
+
+    // Nothing is asked or written for an empty view.
+    view().replaceDocument(QString());
+    dialogs->calls.clear();
+    form->mnuFileSaveClick();
+    EXPECT_TRUE(dialogs->calls.isEmpty());
+    EXPECT_EQ(writer->writes, 0);
 }
 
-TEST_F(MainFormTest, UnavailableListsLeaveTheDocumentAlone) {
-    form->ui().WorkBox->loadDocument(QStringLiteral("<p>one<p>two"));
-    lists.failOpen = true;
-    form->mnuFileFixClick();
-    EXPECT_EQ(viewText(), QStringLiteral("<p>one<p>two"));
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains(QStringLiteral("lists unavailable")));
-    EXPECT_EQ(label("CountBox"), QString());
-    EXPECT_EQ(label("PBox"), QString());
-    EXPECT_FALSE(form->ui().WorkBox->isReadOnly());
+TEST_F(MainFormTest, AFailedSaveIsReportedAndChangesNothing) {
+    open(file("a.htm", "line one\r\nline two"));
+    const QString locked = file("locked.fix", "old");
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ReadUser);
+    const struct {
+        std::optional<FileResult::Failure> failure;
+        QString target;
+        const char* message;
+    } cases[] = {
+        {FileResult::Failure::DiskFull, dir.file(QStringLiteral("full.fix")),
+         "Not enough space on the destination disk"},
+        {FileResult::Failure::Other, dir.file(QStringLiteral("other.fix")),
+         "Couldn't copy the database. Reason unknown."},
+        {std::nullopt, locked, "File is locked or write protected"},
+    };
+    for (const auto& c : cases) {
+        messages.texts.clear();
+        writer->failWith =
+            c.failure ? std::optional(FileResult{*c.failure, QString()}) : std::nullopt;
+        dialogs->saveAnswers = {c.target};
+        form->mnuFileSaveClick();
+        EXPECT_EQ(messages.texts, QStringList{QString::fromLatin1(c.message)});
+        EXPECT_EQ(form->windowTitle(), caption(dir.file(QStringLiteral("a.htm"))));
+        EXPECT_EQ(added(), QStringLiteral("0"));
+    }
+    EXPECT_EQ(FileBytes(locked), QByteArray("old"));
 
-    // A lookup that fails halfway is reported the same way.
-    form->ui().WorkBox->loadDocument(QStringLiteral("<p>one<h1>two"));
-    lists.failOpen = false;
-    lists.failAfterLookups = 0;
-    form->mnuFileFixClick();
-    EXPECT_EQ(viewText(), QStringLiteral("<p>one<h1>two"));
-    ASSERT_EQ(messages.size(), 2);
-    EXPECT_TRUE(messages[1].contains(QStringLiteral("lookup failed")));
+    // A character the code page cannot hold is named with its place; nothing is written.
+    messages.texts.clear();
+    view().setCursorPosition(1, 5);
+    view().insert(QStringLiteral("\u015D"));
+    dialogs->saveAnswers = {dir.file(QStringLiteral("a.fix"))};
+    form->mnuFileSaveClick();
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_TRUE(messages.texts[0].contains(QStringLiteral("U+015D")));
+    EXPECT_TRUE(messages.texts[0].contains(QStringLiteral("line 2, column 6")))
+        << messages.texts[0].toStdString();
+    EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("a.fix"))));
+    EXPECT_TRUE(view().hasUnsavedChanges());
 }
 
-TEST_F(MainFormTest, LastOpeningBracketIsNoticedDuringThePass) {
-    form->ui().WorkBox->loadDocument(QStringLiteral("<p>text <"));
-    bool runningAtNotice = false;
-    SetMessageSink([&](const QString& text) {
-        messages << text;
-        runningAtNotice = form->isRunning();
-    });
-    form->mnuFileFixClick();
-    EXPECT_EQ(messages, QStringList{"Last item on the page is an opening <"});
-    EXPECT_TRUE(runningAtNotice);
-    EXPECT_EQ(viewText(), QStringLiteral("<p>text <"));
+TEST_F(MainFormTest, UnsavedChangesAreAskedAboutBeforeTheyAreLost) {
+    form->show();
+    EXPECT_TRUE(form->close());  // nothing loaded
+    form->show();
+    view().loadDocument(QStringLiteral("page"));
+    EXPECT_TRUE(form->close());  // nothing changed
+    EXPECT_TRUE(dialogs->calls.isEmpty());
+
+    form->show();
+    view().insert(QStringLiteral("more "));
+    form->mnuFileOpenClick();  // Cancel
+    EXPECT_FALSE(form->close());
+    dialogs->unsavedAnswers = {Answer::Save};  // and the Save dialog cancelled
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(text(), QStringLiteral("more page"));
+
+    dialogs->unsavedAnswers = {Answer::Save};
+    dialogs->saveAnswers = {dir.file(QStringLiteral("kept.fix"))};
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(FileBytes(dir.file(QStringLiteral("kept.fix"))), QByteArray("more page"));
+    EXPECT_EQ(dialogs->calls,
+              (QStringList{"unsaved", "unsaved", "unsaved", "save .fix", "unsaved", "save .fix"}));
+
+    form->show();
+    view().insert(QStringLiteral("again "));
+    dialogs->unsavedAnswers = {Answer::Discard};
+    form->mnuFileExitClick();
+    EXPECT_FALSE(form->isVisible());
 }
+
+// --- Runs -----------------------------------------------------------------------------
 
 /// Runs `during` at the first chance the running Fix File pass gives to the event loop.
 void DuringFix(MainForm& form, const std::function<void()>& during) {
@@ -215,116 +378,71 @@ void DuringFix(MainForm& form, const std::function<void()>& during) {
 }
 
 TEST_F(MainFormTest, CommandsOnTheDocumentAreRefusedDuringARun) {
-    const QString page = QStringLiteral("<p>one<p>two");
-    writeFile(QStringLiteral("other.htm"), "other");
-    form->ui().WorkBox->loadDocument(page);
+    view().loadDocument(QStringLiteral("<p>one<p>two"));
     bool ran = false;
     DuringFix(*form, [&] {
         ran = true;
-        EXPECT_TRUE(form->isRunning());
-        EXPECT_TRUE(form->ui().WorkBox->isReadOnly());
-        dialogs->openAnswers.push_back(dir.file(QStringLiteral("other.htm")));
-        form->mnuFileOpenClick();
-        form->mnuFileSaveClick();
-        form->ToolBar1ButtonClick(QStringLiteral("Save"));
-        form->mnuFileFixClick();
-        form->mnuFileStripNewlinesClick();
-        form->mnuFileStripSpacesClick();
+        EXPECT_TRUE(view().isReadOnly());
+        dialogs->openAnswers = {file("other.htm", "other")};
+        for (auto command :
+             {&MainForm::mnuFileOpenClick, &MainForm::mnuFileSaveClick, &MainForm::mnuFileFixClick,
+              &MainForm::mnuFileStripNewlinesClick, &MainForm::mnuFileStripSpacesClick}) {
+            (form.get()->*command)();
+        }
         EXPECT_TRUE(dialogs->calls.isEmpty());
-        EXPECT_EQ(lists.opens, 1);
+        EXPECT_EQ(lists->opens, 1);
         // The editors, Help and About stay available.
-        form->mnuFileSkipListClick();
-        form->mnuFileIncludeListClick();
-        form->mnuHelpTutorialClick();
-        form->mnuHelpAboutClick();
+        for (auto command : {&MainForm::mnuFileSkipListClick, &MainForm::mnuFileIncludeListClick,
+                             &MainForm::mnuHelpTutorialClick, &MainForm::mnuHelpAboutClick}) {
+            (form.get()->*command)();
+        }
         EXPECT_EQ(dialogs->calls.size(), 4);
     });
     EXPECT_TRUE(ran);
     EXPECT_FALSE(form->isRunning());
-    EXPECT_FALSE(form->ui().WorkBox->isReadOnly());
-    EXPECT_EQ(viewText(), QStringLiteral("<p>one</p><p>two"));
-    EXPECT_EQ(label("PBox"), QStringLiteral("1"));
-    EXPECT_EQ(label("CountBox"), QStringLiteral("0"));
+    EXPECT_FALSE(view().isReadOnly());
+    EXPECT_EQ(text(), QStringLiteral("<p>one</p><p>two"));
+    EXPECT_EQ(added(), QStringLiteral("1"));
 
     // Afterwards the commands work again.
-    dialogs->unsavedAnswers = {MainFormDialogs::UnsavedAnswer::Discard};
+    dialogs->unsavedAnswers = {Answer::Discard};
     form->mnuFileOpenClick();
-    EXPECT_EQ(viewText(), QStringLiteral("other"));
+    EXPECT_EQ(text(), QStringLiteral("other"));
 }
 
 TEST_F(MainFormTest, ClosingDuringARunStopsItAndThenCloses) {
     form->show();
     const QString page = QStringLiteral("<p>one<p>two<p>three");
-    form->ui().WorkBox->loadDocument(page);
+    view().loadDocument(page);
     bool closedAtOnce = true;
     DuringFix(*form, [&] { closedAtOnce = form->close(); });
     EXPECT_FALSE(closedAtOnce);
     EXPECT_FALSE(form->isVisible());
     EXPECT_FALSE(form->isRunning());
-    EXPECT_EQ(viewText(), page);  // the stopped run changed nothing
-    EXPECT_EQ(lists.closes, lists.opens);
-}
+    EXPECT_EQ(text(), page);  // the stopped run changed nothing
+    EXPECT_EQ(lists->closes, lists->opens);
 
-TEST_F(MainFormTest, ClosingDuringARunStillAsksAboutUnsavedChanges) {
+    // With unsaved changes, the question still comes first.
     form->show();
-    form->ui().WorkBox->loadDocument(QStringLiteral("<p>one<p>two"));
-    typeInView(QStringLiteral("edited "));
+    view().insert(QStringLiteral("edited "));
     DuringFix(*form, [&] { form->mnuFileExitClick(); });
     EXPECT_EQ(dialogs->calls, QStringList{"unsaved"});
     EXPECT_TRUE(form->isVisible());  // the answer was Cancel
-    EXPECT_EQ(viewText(), QStringLiteral("edited <p>one<p>two"));
+    EXPECT_EQ(text(), "edited " + page);
 }
 
-TEST_F(MainFormTest, ClosingAsksOnlyWhenThereAreUnsavedChanges) {
-    form->show();
-    EXPECT_TRUE(form->close());
-    EXPECT_TRUE(dialogs->calls.isEmpty());
-
-    form->show();
-    form->ui().WorkBox->loadDocument(QStringLiteral("page"));
-    EXPECT_TRUE(form->close());
-    EXPECT_TRUE(dialogs->calls.isEmpty());
-
-    form->show();
-    typeInView(QStringLiteral("more "));
-    dialogs->unsavedAnswers = {MainFormDialogs::UnsavedAnswer::Cancel};
-    EXPECT_FALSE(form->close());
-    EXPECT_TRUE(form->isVisible());
-
-    // Save, but cancel the Save dialog: the window stays.
-    dialogs->unsavedAnswers = {MainFormDialogs::UnsavedAnswer::Save};
-    EXPECT_FALSE(form->close());
-    EXPECT_EQ(dialogs->calls, (QStringList{"unsaved", "unsaved", "save .fix"}));
-
-    // Save into a file: the window closes.
-    dialogs->calls.clear();
-    dialogs->unsavedAnswers = {MainFormDialogs::UnsavedAnswer::Save};
-    dialogs->saveAnswers = {dir.file(QStringLiteral("kept.fix"))};
-    EXPECT_TRUE(form->close());
-    EXPECT_EQ(readFile(dir.file(QStringLiteral("kept.fix"))), QByteArray("more page"));
-
-    form->show();
-    typeInView(QStringLiteral("again "));
-    dialogs->unsavedAnswers = {MainFormDialogs::UnsavedAnswer::Discard};
-    form->mnuFileExitClick();
-    EXPECT_FALSE(form->isVisible());
-}
-
-TEST_F(MainFormTest, ResizingKeepsTheControlsInProportion) {
+TEST_F(MainFormTest, ResizingKeepsTheViewInProportion) {
     form->show();
     const MainFormUi& ui = form->ui();
     const QSize design = ui.client->size();
     const QRect box = ui.WorkBox->geometry();
-    form->resize(form->width() + design.width(), form->height() + design.height());
+    form->resize(form->size() + design);
     ASSERT_EQ(ui.client->size(), design * 2);
     EXPECT_NEAR(ui.WorkBox->x(), 2 * box.x(), 1);
     EXPECT_NEAR(ui.WorkBox->y(), 2 * box.y(), 1);
     EXPECT_NEAR(ui.WorkBox->width(), 2 * box.width(), 1);
     EXPECT_NEAR(ui.WorkBox->height(), 2 * box.height(), 1);
-    // The docked toolbar spans the width and takes its proportional height.
-    EXPECT_EQ(ui.ToolBar1->geometry(), QRect(0, 0, design.width() * 2, ui.pixels(420) * 2));
-
-    form->resize(form->width() - design.width(), form->height() - design.height());
+    form->resize(form->size() - design);
     EXPECT_EQ(ui.WorkBox->geometry(), box);
 }
 
