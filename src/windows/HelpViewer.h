@@ -38,8 +38,6 @@ class HelpViewer final : public QDialog {
     /// shown.
     bool Load(const QString& collectionPath);
 
-    QHelpEngine* engine() const { return engine_.get(); }
-
     // Controls; they exist once Load has succeeded.
     QTabWidget* Tabs = nullptr;
     QLineEdit* SearchBox = nullptr;

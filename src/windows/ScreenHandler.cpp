@@ -54,11 +54,4 @@ void ScreenHandler::ResizeControls(const QWidget& window) {
     }
 }
 
-std::optional<ScreenHandler::ControlRatio> ScreenHandler::ratioOf(const QWidget* control) const {
-    for (const Entry& entry : entries_) {
-        if (entry.control == control) return entry.ratio;
-    }
-    return std::nullopt;
-}
-
 }  // namespace quillet

@@ -3,7 +3,6 @@
 #include <QList>
 #include <QPointer>
 #include <QWidget>
-#include <optional>
 
 namespace quillet {
 
@@ -27,11 +26,6 @@ class ScreenHandler {
     /// Moves and sizes every recorded control from its ratios and the window's inner size.
     /// Controls created after the recording, or destroyed since, are left alone.
     void ResizeControls(const QWidget& window);
-
-    /// Number of recorded controls.
-    qsizetype count() const { return entries_.size(); }
-    /// The ratios of `control`, or nothing when it was not recorded.
-    std::optional<ControlRatio> ratioOf(const QWidget* control) const;
 
   private:
     struct Entry {
