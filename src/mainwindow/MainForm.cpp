@@ -232,22 +232,25 @@ void MainForm::runRepair(Repair repair) {
 void MainForm::mnuFileOpenClick() {
     if (refuseDuringRun()) return;
     if (!mayDropChanges()) return;
-    std::optional<QString> path = dialogs_->askOpenPath(this, dialogPath_);
+    const std::optional<QString> path = dialogs_->askOpenPath(this, dialogPath_);
     if (!path) return;
-    path = QDir::toNativeSeparators(*path);
-    dialogPath_ = *path;
-    docName_ = SplitDocName(*path);
-    DocPath = *path;
+    openFile(*path);
+}
+
+bool MainForm::openFile(const QString& chosenPath) {
+    if (running_) return false;
+    const QString path = QDir::toNativeSeparators(chosenPath);
+    dialogPath_ = path;
+    docName_ = SplitDocName(path);
+    DocPath = path;
 
     FileResult failure;
-    std::optional<QByteArray> bytes = ReadDocumentBytes(*path, &failure);
+    std::optional<QByteArray> bytes = ReadDocumentBytes(path, &failure);
     if (!bytes) {
-        ShowMessage(QStringLiteral("Couldn't open %1: %2.")
-                        .arg(QDir::toNativeSeparators(*path), failure.reason),
-                    this);
-        return;
+        ShowMessage(QStringLiteral("Couldn't open %1: %2.").arg(path, failure.reason), this);
+        return false;
     }
-    if (bytes->isEmpty()) return;
+    if (bytes->isEmpty()) return true;
     DocumentText = DecodeCodePage(*bytes);
     bytes.reset();
     ui_.WorkBox->loadDocument(DocumentText);
@@ -256,6 +259,7 @@ void MainForm::mnuFileOpenClick() {
     setWindowTitle(kCaption + QStringLiteral(" - ") + DocPath);
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString::number(functions_->AddedCount));
+    return true;
 }
 
 void MainForm::mnuFileSaveClick() {

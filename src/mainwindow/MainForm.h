@@ -51,6 +51,12 @@ class MainForm final : public QMainWindow {
     void mnuHelpTutorialClick();
     void mnuHelpAboutClick();
 
+    /// Open File after its dialog: reads the page at `path` into the view, as the Open
+    /// command does with the path the user chose. It asks nothing about unsaved changes
+    /// (callers do that first) and reports a failure with a message; true when the page
+    /// was read (an empty file is read, but leaves the view as it was).
+    bool openFile(const QString& path);
+
     /// The toolbar's button click: runs the menu item whose Key equals `key` exactly;
     /// an unknown Key does nothing.
     void ToolBar1ButtonClick(const QString& key);
