@@ -32,6 +32,48 @@ class ScopedWorkingDir {
     QTemporaryDir dir_;
 };
 
+/// An environment variable set (or, with a null value, removed) while the object lives.
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment(const char* name, const QString& value)
+        : name_(name), had_(qEnvironmentVariableIsSet(name)), previous_(qgetenv(name)) {
+        if (value.isNull()) {
+            qunsetenv(name);
+        } else {
+            qputenv(name, value.toLocal8Bit());
+        }
+    }
+    ~ScopedEnvironment() {
+        if (had_) {
+            qputenv(name_, previous_);
+        } else {
+            qunsetenv(name_);
+        }
+    }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+  private:
+    const char* name_;
+    bool had_;
+    QByteArray previous_;
+};
+
+/// A fresh, empty per-user data folder ($XDG_DATA_HOME) while the object lives, so that
+/// the user's own word lists are neither read nor written.
+class ScopedDataHome {
+  public:
+    ScopedDataHome() : env_("XDG_DATA_HOME", dir_.path()) {}
+
+    QString path() const { return dir_.path(); }
+    /// The per-user word-list file inside it.
+    QString wordLists() const { return dir_.filePath(QStringLiteral("quillet/SkipList.db")); }
+
+  private:
+    QTemporaryDir dir_;
+    ScopedEnvironment env_;
+};
+
 /// Word lists held in memory; can be told to fail at opening or at a lookup.
 class MemoryWordLists final : public WordListSource {
   public:
