@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QLabel>
+#include <QStatusBar>
 #include <QToolBar>
 
 namespace quillet {
@@ -48,14 +49,35 @@ class RunScope {
 }  // namespace
 
 MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<DocumentWriter> writer,
-                   std::unique_ptr<WordListSource> lists, QWidget* parent)
+                   std::unique_ptr<WordListSource> lists, const QString& wordListFile,
+                   QWidget* parent)
     : QMainWindow(parent),
       dialogs_(dialogs ? std::move(dialogs) : std::make_unique<StandardMainFormDialogs>()),
       writer_(writer ? std::move(writer) : std::make_unique<AtomicFileWriter>()),
-      // The working directory the program started in; the file dialogs never change it.
-      databasePath_(QDir::current().absoluteFilePath(DefaultDatabasePath())),
-      lists_(lists ? std::move(lists) : std::make_unique<StoreListSource>(databasePath_)) {
+      // Chosen in the working folder the program started in; the file dialogs never change it.
+      wordLists_(WordListLocation::Choose(wordListFile)),
+      lists_(lists ? std::move(lists) : std::make_unique<StoreListSource>(wordLists_.path())) {
     ui_.setupUi(*this);
+    // The status line names the word-list file in use; it adds its height to the window,
+    // so the controls keep their design size.
+    auto* wordListsLabel = new QLabel(
+        QStringLiteral("Word lists: ") + QDir::toNativeSeparators(wordLists_.path()), this);
+    wordListsLabel->setObjectName(QStringLiteral("WordListsLabel"));
+    switch (wordLists_.origin()) {
+        case WordListLocation::Origin::Given:
+            wordListsLabel->setToolTip(QStringLiteral("Named with --wordlists"));
+            break;
+        case WordListLocation::Origin::WorkingFolder:
+            wordListsLabel->setToolTip(QStringLiteral("SkipList.db in the starting folder"));
+            break;
+        case WordListLocation::Origin::PerUser:
+            wordListsLabel->setToolTip(
+                QStringLiteral("Your own word lists, made from the default lists when first "
+                               "needed"));
+            break;
+    }
+    statusBar()->addPermanentWidget(wordListsLabel);
+    resize(width(), height() + statusBar()->sizeHint().height());
     progress_ = std::make_unique<ProgressDisplay>(*ui_.CountBox, *ui_.PBox, this);
     functions_ = std::make_unique<Functions>(*progress_, *lists_);
 
@@ -159,8 +181,30 @@ const QString& MainForm::documentText() {
     return DocumentText;
 }
 
+bool MainForm::prepareWordLists(QString* error) {
+    bool created = false;
+    StoreError failure;
+    if (!wordLists_.Prepare(&created, &failure)) {
+        *error = failure.message;
+        return false;
+    }
+    if (created) {
+        statusBar()->showMessage(QStringLiteral("Created %1 with the default word lists.")
+                                     .arg(QDir::toNativeSeparators(wordLists_.path())));
+    }
+    return true;
+}
+
 void MainForm::runRepair(Repair repair) {
     if (refuseDuringRun()) return;
+    QString listsError;
+    if (repair == Repair::Fix && !prepareWordLists(&listsError)) {
+        ShowMessage(QStringLiteral("The word lists could not be read, so the page was left as "
+                                   "it was.\n\n") +
+                        listsError,
+                    this);
+        return;
+    }
     {
         const RunScope scope(running_, *ui_.WorkBox);
         refreshDocumentText();
@@ -318,12 +362,22 @@ void MainForm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void MainForm::showListEditor(void (MainFormDialogs::*show)(QWidget*, const QString&),
+                              const QString& description) {
+    QString error;
+    if (!prepareWordLists(&error)) {
+        ShowMessage(QStringLiteral("The %1 cannot be edited. %2").arg(description, error), this);
+        return;
+    }
+    (dialogs_.get()->*show)(this, wordLists_.path());
+}
+
 void MainForm::mnuFileSkipListClick() {
-    dialogs_->showSkipList(this, databasePath_);
+    showListEditor(&MainFormDialogs::showSkipList, SkipListSchema().description);
 }
 
 void MainForm::mnuFileIncludeListClick() {
-    dialogs_->showIncludeList(this, databasePath_);
+    showListEditor(&MainFormDialogs::showIncludeList, IncludeListSchema().description);
 }
 
 void MainForm::mnuFileExitClick() {

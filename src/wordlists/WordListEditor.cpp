@@ -54,14 +54,9 @@ bool WordListEditor::OpenList(const QString& databasePath, const ListSchema& sch
     if (!table_ || !table_->SetIndex(index, &error)) {
         table_.reset();
         database_.reset();
-        QString message =
-            QStringLiteral("The %1 cannot be edited. %2").arg(schema.description, error.message);
-        if (error.kind == StoreError::Kind::Missing) {
-            message += QStringLiteral(
-                " A new one with the default lists is made by the command "
-                "\"quillet-batch wordlists init\" in that folder.");
-        }
-        ShowMessage(message, parentWidget());
+        ShowMessage(
+            QStringLiteral("The %1 cannot be edited. %2").arg(schema.description, error.message),
+            parentWidget());
         return false;
     }
     FillList();
