@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QThread>
 
@@ -128,6 +127,7 @@ TEST_F(BatchTest, FixWithoutWordListsWritesNothing) {
     EXPECT_TRUE(r.err.contains(u"other.db") && r.err.contains(u"file not found"))
         << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(QStringLiteral("page.fix")));
+    EXPECT_FALSE(QFile::exists(QStringLiteral("other.db")));  // a named file is never made
     // The strips need no lists.
     EXPECT_EQ(RunTool({QStringLiteral("strip-spaces"), QStringLiteral("--wordlists"),
                        QStringLiteral("other.db"), QStringLiteral("page.htm")})
@@ -165,36 +165,6 @@ TEST_F(BatchTest, WordListCommandsFollowTheEditorRules) {
         RunTool({wl, QStringLiteral("list"), QStringLiteral("skip")}).out.contains("Table"));
     EXPECT_TRUE(RunTool({wl, QStringLiteral("list"), QStringLiteral("include")})
                     .out.startsWith("/address\n"));
-}
-
-TEST(BatchFirstRun, ThePerUserListsAreMadeWhenFirstNeededAndSaidSoOnce) {
-    ScopedWorkingDir dir;
-    const test::ScopedDataHome home;
-    ASSERT_TRUE(PutFile(QStringLiteral("page.htm"), "<p>a<div>"));
-    // The strips need no lists and make none.
-    Outcome r = RunTool({QStringLiteral("strip-spaces"), QStringLiteral("page.htm"),
-                         QStringLiteral("-o"), QStringLiteral("spaced.htm")});
-    EXPECT_EQ(r.code, kExitOk);
-    EXPECT_FALSE(QFile::exists(home.wordLists()));
-
-    r = RunTool({QStringLiteral("fix"), QStringLiteral("page.htm")});
-    EXPECT_EQ(r.code, kExitOk);
-    EXPECT_EQ(r.err, QStringLiteral("quillet-batch: created %1 with the default word lists\n"
-                                    "page.htm: 1 </p> added\n")
-                         .arg(home.wordLists()));
-    EXPECT_EQ(FileBytes(QStringLiteral("page.fix")), "<p>a</p><div>");
-
-    // Later commands use that file without a word about it.
-    r = RunTool({QStringLiteral("wordlists"), QStringLiteral("add"), QStringLiteral("skip"),
-                 QStringLiteral("div")});
-    EXPECT_EQ(r.code, kExitOk);
-    EXPECT_EQ(r.err, QString());
-    r = RunTool({QStringLiteral("fix"), QStringLiteral("page.htm"), QStringLiteral("-o"),
-                 QStringLiteral("-")});
-    EXPECT_EQ(r.out, "<p>a<div>");
-    EXPECT_EQ(QDir::current().entryList(QDir::Files),
-              (QStringList{QStringLiteral("page.fix"), QStringLiteral("page.htm"),
-                           QStringLiteral("spaced.htm")}));
 }
 
 TEST(TerminalProgress, DrawsABarByTimeAndClearsIt) {

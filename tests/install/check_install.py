@@ -105,6 +105,8 @@ def check_first_run(usr, work, page, expected, env):
     lists = os.path.join(home, ".local/share/quillet/SkipList.db")
 
     os.umask(0o022)
+    r = run(batch, "strip-spaces", "page.htm", "-o", "-", cwd=folder, env=fresh)
+    check(r.returncode == 0 and not os.path.exists(lists), "strip-spaces made word lists")
     r = run(batch, "fix", "page.htm", cwd=folder, env=fresh)
     check(r.returncode == 0, f"first fix: status {r.returncode}, {r.stderr!r}")
     check(r.stderr.startswith(f"quillet-batch: created {lists} with the default word lists\n"),

@@ -4,6 +4,7 @@
 #include "engine/WordListLookup.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -32,46 +33,25 @@ class ScopedWorkingDir {
     QTemporaryDir dir_;
 };
 
-/// An environment variable set (or, with a null value, removed) while the object lives.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, const QString& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), previous_(qgetenv(name)) {
-        if (value.isNull()) {
-            qunsetenv(name);
-        } else {
-            qputenv(name, value.toLocal8Bit());
-        }
-    }
-    ~ScopedEnvironment() {
-        if (had_) {
-            qputenv(name_, previous_);
-        } else {
-            qunsetenv(name_);
-        }
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-  private:
-    const char* name_;
-    bool had_;
-    QByteArray previous_;
-};
-
 /// A fresh, empty per-user data folder ($XDG_DATA_HOME) while the object lives, so that
 /// the user's own word lists are neither read nor written.
 class ScopedDataHome {
   public:
-    ScopedDataHome() : env_("XDG_DATA_HOME", dir_.path()) {}
+    ScopedDataHome() : had_(qEnvironmentVariableIsSet(kName)), previous_(qgetenv(kName)) {
+        qputenv(kName, QFile::encodeName(dir_.path()));
+    }
+    ~ScopedDataHome() { had_ ? qputenv(kName, previous_) : qunsetenv(kName); }
+    ScopedDataHome(const ScopedDataHome&) = delete;
+    ScopedDataHome& operator=(const ScopedDataHome&) = delete;
 
-    QString path() const { return dir_.path(); }
     /// The per-user word-list file inside it.
     QString wordLists() const { return dir_.filePath(QStringLiteral("quillet/SkipList.db")); }
 
   private:
+    static constexpr const char* kName = "XDG_DATA_HOME";
     QTemporaryDir dir_;
-    ScopedEnvironment env_;
+    bool had_;
+    QByteArray previous_;
 };
 
 /// Word lists held in memory; can be told to fail at opening or at a lookup.
