@@ -23,7 +23,9 @@ QString PerUserDatabasePath() {
 WordListLocation WordListLocation::Choose(const QString& given) {
     if (!given.isEmpty()) return {QFileInfo(given).absoluteFilePath(), Origin::Given};
     const QFileInfo local(DefaultDatabasePath());
-    if (local.exists() || local.isSymLink()) return {local.absoluteFilePath(), Origin::WorkingFolder};
+    if (local.exists() || local.isSymLink()) {
+        return {local.absoluteFilePath(), Origin::WorkingFolder};
+    }
     return {PerUserDatabasePath(), Origin::PerUser};
 }
 
@@ -35,8 +37,9 @@ bool WordListLocation::Prepare(bool* created, StoreError* error) const {
         return false;
     };
     if (path_.isEmpty()) {
-        return fail(QStringLiteral("The word lists cannot be made: no per-user data folder is "
-                                   "known (HOME is not set)."));
+        return fail(
+            QStringLiteral("The word lists cannot be made: no per-user data folder is "
+                           "known (HOME is not set)."));
     }
     // Anything at the path, even a dangling link, is left for opening to report.
     const QFileInfo info(path_);
