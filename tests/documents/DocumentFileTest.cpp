@@ -1,7 +1,12 @@
+#include "FileSystemSupport.h"
 #include "TestSupport.h"
 #include "documents/DocumentFile.h"
+#include "documents/FileNames.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <cerrno>
@@ -9,9 +14,17 @@
 namespace quillet {
 namespace {
 
+using test::Entries;
 using test::FileBytes;
+using test::FileType;
 using test::PutFile;
 using test::ScopedWorkingDir;
+
+/// Sets the reading limit for one test.
+struct ScopedSizeLimit {
+    explicit ScopedSizeLimit(qint64 bytes) { SetDocumentSizeLimit(bytes); }
+    ~ScopedSizeLimit() { SetDocumentSizeLimit(0); }
+};
 
 TEST(DocumentFile, ReadsWholeFilesAndNamesWhyNot) {
     ScopedWorkingDir dir;
@@ -31,17 +44,125 @@ TEST(DocumentFile, ReadsWholeFilesAndNamesWhyNot) {
     EXPECT_EQ(result.reason, u"it is a folder");
 }
 
-TEST(DocumentFile, WritesReplaceTheTargetWhole) {
+TEST(DocumentFile, AFileInAFolderWithoutSearchPermissionIsNamedAsSuch) {
+    ScopedWorkingDir dir;
+    // The working folder must be open to the user nobody; the inner one is not.
+    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0711), 0);
+    QDir().mkdir(QStringLiteral("locked"));
+    ASSERT_TRUE(PutFile(QStringLiteral("locked/page.htm"), "<p>"));
+    // Without search permission for the user nobody, or, when not the superuser, for
+    // anyone.
+    ASSERT_EQ(chmod("locked", geteuid() == 0 ? 0700 : 0600), 0);
+    const std::optional<QByteArray> answer = test::InChildAsNobody([] {
+        FileResult result;
+        const bool read = ReadDocumentBytes(QStringLiteral("locked/page.htm"), &result).has_value();
+        return (read ? QStringLiteral("read") : result.reason).toUtf8();
+    });
+    if (!answer) GTEST_SKIP() << "no child process could run as another user";
+    EXPECT_EQ(*answer, "Permission denied");
+}
+
+TEST(DocumentFile, NamesThatAreNotUtf8KeepTheirBytes) {
+    const QByteArray names[] = {"plain.htm",
+                                "caf\xc3\xa9.htm",
+                                "caf\xe9.htm",
+                                "\xff\xfe\x80",
+                                "\xed\xa0\x80.htm" /* an encoded surrogate */,
+                                "\xf0\x90\x82\x80\xe9" /* U+10080, then a stray byte */};
+    for (const QByteArray& name : names) {
+        EXPECT_EQ(EncodeFileName(DecodeFileName(name)), name) << name.toHex().constData();
+    }
+    EXPECT_EQ(DecodeFileName("caf\xc3\xa9"), QStringLiteral("caf\u00e9"));
+
+    ScopedWorkingDir dir;
+    const QString odd = DecodeFileName("caf\xe9.htm");
+    AtomicFileWriter writer;
+    ASSERT_TRUE(writer.Write(odd, "<p>odd").ok());
+    EXPECT_EQ(Entries(dir.path()), QStringList{odd});
+    EXPECT_EQ(ReadDocumentBytes(odd, nullptr), QByteArray("<p>odd"));
+    EXPECT_FALSE(ReadDocumentBytes(QStringLiteral("caf\u00e9.htm"), nullptr));
+    unlink("caf\xe9.htm");  // the temporary folder's cleanup cannot see it
+}
+
+TEST(DocumentFile, ReadingStopsAtTheLimitOfWhatMemoryHolds) {
+    ScopedWorkingDir dir;
+    const ScopedSizeLimit limit(1000);
+    ASSERT_TRUE(PutFile(QStringLiteral("fits.htm"), QByteArray(1000, 'x')));
+    ASSERT_TRUE(PutFile(QStringLiteral("large.htm"), QByteArray(1001, 'x')));
+    FileResult result;
+    EXPECT_EQ(ReadDocumentBytes(QStringLiteral("fits.htm"), &result)->size(), 1000);
+    EXPECT_FALSE(ReadDocumentBytes(QStringLiteral("large.htm"), &result));
+    EXPECT_EQ(result.reason, u"it is too large to hold in memory");
+
+    // A stream has no size to go by: it is read up to the limit and no further.
+    QByteArray endless(5000, '\0');
+    QBuffer stream(&endless);
+    stream.open(QIODevice::ReadOnly);
+    EXPECT_FALSE(ReadDeviceBytes(stream, &result));
+    EXPECT_EQ(result.reason, u"it is too large to hold in memory");
+    EXPECT_LE(stream.pos(), 1001);
+    if (!test::MakeCharDevice(QStringLiteral("zero"), 1, 5)) {
+        GTEST_SKIP() << "device nodes cannot be made here";
+    }
+    EXPECT_FALSE(ReadDocumentBytes(QStringLiteral("zero"), &result));
+    EXPECT_EQ(result.reason, u"it is too large to hold in memory");
+}
+
+TEST(DocumentFile, ReplacementKeepsLinksAndPermissions) {
     ScopedWorkingDir dir;
     AtomicFileWriter writer;
     ASSERT_TRUE(PutFile(QStringLiteral("out.fix"), QByteArray(100000, 'o')));
+    ASSERT_EQ(chmod("out.fix", 0640), 0);
     EXPECT_TRUE(SaveDocument(writer, QStringLiteral("out.fix"), u"<p>new</p>\r\n\u00e9").ok());
     EXPECT_EQ(FileBytes(QStringLiteral("out.fix")), QByteArray("<p>new</p>\r\n\xe9"));
-    EXPECT_EQ(QDir::current().entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("out.fix")});
+    EXPECT_EQ(test::FileMode(QStringLiteral("out.fix")), 0640u);
+
+    // A link stays a link; the file it names is replaced, in another folder too.
+    QDir().mkdir(QStringLiteral("sub"));
+    ASSERT_TRUE(PutFile(QStringLiteral("sub/real.fix"), "old"));
+    ASSERT_EQ(symlink("real.fix", "sub/link.fix"), 0);  // relative to the link's folder
+    ASSERT_EQ(symlink("sub/link.fix", "chain.fix"), 0);
+    EXPECT_TRUE(writer.Write(QStringLiteral("chain.fix"), "new").ok());
+    EXPECT_EQ(FileType(QStringLiteral("chain.fix")), 'l');
+    EXPECT_EQ(FileBytes(QStringLiteral("sub/real.fix")), "new");
+
+    // A new file gets the usual permissions: 0666 less the umask.
+    for (const mode_t mask : {mode_t(022), mode_t(077)}) {
+        const mode_t previous = umask(mask);
+        const QString name = QStringLiteral("new%1.fix").arg(mask);
+        EXPECT_TRUE(writer.Write(name, "x").ok());
+        umask(previous);
+        EXPECT_EQ(test::FileMode(name), 0666u & ~mask);
+    }
+    EXPECT_EQ(Entries(dir.path()),
+              (QStringList{"chain.fix", "new18.fix", "new63.fix", "out.fix", "sub"}));
 }
 
-TEST(DocumentFile, FailedWritesLeaveTheTargetAndNoTemporaryFile) {
+TEST(DocumentFile, AFullDiskLeavesTheTargetAsItWasAndNoTemporaryFile) {
+    ScopedWorkingDir dir;
+    AtomicFileWriter writer;
+    ASSERT_TRUE(PutFile(QStringLiteral("keep.fix"), "old contents"));
+    // Cut short in the middle of a large write, and refused at the first byte.
+    const struct {
+        rlim_t limit;
+        qsizetype size;
+    } cases[] = {{64 * 1024, 3 * 1024 * 1024}, {0, 10}};
+    for (const auto& c : cases) {
+        for (const QString& target : {QStringLiteral("keep.fix"), QStringLiteral("new.fix")}) {
+            FileResult result;
+            {
+                const test::ScopedFileSizeLimit full(c.limit);
+                result = writer.Write(target, QByteArray(c.size, 'n'));
+            }
+            EXPECT_EQ(result.failure, FileResult::Failure::DiskFull) << target.toStdString();
+            EXPECT_EQ(result.reason, u"the disk is full (File too large)");
+        }
+        EXPECT_EQ(FileBytes(QStringLiteral("keep.fix")), "old contents");
+        EXPECT_EQ(Entries(dir.path()), QStringList{"keep.fix"});
+    }
+}
+
+TEST(DocumentFile, RefusedTargetsStayAsTheyWere) {
     ScopedWorkingDir dir;
     AtomicFileWriter writer;
     ASSERT_TRUE(PutFile(QStringLiteral("keep.fix"), QByteArray("old contents")));
@@ -53,31 +174,57 @@ TEST(DocumentFile, FailedWritesLeaveTheTargetAndNoTemporaryFile) {
     EXPECT_EQ(FileBytes(QStringLiteral("keep.fix")), QByteArray("old contents"));
 
     // A read-only target stays as it is, whoever runs the program.
-    QFile::setPermissions(QStringLiteral("keep.fix"), QFile::ReadOwner | QFile::ReadGroup);
+    ASSERT_EQ(chmod("keep.fix", 0444), 0);
     result = SaveDocument(writer, QStringLiteral("keep.fix"), u"new");
     EXPECT_EQ(result.failure, FileResult::Failure::Permission);
     EXPECT_EQ(FileBytes(QStringLiteral("keep.fix")), QByteArray("old contents"));
 
     result = SaveDocument(writer, QStringLiteral("no/such/folder/x.fix"), u"new");
-    EXPECT_FALSE(result.ok());
-    EXPECT_FALSE(result.reason.isEmpty());
-
+    EXPECT_EQ(result.failure, FileResult::Failure::NotFound);
     QDir().mkdir(QStringLiteral("folder.fix"));
-    EXPECT_FALSE(SaveDocument(writer, QStringLiteral("folder.fix"), u"new").ok());
-    EXPECT_EQ(QDir::current().entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("keep.fix")});
+    EXPECT_EQ(SaveDocument(writer, QStringLiteral("folder.fix"), u"new").reason, u"it is a folder");
+    ASSERT_TRUE(PutFile(QStringLiteral("SkipList.db"), "db"));
+    EXPECT_TRUE(WriteNewFile(QStringLiteral("SkipList.db"), "other").reason.contains(u"exists"));
+    EXPECT_EQ(FileBytes(QStringLiteral("SkipList.db")), "db");
+    EXPECT_EQ(Entries(dir.path()), (QStringList{"SkipList.db", "folder.fix", "keep.fix"}));
 }
 
-TEST(DocumentFile, SystemReasonsMapToFailureKinds) {
+TEST(DocumentFile, DevicesFifosAndSocketsAreWrittenInPlaceAndNeverReplaced) {
+    ScopedWorkingDir dir;
+    AtomicFileWriter writer;
+    if (!test::MakeCharDevice(QStringLiteral("null"), 1, 3) ||
+        !test::MakeCharDevice(QStringLiteral("full"), 1, 7)) {
+        GTEST_SKIP() << "device nodes cannot be made here (they need the superuser)";
+    }
+    EXPECT_TRUE(writer.Write(QStringLiteral("null"), "page").ok());
+    const FileResult full = writer.Write(QStringLiteral("full"), "page");
+    EXPECT_EQ(full.failure, FileResult::Failure::DiskFull);
+    EXPECT_EQ(full.reason, u"the disk is full (No space left on device)");
+
+    ASSERT_TRUE(test::MakeFifo(QStringLiteral("fifo")));
+    {
+        test::FifoReader reader(QStringLiteral("fifo"));
+        EXPECT_TRUE(writer.Write(QStringLiteral("fifo"), QByteArray(200000, 'f')).ok());
+        EXPECT_EQ(reader.bytes(), QByteArray(200000, 'f'));
+    }
+    ASSERT_TRUE(test::MakeSocket(QStringLiteral("socket")));
+    EXPECT_FALSE(writer.Write(QStringLiteral("socket"), "page").ok());
+
+    EXPECT_EQ(FileType(QStringLiteral("null")), 'c');
+    EXPECT_EQ(FileType(QStringLiteral("full")), 'c');
+    EXPECT_EQ(FileType(QStringLiteral("fifo")), 'p');
+    EXPECT_EQ(FileType(QStringLiteral("socket")), 's');
+    EXPECT_EQ(Entries(dir.path()), (QStringList{"fifo", "full", "null", "socket"}));
+}
+
+TEST(DocumentFile, ErrorNumbersMapToFailureKinds) {
     using F = FileResult::Failure;
-    EXPECT_EQ(ClassifyFileError(QFileDevice::NoError, QString()), F::None);
-    EXPECT_EQ(ClassifyFileError(QFileDevice::WriteError, qt_error_string(ENOSPC)), F::DiskFull);
-    EXPECT_EQ(ClassifyFileError(QFileDevice::WriteError, qt_error_string(EDQUOT)), F::DiskFull);
-    EXPECT_EQ(ClassifyFileError(QFileDevice::OpenError, qt_error_string(EACCES)), F::Permission);
-    EXPECT_EQ(ClassifyFileError(QFileDevice::OpenError, qt_error_string(EROFS)), F::Permission);
-    EXPECT_EQ(ClassifyFileError(QFileDevice::PermissionsError, QStringLiteral("x")), F::Permission);
-    EXPECT_EQ(ClassifyFileError(QFileDevice::OpenError, qt_error_string(ENOENT)), F::NotFound);
-    EXPECT_EQ(ClassifyFileError(QFileDevice::WriteError, qt_error_string(EIO)), F::Other);
+    const std::pair<int, F> cases[] = {
+        {0, F::None},           {ENOSPC, F::DiskFull},   {EDQUOT, F::DiskFull},
+        {EFBIG, F::DiskFull},   {EACCES, F::Permission}, {EPERM, F::Permission},
+        {EROFS, F::Permission}, {ENOENT, F::NotFound},   {EIO, F::Other},
+    };
+    for (const auto& [number, kind] : cases) EXPECT_EQ(ClassifyErrno(number), kind) << number;
 }
 
 }  // namespace
