@@ -1,11 +1,17 @@
+#include "FileSystemSupport.h"
 #include "TestSupport.h"
 #include "batch/BatchTool.h"
+#include "batch/DescriptorDevice.h"
 #include "batch/TerminalProgress.h"
+#include "documents/DocumentFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <QBuffer>
 #include <QFile>
 #include <QThread>
+#include <csignal>
 
 namespace quillet {
 namespace {
@@ -20,18 +26,25 @@ struct Outcome {
     QString err;
 };
 
-Outcome RunTool(const QStringList& arguments, QByteArray input = {}) {
-    QBuffer in(&input);
-    QByteArray outBytes;
+/// Runs the tool with `in` and `out` as its standard input and output.
+Outcome RunWith(const QStringList& arguments, QIODevice& in, QIODevice& out) {
     QByteArray errBytes;
-    QBuffer out(&outBytes);
     QBuffer err(&errBytes);
-    in.open(QIODevice::ReadOnly);
-    out.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
     const int code =
         RunBatch(QStringList{QStringLiteral("quillet-batch")} + arguments, {in, out, err, false});
-    return {code, outBytes, QString::fromUtf8(errBytes)};
+    return {code, {}, QString::fromUtf8(errBytes)};
+}
+
+Outcome RunTool(const QStringList& arguments, QByteArray input = {}) {
+    QBuffer in(&input);
+    QByteArray outBytes;
+    QBuffer out(&outBytes);
+    in.open(QIODevice::ReadOnly);
+    out.open(QIODevice::WriteOnly);
+    Outcome outcome = RunWith(arguments, in, out);
+    outcome.out = outBytes;
+    return outcome;
 }
 
 class BatchTest : public ::testing::Test {
@@ -57,6 +70,7 @@ TEST(BatchUsage, HelpVersionAndUsageErrors) {
         {QStringLiteral("fix"), QStringLiteral("--bogus"), QStringLiteral("a.htm")},
         {QStringLiteral("fix"), QStringLiteral("-o"), QStringLiteral("x"), QStringLiteral("a"),
          QStringLiteral("b")},
+        {QStringLiteral("fix"), QStringLiteral("-o"), QString(), QStringLiteral("a")},
         {QStringLiteral("wordlists")},
         {QStringLiteral("wordlists"), QStringLiteral("list")},
         {QStringLiteral("wordlists"), QStringLiteral("add"), QStringLiteral("skip")},
@@ -109,7 +123,8 @@ TEST_F(BatchTest, AFailedInputIsNamedAndTheOthersAreStillRepaired) {
     EXPECT_TRUE(
         r.err.contains(u"quillet-batch: missing.htm: cannot read the page: file not found\n"))
         << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(u"again.fix: the repaired copy would replace the page itself"));
+    EXPECT_TRUE(
+        r.err.contains(u"again.fix: the repaired copy again.fix would replace the page itself"));
     EXPECT_EQ(FileBytes(QStringLiteral("good.fix")), "<p>a</p><div>");
     EXPECT_EQ(FileBytes(QStringLiteral("again.fix")), "<p>x");
 
@@ -164,6 +179,137 @@ TEST_F(BatchTest, WordListCommandsFollowTheEditorRules) {
         RunTool({wl, QStringLiteral("list"), QStringLiteral("skip")}).out.contains("Table"));
     EXPECT_TRUE(RunTool({wl, QStringLiteral("list"), QStringLiteral("include")})
                     .out.startsWith("/address\n"));
+}
+
+TEST_F(BatchTest, OutputsThatCollideAreRefusedBeforeAnythingIsWritten) {
+    for (const char* name : {"a.htm", "a.html", "x.htm", "page.htm", "good.htm"}) {
+        ASSERT_TRUE(PutFile(QString::fromLatin1(name), "<p>new<div>"));
+    }
+    ASSERT_TRUE(PutFile(QStringLiteral("x.fix"), "<p>old"));
+    ASSERT_EQ(symlink("page.htm", "page.fix"), 0);
+    const Outcome r =
+        RunTool({QStringLiteral("fix"), QStringLiteral("a.htm"), QStringLiteral("x.htm"),
+                 QStringLiteral("a.html"), QStringLiteral("page.htm"), QStringLiteral("good.htm"),
+                 QStringLiteral("x.fix")});
+    EXPECT_EQ(r.code, kExitFailed);
+    for (const char* refusal : {
+             "a.htm: not repaired: its output a.fix would also be the output of a.html\n",
+             "a.html: not repaired: its output a.fix would also be the output of a.htm\n",
+             "x.htm: not repaired: its output x.fix would replace x.fix, a page of this run\n",
+             "page.htm: the repaired copy page.fix would replace the page itself",
+             "x.fix: the repaired copy x.fix would replace the page itself",
+         }) {
+        EXPECT_TRUE(r.err.contains(QString::fromLatin1(refusal))) << r.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(QStringLiteral("a.fix")));
+    EXPECT_EQ(FileBytes(QStringLiteral("x.fix")), "<p>old");
+    EXPECT_EQ(FileBytes(QStringLiteral("page.htm")), "<p>new<div>");
+    EXPECT_EQ(FileBytes(QStringLiteral("good.fix")), "<p>new</p><div>");
+}
+
+TEST_F(BatchTest, APageTooLargeToHoldFailsAloneAndTheRunGoesOn) {
+    SetDocumentSizeLimit(4096);
+    ASSERT_TRUE(PutFile(QStringLiteral("huge.htm"), QByteArray(5000, 'x')));
+    ASSERT_TRUE(PutFile(QStringLiteral("good.htm"), "<p>a<div>"));
+    QStringList inputs{QStringLiteral("huge.htm"), QStringLiteral("good.htm")};
+    // An endless input: a device of zeros.
+    if (test::MakeCharDevice(QStringLiteral("zero"), 1, 5)) inputs.prepend(QStringLiteral("zero"));
+    Outcome r = RunTool(QStringList{QStringLiteral("fix")} + inputs);
+    const Outcome piped =
+        RunTool({QStringLiteral("fix"), QStringLiteral("-")}, QByteArray(5000, 'x'));
+    SetDocumentSizeLimit(0);
+
+    EXPECT_EQ(r.code, kExitFailed);
+    for (const QString& input : inputs.mid(0, inputs.size() - 1)) {
+        EXPECT_TRUE(r.err.contains(
+            input + QStringLiteral(": cannot read the page: it is too large to hold in memory\n")))
+            << r.err.toStdString();
+    }
+    EXPECT_EQ(FileBytes(QStringLiteral("good.fix")), "<p>a</p><div>");
+    EXPECT_EQ(piped.code, kExitFailed);
+    EXPECT_EQ(piped.err,
+              u"quillet-batch: standard input: cannot read the page: it is too large "
+              u"to hold in memory\n");
+}
+
+TEST_F(BatchTest, AFullDiskFailsTheOutputAndKeepsWhatWasThere) {
+    QByteArray page;
+    while (page.size() < 3 * 1024 * 1024) page += "<p>paragraph<div>x</div>\n";
+    ASSERT_TRUE(PutFile(QStringLiteral("big.htm"), page));
+    ASSERT_TRUE(PutFile(QStringLiteral("big.fix"), "old"));
+    ASSERT_TRUE(PutFile(QStringLiteral("small.htm"), "<p>a<div>"));
+    Outcome big;
+    Outcome small;
+    {
+        const test::ScopedFileSizeLimit full(64 * 1024);  // cut short after 64 KB
+        big = RunTool({QStringLiteral("fix"), QStringLiteral("big.htm")});
+    }
+    {
+        const test::ScopedFileSizeLimit full(0);  // refused at the first byte
+        small = RunTool({QStringLiteral("fix"), QStringLiteral("small.htm")});
+    }
+    EXPECT_EQ(big.code, kExitFailed);
+    EXPECT_EQ(big.err,
+              u"quillet-batch: big.htm: cannot write big.fix: the disk is full (File too "
+              u"large)\n");
+    EXPECT_EQ(small.code, kExitFailed);
+    EXPECT_EQ(FileBytes(QStringLiteral("big.fix")), "old");
+    EXPECT_EQ(test::Entries(dir_.path()),
+              (QStringList{"SkipList.db", "big.fix", "big.htm", "small.htm"}));
+}
+
+TEST_F(BatchTest, FailingStandardStreamsAreErrorsAndAClosedPipeEndsQuietly) {
+    std::signal(SIGPIPE, SIG_IGN);  // as the program does
+    ASSERT_TRUE(PutFile(QStringLiteral("page.htm"), "<p>a<div>"));
+    int unread[2];
+    ASSERT_EQ(pipe(unread), 0);
+    close(unread[0]);
+    const int full = test::MakeCharDevice(QStringLiteral("full"), 1, 7)
+                         ? open("full", O_WRONLY | O_CLOEXEC)
+                         : -2;
+    const struct {
+        const char* what;
+        int fd;
+        const char* reason;  // empty: no message at all
+    } outputs[] = {
+        {"closed", -1, "cannot write standard output: Bad file descriptor\n"},
+        {"unread pipe", unread[1], ""},
+        {"full device", full,
+         "cannot write standard output: the disk is full (No space left on "
+         "device)\n"},
+    };
+    const QList<QStringList> commands = {
+        {QStringLiteral("fix"), QStringLiteral("page.htm"), QStringLiteral("-o"),
+         QStringLiteral("-")},
+        {QStringLiteral("wordlists"), QStringLiteral("list"), QStringLiteral("skip")},
+    };
+    for (const auto& output : outputs) {
+        if (output.fd == -2) continue;  // no device node could be made
+        for (const QStringList& command : commands) {
+            QBuffer in;
+            in.open(QIODevice::ReadOnly);
+            DescriptorDevice out(output.fd, QIODevice::WriteOnly);
+            const Outcome r = RunWith(command, in, out);
+            EXPECT_EQ(r.code, kExitFailed) << output.what;
+            if (*output.reason) {
+                EXPECT_TRUE(r.err.endsWith(QString::fromLatin1(output.reason)))
+                    << r.err.toStdString();
+            } else {
+                EXPECT_EQ(r.err, QString()) << output.what;
+            }
+        }
+    }
+    close(unread[1]);
+    if (full >= 0) close(full);
+
+    // A closed standard input is no empty page.
+    DescriptorDevice closed(-1, QIODevice::ReadOnly);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    const Outcome r = RunWith({QStringLiteral("fix"), QStringLiteral("-")}, closed, out);
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_EQ(r.err, u"quillet-batch: standard input: cannot read the page: Bad file descriptor\n");
+    EXPECT_TRUE(out.data().isEmpty());
 }
 
 TEST(TerminalProgress, DrawsABarByTimeAndClearsIt) {
