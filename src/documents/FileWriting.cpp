@@ -42,7 +42,7 @@ FileResult IsReadOnly() {
 
 #ifdef Q_OS_UNIX
 
-/// A file descriptor, closed at the end of its scope unless released.
+/// A file descriptor, closed at the end of its scope.
 class Descriptor {
   public:
     explicit Descriptor(int fd = -1) : fd_(fd) {}
@@ -53,7 +53,10 @@ class Descriptor {
     Descriptor& operator=(const Descriptor&) = delete;
 
     int get() const { return fd_; }
-    void reset(int fd) { fd_ = fd; }
+    void reset(int fd) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
     /// Closes the descriptor; the error number of a failed close, or 0.
     int close() {
         const int fd = fd_;
@@ -333,8 +336,7 @@ QByteArray FileIdentityKey(const QString& path) {
         std::free(real);
         return "path " + resolved;
     }
-    return "path " +
-           EncodeFileName(QDir::cleanPath(QDir::current().absoluteFilePath(DecodeFileName(name))));
+    return "path " + EncodeFileName(AbsoluteFileName(DecodeFileName(name)));
 #else
     const QFileInfo info(path);
     const QString canonical = info.canonicalFilePath();

@@ -1,17 +1,14 @@
 #include "FileSystemSupport.h"
 #include "TestSupport.h"
 #include "batch/BatchTool.h"
-#include "batch/DescriptorDevice.h"
 #include "batch/TerminalProgress.h"
 #include "documents/DocumentFile.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <QBuffer>
 #include <QFile>
 #include <QThread>
-#include <csignal>
 
 namespace quillet {
 namespace {
@@ -26,25 +23,18 @@ struct Outcome {
     QString err;
 };
 
-/// Runs the tool with `in` and `out` as its standard input and output.
-Outcome RunWith(const QStringList& arguments, QIODevice& in, QIODevice& out) {
-    QByteArray errBytes;
-    QBuffer err(&errBytes);
-    err.open(QIODevice::WriteOnly);
-    const int code =
-        RunBatch(QStringList{QStringLiteral("quillet-batch")} + arguments, {in, out, err, false});
-    return {code, {}, QString::fromUtf8(errBytes)};
-}
-
 Outcome RunTool(const QStringList& arguments, QByteArray input = {}) {
     QBuffer in(&input);
     QByteArray outBytes;
+    QByteArray errBytes;
     QBuffer out(&outBytes);
+    QBuffer err(&errBytes);
     in.open(QIODevice::ReadOnly);
     out.open(QIODevice::WriteOnly);
-    Outcome outcome = RunWith(arguments, in, out);
-    outcome.out = outBytes;
-    return outcome;
+    err.open(QIODevice::WriteOnly);
+    const int code =
+        RunBatch(QStringList{QStringLiteral("quillet-batch")} + arguments, {in, out, err, false});
+    return {code, outBytes, QString::fromUtf8(errBytes)};
 }
 
 class BatchTest : public ::testing::Test {
@@ -230,86 +220,6 @@ TEST_F(BatchTest, APageTooLargeToHoldFailsAloneAndTheRunGoesOn) {
     EXPECT_EQ(piped.err,
               u"quillet-batch: standard input: cannot read the page: it is too large "
               u"to hold in memory\n");
-}
-
-TEST_F(BatchTest, AFullDiskFailsTheOutputAndKeepsWhatWasThere) {
-    QByteArray page;
-    while (page.size() < 3 * 1024 * 1024) page += "<p>paragraph<div>x</div>\n";
-    ASSERT_TRUE(PutFile(QStringLiteral("big.htm"), page));
-    ASSERT_TRUE(PutFile(QStringLiteral("big.fix"), "old"));
-    ASSERT_TRUE(PutFile(QStringLiteral("small.htm"), "<p>a<div>"));
-    Outcome big;
-    Outcome small;
-    {
-        const test::ScopedFileSizeLimit full(64 * 1024);  // cut short after 64 KB
-        big = RunTool({QStringLiteral("fix"), QStringLiteral("big.htm")});
-    }
-    {
-        const test::ScopedFileSizeLimit full(0);  // refused at the first byte
-        small = RunTool({QStringLiteral("fix"), QStringLiteral("small.htm")});
-    }
-    EXPECT_EQ(big.code, kExitFailed);
-    EXPECT_EQ(big.err,
-              u"quillet-batch: big.htm: cannot write big.fix: the disk is full (File too "
-              u"large)\n");
-    EXPECT_EQ(small.code, kExitFailed);
-    EXPECT_EQ(FileBytes(QStringLiteral("big.fix")), "old");
-    EXPECT_EQ(test::Entries(dir_.path()),
-              (QStringList{"SkipList.db", "big.fix", "big.htm", "small.htm"}));
-}
-
-TEST_F(BatchTest, FailingStandardStreamsAreErrorsAndAClosedPipeEndsQuietly) {
-    std::signal(SIGPIPE, SIG_IGN);  // as the program does
-    ASSERT_TRUE(PutFile(QStringLiteral("page.htm"), "<p>a<div>"));
-    int unread[2];
-    ASSERT_EQ(pipe(unread), 0);
-    close(unread[0]);
-    const int full = test::MakeCharDevice(QStringLiteral("full"), 1, 7)
-                         ? open("full", O_WRONLY | O_CLOEXEC)
-                         : -2;
-    const struct {
-        const char* what;
-        int fd;
-        const char* reason;  // empty: no message at all
-    } outputs[] = {
-        {"closed", -1, "cannot write standard output: Bad file descriptor\n"},
-        {"unread pipe", unread[1], ""},
-        {"full device", full,
-         "cannot write standard output: the disk is full (No space left on "
-         "device)\n"},
-    };
-    const QList<QStringList> commands = {
-        {QStringLiteral("fix"), QStringLiteral("page.htm"), QStringLiteral("-o"),
-         QStringLiteral("-")},
-        {QStringLiteral("wordlists"), QStringLiteral("list"), QStringLiteral("skip")},
-    };
-    for (const auto& output : outputs) {
-        if (output.fd == -2) continue;  // no device node could be made
-        for (const QStringList& command : commands) {
-            QBuffer in;
-            in.open(QIODevice::ReadOnly);
-            DescriptorDevice out(output.fd, QIODevice::WriteOnly);
-            const Outcome r = RunWith(command, in, out);
-            EXPECT_EQ(r.code, kExitFailed) << output.what;
-            if (*output.reason) {
-                EXPECT_TRUE(r.err.endsWith(QString::fromLatin1(output.reason)))
-                    << r.err.toStdString();
-            } else {
-                EXPECT_EQ(r.err, QString()) << output.what;
-            }
-        }
-    }
-    close(unread[1]);
-    if (full >= 0) close(full);
-
-    // A closed standard input is no empty page.
-    DescriptorDevice closed(-1, QIODevice::ReadOnly);
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    const Outcome r = RunWith({QStringLiteral("fix"), QStringLiteral("-")}, closed, out);
-    EXPECT_EQ(r.code, kExitFailed);
-    EXPECT_EQ(r.err, u"quillet-batch: standard input: cannot read the page: Bad file descriptor\n");
-    EXPECT_TRUE(out.data().isEmpty());
 }
 
 TEST(TerminalProgress, DrawsABarByTimeAndClearsIt) {

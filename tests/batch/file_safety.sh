@@ -1,18 +1,13 @@
 #!/usr/bin/env bash
 # Runs the built quillet-batch where a fault belongs to the process: file size and memory
-# limits, closed and failing standard streams, a full file system, file names that are
-# not UTF-8, and a database creation killed midway. Checks that need the superuser (device
-# nodes, mounting) or an unsanitized build (memory limits) are skipped with a note.
+# limits, closed and failing standard streams, file names that are not UTF-8, and a
+# database creation killed midway. Checks that need the superuser (device nodes) or an
+# unsanitized build (memory limits) are skipped with a note.
 set -uo pipefail
 batch=$(realpath "$1")
 sanitized=${2:-OFF}
 work=$(mktemp -d)
-mounted=
-cleanup() {
-    [ -n "$mounted" ] && umount "$mounted"
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'rm -rf "$work"' EXIT
 cd "$work"
 
 failures=0
@@ -51,7 +46,7 @@ check "small output over the size limit" 1 $? "$out" "the disk is full (File too
 holds "after the size limit" "SkipList.db big.htm out.fix small.htm"
 
 # A database creation killed midway (SIGXFSZ not ignored) leaves nothing behind.
-( (ulimit -f 1; exec "$batch" wordlists init --wordlists killed.db) ) 2>/dev/null
+bash -c 'ulimit -f 1; "$0" wordlists init --wordlists killed.db; exit $?' "$batch" 2>/dev/null
 check "wordlists init killed by SIGXFSZ" 153 $? ""
 holds "after the killed creation" "SkipList.db big.htm out.fix small.htm"
 
@@ -73,30 +68,14 @@ out=$("$batch" fix "$odd.htm" 2>&1)
 check "a name that is not UTF-8" 0 $? "$out" "1 </p> added"
 [ "$(cat "$odd.fix" 2>/dev/null)" = "$expected_fix" ] || fail "$odd.fix was not written"
 
-# Standard output and files on a device that is full.
+# Standard output on a device that is full.
 if mknod full c 1 7 2>/dev/null; then
     out=$("$batch" fix - <small.htm 2>&1 >full)
     check "standard output on a full device" 1 $? "$out" "cannot write standard output: the disk is full"
     out=$("$batch" wordlists list skip 2>&1 >full)
     check "a list on a full device" 1 $? "$out" "the disk is full (No space left on device)"
-    out=$("$batch" fix small.htm -o full 2>&1)
-    check "an output file that is a full device" 1 $? "$out" "cannot write full"
-    [ -c full ] || fail "the device node was replaced"
 else
     skip "device nodes cannot be made here"
-fi
-
-# A small file system that fills up.
-mkdir small
-if mount -t tmpfs -o size=64k tmpfs small 2>/dev/null; then
-    mounted=$work/small
-    out=$("$batch" fix big.htm -o small/out.fix 2>&1)
-    check "an output on a full file system" 1 $? "$out" "the disk is full (No space left on device)"
-    out=$("$batch" fix - <big.htm 2>&1 >small/stdout.htm)
-    check "standard output on a full file system" 1 $? "$out" "cannot write standard output"
-    [ -z "$(ls -A small | grep -v '^stdout.htm$')" ] || fail "left in small: $(ls -A small)"
-else
-    skip "a small file system cannot be mounted here"
 fi
 
 # Endless input, under a memory limit: it fails alone and the run goes on. (A sanitized
