@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QToolBar>
+#include <new>
 
 namespace quillet {
 
@@ -295,8 +296,17 @@ bool MainForm::openFile(const QString& chosenPath) {
         return false;
     }
     if (bytes->isEmpty()) return true;
-    DocumentText = DecodeCodePage(*bytes);
+    // A page within the reading limit may still not fit into memory as text; the current
+    // document stays then.
+    QString text;
+    try {
+        text = DecodeCodePage(*bytes);
+    } catch (const std::bad_alloc&) {
+        ShowMessage(QStringLiteral("Couldn't open %1: %2.").arg(path, TooLargeReason()), this);
+        return false;
+    }
     bytes.reset();
+    DocumentText = std::move(text);
     ui_.WorkBox->loadDocument(DocumentText);
     documentRevision_ = ui_.WorkBox->revision();
     ui_.CountBox->setText(QString::number(DocumentText.size()));
