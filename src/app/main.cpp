@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
 #include <cstdio>
