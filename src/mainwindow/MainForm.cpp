@@ -111,7 +111,7 @@ void MainForm::ToolBar1ButtonClick(const QString& key) {
 
 bool MainForm::refuseDuringRun() const {
     if (!running_) return false;
-    QApplication::beep();
+    Beep();
     return true;
 }
 
@@ -206,7 +206,7 @@ void MainForm::runRepair(Repair repair) {
                 }
                 documentRevision_ = ui_.WorkBox->revision();
                 ui_.CountBox->setText(QStringLiteral("0"));
-                QApplication::beep();
+                Beep();
                 break;
             }
             case RepairResult::Status::ListsUnavailable:
@@ -219,7 +219,7 @@ void MainForm::runRepair(Repair repair) {
                 // Stopped for closing the window: the document stays as it was.
                 break;
             case RepairResult::Status::Busy:
-                QApplication::beep();
+                Beep();
                 break;
         }
     }
@@ -283,7 +283,7 @@ bool MainForm::saveDocument() {
         return false;
     }
     ui_.WorkBox->markSaved();
-    QApplication::beep();
+    Beep();
     setWindowTitle(kCaption + QStringLiteral(" - ") + docName_.fileName);
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString());

@@ -1,6 +1,7 @@
 #include "mainwindow/StandardMainFormDialogs.h"
 
 #include "common/SecondaryWindows.h"
+#include "common/Utilities.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -38,6 +39,7 @@ MainFormDialogs::UnsavedAnswer StandardMainFormDialogs::askUnsavedChanges(QWidge
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
     box.setInformativeText(QStringLiteral("Do you want to save them?"));
     box.setDefaultButton(QMessageBox::Save);
+    FitTitle(box);
     switch (box.exec()) {
         case QMessageBox::Save:
             return UnsavedAnswer::Save;
