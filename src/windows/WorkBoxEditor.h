@@ -8,6 +8,8 @@
 
 namespace quillet {
 
+class HtmlLexer;
+
 /// The document view: an editor for HTML that holds the document's characters exactly.
 ///
 /// The whole text is read and replaced through calls that take its length, since the
@@ -15,6 +17,8 @@ namespace quillet {
 /// converted here from and to the program's 16-bit text, so every character survives.
 /// Line ends are never converted: CR, LF and CRLF stay what they are, and a newly typed
 /// line end takes the kind the document already uses.
+///
+/// Its colours come from its palette, each readable on the palette's background.
 class WorkBoxEditor final : public QsciScintilla, private QAccessible::ActivationObserver {
     Q_OBJECT
 
@@ -46,8 +50,14 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
     /// The text as it stands is the saved one.
     void markSaved();
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
     class BulkChange;
+
+    /// Takes the colours of the text, the margin and the selection from the palette.
+    void applyPalette();
 
     /// Which change notices the editor sends; see the definition for why.
     void chooseChangeNotices();
@@ -59,6 +69,7 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
     void adoptLineEnds(QStringView text);
     void fitLineNumbers();
 
+    HtmlLexer* lexer_ = nullptr;
     quint64 revision_ = 0;
     int lineNumberDigits_ = 0;
     qsizetype allocated_ = 0;  // the buffer size last asked of the editor, in bytes
