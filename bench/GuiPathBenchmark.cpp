@@ -23,9 +23,9 @@
 #include <sys/resource.h>
 #include <QApplication>
 #include <QDir>
-#include <QKeyEvent>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMap>
 #include <QProcess>

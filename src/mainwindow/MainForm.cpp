@@ -8,6 +8,7 @@
 #include "mainwindow/ProgressDisplay.h"
 #include "mainwindow/SaveMessages.h"
 #include "mainwindow/StandardMainFormDialogs.h"
+#include "windows/FindReplaceDialog.h"
 #include "windows/WorkBoxEditor.h"
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListStore.h"
@@ -16,12 +17,24 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QSettings>
+#include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 
 namespace quillet {
 
 const QString MainForm::kCaption = QStringLiteral("Orvane Quillet");
+const QString MainForm::kGeometryKey = QStringLiteral("window/geometry");
+const QString MainForm::kOpenFolderKey = QStringLiteral("window/openFolder");
+const QString MainForm::kSaveFolderKey = QStringLiteral("window/saveFolder");
+const QString MainForm::kJoinLineFeedsKey = QStringLiteral("repair/joinLineFeeds");
 
 namespace {
 
@@ -77,8 +90,45 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     connect(ui_.ToolBar1, &QToolBar::actionTriggered, this,
             [this](QAction* button) { ToolBar1ButtonClick(button->data().toString()); });
 
-    // Load: the window starts in the middle of the screen.
-    CenterForm(*this);
+    // The Edit menu works on the document view.
+    const struct {
+        QAction* item;
+        void (*command)(QsciScintilla&);
+        bool changesText;
+    } edits[] = {
+        {ui_.mnuEditUndo, [](QsciScintilla& view) { view.undo(); }, true},
+        {ui_.mnuEditRedo, [](QsciScintilla& view) { view.redo(); }, true},
+        {ui_.mnuEditCut, [](QsciScintilla& view) { view.cut(); }, true},
+        {ui_.mnuEditCopy, [](QsciScintilla& view) { view.copy(); }, false},
+        {ui_.mnuEditPaste, [](QsciScintilla& view) { view.paste(); }, true},
+        {ui_.mnuEditSelectAll, [](QsciScintilla& view) { view.selectAll(); }, false},
+    };
+    for (const auto& edit : edits) {
+        connect(edit.item, &QAction::triggered, this,
+                [this, edit] { editView(edit.command, edit.changesText); });
+    }
+    connect(ui_.mnuEditFind, &QAction::triggered, this, &MainForm::mnuEditFindClick);
+    connect(ui_.mnuEditReplace, &QAction::triggered, this, &MainForm::mnuEditReplaceClick);
+    connect(ui_.mnuEditFindNext, &QAction::triggered, this, &MainForm::mnuEditFindNextClick);
+    connect(ui_.mnuEditFindPrevious, &QAction::triggered, this,
+            &MainForm::mnuEditFindPreviousClick);
+    connect(ui_.mnuEditGoToLine, &QAction::triggered, this, &MainForm::mnuEditGoToLineClick);
+
+    // The options and the recent files, as the settings keep them.
+    QSettings settings;
+    ui_.mnuOptionsJoinLineFeeds->setChecked(settings.value(kJoinLineFeedsKey, false).toBool());
+    connect(ui_.mnuOptionsJoinLineFeeds, &QAction::toggled, this,
+            [](bool checked) { QSettings().setValue(kJoinLineFeedsKey, checked); });
+    connect(ui_.mnuFileRecent, &QMenu::aboutToShow, this, &MainForm::fillRecentMenu);
+    fillRecentMenu();
+
+    // A page dropped on the window or the view is opened; the view takes other drops.
+    setAcceptDrops(true);
+    ui_.WorkBox->viewport()->installEventFilter(this);
+
+    // Load: the window starts where it was left, or else in the middle of the screen.
+    const QByteArray geometry = settings.value(kGeometryKey).toByteArray();
+    if (geometry.isEmpty() || !restoreGeometry(geometry)) CenterForm(*this);
 }
 
 MainForm::~MainForm() = default;
@@ -87,6 +137,7 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui_.client && event->type() == QEvent::Resize) {
         Resizer.ResizeControls(*ui_.client);
     }
+    if (watched == ui_.WorkBox->viewport() && handleDrop(event)) return true;
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -173,7 +224,9 @@ void MainForm::runRepair(Repair repair) {
                 result = functions_->FixText(DocumentText, FixOutput::Insertions);
                 break;
             case Repair::StripNewlines:
-                result = functions_->StripNewlines(DocumentText);
+                result = functions_->StripNewlines(
+                    DocumentText, ui_.mnuOptionsJoinLineFeeds->isChecked() ? LoneLineFeeds::Join
+                                                                           : LoneLineFeeds::Keep);
                 break;
             case Repair::StripSpaces:
                 result = functions_->StripSpaces(DocumentText);
@@ -210,9 +263,9 @@ void MainForm::runRepair(Repair repair) {
                 break;
             }
             case RepairResult::Status::ListsUnavailable:
-                ShowMessage(QStringLiteral("The word lists could not be read, so the page "
-                                           "was left as it was.\n\n") +
-                                result.error,
+                ShowMessage(tr("The word lists could not be read, so the page was left as it "
+                               "was.") +
+                                QStringLiteral("\n\n") + result.error,
                             this);
                 break;
             case RepairResult::Status::Stopped:
@@ -232,7 +285,11 @@ void MainForm::runRepair(Repair repair) {
 void MainForm::mnuFileOpenClick() {
     if (refuseDuringRun()) return;
     if (!mayDropChanges()) return;
-    const std::optional<QString> path = dialogs_->askOpenPath(this, dialogPath_);
+    // Until a dialog of this run returned a path, the Open dialog starts in the folder
+    // of the page opened last.
+    const QString start =
+        dialogPath_.isEmpty() ? QSettings().value(kOpenFolderKey).toString() : dialogPath_;
+    const std::optional<QString> path = dialogs_->askOpenPath(this, start);
     if (!path) return;
     openFile(*path);
 }
@@ -240,6 +297,7 @@ void MainForm::mnuFileOpenClick() {
 bool MainForm::openFile(const QString& chosenPath) {
     if (running_) return false;
     const QString path = QDir::toNativeSeparators(chosenPath);
+    const QString folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
     dialogPath_ = path;
     docName_ = SplitDocName(path);
     DocPath = path;
@@ -247,9 +305,11 @@ bool MainForm::openFile(const QString& chosenPath) {
     FileResult failure;
     std::optional<QByteArray> bytes = ReadDocumentBytes(path, &failure);
     if (!bytes) {
-        ShowMessage(QStringLiteral("Couldn't open %1: %2.").arg(path, failure.reason), this);
+        ShowMessage(tr("Couldn't open %1: %2.").arg(path, failure.reason), this);
         return false;
     }
+    recentFiles_.add(path);
+    QSettings().setValue(kOpenFolderKey, folder);
     if (bytes->isEmpty()) return true;
     DocumentText = DecodeCodePage(*bytes);
     bytes.reset();
@@ -269,7 +329,12 @@ void MainForm::mnuFileSaveClick() {
 
 bool MainForm::saveDocument() {
     if (ui_.WorkBox->isDocumentEmpty()) return false;
-    const QString proposal = FixedFileName(docName_);
+    QString proposal = FixedFileName(docName_);
+    // With no folder of a page to propose, the folder of the file saved last.
+    const QString saveFolder = QSettings().value(kSaveFolderKey).toString();
+    if (docName_.dir.isEmpty() && !saveFolder.isEmpty()) {
+        proposal = QDir::toNativeSeparators(QDir(saveFolder).filePath(proposal));
+    }
     dialogPath_ = proposal;
     std::optional<QString> path = dialogs_->askSavePath(this, proposal);
     if (!path) return false;
@@ -283,6 +348,7 @@ bool MainForm::saveDocument() {
         return false;
     }
     ui_.WorkBox->markSaved();
+    QSettings().setValue(kSaveFolderKey, QDir::toNativeSeparators(QFileInfo(*path).absolutePath()));
     Beep();
     setWindowTitle(kCaption + QStringLiteral(" - ") + docName_.fileName);
     functions_->AddedCount = 0;
@@ -315,7 +381,149 @@ void MainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    QSettings().setValue(kGeometryKey, saveGeometry());
     event->accept();
+}
+
+void MainForm::editView(void (*command)(QsciScintilla&), bool changesText) {
+    if (changesText && refuseDuringRun()) return;
+    command(*ui_.WorkBox);
+}
+
+FindReplaceDialog* MainForm::findReplace() const {
+    return findReplace_;
+}
+
+void MainForm::showFindReplace(bool replacing) {
+    if (!findReplace_) findReplace_ = new FindReplaceDialog(*ui_.WorkBox, this);
+    findReplace_->showFor(replacing);
+}
+
+void MainForm::mnuEditFindClick() {
+    showFindReplace(false);
+}
+
+void MainForm::mnuEditReplaceClick() {
+    showFindReplace(true);
+}
+
+void MainForm::mnuEditFindNextClick() {
+    // With nothing to find yet, the window asks for it.
+    if (!findReplace_ || findReplace_->FindBox->text().isEmpty()) {
+        showFindReplace(false);
+        return;
+    }
+    findReplace_->findNext();
+}
+
+void MainForm::mnuEditFindPreviousClick() {
+    if (!findReplace_ || findReplace_->FindBox->text().isEmpty()) {
+        showFindReplace(false);
+        return;
+    }
+    findReplace_->findPrevious();
+}
+
+void MainForm::mnuEditGoToLineClick() {
+    WorkBoxEditor& view = *ui_.WorkBox;
+    int line = 0;
+    int index = 0;
+    view.getCursorPosition(&line, &index);
+    const std::optional<int> chosen = dialogs_->askLineNumber(this, line + 1, view.lines());
+    if (!chosen) return;
+    const int target = std::clamp(*chosen, 1, view.lines()) - 1;
+    view.setCursorPosition(target, 0);
+    view.ensureLineVisible(target);
+    view.setFocus();
+}
+
+void MainForm::fillRecentMenu() {
+    QMenu& menu = *ui_.mnuFileRecent;
+    menu.clear();
+    const QStringList paths = recentFiles_.paths();
+    int number = 0;
+    for (const QString& path : paths) {
+        ++number;
+        // "&1" to "&8" choose a page by its number; a "&" in a path is no access key.
+        QString caption = path;
+        caption.replace(u'&', QStringLiteral("&&"));
+        QAction* item = menu.addAction(QStringLiteral("&%1 %2").arg(number).arg(caption));
+        connect(item, &QAction::triggered, this, [this, path] { openRecentFile(path); });
+    }
+    if (!paths.isEmpty()) {
+        menu.addSeparator();
+        connect(menu.addAction(tr("&Clear List")), &QAction::triggered, this, [this] {
+            recentFiles_.clear();
+            fillRecentMenu();
+        });
+    }
+    menu.menuAction()->setEnabled(!paths.isEmpty());
+}
+
+void MainForm::openRecentFile(const QString& path) {
+    if (refuseDuringRun()) return;
+    if (!QFileInfo(path).isFile()) {
+        recentFiles_.remove(path);
+        fillRecentMenu();
+        ShowMessage(
+            tr("The page %1 is no longer there, so it was taken off the recent files.").arg(path),
+            this);
+        return;
+    }
+    if (!mayDropChanges()) return;
+    openFile(path);
+    fillRecentMenu();
+}
+
+QString MainForm::DroppedPage(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return QString();
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) return url.toLocalFile();
+    }
+    return QString();
+}
+
+bool MainForm::handleDrop(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (DroppedPage(drag->mimeData()).isEmpty()) return false;
+            drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QString page = DroppedPage(drop->mimeData());
+            if (page.isEmpty()) return false;
+            drop->acceptProposedAction();
+            // Opened once the drop is over: the question about unsaved changes may come
+            // first, and the program that the page came from waits until the drop ends.
+            QTimer::singleShot(0, this, [this, page] { openDroppedPage(page); });
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+void MainForm::openDroppedPage(const QString& path) {
+    if (refuseDuringRun()) return;
+    if (!mayDropChanges()) return;
+    openFile(path);
+    fillRecentMenu();
+}
+
+void MainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (!handleDrop(event)) QMainWindow::dragEnterEvent(event);
+}
+
+void MainForm::dragMoveEvent(QDragMoveEvent* event) {
+    if (!handleDrop(event)) QMainWindow::dragMoveEvent(event);
+}
+
+void MainForm::dropEvent(QDropEvent* event) {
+    if (!handleDrop(event)) QMainWindow::dropEvent(event);
 }
 
 void MainForm::mnuFileSkipListClick() {

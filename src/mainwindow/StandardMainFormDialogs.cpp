@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace quillet {
@@ -21,23 +22,25 @@ std::optional<QString> Chosen(const QString& path) {
 std::optional<QString> StandardMainFormDialogs::askOpenPath(QWidget* parent,
                                                             const QString& startPath) {
     // The dialog only opens files that exist, and never changes the working directory.
-    return Chosen(
-        QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), startPath,
-                                     QStringLiteral("HTML Files (*.htm *.html);;All Files (*)")));
+    return Chosen(QFileDialog::getOpenFileName(
+        parent, QCoreApplication::translate("MainForm", "Open"), startPath,
+        QCoreApplication::translate("MainForm", "HTML Files (*.htm *.html);;All Files (*)")));
 }
 
 std::optional<QString> StandardMainFormDialogs::askSavePath(QWidget* parent,
                                                             const QString& proposal) {
     // It asks before replacing a file; a name typed without an extension stays as typed.
-    return Chosen(QFileDialog::getSaveFileName(parent, QStringLiteral("Save As"), proposal,
-                                               QStringLiteral("Fixed Files (*.fix)")));
+    return Chosen(QFileDialog::getSaveFileName(
+        parent, QCoreApplication::translate("MainForm", "Save As"), proposal,
+        QCoreApplication::translate("MainForm", "Fixed Files (*.fix)")));
 }
 
 MainFormDialogs::UnsavedAnswer StandardMainFormDialogs::askUnsavedChanges(QWidget* parent) {
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
-                    QStringLiteral("The document has changes that have not been saved."),
+                    QCoreApplication::translate(
+                        "MainForm", "The document has changes that have not been saved."),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
-    box.setInformativeText(QStringLiteral("Do you want to save them?"));
+    box.setInformativeText(QCoreApplication::translate("MainForm", "Do you want to save them?"));
     box.setDefaultButton(QMessageBox::Save);
     FitTitle(box);
     switch (box.exec()) {
@@ -48,6 +51,15 @@ MainFormDialogs::UnsavedAnswer StandardMainFormDialogs::askUnsavedChanges(QWidge
         default:
             return UnsavedAnswer::Cancel;
     }
+}
+
+std::optional<int> StandardMainFormDialogs::askLineNumber(QWidget* parent, int current, int last) {
+    bool ok = false;
+    const int line = QInputDialog::getInt(
+        parent, QCoreApplication::translate("MainForm", "Go to Line"),
+        QCoreApplication::translate("MainForm", "Line number (1 to %1):").arg(last), current, 1,
+        last, 1, &ok);
+    return ok ? std::optional(line) : std::nullopt;
 }
 
 void StandardMainFormDialogs::showSkipList(QWidget* parent, const QString& databasePath) {

@@ -153,9 +153,9 @@ void HtmlLexer::styleText(int start, int end) {
 
     std::vector<char> styles(static_cast<size_t>(count), static_cast<char>(Default));
     long line = firstLine;
-    int dashes = 0;       // the "-" just read in a comment
-    bool closing = false; // the tag being read is an end tag
-    QByteArray name;      // the start of the tag's name, lower-cased
+    int dashes = 0;        // the "-" just read in a comment
+    bool closing = false;  // the tag being read is an end tag
+    QByteArray name;       // the start of the tag's name, lower-cased
 
     // Ends the tag at the ">" at `i`: text follows, or the raw text of script or style.
     auto endTag = [&](long i) {
@@ -192,7 +192,8 @@ void HtmlLexer::styleText(int start, int end) {
                         state = Tag;
                     } else if (here == Default && next == '!') {
                         if (after == '-' && i + 3 < size && text[i + 3] == '-') {
-                            for (long k = i; k < i + 4 && k < count; ++k) styles[size_t(k)] = Comment;
+                            for (long k = i; k < i + 4 && k < count; ++k)
+                                styles[size_t(k)] = Comment;
                             i += 3;
                             dashes = 0;
                             state = Comment;
@@ -211,7 +212,7 @@ void HtmlLexer::styleText(int start, int end) {
             case Tag:  // the tag's name
                 if (IsSpace(c) || c == '/' || c == '>') {
                     if (!closing) {
-                        raw = name == "script" ? ScriptRawText
+                        raw = name == "script"  ? ScriptRawText
                               : name == "style" ? StyleRawText
                                                 : NoRawText;
                     }

@@ -19,19 +19,19 @@ class HtmlLexer final : public QsciLexerCustom {
 
   public:
     enum Style {
-        Default,         ///< text
-        Tag,             ///< "<", the tag's name, "/" and ">"
-        TagInterior,     ///< spaces between the parts of a tag
-        AttributeName,   ///< an attribute's name
-        AttributeEquals, ///< "=" and the spaces around it
-        DoubleQuoted,    ///< a value in double quotes
-        SingleQuoted,    ///< a value in single quotes
-        Unquoted,        ///< a value without quotes
-        Comment,         ///< "<!-- ... -->"
-        Declaration,     ///< "<!DOCTYPE ...>" and other "<! ... >"
-        Entity,          ///< a character reference such as "&amp;" or "&#233;"
-        ScriptText,      ///< what a script element holds
-        StyleText,       ///< what a style element holds
+        Default,          ///< text
+        Tag,              ///< "<", the tag's name, "/" and ">"
+        TagInterior,      ///< spaces between the parts of a tag
+        AttributeName,    ///< an attribute's name
+        AttributeEquals,  ///< "=" and the spaces around it
+        DoubleQuoted,     ///< a value in double quotes
+        SingleQuoted,     ///< a value in single quotes
+        Unquoted,         ///< a value without quotes
+        Comment,          ///< "<!-- ... -->"
+        Declaration,      ///< "<!DOCTYPE ...>" and other "<! ... >"
+        Entity,           ///< a character reference such as "&amp;" or "&#233;"
+        ScriptText,       ///< what a script element holds
+        StyleText,        ///< what a style element holds
         StyleCount
     };
 

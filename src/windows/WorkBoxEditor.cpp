@@ -253,6 +253,74 @@ void WorkBoxEditor::insertAt(QStringView current, const QList<qint64>& offsets,
     SendScintilla(SCI_ENDUNDOACTION);
 }
 
+long WorkBoxEditor::searchTarget(long from, long to, const QByteArray& bytes,
+                                 SearchOptions options) {
+    SendScintilla(SCI_SETSEARCHFLAGS, (options.matchCase ? SCFIND_MATCHCASE : 0) |
+                                          (options.wholeWords ? SCFIND_WHOLEWORD : 0));
+    SendScintilla(SCI_SETTARGETSTART, static_cast<unsigned long>(from));
+    SendScintilla(SCI_SETTARGETEND, static_cast<unsigned long>(to));
+    return SendScintilla(SCI_SEARCHINTARGET, static_cast<unsigned long>(bytes.size()),
+                         bytes.constData());
+}
+
+WorkBoxEditor::Found WorkBoxEditor::findText(const QString& text, SearchOptions options,
+                                             bool forward) {
+    if (text.isEmpty()) return Found::No;
+    const QByteArray bytes = text.toUtf8();
+    const long length = SendScintilla(SCI_GETLENGTH);
+    // A backward search runs from the larger position to the smaller one.
+    const long from = SendScintilla(forward ? SCI_GETSELECTIONEND : SCI_GETSELECTIONSTART);
+    Found found = Found::Yes;
+    long at = searchTarget(from, forward ? length : 0, bytes, options);
+    if (at < 0) {
+        found = Found::AfterWrapping;
+        at = searchTarget(forward ? 0 : length, from, bytes, options);
+    }
+    if (at < 0) return Found::No;
+    const long end = SendScintilla(SCI_GETTARGETEND);
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(forward ? at : end), forward ? end : at);
+    SendScintilla(SCI_SCROLLCARET);
+    return found;
+}
+
+bool WorkBoxEditor::replaceSelection(const QString& text, const QString& replacement,
+                                     SearchOptions options) {
+    const long start = SendScintilla(SCI_GETSELECTIONSTART);
+    const long end = SendScintilla(SCI_GETSELECTIONEND);
+    if (text.isEmpty() || isReadOnly() || start == end) return false;
+    if (searchTarget(start, end, text.toUtf8(), options) != start ||
+        SendScintilla(SCI_GETTARGETEND) != end) {
+        return false;
+    }
+    const QByteArray bytes = replacement.toUtf8();
+    SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
+    const long after = start + long(bytes.size());
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(after), after);
+    return true;
+}
+
+int WorkBoxEditor::replaceAll(const QString& text, const QString& replacement,
+                              SearchOptions options) {
+    if (text.isEmpty() || isReadOnly()) return 0;
+    const QByteArray bytes = text.toUtf8();
+    const QByteArray replacementBytes = replacement.toUtf8();
+    int count = 0;
+    long from = 0;
+    SendScintilla(SCI_BEGINUNDOACTION);
+    for (;;) {
+        const long at = searchTarget(from, SendScintilla(SCI_GETLENGTH), bytes, options);
+        if (at < 0) break;
+        SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(replacementBytes.size()),
+                      replacementBytes.constData());
+        // On after the replacement, so that a replacement holding the text is not replaced
+        // again.
+        from = at + long(replacementBytes.size());
+        ++count;
+    }
+    SendScintilla(SCI_ENDUNDOACTION);
+    return count;
+}
+
 bool WorkBoxEditor::hasUnsavedChanges() const {
     return SendScintilla(SCI_GETMODIFY) != 0;
 }

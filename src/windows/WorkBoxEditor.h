@@ -45,6 +45,23 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
     /// A number that changes whenever the text changes, by typing, undoing or replacing.
     quint64 revision() const { return revision_; }
 
+    /// How a text is sought.
+    struct SearchOptions {
+        bool matchCase = false;
+        bool wholeWords = false;
+    };
+    enum class Found { Yes, AfterWrapping, No };
+
+    /// Selects the next place of `text` after the selection, or with `forward` false the
+    /// one before it; the search goes on from the other end of the page when it reaches
+    /// one. The view scrolls to it.
+    Found findText(const QString& text, SearchOptions options, bool forward = true);
+    /// When the selection is a place of `text`, puts `replacement` there; true when it did.
+    bool replaceSelection(const QString& text, const QString& replacement, SearchOptions options);
+    /// Puts `replacement` at every place of `text`, as one step that the user can undo;
+    /// returns how many places there were.
+    int replaceAll(const QString& text, const QString& replacement, SearchOptions options);
+
     /// Whether the text changed since it was loaded or marked saved.
     bool hasUnsavedChanges() const;
     /// The text as it stands is the saved one.
@@ -62,6 +79,10 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
     /// Which change notices the editor sends; see the definition for why.
     void chooseChangeNotices();
     void accessibilityActiveChanged(bool active) override;
+
+    /// The position of `bytes` in the target range, per `options`, or -1; the target then
+    /// holds the place found.
+    long searchTarget(long from, long to, const QByteArray& bytes, SearchOptions options);
 
     /// Appends `text` in slices, so the UTF-8 form is never held whole a second time.
     void appendText(QStringView text);

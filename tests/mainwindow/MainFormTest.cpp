@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QSettings>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -71,6 +72,7 @@ class FailingWriter final : public DocumentWriter {
 class MainFormTest : public ::testing::Test {
   protected:
     MainFormTest() {
+        QSettings().clear();  // each test starts as a first start of the program
         auto scripted = std::make_unique<ScriptedDialogs>();
         auto failing = std::make_unique<FailingWriter>();
         auto memory = std::make_unique<MemoryWordLists>(QStringList{"b", "i", QString()},

@@ -1,5 +1,7 @@
-// The shared window routines: centring a window by its frame, and message boxes.
+// The shared window routines: centring a window by its frame, message boxes, and Qt's
+// translations.
 #include "GuiTestSupport.h"
+#include "common/Translations.h"
 #include "common/Utilities.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTest>
+#include <QTranslator>
 
 namespace quillet::test {
 namespace {
@@ -62,6 +65,18 @@ TEST(ShowMessage, TheBoxBeepsAndHasRoomForItsWholeTitle) {
     ShowNotice(QStringLiteral("quiet"));
     EXPECT_EQ(messages.texts, QStringList{"quiet"});
     EXPECT_EQ(messages.beeps, 1);
+}
+
+TEST(Translations, QtsOwnTextsFollowTheLocale) {
+    const QString cancel = QStringLiteral("Cancel");
+    const QList<QTranslator*> german = InstallTranslations(QLocale(QLocale::German));
+    ASSERT_FALSE(german.isEmpty()) << "qt6-translations-l10n is not installed";
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
+    for (QTranslator* translator : german) {
+        QCoreApplication::removeTranslator(translator);
+        std::unique_ptr<QTranslator> discarded(translator);
+    }
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel);
 }
 
 }  // namespace
