@@ -75,9 +75,9 @@ FindReplaceDialog::FindReplaceDialog(WorkBoxEditor& view, QWidget* parent)
 
 void FindReplaceDialog::showFor(bool replacing) {
     setWindowTitle(replacing ? tr("Replace") : tr("Find"));
-    for (QWidget* part : {static_cast<QWidget*>(replaceCaption_), static_cast<QWidget*>(ReplaceBox),
-                          static_cast<QWidget*>(ReplaceButton),
-                          static_cast<QWidget*>(ReplaceAllButton)}) {
+    for (QWidget* part :
+         {static_cast<QWidget*>(replaceCaption_), static_cast<QWidget*>(ReplaceBox),
+          static_cast<QWidget*>(ReplaceButton), static_cast<QWidget*>(ReplaceAllButton)}) {
         part->setVisible(replacing);
     }
     const QString selected = view_.selectedText();
@@ -133,11 +133,11 @@ void FindReplaceDialog::replace() {
 
 void FindReplaceDialog::replaceAll() {
     if (!mayChange() || FindBox->text().isEmpty()) return;
-    const int count = view_.replaceAll(FindBox->text(), ReplaceBox->text(),
-                                       Options(MatchCaseBox, WholeWordsBox));
-    StatusLabel->setText(count == 0 ? tr("\"%1\" is not in the page.").arg(FindBox->text())
-                       : count == 1 ? tr("1 place replaced.")
-                                    : tr("%1 places replaced.").arg(count));
+    const int count =
+        view_.replaceAll(FindBox->text(), ReplaceBox->text(), Options(MatchCaseBox, WholeWordsBox));
+    StatusLabel->setText(count == 0   ? tr("\"%1\" is not in the page.").arg(FindBox->text())
+                         : count == 1 ? tr("1 place replaced.")
+                                      : tr("%1 places replaced.").arg(count));
     if (count == 0) Beep();
 }
 

@@ -63,7 +63,7 @@ void frmAbout::SetupUi() {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setWindowTitle(QStringLiteral("About MyApp"));
+    setWindowTitle(tr("About MyApp"));
     // Drawn at the design scale the main window uses. Placed at its stored client origin on
     // the screen, not centred.
     const double scale = MainFormUi::DesignScale(font());
@@ -90,12 +90,12 @@ void frmAbout::SetupUi() {
     picIcon->setGeometry(TwipsToPixels(240, scale), TwipsToPixels(240, scale), side + 2 * border,
                          side + 2 * border);
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setGeometry(place(4245, 2625, 1260, 345));
     cmdOK->setDefault(true);
 
-    cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
+    cmdSysInfo = new QPushButton(tr("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
     cmdSysInfo->setGeometry(place(4260, 3075, 1245, 345));
 
@@ -116,18 +116,17 @@ void frmAbout::SetupUi() {
     linePalette.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
     Line1->setPalette(linePalette);
 
-    lblDescription =
-        new QLabel(QStringLiteral("Copyright \u00A9 2026 the Quillet developers"), this);
+    lblDescription = new QLabel(tr("Copyright \u00A9 2026 the Quillet developers"), this);
     lblDescription->setObjectName(QStringLiteral("lblDescription"));
     lblDescription->setGeometry(place(570, 1365, 4605, 210));
     SetTextColour(lblDescription, Qt::black);
 
-    lblTitle = new QLabel(QStringLiteral("Application Title"), this);
+    lblTitle = new QLabel(tr("Application Title"), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
     lblTitle->setGeometry(place(1050, 240, 3885, 480));
     SetTextColour(lblTitle, Qt::black);
 
-    lblVersion = new QLabel(QStringLiteral("Version"), this);
+    lblVersion = new QLabel(tr("Version"), this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
     lblVersion->setGeometry(place(1050, 780, 3885, 225));
 
@@ -144,9 +143,9 @@ void frmAbout::SetupUi() {
 }
 
 void frmAbout::Load() {
-    setWindowTitle(QStringLiteral("About ") + kApplicationTitle);
+    setWindowTitle(tr("About %1").arg(kApplicationTitle));
     const QVersionNumber version = QVersionNumber::fromString(QStringLiteral(QUILLET_VERSION));
-    lblVersion->setText(QStringLiteral("Version %1.%2.%3")
+    lblVersion->setText(tr("Version %1.%2.%3")
                             .arg(version.majorVersion())
                             .arg(version.minorVersion())
                             .arg(version.microVersion()));
@@ -154,9 +153,13 @@ void frmAbout::Load() {
 }
 
 void frmAbout::StartSysInfo() {
+    // The About box's message comes without the beep of the other messages.
+    const auto unavailable = [this] {
+        ShowNotice(tr("System Information Is Unavailable At This Time"), this);
+    };
     QString sysInfoPath;
     auto start = [&] {
-        if (!access_.startProgram(sysInfoPath)) ShowNotice(kSysInfoUnavailable, this);
+        if (!access_.startProgram(sysInfoPath)) unavailable();
     };
 
     // The first entry names the program itself; it is used as it stands.
@@ -166,7 +169,7 @@ void frmAbout::StartSysInfo() {
             start();
             return;
         case ValueRead::Unusable:
-            ShowNotice(kSysInfoUnavailable, this);
+            unavailable();
             return;
         case ValueRead::NotRead:
             break;
@@ -179,7 +182,7 @@ void frmAbout::StartSysInfo() {
         start();
         return;
     }
-    ShowNotice(kSysInfoUnavailable, this);
+    unavailable();
 }
 
 bool frmAbout::GetKeyValue(quint32 rootKey, const QString& keyPath, const QString& valueName,

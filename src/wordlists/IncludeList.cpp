@@ -17,21 +17,21 @@ IncludeList::IncludeList(QWidget* parent) : WordListEditor(parent) {
 // the tab order CurrentBox, Quit, Delete, Add, List.
 void IncludeList::SetupUi() {
     setObjectName(QStringLiteral("IncludeList"));
-    SetupFrame(QStringLiteral("Include List"), Place(720, 1305, 9645, 6555).size());
+    SetupFrame(tr("Include List"), Place(720, 1305, 9645, 6555).size());
 
     List = new QListWidget(this);
     List->setObjectName(QStringLiteral("List"));
     List->setGeometry(Place(5550, 120, 3975, 6300));
 
-    AddButton = new QPushButton(QStringLiteral("Add"), this);
+    AddButton = new QPushButton(tr("Add"), this);
     AddButton->setObjectName(QStringLiteral("AddButton"));
     AddButton->setGeometry(Place(2160, 600, 1215, 495));
 
-    DeleteButton = new QPushButton(QStringLiteral("Delete"), this);
+    DeleteButton = new QPushButton(tr("Delete"), this);
     DeleteButton->setObjectName(QStringLiteral("DeleteButton"));
     DeleteButton->setGeometry(Place(2160, 1380, 1215, 495));
 
-    QuitButton = new QPushButton(QStringLiteral("Quit"), this);
+    QuitButton = new QPushButton(tr("Quit"), this);
     QuitButton->setObjectName(QStringLiteral("QuitButton"));
     QuitButton->setGeometry(Place(2160, 2760, 1215, 495));
 

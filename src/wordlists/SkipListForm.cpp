@@ -17,21 +17,21 @@ SkipListForm::SkipListForm(QWidget* parent) : WordListEditor(parent) {
 // the tab order CurrentBox, Add, Delete, Quit, List.
 void SkipListForm::SetupUi() {
     setObjectName(QStringLiteral("SkipListForm"));
-    SetupFrame(QStringLiteral("Skip List"), Place(435, 1980, 9735, 6570).size());
+    SetupFrame(tr("Skip List"), Place(435, 1980, 9735, 6570).size());
 
     CurrentBox = new QLineEdit(this);
     CurrentBox->setObjectName(QStringLiteral("CurrentBox"));
     CurrentBox->setGeometry(Place(105, 4140, 5370, 285));
 
-    QuitButton = new QPushButton(QStringLiteral("Quit"), this);
+    QuitButton = new QPushButton(tr("Quit"), this);
     QuitButton->setObjectName(QStringLiteral("QuitButton"));
     QuitButton->setGeometry(Place(2190, 2820, 1215, 495));
 
-    DeleteButton = new QPushButton(QStringLiteral("Delete"), this);
+    DeleteButton = new QPushButton(tr("Delete"), this);
     DeleteButton->setObjectName(QStringLiteral("DeleteButton"));
     DeleteButton->setGeometry(Place(2190, 1440, 1215, 495));
 
-    AddButton = new QPushButton(QStringLiteral("Add"), this);
+    AddButton = new QPushButton(tr("Add"), this);
     AddButton->setObjectName(QStringLiteral("AddButton"));
     AddButton->setGeometry(Place(2190, 660, 1215, 495));
 

@@ -62,12 +62,11 @@ bool WordListEditor::OpenList(const QString& databasePath, const ListSchema& sch
     if (!table_ || !table_->SetIndex(index, &error)) {
         table_.reset();
         database_.reset();
-        QString message =
-            QStringLiteral("The %1 cannot be edited. %2").arg(schema.description, error.message);
+        QString message = tr("The %1 cannot be edited. %2").arg(schema.description, error.message);
         if (error.kind == StoreError::Kind::Missing) {
-            message += QStringLiteral(
-                " A new one with the default lists is made by the command "
-                "\"quillet-batch wordlists init\" in that folder.");
+            message += QLatin1Char(' ') + tr("A new one with the default lists is made by the "
+                                             "command \"quillet-batch wordlists init\" in that "
+                                             "folder.");
         }
         ShowMessage(message, parentWidget());
         return false;
@@ -107,7 +106,7 @@ void WordListEditor::AddButton_Click() {
         for (int i = 0; i < count; ++i) {
             SelectPosition(i);
             if (entry == List->item(i)->text()) {
-                ShowMessage(kDuplicateEntry, this);
+                ShowMessage(tr("Duplicate Entry"), this);
                 CurrentBox->clear();
                 CurrentBox->setFocus();
                 return;
