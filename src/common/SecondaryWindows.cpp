@@ -42,6 +42,8 @@ void ShowHelpTopics(QWidget* parent, const QString& collectionPath) {
     }
     auto viewer = std::make_unique<HelpViewer>(parent);
     viewer->setAttribute(Qt::WA_DeleteOnClose);
+    // An open help window does not keep the program running once the main window closes.
+    viewer->setAttribute(Qt::WA_QuitOnClose, false);
     if (!viewer->Load(collectionPath.isEmpty() ? HelpViewer::DefaultCollectionPath()
                                                : collectionPath)) {
         return;

@@ -33,7 +33,9 @@ QString HelpViewer::DefaultCollectionPath() {
 
 HelpViewer::HelpViewer(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("HelpViewer"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint |
+    // A window of its own, not a dialog kept above the main window: it stays open while
+    // the user works in the main window, behind it or beside it.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
     setWindowTitle(tr("Quillet Help"));
     resize(900, 620);
