@@ -18,6 +18,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     python3 python3-html5lib tidy
     xvfb xauth clang-format
+    desktop-file-utils appstream dpkg-dev file
 )
 
 install_missing() {
@@ -35,6 +36,9 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# The normal build also compiles the benchmarks, so that they keep building.
+normal_build=(build -DQUILLET_BUILD_BENCH=ON)
+
 configure_and_build() {  # build-dir [cmake options...]
     local dir=$1
     shift
@@ -49,11 +53,11 @@ run_tests() {  # build-dir
 case "$mode" in
     build)
         install_missing
-        configure_and_build build
+        configure_and_build "${normal_build[@]}"
         ;;
     run)
         install_missing
-        configure_and_build build
+        configure_and_build "${normal_build[@]}"
         exec scripts/run-main.sh "$root/build"
         ;;
     test)
@@ -61,7 +65,7 @@ case "$mode" in
         echo "== Format check"
         scripts/format.sh --check
         echo "== Build and test"
-        configure_and_build build
+        configure_and_build "${normal_build[@]}"
         run_tests build
         echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
         configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON -DQUILLET_BUILD_BENCH=OFF

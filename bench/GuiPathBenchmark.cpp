@@ -25,10 +25,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMap>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -106,10 +108,18 @@ class PaintCounter final : public QObject {
     const QElapsedTimer& clock_;
 };
 
+/// Keeps the window's settings (its recent files) beside the page, away from the user's.
+void KeepSettingsBeside(const QString& page) {
+    const QString folder = QFileInfo(page).absolutePath();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+}
+
 /// The main window: Open, then Fix File as the menu runs it.
 int RunGui(int argc, char** argv, const QString& page, const QString& database) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet"));
+    KeepSettingsBeside(page);
     MainForm form(std::make_unique<OpenPage>(page), nullptr,
                   std::make_unique<StoreListSource>(database));
     form.show();
@@ -145,6 +155,7 @@ int RunGui(int argc, char** argv, const QString& page, const QString& database) 
 int RunKeys(int argc, char** argv, const QString& page, const QString& database) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet"));
+    KeepSettingsBeside(page);
     MainForm form(std::make_unique<OpenPage>(page), nullptr,
                   std::make_unique<StoreListSource>(database));
     form.resize(1000, 700);

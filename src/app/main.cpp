@@ -4,18 +4,83 @@
 #include "windows/WindowImages.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: quillet [--wordlists DB] [FILE...]\n"
+    "\n"
+    "Opens the HTML page FILE in the Quillet window, which repairs pages whose paragraphs\n"
+    "were opened with <p> and never closed. Each further FILE opens in a window of its own.\n"
+    "\n"
+    "Options:\n"
+    "  --wordlists DB  The word-list database. Without it: SkipList.db in the working\n"
+    "                  folder when it exists, else $XDG_DATA_HOME/quillet/SkipList.db\n"
+    "                  (~/.local/share/quillet/), made with the default lists when first\n"
+    "                  needed.\n"
+    "  -h, --help      Show this help.\n"
+    "  --version       Show the version.\n";
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
+    // The command line is read before the window system is reached, so that --help,
+    // --version and a usage error need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption wordlists(QStringLiteral("wordlists"), QString(),
+                                       QStringLiteral("DB"));
+    parser.addOptions({help, version, wordlists});
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "quillet: %s\nTry 'quillet --help'.\n",
+                     parser.errorText().toLocal8Bit().constData());
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::puts("quillet " QUILLET_VERSION);
+        return 0;
+    }
+    const QString wordListFile =
+        parser.isSet(wordlists) ? QFileInfo(parser.value(wordlists)).absoluteFilePath() : QString();
+    const QStringList files = parser.positionalArguments();
+
     QApplication app(argc, argv);
-    // The application's title: the title of every message box that names none of its own.
-    QApplication::setApplicationName(QStringLiteral("Quillet"));
-    // Where QSettings keeps the window's state and the recent files.
+    // The organisation and application names key the settings; the application name is
+    // also the title of every message box that names none of its own.
     QApplication::setOrganizationName(QStringLiteral("Quillet"));
+    QApplication::setApplicationName(QStringLiteral("Quillet"));
+    // Qt's own texts (dialogs, standard buttons) in the user's language.
     quillet::InstallTranslations();
     QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.quillet.Quillet"));
     QApplication::setWindowIcon(quillet::ApplicationIcon());
 
-    quillet::MainForm form;
+    quillet::MainForm form(nullptr, nullptr, nullptr, wordListFile);
     form.show();
+    // One page a window: every further page goes to a program of its own, started the
+    // same way in the same working folder.
+    for (qsizetype i = 1; i < files.size(); ++i) {
+        QStringList more;
+        if (!wordListFile.isEmpty()) more << QStringLiteral("--wordlists") << wordListFile;
+        more << QStringLiteral("--") << QFileInfo(files[i]).absoluteFilePath();
+        QProcess::startDetached(QCoreApplication::applicationFilePath(), more);
+    }
+    // The first page is read once the window shows, so a large one does not delay it.
+    if (!files.isEmpty()) {
+        const QString first = QFileInfo(files.first()).absoluteFilePath();
+        QTimer::singleShot(0, &form, [&form, first] { form.openFile(first); });
+    }
     return QApplication::exec();
 }

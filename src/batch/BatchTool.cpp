@@ -8,9 +8,11 @@
 #include "engine/Utilities.h"
 #include "wordlists/DefaultWordLists.h"
 #include "wordlists/StoreListSource.h"
+#include "wordlists/WordListLocation.h"
 #include "wordlists/WordListStore.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 
 namespace quillet {
@@ -33,7 +35,7 @@ const char kUsage[] =
     "  strip-spaces [-o OUT] INPUT...\n"
     "      Trim spaces at both ends and shorten every run of spaces to one.\n"
     "  wordlists init [--wordlists DB]\n"
-    "      Create the word-list database with the default lists.\n"
+    "      Create SkipList.db in the working folder (or DB) with the default lists.\n"
     "  wordlists list skip|include [--wordlists DB]\n"
     "  wordlists add skip|include ENTRY... [--wordlists DB]\n"
     "  wordlists delete skip|include ENTRY... [--wordlists DB]\n"
@@ -45,8 +47,10 @@ const char kUsage[] =
     "  -o, --output OUT   Write the result of a single INPUT to OUT (\"-\": standard output).\n"
     "  --join-lf          strip-newlines: also join lines ended by a line feed alone\n"
     "                     (without it, only lines ended by a carriage return are joined).\n"
-    "  --wordlists DB     The word-list database (default: SkipList.db in the working\n"
-    "                     folder).\n"
+    "  --wordlists DB     The word-list database. Without it: SkipList.db in the working\n"
+    "                     folder when it exists, else $XDG_DATA_HOME/quillet/SkipList.db\n"
+    "                     (~/.local/share/quillet/), made with the default lists when\n"
+    "                     first needed.\n"
     "  -h, --help         Show this help.\n"
     "  -v, --version      Show the version.\n"
     "\n"
@@ -73,8 +77,12 @@ class Batch {
     int RunRepair(Repair repair, const QStringList& inputs, const QString& output);
     bool RepairOne(Repair repair, const QString& input, const QString& output);
     int RunWordLists(const QStringList& words);
+    /// Chooses the word lists as both programs do and makes the per-user file when it is
+    /// missing, saying so; false when it could not be made.
+    bool PrepareWordLists();
 
     BatchIo io_;
+    QString given_;  // --wordlists
     QString database_ = DefaultDatabasePath();
     LoneLineFeeds lineFeeds_ = LoneLineFeeds::Keep;
 };
@@ -99,7 +107,7 @@ int Batch::Run(const QStringList& arguments) {
         Out(QStringLiteral("quillet-batch " QUILLET_VERSION "\n"));
         return kExitOk;
     }
-    if (parser.isSet(wordlists)) database_ = parser.value(wordlists);
+    if (parser.isSet(wordlists)) given_ = database_ = parser.value(wordlists);
 
     QStringList words = parser.positionalArguments();
     if (words.isEmpty()) return Usage(QStringLiteral("no command given"));
@@ -134,7 +142,24 @@ int Batch::Run(const QStringList& arguments) {
     return RunRepair(repair, words, parser.value(output));
 }
 
+bool Batch::PrepareWordLists() {
+    const WordListLocation location = WordListLocation::Choose(given_);
+    bool created = false;
+    StoreError error;
+    if (!location.Prepare(&created, &error)) {
+        Error(error.message);
+        return false;
+    }
+    if (created) {
+        Error(QStringLiteral("created %1 with the default word lists")
+                  .arg(QDir::toNativeSeparators(location.path())));
+    }
+    database_ = location.path();
+    return true;
+}
+
 int Batch::RunRepair(Repair repair, const QStringList& inputs, const QString& output) {
+    if (repair == Repair::Fix && !PrepareWordLists()) return kExitFailed;
     bool allOk = true;
     for (const QString& input : inputs) {
         QString target = output;
@@ -245,6 +270,7 @@ int Batch::RunWordLists(const QStringList& words) {
                          : QStringLiteral("wordlists %1: no ENTRY given").arg(action));
     }
 
+    if (!PrepareWordLists()) return kExitFailed;
     StoreError error;
     const auto db = WordListDatabase::Open(database_, &error);
     auto table = db ? db->OpenTable(schema, &error) : nullptr;

@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -61,14 +62,34 @@ class RunScope {
 }  // namespace
 
 MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<DocumentWriter> writer,
-                   std::unique_ptr<WordListSource> lists, QWidget* parent)
+                   std::unique_ptr<WordListSource> lists, const QString& wordListFile,
+                   QWidget* parent)
     : QMainWindow(parent),
       dialogs_(dialogs ? std::move(dialogs) : std::make_unique<StandardMainFormDialogs>()),
       writer_(writer ? std::move(writer) : std::make_unique<AtomicFileWriter>()),
-      // The working directory the program started in; the file dialogs never change it.
-      databasePath_(QDir::current().absoluteFilePath(DefaultDatabasePath())),
-      lists_(lists ? std::move(lists) : std::make_unique<StoreListSource>(databasePath_)) {
+      // Chosen in the working folder the program started in; the file dialogs never change it.
+      wordLists_(WordListLocation::Choose(wordListFile)),
+      lists_(lists ? std::move(lists) : std::make_unique<StoreListSource>(wordLists_.path())) {
     ui_.setupUi(*this);
+    // The status line names the word-list file in use; it adds its height to the window,
+    // so the controls keep their design size.
+    auto* wordListsLabel =
+        new QLabel(tr("Word lists: %1").arg(QDir::toNativeSeparators(wordLists_.path())), this);
+    wordListsLabel->setObjectName(QStringLiteral("WordListsLabel"));
+    switch (wordLists_.origin()) {
+        case WordListLocation::Origin::Given:
+            wordListsLabel->setToolTip(tr("Named with --wordlists"));
+            break;
+        case WordListLocation::Origin::WorkingFolder:
+            wordListsLabel->setToolTip(tr("SkipList.db in the starting folder"));
+            break;
+        case WordListLocation::Origin::PerUser:
+            wordListsLabel->setToolTip(
+                tr("Your own word lists, made from the default lists when first needed"));
+            break;
+    }
+    statusBar()->addPermanentWidget(wordListsLabel);
+    resize(width(), height() + statusBar()->sizeHint().height());
     progress_ = std::make_unique<ProgressDisplay>(*ui_.CountBox, *ui_.PBox, this);
     functions_ = std::make_unique<Functions>(*progress_, *lists_);
 
@@ -210,8 +231,29 @@ const QString& MainForm::documentText() {
     return DocumentText;
 }
 
+bool MainForm::prepareWordLists(QString* error) {
+    bool created = false;
+    StoreError failure;
+    if (!wordLists_.Prepare(&created, &failure)) {
+        *error = failure.message;
+        return false;
+    }
+    if (created) {
+        statusBar()->showMessage(tr("Created %1 with the default word lists.")
+                                     .arg(QDir::toNativeSeparators(wordLists_.path())));
+    }
+    return true;
+}
+
 void MainForm::runRepair(Repair repair) {
     if (refuseDuringRun()) return;
+    QString listsError;
+    if (repair == Repair::Fix && !prepareWordLists(&listsError)) {
+        ShowMessage(tr("The word lists could not be read, so the page was left as it was.") +
+                        QStringLiteral("\n\n") + listsError,
+                    this);
+        return;
+    }
     {
         const RunScope scope(running_, *ui_.WorkBox);
         refreshDocumentText();
@@ -526,12 +568,22 @@ void MainForm::dropEvent(QDropEvent* event) {
     if (!handleDrop(event)) QMainWindow::dropEvent(event);
 }
 
+void MainForm::showListEditor(void (MainFormDialogs::*show)(QWidget*, const QString&),
+                              const QString& description) {
+    QString error;
+    if (!prepareWordLists(&error)) {
+        ShowMessage(tr("The %1 cannot be edited. %2").arg(description, error), this);
+        return;
+    }
+    (dialogs_.get()->*show)(this, wordLists_.path());
+}
+
 void MainForm::mnuFileSkipListClick() {
-    dialogs_->showSkipList(this, databasePath_);
+    showListEditor(&MainFormDialogs::showSkipList, SkipListSchema().description);
 }
 
 void MainForm::mnuFileIncludeListClick() {
-    dialogs_->showIncludeList(this, databasePath_);
+    showListEditor(&MainFormDialogs::showIncludeList, IncludeListSchema().description);
 }
 
 void MainForm::mnuFileExitClick() {

@@ -7,6 +7,7 @@
 #include "mainwindow/RecentFiles.h"
 #include "windows/MainFormUi.h"
 #include "windows/ScreenHandler.h"
+#include "wordlists/WordListLocation.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -49,10 +50,13 @@ class MainForm final : public QMainWindow {
     static const QString kJoinLineFeedsKey;  ///< Strip Newlines joins lone line feeds
 
     /// Missing parts take the standard ones: the platform's dialogs, the atomic file
-    /// writer, and the word lists of the database in the working directory.
+    /// writer, and the word lists of the word-list file. That file is `wordListFile` when
+    /// given, else chosen as WordListLocation does, once, from the working folder the
+    /// program started in.
     explicit MainForm(std::unique_ptr<MainFormDialogs> dialogs = nullptr,
                       std::unique_ptr<DocumentWriter> writer = nullptr,
-                      std::unique_ptr<WordListSource> lists = nullptr, QWidget* parent = nullptr);
+                      std::unique_ptr<WordListSource> lists = nullptr,
+                      const QString& wordListFile = QString(), QWidget* parent = nullptr);
     ~MainForm() override;
 
     // The Click handlers of the menu items; the toolbar calls the same ones.
@@ -94,7 +98,7 @@ class MainForm final : public QMainWindow {
     /// The window's controls.
     const MainFormUi& ui() const { return ui_; }
     /// The word-list database the repairs and the editors use.
-    const QString& databasePath() const { return databasePath_; }
+    const QString& databasePath() const { return wordLists_.path(); }
     /// The progress display of the repair commands.
     const ProgressDisplay& progress() const { return *progress_; }
     /// The Find and Replace window; null until first asked for.
@@ -131,12 +135,18 @@ class MainForm final : public QMainWindow {
     bool handleDrop(QEvent* event);
     /// Opens a dropped page, after the question about unsaved changes.
     void openDroppedPage(const QString& path);
+    /// Makes the per-user word lists when they are missing and says so in the status
+    /// line; false with `error` set when they could not be made.
+    bool prepareWordLists(QString* error);
+    /// Opens a list editor once the word lists are there.
+    void showListEditor(void (MainFormDialogs::*show)(QWidget*, const QString&),
+                        const QString& description);
 
     MainFormUi ui_;
     ScreenHandler Resizer;
     std::unique_ptr<MainFormDialogs> dialogs_;
     std::unique_ptr<DocumentWriter> writer_;
-    QString databasePath_;
+    WordListLocation wordLists_;
     std::unique_ptr<WordListSource> lists_;
     std::unique_ptr<ProgressDisplay> progress_;
     std::unique_ptr<Functions> functions_;

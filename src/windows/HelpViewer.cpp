@@ -28,7 +28,15 @@ const QUrl HelpViewer::kStartPage(
     QStringLiteral("qthelp://org.quillet.help/doc/topics/index.html"));
 
 QString HelpViewer::DefaultCollectionPath() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(kCollectionFileName);
+    return CollectionPathFor(QCoreApplication::applicationDirPath());
+}
+
+QString HelpViewer::CollectionPathFor(const QString& programDir) {
+    const QDir dir(programDir);
+    const QString beside = dir.filePath(kCollectionFileName);
+    if (QFileInfo::exists(beside)) return beside;
+    return QDir::cleanPath(
+        dir.filePath(QStringLiteral(QUILLET_INSTALLED_HELP_DIR "/") + kCollectionFileName));
 }
 
 HelpViewer::HelpViewer(QWidget* parent) : QDialog(parent) {

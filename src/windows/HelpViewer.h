@@ -26,8 +26,12 @@ class HelpViewer final : public QDialog {
     static const QString kCollectionFileName;
     /// The first topic shown.
     static const QUrl kStartPage;
-    /// The help collection in the program's own folder.
+    /// The help collection of the running program (see CollectionPathFor).
     static QString DefaultCollectionPath();
+    /// The help collection of a program in `programDir`: beside it, as in the build tree,
+    /// else in the installed data folder relative to it (../share/quillet from bin/).
+    /// When neither exists, the installed place, which the message about it then names.
+    static QString CollectionPathFor(const QString& programDir);
 
     explicit HelpViewer(QWidget* parent = nullptr);
     ~HelpViewer() override;

@@ -35,7 +35,14 @@ QIcon ToolbarImage(const QString& file) {
     EnsureRegistered();
     const QString path = QStringLiteral(":/quillet/toolbar/") + file;
     if (!QFile::exists(path)) return {};
-    return QIcon(path);
+    QIcon icon(path);
+    // The double-size drawing, for screens with twice the pixel density; added here
+    // rather than found by QIcon, which looks for it only when the screen needs it at
+    // the time the icon is made.
+    QString doubled = path;
+    doubled.insert(doubled.lastIndexOf(u'.'), QStringLiteral("@2x"));
+    if (QFile::exists(doubled)) icon.addFile(doubled);
+    return icon;
 }
 
 }  // namespace quillet

@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace quillet {
 
@@ -194,6 +197,13 @@ bool CreateWordListDatabase(const QString& path, StoreError* error) {
                     QStringLiteral("cannot create the file (%1)").arg(temp.errorString()));
     }
     temp.close();
+#ifdef Q_OS_UNIX
+    // The temporary file is private to its owner; the database gets the permissions of any
+    // new file instead, as the user's umask gives them.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(QFile::encodeName(temp.fileName()).constData(), 0666 & ~mask);
+#endif
 
     {
         sqlite3* raw = nullptr;

@@ -62,13 +62,8 @@ bool WordListEditor::OpenList(const QString& databasePath, const ListSchema& sch
     if (!table_ || !table_->SetIndex(index, &error)) {
         table_.reset();
         database_.reset();
-        QString message = tr("The %1 cannot be edited. %2").arg(schema.description, error.message);
-        if (error.kind == StoreError::Kind::Missing) {
-            message += QLatin1Char(' ') + tr("A new one with the default lists is made by the "
-                                             "command \"quillet-batch wordlists init\" in that "
-                                             "folder.");
-        }
-        ShowMessage(message, parentWidget());
+        ShowMessage(tr("The %1 cannot be edited. %2").arg(schema.description, error.message),
+                    parentWidget());
         return false;
     }
     FillList();

@@ -134,6 +134,7 @@ TEST_F(BatchTest, FixWithoutWordListsWritesNothing) {
     EXPECT_TRUE(r.err.contains(u"other.db") && r.err.contains(u"file not found"))
         << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(QStringLiteral("page.fix")));
+    EXPECT_FALSE(QFile::exists(QStringLiteral("other.db")));  // a named file is never made
     // The strips need no lists.
     EXPECT_EQ(RunTool({QStringLiteral("strip-spaces"), QStringLiteral("--wordlists"),
                        QStringLiteral("other.db"), QStringLiteral("page.htm")})

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 int main(int argc, char** argv) {
@@ -13,8 +12,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet"));
     QApplication::setOrganizationName(QStringLiteral("Quillet"));
-    // Never the user's own settings or data.
-    QStandardPaths::setTestModeEnabled(true);
+    // Never the user's own settings.
     const QTemporaryDir settings;
     if (!settings.isValid()) return 1;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());

@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -82,7 +83,7 @@ class FailingWriter final : public DocumentWriter {
 };
 
 /// A main window over scripted dialogs, an injectable writer and in-memory lists, in a
-/// fresh working folder; messages are collected instead of shown.
+/// fresh working folder and per-user data folder; messages are collected instead of shown.
 class MainFormTest : public ::testing::Test {
   protected:
     MainFormTest() {
@@ -114,6 +115,7 @@ class MainFormTest : public ::testing::Test {
     QString caption(const QString& name) const { return MainForm::kCaption + " - " + name; }
 
     ScopedWorkingDir dir;
+    ScopedDataHome home;
     MessageLog messages;
     ScriptedDialogs* dialogs = nullptr;
     FailingWriter* writer = nullptr;
@@ -125,7 +127,7 @@ class MainFormTest : public ::testing::Test {
 
 TEST_F(MainFormTest, ButtonsRunTheCommandOfTheirExactKeyAsTheMenuItemsDo) {
     const MainFormUi& ui = form->ui();
-    const QString db = dir.file(QStringLiteral("SkipList.db"));
+    const QString db = home.wordLists();
     const QString page = QStringLiteral("<p>a\r\nb  c</p><p>d<p>e");
     const struct {
         const char* key;
@@ -252,6 +254,43 @@ TEST_F(MainFormTest, ListsFailingDuringThePassLeaveTheDocumentAlone) {
 }
 
 // --- Opening and saving ---------------------------------------------------------------
+
+TEST_F(MainFormTest, ThePerUserListsAreMadeOnFirstNeedAndTheStatusLineSaysWhere) {
+    const auto* label = form->findChild<QLabel*>(QStringLiteral("WordListsLabel"));
+    ASSERT_TRUE(label);
+    EXPECT_EQ(label->text(), "Word lists: " + home.wordLists());
+    view().loadDocument(QStringLiteral("<p>a  b<ul>"));
+    form->mnuFileStripSpacesClick();
+    EXPECT_FALSE(QFile::exists(home.wordLists()));
+
+    form->mnuFileFixClick();
+    EXPECT_TRUE(QFile::exists(home.wordLists()));
+    EXPECT_EQ(form->statusBar()->currentMessage(),
+              "Created " + home.wordLists() + " with the default word lists.");
+    form->statusBar()->clearMessage();
+    form->mnuFileSkipListClick();
+    EXPECT_EQ(form->statusBar()->currentMessage(), QString());
+    EXPECT_EQ(dialogs->calls, QStringList{"skip list " + home.wordLists()});
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    EXPECT_TRUE(messages.texts.isEmpty());
+}
+
+TEST_F(MainFormTest, ListsThatCannotBeMadeAreReportedAndNothingRuns) {
+    // A file where the folder "quillet" would go.
+    ASSERT_TRUE(PutFile(QFileInfo(home.wordLists()).path(), "in the way"));
+    const QString page = QStringLiteral("<p>a<ul>");
+    view().loadDocument(page);
+    form->mnuFileFixClick();
+    form->mnuFileIncludeListClick();
+    EXPECT_EQ(text(), page);
+    EXPECT_TRUE(dialogs->calls.isEmpty());
+    ASSERT_EQ(messages.texts.size(), 2);
+    EXPECT_TRUE(messages.texts[0].startsWith(u"The word lists could not be read"));
+    EXPECT_TRUE(messages.texts[1].startsWith(u"The include list cannot be edited."));
+    for (const QString& message : messages.texts) {
+        EXPECT_TRUE(message.contains(u"cannot create the folder")) << message.toStdString();
+    }
+}
 
 TEST_F(MainFormTest, EveryByteSurvivesOpenAndSaveAndTheNamesFollow) {
     static const char kLines[] = "<P>crlf\r\nlf\nlone cr\rnul\0after\ttab\r\n\r\r\n\n<p>x";

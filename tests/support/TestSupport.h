@@ -4,6 +4,7 @@
 #include "engine/WordListLookup.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -30,6 +31,27 @@ class ScopedWorkingDir {
   private:
     QString previous_;
     QTemporaryDir dir_;
+};
+
+/// A fresh, empty per-user data folder ($XDG_DATA_HOME) while the object lives, so that
+/// the user's own word lists are neither read nor written.
+class ScopedDataHome {
+  public:
+    ScopedDataHome() : had_(qEnvironmentVariableIsSet(kName)), previous_(qgetenv(kName)) {
+        qputenv(kName, QFile::encodeName(dir_.path()));
+    }
+    ~ScopedDataHome() { had_ ? qputenv(kName, previous_) : qunsetenv(kName); }
+    ScopedDataHome(const ScopedDataHome&) = delete;
+    ScopedDataHome& operator=(const ScopedDataHome&) = delete;
+
+    /// The per-user word-list file inside it.
+    QString wordLists() const { return dir_.filePath(QStringLiteral("quillet/SkipList.db")); }
+
+  private:
+    static constexpr const char* kName = "XDG_DATA_HOME";
+    QTemporaryDir dir_;
+    bool had_;
+    QByteArray previous_;
 };
 
 /// Word lists held in memory; can be told to fail at opening or at a lookup.

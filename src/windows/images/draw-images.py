@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""Draws the main window's toolbar pictures and the application icon as PNG files.
+"""Draws the main window's toolbar pictures and the small application icons as PNG files.
 
 The pictures are pixel art in the 16 colours of the classic desktop palette, drawn
-from simple shapes so that they stay crisp at 16 x 16. Run it from anywhere; it
-rewrites the PNG files beside itself. --preview FILE also writes an enlarged sheet.
+from simple shapes so that they stay crisp at 16 x 16. The application icon is drawn
+here up to 32 x 32; the larger sizes and the toolbar's double-size pictures are rendered
+from the SVG drawings by render-icons.sh. Run it from anywhere; it rewrites the PNG files
+beside itself. --preview FILE also writes an enlarged sheet.
 """
 import math
 import os
@@ -314,9 +316,9 @@ IMAGES = {
     "newlines.png": newlines_icon,
     "spaces.png": spaces_icon,
     "quillet-16.png": lambda: quill_icon(16),
+    "quillet-22.png": lambda: quill_icon(22),
+    "quillet-24.png": lambda: quill_icon(24),
     "quillet-32.png": lambda: quill_icon(32),
-    "quillet-48.png": lambda: quill_icon(48),
-    "quillet-64.png": lambda: quill_icon(64),
 }
 
 

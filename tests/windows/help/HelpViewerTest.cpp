@@ -103,14 +103,29 @@ TEST(HelpViewer, MissingHelpIsReportedAndNoWindowOpens) {
     EXPECT_TRUE(messages.texts[1].contains(QStringLiteral("Quillet.qch")))
         << messages.texts[1].toStdString();
 
-    // The Help Topics command reads the help beside the program, which for this test
-    // program holds none.
+    // The Help Topics command reads the help of this test program, which has none beside
+    // it or installed; the message names the installed place.
     messages.texts.clear();
     ShowHelpTopics(nullptr);
-    EXPECT_EQ(messages.texts, QStringList{QStringLiteral("The help file \"%1\" was not found.")
-                                              .arg(QDir::toNativeSeparators(
-                                                  QDir(QCoreApplication::applicationDirPath())
-                                                      .filePath(QStringLiteral("Quillet.qhc"))))});
+    EXPECT_EQ(messages.texts,
+              QStringList{QStringLiteral("The help file \"%1\" was not found.")
+                              .arg(QDir::toNativeSeparators(QDir::cleanPath(
+                                  QCoreApplication::applicationDirPath() +
+                                  QStringLiteral("/../share/quillet/Quillet.qhc"))))});
+}
+
+TEST(HelpViewer, TheHelpIsFoundBesideTheProgramElseInTheInstalledDataFolder) {
+    // An installed layout: the program in bin/, the help in share/quillet/.
+    ScopedWorkingDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("share/quillet")));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("bin")));
+    const QString installed = dir.file(QStringLiteral("share/quillet/Quillet.qhc"));
+    ASSERT_TRUE(PutFile(installed, "help"));
+    EXPECT_EQ(HelpViewer::CollectionPathFor(dir.file(QStringLiteral("bin"))), installed);
+    // A build tree: the help beside the program comes first.
+    const QString beside = dir.file(QStringLiteral("bin/Quillet.qhc"));
+    ASSERT_TRUE(PutFile(beside, "help"));
+    EXPECT_EQ(HelpViewer::CollectionPathFor(dir.file(QStringLiteral("bin"))), beside);
 }
 
 }  // namespace

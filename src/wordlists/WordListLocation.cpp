@@ -1,0 +1,67 @@
+#include "wordlists/WordListLocation.h"
+
+#include "wordlists/DefaultWordLists.h"
+#include "wordlists/SqliteSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <filesystem>
+#include <system_error>
+
+namespace quillet {
+
+QString PerUserDatabasePath() {
+    // The generic data folder, not the application's: the folder is "quillet" whatever
+    // name the running program gives itself.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty()) return QString();
+    return QDir(data).absoluteFilePath(QStringLiteral("quillet/") + DefaultDatabasePath());
+}
+
+WordListLocation WordListLocation::Choose(const QString& given) {
+    if (!given.isEmpty()) return {QFileInfo(given).absoluteFilePath(), Origin::Given};
+    const QFileInfo local(DefaultDatabasePath());
+    if (local.exists() || local.isSymLink()) {
+        return {local.absoluteFilePath(), Origin::WorkingFolder};
+    }
+    return {PerUserDatabasePath(), Origin::PerUser};
+}
+
+bool WordListLocation::Prepare(bool* created, StoreError* error) const {
+    if (created) *created = false;
+    if (origin_ != Origin::PerUser) return true;
+    auto fail = [&](const QString& message) {
+        if (error) *error = StoreError{StoreError::Kind::Other, message};
+        return false;
+    };
+    if (path_.isEmpty()) {
+        return fail(
+            QStringLiteral("The word lists cannot be made: no per-user data folder is "
+                           "known (HOME is not set)."));
+    }
+    // Anything at the path, even a dangling link, is left for opening to report.
+    const QFileInfo info(path_);
+    if (info.exists() || info.isSymLink()) return true;
+
+    std::error_code failure;
+    std::filesystem::create_directories(QFile::encodeName(info.absolutePath()).toStdString(),
+                                        failure);
+    if (failure) {
+        return fail(StoreMessage(path_, QStringLiteral("cannot create the folder %1 (%2)")
+                                            .arg(QDir::toNativeSeparators(info.absolutePath()),
+                                                 QString::fromStdString(failure.message()))));
+    }
+    StoreError refused;
+    if (CreateWordListDatabase(path_, &refused)) {
+        if (created) *created = true;
+        return true;
+    }
+    // Another program may have made the file meanwhile; then that one is used.
+    if (QFileInfo::exists(path_)) return true;
+    if (error) *error = refused;
+    return false;
+}
+
+}  // namespace quillet
