@@ -6,7 +6,7 @@ namespace quillet {
 
 namespace {
 QString Tr(const char* text) {
-    return QCoreApplication::translate("MainForm", text);
+    return QCoreApplication::translate("quillet::MainForm", text);
 }
 }  // namespace
 

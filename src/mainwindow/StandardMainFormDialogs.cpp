@@ -23,24 +23,26 @@ std::optional<QString> StandardMainFormDialogs::askOpenPath(QWidget* parent,
                                                             const QString& startPath) {
     // The dialog only opens files that exist, and never changes the working directory.
     return Chosen(QFileDialog::getOpenFileName(
-        parent, QCoreApplication::translate("MainForm", "Open"), startPath,
-        QCoreApplication::translate("MainForm", "HTML Files (*.htm *.html);;All Files (*)")));
+        parent, QCoreApplication::translate("quillet::MainForm", "Open"), startPath,
+        QCoreApplication::translate("quillet::MainForm",
+                                    "HTML Files (*.htm *.html);;All Files (*)")));
 }
 
 std::optional<QString> StandardMainFormDialogs::askSavePath(QWidget* parent,
                                                             const QString& proposal) {
     // It asks before replacing a file; a name typed without an extension stays as typed.
     return Chosen(QFileDialog::getSaveFileName(
-        parent, QCoreApplication::translate("MainForm", "Save As"), proposal,
-        QCoreApplication::translate("MainForm", "Fixed Files (*.fix)")));
+        parent, QCoreApplication::translate("quillet::MainForm", "Save As"), proposal,
+        QCoreApplication::translate("quillet::MainForm", "Fixed Files (*.fix)")));
 }
 
 MainFormDialogs::UnsavedAnswer StandardMainFormDialogs::askUnsavedChanges(QWidget* parent) {
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
                     QCoreApplication::translate(
-                        "MainForm", "The document has changes that have not been saved."),
+                        "quillet::MainForm", "The document has changes that have not been saved."),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
-    box.setInformativeText(QCoreApplication::translate("MainForm", "Do you want to save them?"));
+    box.setInformativeText(
+        QCoreApplication::translate("quillet::MainForm", "Do you want to save them?"));
     box.setDefaultButton(QMessageBox::Save);
     FitTitle(box);
     switch (box.exec()) {
@@ -56,9 +58,9 @@ MainFormDialogs::UnsavedAnswer StandardMainFormDialogs::askUnsavedChanges(QWidge
 std::optional<int> StandardMainFormDialogs::askLineNumber(QWidget* parent, int current, int last) {
     bool ok = false;
     const int line = QInputDialog::getInt(
-        parent, QCoreApplication::translate("MainForm", "Go to Line"),
-        QCoreApplication::translate("MainForm", "Line number (1 to %1):").arg(last), current, 1,
-        last, 1, &ok);
+        parent, QCoreApplication::translate("quillet::MainForm", "Go to Line"),
+        QCoreApplication::translate("quillet::MainForm", "Line number (1 to %1):").arg(last),
+        current, 1, last, 1, &ok);
     return ok ? std::optional(line) : std::nullopt;
 }
 

@@ -22,7 +22,7 @@ namespace quillet {
 namespace {
 
 QString Tr(const char* text) {
-    return QCoreApplication::translate("MainForm", text);
+    return QCoreApplication::translate("quillet::MainForm", text);
 }
 
 QString DesignCaption() {
@@ -167,15 +167,16 @@ void MainFormUi::setupUi(QMainWindow& form) {
     };
     const Button buttons[] = {
         {"", "", ""},
-        {"Open", QT_TRANSLATE_NOOP("MainForm", "Open File"), "Open"},
-        {"Fix", QT_TRANSLATE_NOOP("MainForm", "Fix File"), "Fix"},
-        {"Save", QT_TRANSLATE_NOOP("MainForm", "Save File"), "Save"},
+        {"Open", QT_TRANSLATE_NOOP("quillet::MainForm", "Open File"), "Open"},
+        {"Fix", QT_TRANSLATE_NOOP("quillet::MainForm", "Fix File"), "Fix"},
+        {"Save", QT_TRANSLATE_NOOP("quillet::MainForm", "Save File"), "Save"},
         {"", "", ""},
-        {"Newlines", QT_TRANSLATE_NOOP("MainForm", "Clear Paragraph Newlines"), "Newlines"},
-        {"Spaces", QT_TRANSLATE_NOOP("MainForm", "Clear Excess Spaces"), "Spaces"},
+        {"Newlines", QT_TRANSLATE_NOOP("quillet::MainForm", "Clear Paragraph Newlines"),
+         "Newlines"},
+        {"Spaces", QT_TRANSLATE_NOOP("quillet::MainForm", "Clear Excess Spaces"), "Spaces"},
         {"", "", ""},
-        {"SkipList", QT_TRANSLATE_NOOP("MainForm", "Edit Skip List"), "Skip"},
-        {"Include", QT_TRANSLATE_NOOP("MainForm", "Edit Include List"), "Include"},
+        {"SkipList", QT_TRANSLATE_NOOP("quillet::MainForm", "Edit Skip List"), "Skip"},
+        {"Include", QT_TRANSLATE_NOOP("quillet::MainForm", "Edit Include List"), "Include"},
     };
     for (const Button& b : buttons) {
         if (*b.key == '\0') {
