@@ -2,6 +2,7 @@
 
 #include <Qsci/qsciscintilla.h>
 #include <QByteArray>
+#include <algorithm>
 #include <vector>
 
 namespace quillet {
@@ -123,11 +124,11 @@ void HtmlLexer::styleText(int start, int end) {
     start = int(view->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, firstLine));
     const long length = view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
     const long size = std::min<long>(length - start, long(end) - start + kLookAhead);
-    const long count = long(end) - start;
+    const long count = std::min(long(end) - start, size);
     // A pointer into the editor's buffer for the range, moving no more of it than that.
     const auto* text = reinterpret_cast<const char*>(view->SendScintilla(
         QsciScintillaBase::SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), size));
-    if (!text) return;
+    if (!text || count <= 0) return;
 
     Style state = Default;
     int raw = NoRawText;  // the raw text the tag being read opens
