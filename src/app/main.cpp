@@ -1,5 +1,6 @@
 // Quillet: repairs HTML pages whose paragraphs were opened with <p> and never closed.
 #include "common/Translations.h"
+#include "documents/FileNames.h"
 #include "mainwindow/MainForm.h"
 #include "windows/WindowImages.h"
 
@@ -31,8 +32,9 @@ const char kUsage[] =
 int main(int argc, char* argv[]) {
     // The command line is read before the window system is reached, so that --help,
     // --version and a usage error need no display.
+    // The arguments as the system's bytes: file names that are not UTF-8 stay nameable.
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i) arguments << quillet::DecodeFileName(argv[i]);
     QCommandLineParser parser;
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
@@ -53,7 +55,7 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     const QString wordListFile =
-        parser.isSet(wordlists) ? QFileInfo(parser.value(wordlists)).absoluteFilePath() : QString();
+        parser.isSet(wordlists) ? quillet::AbsoluteFileName(parser.value(wordlists)) : QString();
     const QStringList files = parser.positionalArguments();
 
     QApplication app(argc, argv);
@@ -74,12 +76,12 @@ int main(int argc, char* argv[]) {
     for (qsizetype i = 1; i < files.size(); ++i) {
         QStringList more;
         if (!wordListFile.isEmpty()) more << QStringLiteral("--wordlists") << wordListFile;
-        more << QStringLiteral("--") << QFileInfo(files[i]).absoluteFilePath();
+        more << QStringLiteral("--") << quillet::AbsoluteFileName(files[i]);
         QProcess::startDetached(QCoreApplication::applicationFilePath(), more);
     }
     // The first page is read once the window shows, so a large one does not delay it.
     if (!files.isEmpty()) {
-        const QString first = QFileInfo(files.first()).absoluteFilePath();
+        const QString first = quillet::AbsoluteFileName(files.first());
         QTimer::singleShot(0, &form, [&form, first] { form.openFile(first); });
     }
     return QApplication::exec();

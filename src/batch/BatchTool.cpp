@@ -1,9 +1,11 @@
 #include "batch/BatchTool.h"
 
+#include "batch/DescriptorDevice.h"
 #include "batch/TerminalProgress.h"
 #include "documents/CodePage.h"
 #include "documents/DocName.h"
 #include "documents/DocumentFile.h"
+#include "documents/FileNames.h"
 #include "engine/Functions.h"
 #include "engine/Utilities.h"
 #include "wordlists/DefaultWordLists.h"
@@ -13,7 +15,8 @@
 
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFileInfo>
+#include <cerrno>
+#include <new>
 
 namespace quillet {
 
@@ -70,12 +73,16 @@ class Batch {
         return kExitUsage;
     }
     void Error(const QString& text) {
-        io_.err.write((QStringLiteral("quillet-batch: ") + text + u'\n').toUtf8());
+        // File names go out as the bytes they were given in.
+        io_.err.write(EncodeFileName(QString(QStringLiteral("quillet-batch: ") + text + u'\n')));
     }
-    void Out(const QString& text) { io_.out.write(text.toUtf8()); }
+    bool Out(const QString& text) { return Out(text.toUtf8(), QString()); }
+    bool Out(QByteArrayView bytes, const QString& label);
 
     int RunRepair(Repair repair, const QStringList& inputs, const QString& output);
     bool RepairOne(Repair repair, const QString& input, const QString& output);
+    bool RepairOneInMemory(Repair repair, const QString& label, const QString& input,
+                           const QString& output);
     int RunWordLists(const QStringList& words);
     /// Chooses the word lists as both programs do and makes the per-user file when it is
     /// missing, saying so; false when it could not be made.
@@ -85,7 +92,22 @@ class Batch {
     QString given_;  // --wordlists
     QString database_ = DefaultDatabasePath();
     LoneLineFeeds lineFeeds_ = LoneLineFeeds::Keep;
+    bool outClosed_ = false;  // standard output is a closed pipe: the run ends quietly
 };
+
+bool Batch::Out(QByteArrayView bytes, const QString& label) {
+    if (outClosed_) return false;
+    if (io_.out.write(bytes.data(), bytes.size()) == bytes.size()) return true;
+    // Nobody reads any more: stop, as standard tools do, without a message.
+    const auto* device = dynamic_cast<const DescriptorDevice*>(&io_.out);
+    if (device && device->systemError() == EPIPE) {
+        outClosed_ = true;
+        return false;
+    }
+    Error((label.isEmpty() ? QString() : label + QStringLiteral(": ")) +
+          QStringLiteral("cannot write standard output: ") + io_.out.errorString());
+    return false;
+}
 
 int Batch::Run(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -99,13 +121,9 @@ int Batch::Run(const QStringList& arguments) {
     const QCommandLineOption joinLf(QStringLiteral("join-lf"));
     parser.addOptions({help, version, output, wordlists, joinLf});
     if (!parser.parse(arguments)) return Usage(parser.errorText());
-    if (parser.isSet(help)) {
-        Out(QString::fromLatin1(kUsage));
-        return kExitOk;
-    }
+    if (parser.isSet(help)) return Out(QString::fromLatin1(kUsage)) ? kExitOk : kExitFailed;
     if (parser.isSet(version)) {
-        Out(QStringLiteral("quillet-batch " QUILLET_VERSION "\n"));
-        return kExitOk;
+        return Out(QStringLiteral("quillet-batch " QUILLET_VERSION "\n")) ? kExitOk : kExitFailed;
     }
     if (parser.isSet(wordlists)) given_ = database_ = parser.value(wordlists);
 
@@ -139,6 +157,9 @@ int Batch::Run(const QStringList& arguments) {
     if (parser.isSet(output) && words.size() > 1) {
         return Usage(QStringLiteral("-o names the output of a single INPUT"));
     }
+    if (parser.isSet(output) && parser.value(output).isEmpty()) {
+        return Usage(QStringLiteral("-o needs a file name (\"-\": standard output)"));
+    }
     return RunRepair(repair, words, parser.value(output));
 }
 
@@ -160,31 +181,85 @@ bool Batch::PrepareWordLists() {
 
 int Batch::RunRepair(Repair repair, const QStringList& inputs, const QString& output) {
     if (repair == Repair::Fix && !PrepareWordLists()) return kExitFailed;
-    bool allOk = true;
+    // Every output is known before anything is written, so that none can replace another
+    // input's output or a page that the run has yet to read. Files are compared by what
+    // they are, so that links and other spellings of a name are caught too.
+    struct Job {
+        QString input;
+        QString output;
+        QByteArray inputKey;  // empty for standard input and output
+        QByteArray outputKey;
+        QString refusal;
+    };
+    QList<Job> jobs;
     for (const QString& input : inputs) {
-        QString target = output;
-        if (target.isEmpty()) target = input == u"-" ? input : FixedFileName(SplitDocName(input));
-        if (output.isEmpty() && input != u"-" &&
-            QFileInfo(target).absoluteFilePath() == QFileInfo(input).absoluteFilePath()) {
-            Error(QStringLiteral("%1: the repaired copy would replace the page itself; name "
-                                 "another output with -o")
-                      .arg(input));
+        Job job{input, output, {}, {}, {}};
+        if (job.output.isEmpty()) {
+            job.output = input == u"-" ? input : FixedFileName(SplitDocName(input));
+        }
+        if (input != u"-") job.inputKey = FileIdentityKey(input);
+        if (job.output != u"-") job.outputKey = FileIdentityKey(job.output);
+        jobs.append(job);
+    }
+    for (Job& job : jobs) {
+        if (job.outputKey.isEmpty()) continue;
+        // Naming the page itself with -o is the user's choice; by default it is refused.
+        if (output.isEmpty() && job.outputKey == job.inputKey) {
+            job.refusal = QStringLiteral(
+                              "the repaired copy %1 would replace the page itself; "
+                              "name another output with -o")
+                              .arg(job.output);
+            continue;
+        }
+        for (const Job& other : jobs) {
+            if (&other == &job) continue;
+            if (job.outputKey == other.inputKey) {
+                job.refusal = QStringLiteral(
+                                  "not repaired: its output %1 would replace %2, a "
+                                  "page of this run")
+                                  .arg(job.output, other.input);
+            } else if (job.outputKey == other.outputKey) {
+                job.refusal = QStringLiteral(
+                                  "not repaired: its output %1 would also be the "
+                                  "output of %2")
+                                  .arg(job.output, other.input);
+            }
+            if (!job.refusal.isEmpty()) break;
+        }
+    }
+
+    bool allOk = true;
+    for (const Job& job : jobs) {
+        if (outClosed_) break;
+        if (!job.refusal.isEmpty()) {
+            Error(QStringLiteral("%1: %2").arg(job.input, job.refusal));
             allOk = false;
             continue;
         }
-        allOk = RepairOne(repair, input, target) && allOk;
+        allOk = RepairOne(repair, job.input, job.output) && allOk;
     }
-    return allOk ? kExitOk : kExitFailed;
+    return allOk && !outClosed_ ? kExitOk : kExitFailed;
 }
 
 bool Batch::RepairOne(Repair repair, const QString& input, const QString& output) {
     const QString label = input == u"-" ? QStringLiteral("standard input") : input;
+    // A page that fits the reading limit may still be too large for the repair: it fails
+    // alone, and the run goes on with the next one.
+    try {
+        return RepairOneInMemory(repair, label, input, output);
+    } catch (const std::bad_alloc&) {
+        Error(QStringLiteral("%1: cannot repair the page: %2").arg(label, TooLargeReason()));
+        return false;
+    }
+}
+
+bool Batch::RepairOneInMemory(Repair repair, const QString& label, const QString& input,
+                              const QString& output) {
     QByteArray bytes;
-    if (input == u"-") {
-        bytes = io_.in.readAll();
-    } else {
+    {
         FileResult read;
-        std::optional<QByteArray> data = ReadDocumentBytes(input, &read);
+        std::optional<QByteArray> data =
+            input == u"-" ? ReadDeviceBytes(io_.in, &read) : ReadDocumentBytes(input, &read);
         if (!data) {
             Error(QStringLiteral("%1: cannot read the page: %2").arg(label, read.reason));
             return false;
@@ -223,8 +298,8 @@ bool Batch::RepairOne(Repair repair, const QString& input, const QString& output
         if (!encoded) {
             written =
                 FileResult{FileResult::Failure::Unencodable, DescribeUnencodable(result.text, bad)};
-        } else if (io_.out.write(*encoded) != encoded->size()) {
-            written = FileResult{FileResult::Failure::Other, io_.out.errorString()};
+        } else if (!Out(*encoded, label)) {
+            return false;
         }
     } else {
         AtomicFileWriter writer;
@@ -236,8 +311,8 @@ bool Batch::RepairOne(Repair repair, const QString& input, const QString& output
         return false;
     }
     if (repair == Repair::Fix) {
-        io_.err.write(
-            QStringLiteral("%1: %2 </p> added\n").arg(label).arg(engine.AddedCount).toUtf8());
+        io_.err.write(EncodeFileName(
+            QStringLiteral("%1: %2 </p> added\n").arg(label).arg(engine.AddedCount)));
     }
     return true;
 }
@@ -253,7 +328,7 @@ int Batch::RunWordLists(const QStringList& words) {
             Error(error.message);
             return kExitFailed;
         }
-        io_.err.write(QStringLiteral("created %1\n").arg(database_).toUtf8());
+        io_.err.write(EncodeFileName(QStringLiteral("created %1\n").arg(database_)));
         return kExitOk;
     }
     if (action != u"list" && action != u"add" && action != u"delete") {
@@ -285,7 +360,9 @@ int Batch::RunWordLists(const QStringList& words) {
             Error(error.message);
             return kExitFailed;
         }
-        for (const QString& entry : *listed) Out(entry + u'\n');
+        for (const QString& entry : *listed) {
+            if (!Out(entry + u'\n')) return kExitFailed;
+        }
         return kExitOk;
     }
 

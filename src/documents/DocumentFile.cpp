@@ -1,97 +1,218 @@
 #include "documents/DocumentFile.h"
 
 #include "documents/CodePage.h"
+#include "documents/FileNames.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <limits>
+#include <new>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace quillet {
 
 namespace {
 
+/// What one read asks for while the size is unknown.
+constexpr qint64 kReadChunk = qint64(1) << 16;
+
+std::atomic<qint64> g_sizeLimit{0};
+
 FileResult Failed(FileResult::Failure failure, QString reason) {
     return FileResult{failure, std::move(reason)};
 }
 
+/// A third of the memory the process may use: a page is held as bytes and as text, two
+/// bytes a character, while it is decoded.
+qint64 MemorySizeLimit() {
+    qint64 memory = std::numeric_limits<qint64>::max();
+#ifdef Q_OS_UNIX
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0) memory = qint64(pages) * pageSize;
+    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+        struct rlimit limit {};
+        if (::getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+            memory = std::min<qint64>(memory, qint64(limit.rlim_cur));
+        }
+    }
+#endif
+    return memory / 3;
+}
+
+/// Reads through `read(buffer, room)`, which returns the bytes read, 0 at the end or -1
+/// on an error that `failure()` then describes. `expected` is the size the source
+/// announces (0 when it has none).
+template <typename Read, typename Failure>
+std::optional<QByteArray> ReadToEnd(Read read, Failure failure, qint64 expected,
+                                    FileResult* result) {
+    auto fail = [&](FileResult why) -> std::optional<QByteArray> {
+        if (result) *result = std::move(why);
+        return std::nullopt;
+    };
+    const qint64 limit = DocumentSizeLimit();
+    if (expected > limit) return fail(Failed(FileResult::Failure::Other, TooLargeReason()));
+    try {
+        QByteArray bytes;
+        // One byte more than announced, so that reading the end needs no larger buffer.
+        bytes.reserve(qsizetype(std::min(expected > 0 ? expected + 1 : kReadChunk, limit + 1)));
+        for (;;) {
+            if (bytes.size() > limit) {
+                return fail(Failed(FileResult::Failure::Other, TooLargeReason()));
+            }
+            const qsizetype held = bytes.size();
+            if (held == bytes.capacity()) {
+                bytes.reserve(
+                    qsizetype(std::min<qint64>(std::max(2 * held, kReadChunk), limit + 1)));
+            }
+            bytes.resize(bytes.capacity());
+            const qint64 got = read(bytes.data() + held, qint64(bytes.size() - held));
+            bytes.resize(held + std::max<qint64>(got, 0));
+            if (got < 0) return fail(failure());
+            if (got == 0) break;
+        }
+        if (result) *result = FileResult{};
+        return bytes;
+    } catch (const std::bad_alloc&) {
+        return fail(Failed(FileResult::Failure::Other, TooLargeReason()));
+    }
+}
+
 }  // namespace
 
-FileResult::Failure ClassifyFileError(QFileDevice::FileError error, const QString& errorString) {
-    if (error == QFileDevice::NoError) return FileResult::Failure::None;
-    // Qt reports the system's reason as text; match it against the reasons it gives for the
-    // error numbers that matter here.
-    for (int code : {ENOSPC, EDQUOT}) {
-        if (errorString.contains(qt_error_string(code), Qt::CaseInsensitive)) {
+FileResult::Failure ClassifyErrno(int errorNumber) {
+    switch (errorNumber) {
+        case 0:
+            return FileResult::Failure::None;
+        case ENOSPC:
+        case EFBIG:
+#ifdef EDQUOT
+        case EDQUOT:
+#endif
             return FileResult::Failure::DiskFull;
-        }
-    }
-    if (error == QFileDevice::PermissionsError) return FileResult::Failure::Permission;
-    for (int code : {EACCES, EPERM, EROFS, ETXTBSY}) {
-        if (errorString.contains(qt_error_string(code), Qt::CaseInsensitive)) {
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case ETXTBSY:
             return FileResult::Failure::Permission;
-        }
+        case ENOENT:
+        case ENOTDIR:
+            return FileResult::Failure::NotFound;
+        default:
+            return FileResult::Failure::Other;
     }
-    if (errorString.contains(qt_error_string(ENOENT), Qt::CaseInsensitive)) {
-        return FileResult::Failure::NotFound;
-    }
-    return FileResult::Failure::Other;
 }
+
+FileResult ResultForErrno(int errorNumber) {
+    const FileResult::Failure failure = ClassifyErrno(errorNumber);
+    if (failure == FileResult::Failure::None) return {};
+    const QString system = qt_error_string(errorNumber);
+    if (failure == FileResult::Failure::DiskFull) {
+        return Failed(failure, QStringLiteral("the disk is full (%1)").arg(system));
+    }
+    return Failed(failure, system);
+}
+
+qint64 DocumentSizeLimit() {
+    // A page must fit into one string of UTF-16 characters as well as into memory.
+    const qint64 stringLimit = (std::numeric_limits<qsizetype>::max() - 64) / 2;
+    const qint64 set = g_sizeLimit.load();
+    return std::min(set > 0 ? set : MemorySizeLimit(), stringLimit);
+}
+
+void SetDocumentSizeLimit(qint64 bytes) {
+    g_sizeLimit.store(std::max<qint64>(bytes, 0));
+}
+
+QString TooLargeReason() {
+    return QStringLiteral("it is too large to hold in memory");
+}
+
+std::optional<QByteArray> ReadDeviceBytes(QIODevice& device, FileResult* result) {
+    return ReadToEnd([&](char* buffer, qint64 room) { return device.read(buffer, room); },
+                     [&] { return Failed(FileResult::Failure::Other, device.errorString()); }, 0,
+                     result);
+}
+
+#ifdef Q_OS_UNIX
+
+std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* result) {
+    auto fail = [&](FileResult why) -> std::optional<QByteArray> {
+        if (result) *result = std::move(why);
+        return std::nullopt;
+    };
+    const QByteArray name = EncodeFileName(path);
+    int fd = -1;
+    if (!name.isEmpty()) {
+        do {
+            fd = ::open(name.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+    }
+    if (fd < 0) {
+        if (name.isEmpty() || errno == ENOENT) {
+            return fail(Failed(FileResult::Failure::NotFound, QStringLiteral("file not found")));
+        }
+        return fail(ResultForErrno(errno));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return fail(ResultForErrno(errno));
+    if (S_ISDIR(info.st_mode)) {
+        return fail(Failed(FileResult::Failure::Other, QStringLiteral("it is a folder")));
+    }
+    int readError = 0;
+    return ReadToEnd(
+        [&](char* buffer, qint64 room) -> qint64 {
+            // One call reads at most a little under 2 GB on Linux.
+            const size_t want = size_t(std::min<qint64>(room, qint64(1) << 30));
+            for (;;) {
+                const ssize_t got = ::read(fd, buffer, want);
+                if (got >= 0 || errno != EINTR) {
+                    readError = errno;
+                    return got;
+                }
+            }
+        },
+        [&] { return ResultForErrno(readError); }, S_ISREG(info.st_mode) ? info.st_size : 0,
+        result);
+}
+
+#else
 
 std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* result) {
     const QFileInfo info(path);
-    if (!info.exists()) {
-        if (result)
-            *result = Failed(FileResult::Failure::NotFound, QStringLiteral("file not found"));
-        return std::nullopt;
-    }
-    if (info.isDir()) {
-        if (result) *result = Failed(FileResult::Failure::Other, QStringLiteral("it is a folder"));
+    if (!info.exists() || info.isDir()) {
+        if (result) {
+            *result = info.isDir()
+                          ? Failed(FileResult::Failure::Other, QStringLiteral("it is a folder"))
+                          : Failed(FileResult::Failure::NotFound, QStringLiteral("file not found"));
+        }
         return std::nullopt;
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (result)
-            *result =
-                Failed(ClassifyFileError(file.error(), file.errorString()), file.errorString());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        if (result) *result = Failed(FileResult::Failure::Other, file.errorString());
         return std::nullopt;
     }
-    // Read until the end rather than trusting the size: pipes and growing files have none.
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (result)
-            *result =
-                Failed(ClassifyFileError(file.error(), file.errorString()), file.errorString());
-        return std::nullopt;
-    }
-    if (result) *result = FileResult{};
-    return bytes;
+    return ReadToEnd([&](char* buffer, qint64 room) { return file.read(buffer, room); },
+                     [&] { return Failed(FileResult::Failure::Other, file.errorString()); },
+                     file.size(), result);
 }
 
-FileResult AtomicFileWriter::Write(const QString& path, QByteArrayView bytes) {
-    // A target marked read-only stays untouched, even for a user the system would let
-    // replace it.
-    const QFileInfo target(path);
-    if (target.exists() && !target.isDir() && !(target.permissions() & QFileDevice::WriteOwner)) {
-        return Failed(FileResult::Failure::Permission, QStringLiteral("the file is read-only"));
-    }
-    if (target.isDir()) return Failed(FileResult::Failure::Other, QStringLiteral("it is a folder"));
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return Failed(ClassifyFileError(file.error(), file.errorString()), file.errorString());
-    }
-    if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
-        const FileResult failed =
-            Failed(ClassifyFileError(file.error(), file.errorString()), file.errorString());
-        file.cancelWriting();
-        return failed;
-    }
-    if (!file.commit()) {
-        return Failed(ClassifyFileError(file.error(), file.errorString()), file.errorString());
-    }
-    return {};
-}
+#endif
 
 FileResult SaveDocument(DocumentWriter& writer, const QString& path, QStringView text) {
     qsizetype bad = -1;

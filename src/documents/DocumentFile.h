@@ -2,7 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QFileDevice>
+#include <QIODevice>
 #include <QString>
 #include <QStringView>
 #include <optional>
@@ -15,19 +15,39 @@ struct FileResult {
         None,
         NotFound,     ///< no such file
         Permission,   ///< access denied, the file is read-only, or the medium is
-        DiskFull,     ///< no space left (or the quota is used up)
+        DiskFull,     ///< no space left, the quota is used up, or the file size limit is hit
         Unencodable,  ///< a character of the text has no byte in the code page
         Other,
     };
     Failure failure = Failure::None;
-    /// The reason in words, without the file name ("no space left on device").
+    /// The reason in words, without the file name ("the disk is full (No space left on
+    /// device)").
     QString reason;
 
     bool ok() const { return failure == Failure::None; }
 };
 
-/// Reads a whole file's bytes.
+/// The failure kind of a system error number.
+FileResult::Failure ClassifyErrno(int errorNumber);
+/// The failure kind and reason of a system error number.
+FileResult ResultForErrno(int errorNumber);
+
+/// The largest page, in bytes, that reading accepts: what the process may hold as bytes
+/// and as text at once (a third of the memory it may use, and no more than a string can
+/// hold), unless lowered with SetDocumentSizeLimit.
+qint64 DocumentSizeLimit();
+/// Sets the limit that DocumentSizeLimit returns; 0 goes back to the memory's limit.
+void SetDocumentSizeLimit(qint64 bytes);
+/// The reason given for a page above the limit, or one that memory cannot hold.
+QString TooLargeReason();
+
+/// Reads a whole file's bytes: a regular file, or anything that can be read to its end
+/// (a pipe, a device). A page larger than DocumentSizeLimit, or one that memory cannot
+/// hold, is refused with TooLargeReason; an endless one stops there.
 std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* result);
+
+/// Reads `device` to its end, with the limits of ReadDocumentBytes.
+std::optional<QByteArray> ReadDeviceBytes(QIODevice& device, FileResult* result);
 
 /// Writes a document's bytes to a path. An interface so that tests can make it fail.
 class DocumentWriter {
@@ -36,15 +56,24 @@ class DocumentWriter {
     virtual FileResult Write(const QString& path, QByteArrayView bytes) = 0;
 };
 
-/// Writes through a temporary file in the target's folder, flushed to disk and renamed
-/// over the target: a failure leaves an existing target as it was and no temporary file.
+/// Writes a regular file through a temporary file in its folder, each write checked and
+/// the data synced to disk before it is renamed over the target, so that a failure leaves
+/// an existing file as it was and no temporary file behind. A replaced file keeps its
+/// permissions (and its owner where the system allows); a new one gets the usual
+/// permissions of a new file. A symbolic link is followed: its target is replaced and
+/// the link stays. A device, FIFO or socket is written in place and never replaced; a
+/// folder, and a target without write permission (even for the superuser), are refused.
 class AtomicFileWriter final : public DocumentWriter {
   public:
     FileResult Write(const QString& path, QByteArrayView bytes) override;
 };
 
-/// The failure kind of a file error, from Qt's error code and the system's reason text.
-FileResult::Failure ClassifyFileError(QFileDevice::FileError error, const QString& errorString);
+/// Writes a new file as AtomicFileWriter does, refusing to replace anything at `path`.
+FileResult WriteNewFile(const QString& path, QByteArrayView bytes);
+
+/// A key that two paths share exactly when they name the same file: the device and inode
+/// of an existing file (links followed), else the absolute path the name resolves to.
+QByteArray FileIdentityKey(const QString& path);
 
 /// Encodes `text` in the code page and writes it through `writer`; nothing is written
 /// when a character cannot be encoded.

@@ -28,6 +28,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+#include <new>
 
 namespace quillet {
 
@@ -339,7 +340,6 @@ void MainForm::mnuFileOpenClick() {
 bool MainForm::openFile(const QString& chosenPath) {
     if (running_) return false;
     const QString path = QDir::toNativeSeparators(chosenPath);
-    const QString folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
     dialogPath_ = path;
     docName_ = SplitDocName(path);
     DocPath = path;
@@ -350,17 +350,34 @@ bool MainForm::openFile(const QString& chosenPath) {
         ShowMessage(tr("Couldn't open %1: %2.").arg(path, failure.reason), this);
         return false;
     }
-    recentFiles_.add(path);
-    QSettings().setValue(kOpenFolderKey, folder);
-    if (bytes->isEmpty()) return true;
-    DocumentText = DecodeCodePage(*bytes);
+    // A page read is offered again in the recent files, its folder by the Open dialog.
+    const auto remember = [this, &path] {
+        recentFiles_.add(path);
+        QSettings().setValue(kOpenFolderKey,
+                             QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
+    };
+    if (bytes->isEmpty()) {
+        remember();
+        return true;
+    }
+    // A page within the reading limit may still not fit into memory as text; the current
+    // document stays then.
+    QString text;
+    try {
+        text = DecodeCodePage(*bytes);
+    } catch (const std::bad_alloc&) {
+        ShowMessage(tr("Couldn't open %1: %2.").arg(path, TooLargeReason()), this);
+        return false;
+    }
     bytes.reset();
+    DocumentText = std::move(text);
     ui_.WorkBox->loadDocument(DocumentText);
     documentRevision_ = ui_.WorkBox->revision();
     ui_.CountBox->setText(QString::number(DocumentText.size()));
     setWindowTitle(kCaption + QStringLiteral(" - ") + DocPath);
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString::number(functions_->AddedCount));
+    remember();
     return true;
 }
 

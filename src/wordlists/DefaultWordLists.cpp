@@ -1,14 +1,8 @@
 #include "wordlists/DefaultWordLists.h"
 
+#include "documents/DocumentFile.h"
+#include "documents/FileNames.h"
 #include "wordlists/SqliteSupport.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 namespace quillet {
 
@@ -180,35 +174,13 @@ bool Fill(sqlite3* db, const char* sql, const QStringList& entries) {
 }  // namespace
 
 bool CreateWordListDatabase(const QString& path, StoreError* error) {
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    auto fail = [&](StoreError::Kind kind, const QString& reason) {
-        if (error) *error = StoreError{kind, StoreMessage(absolute, reason)};
-        return false;
-    };
-    if (QFileInfo::exists(absolute)) {
-        return fail(StoreError::Kind::Other,
-                    QStringLiteral("the file exists already; it was left as it is"));
-    }
-
-    // Build the database under a temporary name beside the target, then move it into place.
-    QTemporaryFile temp(absolute + QStringLiteral(".XXXXXX"));
-    if (!temp.open()) {
-        return fail(StoreError::Kind::ReadOnly,
-                    QStringLiteral("cannot create the file (%1)").arg(temp.errorString()));
-    }
-    temp.close();
-#ifdef Q_OS_UNIX
-    // The temporary file is private to its owner; the database gets the permissions of any
-    // new file instead, as the user's umask gives them.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(QFile::encodeName(temp.fileName()).constData(), 0666 & ~mask);
-#endif
-
+    const QString absolute = AbsoluteFileName(path);
+    // The database is built in memory and written out as one file by the document
+    // writer: checked writes, synced, and never a half-made file under any name.
+    QByteArray image;
     {
         sqlite3* raw = nullptr;
-        const int rc = sqlite3_open_v2(QFile::encodeName(temp.fileName()).constData(), &raw,
-                                       SQLITE_OPEN_READWRITE, nullptr);
+        const int rc = sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
         const Connection connection(raw, absolute);  // closed at the end of this block
         const bool built =
             rc == SQLITE_OK && sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK &&
@@ -217,15 +189,24 @@ bool CreateWordListDatabase(const QString& path, StoreError* error) {
             Fill(raw, "INSERT INTO \"IncludeList\" (\"Include\") VALUES (?1)",
                  DefaultIncludeList()) &&
             sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-        if (!built) {
+        sqlite3_int64 size = 0;
+        unsigned char* bytes = built ? sqlite3_serialize(raw, "main", &size, 0) : nullptr;
+        if (!bytes) {
             if (error) *error = connection.LastError(QStringLiteral("creating the file"));
             return false;
         }
+        image = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(size));
+        sqlite3_free(bytes);
     }
-    if (!QFile::rename(temp.fileName(), absolute)) {
-        return fail(StoreError::Kind::Other, QStringLiteral("cannot put the new file in place"));
+    const FileResult written = WriteNewFile(absolute, image);
+    if (!written.ok()) {
+        if (error) {
+            const bool refused = written.failure == FileResult::Failure::Permission;
+            *error = StoreError{refused ? StoreError::Kind::ReadOnly : StoreError::Kind::Other,
+                                StoreMessage(absolute, written.reason)};
+        }
+        return false;
     }
-    temp.setAutoRemove(false);
     return true;
 }
 

@@ -1,9 +1,15 @@
 #include "wordlists/WordListStore.h"
 
+#include "documents/FileNames.h"
 #include "wordlists/SqliteSupport.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace quillet {
 
@@ -18,6 +24,24 @@ QByteArray Sql(const QString& text) {
 
 QString Quoted(const QString& name) {
     return u'"' + name + u'"';
+}
+
+/// The names that a table-valued pragma (table_info, index_list, index_info) gives for
+/// `object`; nullopt when the store failed.
+std::optional<QStringList> PragmaNames(sqlite3* db, const char* pragma, const QString& object) {
+    const QByteArray sql = QByteArray("SELECT name FROM pragma_") + pragma + "(?1)";
+    Statement query(db, sql.constData());
+    if (!query.ok() || BindText(query.get(), 1, object) != SQLITE_OK) return std::nullopt;
+    QStringList names;
+    int rc;
+    while ((rc = sqlite3_step(query.get())) == SQLITE_ROW) names << ColumnText(query.get(), 0);
+    if (rc != SQLITE_DONE) return std::nullopt;
+    return names;
+}
+
+/// Whether `names` holds `name` as SQLite compares identifiers (ASCII letters in any case).
+bool HoldsName(const QStringList& names, const QString& name) {
+    return names.contains(name, Qt::CaseInsensitive);
 }
 
 }  // namespace
@@ -46,18 +70,37 @@ const QString& WordListDatabase::path() const {
 }
 
 std::unique_ptr<WordListDatabase> WordListDatabase::Open(const QString& path, StoreError* error) {
-    const QFileInfo info(path);
-    const QString absolute = info.absoluteFilePath();
+    const QString absolute = AbsoluteFileName(path);
+    const QByteArray name = EncodeFileName(absolute);
     auto fail = [&](StoreError::Kind kind, const QString& reason) {
         if (error) *error = StoreError{kind, StoreMessage(absolute, reason)};
         return nullptr;
     };
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0) {
+        if (errno == ENOENT)
+            return fail(StoreError::Kind::Missing, QStringLiteral("file not found"));
+        return fail(StoreError::Kind::Unreadable,
+                    QStringLiteral("the file cannot be opened (%1)").arg(qt_error_string(errno)));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return fail(StoreError::Kind::Unreadable, QStringLiteral("it is a folder"));
+    }
+    const bool readOnly = !(info.st_mode & S_IWUSR);
+#else
+    const QFileInfo info(absolute);
     if (!info.exists()) return fail(StoreError::Kind::Missing, QStringLiteral("file not found"));
     if (info.isDir()) return fail(StoreError::Kind::Unreadable, QStringLiteral("it is a folder"));
+    const bool readOnly = !(info.permissions() & QFileDevice::WriteOwner);
+#endif
+    // A file marked read-only is opened for reading only, so that no change goes into it
+    // even for a user that the system would let write it, as with the pages.
+    if (readOnly) flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX;
 
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(absolute).constData(), &db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(name.constData(), &db, flags, nullptr);
     auto connection = std::make_shared<Connection>(db, absolute);
     if (rc != SQLITE_OK) {
         if (error) *error = connection->LastError(QString());
@@ -65,6 +108,9 @@ std::unique_ptr<WordListDatabase> WordListDatabase::Open(const QString& path, St
     }
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     sqlite3_extended_result_codes(db, 1);
+    // A double-quoted name that names no column must be an error, never a string.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
 
     // Opening reads nothing; read the schema now so that a file that is not a database,
     // or one that another program holds locked, is reported here and not at first use.
@@ -79,22 +125,23 @@ std::unique_ptr<WordListDatabase> WordListDatabase::Open(const QString& path, St
 
 std::unique_ptr<WordListTable> WordListDatabase::OpenTable(const ListSchema& schema,
                                                            StoreError* error) {
-    const QByteArray sql = Sql(QStringLiteral("SELECT %1 FROM %2 LIMIT 0")
-                                   .arg(Quoted(schema.field), Quoted(schema.table)));
-    Statement check(connection_->db(), sql.constData());
-    if (!check.ok()) {
-        if (error) {
-            const int code = sqlite3_errcode(connection_->db());
-            if ((code & 0xff) == SQLITE_ERROR) {
-                *error =
-                    StoreError{StoreError::Kind::MissingSchema,
-                               StoreMessage(path(), QStringLiteral("the table %1 with its field %2 "
-                                                                   "is missing")
-                                                        .arg(schema.table, schema.field))};
-            } else {
-                *error = connection_->LastError(QString());
-            }
-        }
+    // The table must have the entry field; statements are built only after this check.
+    const std::optional<QStringList> fields =
+        PragmaNames(connection_->db(), "table_info", schema.table);
+    QString wrong;
+    if (!fields) {
+        if (error) *error = connection_->LastError(QStringLiteral("reading the tables"));
+        return nullptr;
+    }
+    if (fields->isEmpty()) {
+        wrong = QStringLiteral("the table %1 is missing").arg(schema.table);
+    } else if (!HoldsName(*fields, schema.field)) {
+        wrong = QStringLiteral("the table %1 has no field %2 (its fields: %3)")
+                    .arg(schema.table, schema.field, fields->join(QStringLiteral(", ")));
+    }
+    if (!wrong.isEmpty()) {
+        if (error)
+            *error = StoreError{StoreError::Kind::MissingSchema, StoreMessage(path(), wrong)};
         return nullptr;
     }
     return std::unique_ptr<WordListTable>(new WordListTable(connection_, schema));
@@ -117,23 +164,44 @@ void WordListTable::Finalize() {
 bool WordListTable::SetIndex(const QString& index, StoreError* error) {
     Finalize();
     hasCurrent_ = false;
+    auto fail = [&](const QString& wrong) {
+        Finalize();
+        if (error) {
+            *error = StoreError{StoreError::Kind::MissingSchema,
+                                StoreMessage(connection_->path(), wrong)};
+        }
+        return false;
+    };
+    if (index != schema_.index) {
+        return fail(QStringLiteral("the %1 is looked up through the index %2, not %3")
+                        .arg(schema_.description, schema_.index, index));
+    }
+    // The index must be the table's, and on the entry field alone.
+    sqlite3* db = connection_->db();
+    const std::optional<QStringList> indexes = PragmaNames(db, "index_list", schema_.table);
+    const std::optional<QStringList> columns = PragmaNames(db, "index_info", index);
+    if (!indexes || !columns) {
+        if (error) *error = connection_->LastError(QStringLiteral("reading the indexes"));
+        return false;
+    }
+    if (!HoldsName(*indexes, index)) {
+        return fail(QStringLiteral("the table %1 has no index %2").arg(schema_.table, index));
+    }
+    if (columns->size() != 1 || columns->first().compare(schema_.field, Qt::CaseInsensitive) != 0) {
+        return fail(
+            QStringLiteral("the index %1 of the table %2 is on %3, not on the field %4 "
+                           "alone")
+                .arg(index, schema_.table, columns->join(QStringLiteral(", ")), schema_.field));
+    }
     // INDEXED BY makes the statement fail to prepare unless the named index can answer
     // the comparison itself, so a seek is never a scan of the table.
     const QByteArray sql =
         Sql(QStringLiteral("SELECT rowid FROM %1 INDEXED BY %2 WHERE %3 = ?1")
                 .arg(Quoted(schema_.table), Quoted(index), Quoted(schema_.field)));
-    if (index != schema_.index ||
-        sqlite3_prepare_v3(connection_->db(), sql.constData(), -1, SQLITE_PREPARE_PERSISTENT,
-                           &seek_, nullptr) != SQLITE_OK) {
-        Finalize();
-        if (error) {
-            *error = StoreError{StoreError::Kind::MissingSchema,
-                                StoreMessage(connection_->path(),
-                                             QStringLiteral("the index %1 on %2 (%3) is missing or "
-                                                            "cannot serve lookups")
-                                                 .arg(index, schema_.table, schema_.field))};
-        }
-        return false;
+    if (sqlite3_prepare_v3(db, sql.constData(), -1, SQLITE_PREPARE_PERSISTENT, &seek_, nullptr) !=
+        SQLITE_OK) {
+        return fail(QStringLiteral("the index %1 on %2 (%3) cannot serve lookups")
+                        .arg(index, schema_.table, schema_.field));
     }
     return true;
 }

@@ -19,7 +19,7 @@ struct StoreError {
         Unreadable,     ///< the file cannot be opened (permissions, a folder, ...)
         NotADatabase,   ///< the file is not a database, or is damaged
         Locked,         ///< another program holds the file locked
-        MissingSchema,  ///< a table, field or index the program needs is missing
+        MissingSchema,  ///< a table, field or index the program needs is missing or wrong
         Duplicate,      ///< the list already holds an equal entry
         ReadOnly,       ///< the file cannot be written
         Other,
@@ -47,14 +47,16 @@ const ListSchema& IncludeListSchema();
 class Connection;
 class WordListTable;
 
-/// One connection to the word-list database, opened shared for reading and writing.
-/// The file is never created here; it must exist with its tables and indexes.
+/// One connection to the word-list database, opened shared for reading and writing (for
+/// reading only when the file is marked read-only). The file is never created here; it
+/// must exist with its tables and indexes.
 class WordListDatabase {
   public:
     static std::unique_ptr<WordListDatabase> Open(const QString& path, StoreError* error);
     ~WordListDatabase();
 
-    /// Opens `schema`'s table for seeks and walks; its index is selected separately.
+    /// Opens `schema`'s table for seeks and walks, after checking that it has the entry
+    /// field; its index is selected separately.
     std::unique_ptr<WordListTable> OpenTable(const ListSchema& schema, StoreError* error);
     /// The absolute path of the database file.
     const QString& path() const;
@@ -71,7 +73,8 @@ class WordListTable {
     WordListTable(const WordListTable&) = delete;
     WordListTable& operator=(const WordListTable&) = delete;
 
-    /// Selects the index that seeks and walks use; it must be the schema's index.
+    /// Selects the index that seeks and walks use; it must be the schema's index, on the
+    /// entry field alone.
     bool SetIndex(const QString& index, StoreError* error);
     /// Seeks the entry equal to `key` by the index's comparison. When found it becomes
     /// the current entry. nullopt when the store failed.

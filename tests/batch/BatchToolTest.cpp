@@ -1,8 +1,11 @@
+#include "FileSystemSupport.h"
 #include "TestSupport.h"
 #include "batch/BatchTool.h"
 #include "batch/TerminalProgress.h"
+#include "documents/DocumentFile.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <QBuffer>
 #include <QFile>
 #include <QThread>
@@ -57,6 +60,7 @@ TEST(BatchUsage, HelpVersionAndUsageErrors) {
         {QStringLiteral("fix"), QStringLiteral("--bogus"), QStringLiteral("a.htm")},
         {QStringLiteral("fix"), QStringLiteral("-o"), QStringLiteral("x"), QStringLiteral("a"),
          QStringLiteral("b")},
+        {QStringLiteral("fix"), QStringLiteral("-o"), QString(), QStringLiteral("a")},
         {QStringLiteral("wordlists")},
         {QStringLiteral("wordlists"), QStringLiteral("list")},
         {QStringLiteral("wordlists"), QStringLiteral("add"), QStringLiteral("skip")},
@@ -116,7 +120,8 @@ TEST_F(BatchTest, AFailedInputIsNamedAndTheOthersAreStillRepaired) {
     EXPECT_TRUE(
         r.err.contains(u"quillet-batch: missing.htm: cannot read the page: file not found\n"))
         << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(u"again.fix: the repaired copy would replace the page itself"));
+    EXPECT_TRUE(
+        r.err.contains(u"again.fix: the repaired copy again.fix would replace the page itself"));
     EXPECT_EQ(FileBytes(QStringLiteral("good.fix")), "<p>a</p><div>");
     EXPECT_EQ(FileBytes(QStringLiteral("again.fix")), "<p>x");
 
@@ -172,6 +177,57 @@ TEST_F(BatchTest, WordListCommandsFollowTheEditorRules) {
         RunTool({wl, QStringLiteral("list"), QStringLiteral("skip")}).out.contains("Table"));
     EXPECT_TRUE(RunTool({wl, QStringLiteral("list"), QStringLiteral("include")})
                     .out.startsWith("/address\n"));
+}
+
+TEST_F(BatchTest, OutputsThatCollideAreRefusedBeforeAnythingIsWritten) {
+    for (const char* name : {"a.htm", "a.html", "x.htm", "page.htm", "good.htm"}) {
+        ASSERT_TRUE(PutFile(QString::fromLatin1(name), "<p>new<div>"));
+    }
+    ASSERT_TRUE(PutFile(QStringLiteral("x.fix"), "<p>old"));
+    ASSERT_EQ(symlink("page.htm", "page.fix"), 0);
+    const Outcome r =
+        RunTool({QStringLiteral("fix"), QStringLiteral("a.htm"), QStringLiteral("x.htm"),
+                 QStringLiteral("a.html"), QStringLiteral("page.htm"), QStringLiteral("good.htm"),
+                 QStringLiteral("x.fix")});
+    EXPECT_EQ(r.code, kExitFailed);
+    for (const char* refusal : {
+             "a.htm: not repaired: its output a.fix would also be the output of a.html\n",
+             "a.html: not repaired: its output a.fix would also be the output of a.htm\n",
+             "x.htm: not repaired: its output x.fix would replace x.fix, a page of this run\n",
+             "page.htm: the repaired copy page.fix would replace the page itself",
+             "x.fix: the repaired copy x.fix would replace the page itself",
+         }) {
+        EXPECT_TRUE(r.err.contains(QString::fromLatin1(refusal))) << r.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(QStringLiteral("a.fix")));
+    EXPECT_EQ(FileBytes(QStringLiteral("x.fix")), "<p>old");
+    EXPECT_EQ(FileBytes(QStringLiteral("page.htm")), "<p>new<div>");
+    EXPECT_EQ(FileBytes(QStringLiteral("good.fix")), "<p>new</p><div>");
+}
+
+TEST_F(BatchTest, APageTooLargeToHoldFailsAloneAndTheRunGoesOn) {
+    SetDocumentSizeLimit(4096);
+    ASSERT_TRUE(PutFile(QStringLiteral("huge.htm"), QByteArray(5000, 'x')));
+    ASSERT_TRUE(PutFile(QStringLiteral("good.htm"), "<p>a<div>"));
+    QStringList inputs{QStringLiteral("huge.htm"), QStringLiteral("good.htm")};
+    // An endless input: a device of zeros.
+    if (test::MakeCharDevice(QStringLiteral("zero"), 1, 5)) inputs.prepend(QStringLiteral("zero"));
+    Outcome r = RunTool(QStringList{QStringLiteral("fix")} + inputs);
+    const Outcome piped =
+        RunTool({QStringLiteral("fix"), QStringLiteral("-")}, QByteArray(5000, 'x'));
+    SetDocumentSizeLimit(0);
+
+    EXPECT_EQ(r.code, kExitFailed);
+    for (const QString& input : inputs.mid(0, inputs.size() - 1)) {
+        EXPECT_TRUE(r.err.contains(
+            input + QStringLiteral(": cannot read the page: it is too large to hold in memory\n")))
+            << r.err.toStdString();
+    }
+    EXPECT_EQ(FileBytes(QStringLiteral("good.fix")), "<p>a</p><div>");
+    EXPECT_EQ(piped.code, kExitFailed);
+    EXPECT_EQ(piped.err,
+              u"quillet-batch: standard input: cannot read the page: it is too large "
+              u"to hold in memory\n");
 }
 
 TEST(TerminalProgress, DrawsABarByTimeAndClearsIt) {

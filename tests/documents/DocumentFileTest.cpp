@@ -1,10 +1,15 @@
+#include "FileSystemSupport.h"
 #include "TestSupport.h"
 #include "documents/DocumentFile.h"
+#include "documents/FileNames.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
-#include <cerrno>
+#include <thread>
 
 namespace quillet {
 namespace {
@@ -12,6 +17,12 @@ namespace {
 using test::FileBytes;
 using test::PutFile;
 using test::ScopedWorkingDir;
+
+/// The names in the working folder, hidden ones, devices and FIFOs included.
+QStringList Entries() {
+    return QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                            QDir::Name);
+}
 
 TEST(DocumentFile, ReadsWholeFilesAndNamesWhyNot) {
     ScopedWorkingDir dir;
@@ -31,17 +42,65 @@ TEST(DocumentFile, ReadsWholeFilesAndNamesWhyNot) {
     EXPECT_EQ(result.reason, u"it is a folder");
 }
 
-TEST(DocumentFile, WritesReplaceTheTargetWhole) {
+TEST(DocumentFile, AFileInAFolderWithoutSearchPermissionIsNamedAsSuch) {
+    ScopedWorkingDir dir;
+    // The working folder must be open to the user nobody; the inner one is not.
+    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0711), 0);
+    QDir().mkdir(QStringLiteral("locked"));
+    ASSERT_TRUE(PutFile(QStringLiteral("locked/page.htm"), "<p>"));
+    // Without search permission for the user nobody, or, when not the superuser, for
+    // anyone.
+    ASSERT_EQ(chmod("locked", geteuid() == 0 ? 0700 : 0600), 0);
+    const std::optional<QByteArray> answer = test::InChildAsNobody([] {
+        FileResult result;
+        const bool read = ReadDocumentBytes(QStringLiteral("locked/page.htm"), &result).has_value();
+        return (read ? QStringLiteral("read") : result.reason).toUtf8();
+    });
+    if (!answer) GTEST_SKIP() << "no child process could run as another user";
+    EXPECT_EQ(*answer, "Permission denied");
+}
+
+TEST(FileNames, NamesThatAreNotUtf8KeepTheirBytes) {
+    const QByteArray names[] = {"caf\xe9.htm", "\xff\xfe\x80",
+                                "\xed\xa0\x80.htm" /* an encoded surrogate */,
+                                "\xf0\x90\x82\x80\xe9" /* U+10080, then a stray byte */};
+    for (const QByteArray& name : names) {
+        EXPECT_EQ(EncodeFileName(DecodeFileName(name)), name) << name.toHex().constData();
+    }
+    EXPECT_EQ(DecodeFileName("caf\xc3\xa9"), QStringLiteral("caf\u00e9"));
+    EXPECT_NE(DecodeFileName("caf\xe9"), DecodeFileName("caf\xc3\xa9"));
+}
+
+TEST(DocumentFile, ReplacementKeepsLinksAndPermissions) {
     ScopedWorkingDir dir;
     AtomicFileWriter writer;
     ASSERT_TRUE(PutFile(QStringLiteral("out.fix"), QByteArray(100000, 'o')));
+    ASSERT_EQ(chmod("out.fix", 0640), 0);
     EXPECT_TRUE(SaveDocument(writer, QStringLiteral("out.fix"), u"<p>new</p>\r\n\u00e9").ok());
     EXPECT_EQ(FileBytes(QStringLiteral("out.fix")), QByteArray("<p>new</p>\r\n\xe9"));
-    EXPECT_EQ(QDir::current().entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("out.fix")});
+    EXPECT_EQ(test::FileMode(QStringLiteral("out.fix")) & 07777, 0640u);
+
+    // A link stays a link; the file it names is replaced, in another folder too.
+    QDir().mkdir(QStringLiteral("sub"));
+    ASSERT_TRUE(PutFile(QStringLiteral("sub/real.fix"), "old"));
+    ASSERT_EQ(symlink("real.fix", "sub/link.fix"), 0);  // relative to the link's folder
+    ASSERT_EQ(symlink("sub/link.fix", "chain.fix"), 0);
+    EXPECT_TRUE(writer.Write(QStringLiteral("chain.fix"), "new").ok());
+    EXPECT_TRUE(S_ISLNK(test::FileMode(QStringLiteral("chain.fix"))));
+    EXPECT_EQ(FileBytes(QStringLiteral("sub/real.fix")), "new");
+
+    // A new file gets the usual permissions: 0666 less the umask.
+    for (const mode_t mask : {mode_t(022), mode_t(077)}) {
+        const mode_t previous = umask(mask);
+        const QString name = QStringLiteral("new%1.fix").arg(mask);
+        EXPECT_TRUE(writer.Write(name, "x").ok());
+        umask(previous);
+        EXPECT_EQ(test::FileMode(name) & 07777, 0666u & ~mask);
+    }
+    EXPECT_EQ(Entries(), (QStringList{"chain.fix", "new18.fix", "new63.fix", "out.fix", "sub"}));
 }
 
-TEST(DocumentFile, FailedWritesLeaveTheTargetAndNoTemporaryFile) {
+TEST(DocumentFile, RefusedTargetsStayAsTheyWere) {
     ScopedWorkingDir dir;
     AtomicFileWriter writer;
     ASSERT_TRUE(PutFile(QStringLiteral("keep.fix"), QByteArray("old contents")));
@@ -53,31 +112,48 @@ TEST(DocumentFile, FailedWritesLeaveTheTargetAndNoTemporaryFile) {
     EXPECT_EQ(FileBytes(QStringLiteral("keep.fix")), QByteArray("old contents"));
 
     // A read-only target stays as it is, whoever runs the program.
-    QFile::setPermissions(QStringLiteral("keep.fix"), QFile::ReadOwner | QFile::ReadGroup);
+    ASSERT_EQ(chmod("keep.fix", 0444), 0);
     result = SaveDocument(writer, QStringLiteral("keep.fix"), u"new");
     EXPECT_EQ(result.failure, FileResult::Failure::Permission);
     EXPECT_EQ(FileBytes(QStringLiteral("keep.fix")), QByteArray("old contents"));
 
     result = SaveDocument(writer, QStringLiteral("no/such/folder/x.fix"), u"new");
-    EXPECT_FALSE(result.ok());
-    EXPECT_FALSE(result.reason.isEmpty());
-
+    EXPECT_EQ(result.failure, FileResult::Failure::NotFound);
     QDir().mkdir(QStringLiteral("folder.fix"));
-    EXPECT_FALSE(SaveDocument(writer, QStringLiteral("folder.fix"), u"new").ok());
-    EXPECT_EQ(QDir::current().entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("keep.fix")});
+    EXPECT_EQ(SaveDocument(writer, QStringLiteral("folder.fix"), u"new").reason, u"it is a folder");
+    ASSERT_TRUE(PutFile(QStringLiteral("SkipList.db"), "db"));
+    EXPECT_TRUE(WriteNewFile(QStringLiteral("SkipList.db"), "other").reason.contains(u"exists"));
+    EXPECT_EQ(FileBytes(QStringLiteral("SkipList.db")), "db");
+    EXPECT_EQ(Entries(), (QStringList{"SkipList.db", "folder.fix", "keep.fix"}));
 }
 
-TEST(DocumentFile, SystemReasonsMapToFailureKinds) {
-    using F = FileResult::Failure;
-    EXPECT_EQ(ClassifyFileError(QFileDevice::NoError, QString()), F::None);
-    EXPECT_EQ(ClassifyFileError(QFileDevice::WriteError, qt_error_string(ENOSPC)), F::DiskFull);
-    EXPECT_EQ(ClassifyFileError(QFileDevice::WriteError, qt_error_string(EDQUOT)), F::DiskFull);
-    EXPECT_EQ(ClassifyFileError(QFileDevice::OpenError, qt_error_string(EACCES)), F::Permission);
-    EXPECT_EQ(ClassifyFileError(QFileDevice::OpenError, qt_error_string(EROFS)), F::Permission);
-    EXPECT_EQ(ClassifyFileError(QFileDevice::PermissionsError, QStringLiteral("x")), F::Permission);
-    EXPECT_EQ(ClassifyFileError(QFileDevice::OpenError, qt_error_string(ENOENT)), F::NotFound);
-    EXPECT_EQ(ClassifyFileError(QFileDevice::WriteError, qt_error_string(EIO)), F::Other);
+TEST(DocumentFile, DevicesAndFifosAreWrittenInPlaceAndNeverReplaced) {
+    ScopedWorkingDir dir;
+    AtomicFileWriter writer;
+    ASSERT_EQ(mkfifo("fifo", 0666), 0);
+    QByteArray piped;
+    std::thread reader([&] {
+        QFile fifo(QStringLiteral("fifo"));
+        if (fifo.open(QIODevice::ReadOnly)) piped = fifo.readAll();
+    });
+    const bool written = writer.Write(QStringLiteral("fifo"), QByteArray(200000, 'f')).ok();
+    if (!written) close(open("fifo", O_WRONLY | O_NONBLOCK));  // let the reader go
+    reader.join();
+    EXPECT_TRUE(written);
+    EXPECT_EQ(piped, QByteArray(200000, 'f'));
+    EXPECT_TRUE(S_ISFIFO(test::FileMode(QStringLiteral("fifo"))));
+
+    if (!test::MakeCharDevice(QStringLiteral("null"), 1, 3) ||
+        !test::MakeCharDevice(QStringLiteral("full"), 1, 7)) {
+        GTEST_SKIP() << "device nodes cannot be made here (they need the superuser)";
+    }
+    EXPECT_TRUE(writer.Write(QStringLiteral("null"), "page").ok());
+    const FileResult full = writer.Write(QStringLiteral("full"), "page");
+    EXPECT_EQ(full.failure, FileResult::Failure::DiskFull);
+    EXPECT_EQ(full.reason, u"the disk is full (No space left on device)");
+    EXPECT_TRUE(S_ISCHR(test::FileMode(QStringLiteral("null"))));
+    EXPECT_TRUE(S_ISCHR(test::FileMode(QStringLiteral("full"))));
+    EXPECT_EQ(Entries(), (QStringList{"fifo", "full", "null"}));
 }
 
 }  // namespace

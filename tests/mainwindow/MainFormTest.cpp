@@ -1,5 +1,6 @@
 // The main window: its commands and their labels, opening and saving, runs, closing and
 // resizing.
+#include "FileSystemSupport.h"
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
 #include "documents/DocumentFile.h"
@@ -9,6 +10,7 @@
 #include "windows/WorkBoxEditor.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
@@ -391,6 +393,59 @@ TEST_F(MainFormTest, AFailedSaveIsReportedAndChangesNothing) {
         << messages.texts[0].toStdString();
     EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("a.fix"))));
     EXPECT_TRUE(view().hasUnsavedChanges());
+}
+
+TEST_F(MainFormTest, AFullDiskIsReportedAndThePageStaysUnsaved) {
+    open(file("a.htm", "<p>one"));
+    const QString target = file("out.fix", "old");
+    const bool device = MakeCharDevice(dir.file(QStringLiteral("full")), 1, 7);
+    // A large page cut short, a small one refused at its first byte, and a full device,
+    // all through the real writer.
+    const struct {
+        rlim_t limit;
+        qsizetype size;
+        QString target;
+    } cases[] = {
+        {64 * 1024, 300 * 1000, target},
+        {0, 10, target},
+        {RLIM_INFINITY, 10, device ? dir.file(QStringLiteral("full")) : QString()},
+    };
+    for (const auto& c : cases) {
+        if (c.target.isEmpty()) continue;  // no device node could be made
+        messages.texts.clear();
+        view().replaceDocument(QString(c.size, u'x'));
+        dialogs->saveAnswers = {c.target};
+        {
+            const ScopedFileSizeLimit full(c.limit);
+            form->mnuFileSaveClick();
+        }
+        EXPECT_EQ(messages.texts, QStringList{"Not enough space on the destination disk"});
+        EXPECT_TRUE(view().hasUnsavedChanges());
+        EXPECT_EQ(form->windowTitle(), caption(dir.file(QStringLiteral("a.htm"))));
+    }
+    EXPECT_EQ(FileBytes(target), QByteArray("old"));
+    EXPECT_EQ(QDir(dir.path()).entryList({"*.fix*"}, QDir::Files | QDir::Hidden),
+              QStringList{"out.fix"});
+    EXPECT_EQ(S_ISCHR(FileMode(dir.file(QStringLiteral("full")))), device);
+}
+
+TEST_F(MainFormTest, OpenRefusesAPageTooLargeToHoldAndKeepsTheDocument) {
+    const QString first = file("first.htm", "first");
+    open(first);
+    QStringList tooLarge{file("huge.htm", QByteArray(1001, 'x'))};
+    if (MakeCharDevice(dir.file(QStringLiteral("zero")), 1, 5)) {
+        tooLarge << dir.file(QStringLiteral("zero"));  // endless
+    }
+    SetDocumentSizeLimit(1000);
+    for (const QString& path : tooLarge) {
+        messages.texts.clear();
+        open(path);
+        EXPECT_EQ(messages.texts,
+                  QStringList{"Couldn't open " + path + ": it is too large to hold in memory."});
+        EXPECT_EQ(text(), QStringLiteral("first"));
+        EXPECT_EQ(form->windowTitle(), caption(first));
+    }
+    SetDocumentSizeLimit(0);
 }
 
 TEST_F(MainFormTest, UnsavedChangesAreAskedAboutBeforeTheyAreLost) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
@@ -205,16 +206,55 @@ TEST_F(StoreTest, LockedDatabaseIsWaitedForThenReported) {
     EXPECT_TRUE(WordListDatabase::Open(DefaultDatabasePath(), &error));
 }
 
-TEST_F(StoreTest, ReadOnlyFileRefusesChanges) {
-    if (geteuid() == 0) GTEST_SKIP() << "the superuser may write read-only files";
-    QFile::setPermissions(DefaultDatabasePath(), QFile::ReadOwner);
+TEST_F(StoreTest, ReadOnlyFileRefusesChangesWhoeverAsks) {
+    ASSERT_EQ(chmod("SkipList.db", 0444), 0);
     auto db = Open();
     ASSERT_TRUE(db);
     auto skip = Table(*db, SkipListSchema());
     StoreError error;
     EXPECT_EQ(skip->Seek(u"b", &error), true);
+    EXPECT_FALSE(skip->DeleteCurrent(&error));
+    EXPECT_EQ(error.kind, StoreError::Kind::ReadOnly);
     EXPECT_FALSE(skip->Add(QStringLiteral("blink2"), &error));
     EXPECT_EQ(error.kind, StoreError::Kind::ReadOnly);
+    EXPECT_EQ(skip->Seek(u"b", &error), true);
+}
+
+TEST(StoreSchema, TablesAndIndexesOnOtherFieldsAreRefusedByName) {
+    const struct {
+        const char* schema;
+        const char* wrong;
+    } cases[] = {
+        // SQLite would take a double-quoted "Reject" that names no field for a string.
+        {"CREATE TABLE Lookup(Wrong TEXT); CREATE INDEX Alpha ON Lookup(Wrong);"
+         "INSERT INTO Lookup VALUES('b'), ('');",
+         "the table Lookup has no field Reject (its fields: Wrong)"},
+        {"CREATE TABLE Lookup(Reject TEXT, Other TEXT); CREATE INDEX Alpha ON Lookup(Other);",
+         "the index Alpha of the table Lookup is on Other, not on the field Reject alone"},
+        {"CREATE TABLE Lookup(Reject TEXT, Other TEXT); CREATE INDEX Alpha ON Lookup(Reject, "
+         "Other);",
+         "the index Alpha of the table Lookup is on Reject, Other, not on the field Reject alone"},
+        {"CREATE TABLE Lookup(Reject TEXT); CREATE TABLE T(Reject TEXT);"
+         "CREATE INDEX Alpha ON T(Reject);",
+         "the table Lookup has no index Alpha"},
+    };
+    for (const auto& c : cases) {
+        ScopedWorkingDir dir;
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open("SkipList.db", &raw), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(raw, c.schema, nullptr, nullptr, nullptr), SQLITE_OK) << c.schema;
+        sqlite3_close(raw);
+
+        StoreError error;
+        auto db = WordListDatabase::Open(DefaultDatabasePath(), &error);
+        ASSERT_TRUE(db) << error.message.toStdString();
+        auto table = db->OpenTable(SkipListSchema(), &error);
+        EXPECT_FALSE(table && table->SetIndex(SkipListSchema().index, &error)) << c.schema;
+        EXPECT_EQ(error.kind, StoreError::Kind::MissingSchema) << c.schema;
+        EXPECT_EQ(error.message,
+                  QStringLiteral("Word-list database \"%1\": %2.")
+                      .arg(dir.file(DefaultDatabasePath()), QString::fromLatin1(c.wrong)));
+    }
 }
 
 TEST_F(StoreTest, CreationRefusesAnExistingFileAndLeavesNoTemporaryFile) {
@@ -233,6 +273,14 @@ TEST_F(StoreTest, CreationRefusesAnExistingFileAndLeavesNoTemporaryFile) {
 
     EXPECT_FALSE(CreateWordListDatabase(QStringLiteral("no/such/folder/x.db"), &error));
     EXPECT_EQ(QDir::current().entryList(QDir::Files), QStringList{DefaultDatabasePath()});
+
+    // A new database gets the usual permissions of a new file.
+    const mode_t previous = umask(027);
+    EXPECT_TRUE(CreateWordListDatabase(QStringLiteral("other.db"), &error));
+    umask(previous);
+    struct stat info {};
+    ASSERT_EQ(stat("other.db", &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
 TEST_F(StoreTest, PassListsAnswerFromTheStoreAndHoldNoLockBetweenLookups) {
