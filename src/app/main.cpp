@@ -1,4 +1,5 @@
 // Quillet: repairs HTML pages whose paragraphs were opened with <p> and never closed.
+#include "common/Translations.h"
 #include "documents/FileNames.h"
 #include "mainwindow/MainForm.h"
 #include "windows/WindowImages.h"
@@ -61,6 +62,8 @@ int main(int argc, char* argv[]) {
     // also the title of every message box that names none of its own.
     QApplication::setOrganizationName(QStringLiteral("Quillet"));
     QApplication::setApplicationName(QStringLiteral("Quillet"));
+    // Qt's own texts (dialogs, standard buttons) in the user's language.
+    quillet::InstallTranslations();
     QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("io.github.quillet.Quillet"));
     QApplication::setWindowIcon(quillet::ApplicationIcon());

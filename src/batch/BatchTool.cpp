@@ -33,7 +33,7 @@ const char kUsage[] =
     "Commands:\n"
     "  fix [--wordlists DB] [-o OUT] INPUT...\n"
     "      Insert </p> before every tag that ends an open paragraph.\n"
-    "  strip-newlines [-o OUT] INPUT...\n"
+    "  strip-newlines [--join-lf] [-o OUT] INPUT...\n"
     "      Join the lines of every paragraph from <p> to </p>.\n"
     "  strip-spaces [-o OUT] INPUT...\n"
     "      Trim spaces at both ends and shorten every run of spaces to one.\n"
@@ -48,6 +48,8 @@ const char kUsage[] =
     "\n"
     "Options:\n"
     "  -o, --output OUT   Write the result of a single INPUT to OUT (\"-\": standard output).\n"
+    "  --join-lf          strip-newlines: also join lines ended by a line feed alone\n"
+    "                     (without it, only lines ended by a carriage return are joined).\n"
     "  --wordlists DB     The word-list database. Without it: SkipList.db in the working\n"
     "                     folder when it exists, else $XDG_DATA_HOME/quillet/SkipList.db\n"
     "                     (~/.local/share/quillet/), made with the default lists when\n"
@@ -89,6 +91,7 @@ class Batch {
     BatchIo io_;
     QString given_;  // --wordlists
     QString database_ = DefaultDatabasePath();
+    LoneLineFeeds lineFeeds_ = LoneLineFeeds::Keep;
     bool outClosed_ = false;  // standard output is a closed pipe: the run ends quietly
 };
 
@@ -115,7 +118,8 @@ int Batch::Run(const QStringList& arguments) {
                                     QString(), QStringLiteral("OUT"));
     const QCommandLineOption wordlists(QStringLiteral("wordlists"), QString(),
                                        QStringLiteral("DB"));
-    parser.addOptions({help, version, output, wordlists});
+    const QCommandLineOption joinLf(QStringLiteral("join-lf"));
+    parser.addOptions({help, version, output, wordlists, joinLf});
     if (!parser.parse(arguments)) return Usage(parser.errorText());
     if (parser.isSet(help)) return Out(QString::fromLatin1(kUsage)) ? kExitOk : kExitFailed;
     if (parser.isSet(version)) {
@@ -128,6 +132,9 @@ int Batch::Run(const QStringList& arguments) {
     const QString command = words.takeFirst();
     if (command == u"wordlists") {
         if (parser.isSet(output)) return Usage(QStringLiteral("-o is not an option of wordlists"));
+        if (parser.isSet(joinLf)) {
+            return Usage(QStringLiteral("--join-lf is an option of strip-newlines only"));
+        }
         return RunWordLists(words);
     }
     Repair repair;
@@ -139,6 +146,12 @@ int Batch::Run(const QStringList& arguments) {
         repair = Repair::StripSpaces;
     } else {
         return Usage(QStringLiteral("unknown command '%1'").arg(command));
+    }
+    if (parser.isSet(joinLf)) {
+        if (repair != Repair::StripNewlines) {
+            return Usage(QStringLiteral("--join-lf is an option of strip-newlines only"));
+        }
+        lineFeeds_ = LoneLineFeeds::Join;
     }
     if (words.isEmpty()) return Usage(QStringLiteral("%1: no INPUT given").arg(command));
     if (parser.isSet(output) && words.size() > 1) {
@@ -266,7 +279,7 @@ bool Batch::RepairOneInMemory(Repair repair, const QString& label, const QString
             result = engine.FixText(std::move(text));
             break;
         case Repair::StripNewlines:
-            result = engine.StripNewlines(std::move(text));
+            result = engine.StripNewlines(std::move(text), lineFeeds_);
             break;
         case Repair::StripSpaces:
             result = engine.StripSpaces(std::move(text));

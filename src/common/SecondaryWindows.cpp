@@ -6,10 +6,14 @@
 #include "wordlists/IncludeList.h"
 #include "wordlists/SkipListForm.h"
 
+#include <QPointer>
+#include <memory>
+
 namespace quillet {
 
-// Each window object lives for one showing only: it is made here, loaded, shown modally,
-// and discarded when this function returns, which also ends its database connection.
+// Each editor and About box lives for one showing only: it is made here, loaded, shown
+// modally, and discarded when this function returns, which also ends its database
+// connection.
 
 void ShowSkipListForm(QWidget* parent, const QString& databasePath) {
     SkipListForm form(parent);
@@ -27,9 +31,25 @@ void ShowAboutBox(QWidget* parent) {
     box.exec();
 }
 
-void ShowHelpTopics(QWidget* parent) {
-    HelpViewer viewer(parent);
-    if (viewer.Load(HelpViewer::DefaultCollectionPath())) viewer.exec();
+void ShowHelpTopics(QWidget* parent, const QString& collectionPath) {
+    // One help window for the program; it goes when it is closed, or with its parent.
+    static QPointer<HelpViewer> open;
+    if (open) {
+        open->show();
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    auto viewer = std::make_unique<HelpViewer>(parent);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    // An open help window does not keep the program running once the main window closes.
+    viewer->setAttribute(Qt::WA_QuitOnClose, false);
+    if (!viewer->Load(collectionPath.isEmpty() ? HelpViewer::DefaultCollectionPath()
+                                               : collectionPath)) {
+        return;
+    }
+    open = viewer.release();
+    open->show();
 }
 
 }  // namespace quillet

@@ -6,8 +6,9 @@ class QWidget;
 
 namespace quillet {
 
-// The windows the main window opens. Each is created afresh, shown modally and discarded
-// when it closes; the calls return when it has closed.
+// The windows the main window opens. The editors and the About box are created afresh,
+// shown modally and discarded when they close; those calls return when the window has
+// closed. The help stays open beside the main window.
 
 /// The skip-list editor ("Skip List") over the database at `databasePath`.
 void ShowSkipListForm(QWidget* parent, const QString& databasePath);
@@ -15,7 +16,9 @@ void ShowSkipListForm(QWidget* parent, const QString& databasePath);
 void ShowIncludeListForm(QWidget* parent, const QString& databasePath);
 /// The About box.
 void ShowAboutBox(QWidget* parent);
-/// The help, opened at its index of topics.
-void ShowHelpTopics(QWidget* parent);
+/// The help, opened at its index of topics, over the collection at `collectionPath`
+/// (by default the one beside the program). The help window is not modal: the call
+/// returns at once, and a help window already open is brought to the front instead.
+void ShowHelpTopics(QWidget* parent, const QString& collectionPath = QString());
 
 }  // namespace quillet

@@ -219,7 +219,7 @@ qint64 Functions::FindParagraphMark(QStringView text) const {
     return text.indexOf(InParagraph ? QStringView(u"</p>") : QStringView(u"<p>")) + 1;
 }
 
-RepairResult Functions::StripNewlines(QString text) {
+RepairResult Functions::StripNewlines(QString text, LoneLineFeeds lineFeeds) {
     if (running_) return Fail(RepairResult::Status::Busy);
     const RunningFlag running(running_);
 
@@ -240,7 +240,7 @@ RepairResult Functions::StripNewlines(QString text) {
         if (k == 0) break;
         const QStringView piece = source.sliced(cut, k);
         if (InParagraph) {
-            AppendJoinedLines(output, piece);
+            AppendJoinedLines(output, piece, lineFeeds);
             InParagraph = false;
         } else {
             output.append(piece);

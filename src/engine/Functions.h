@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/EngineObserver.h"
+#include "engine/Utilities.h"
 #include "engine/WordListLookup.h"
 
 #include <QList>
@@ -57,8 +58,12 @@ class Functions {
     RepairResult FixText(QString text) { return FixText(std::move(text), FixOutput::Text); }
     RepairResult FixText(QString text, FixOutput output);
     /// Joins the lines of every paragraph that runs from an exact "<p>" to the next
-    /// exact "</p>".
-    RepairResult StripNewlines(QString text);
+    /// exact "</p>": lines ended by a carriage return, and with LoneLineFeeds::Join also
+    /// those ended by a line feed alone.
+    RepairResult StripNewlines(QString text) {
+        return StripNewlines(std::move(text), LoneLineFeeds::Keep);
+    }
+    RepairResult StripNewlines(QString text, LoneLineFeeds lineFeeds);
     /// Trims spaces at both ends and shortens every run of spaces to one.
     RepairResult StripSpaces(QString text);
 

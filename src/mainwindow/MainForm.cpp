@@ -8,6 +8,7 @@
 #include "mainwindow/ProgressDisplay.h"
 #include "mainwindow/SaveMessages.h"
 #include "mainwindow/StandardMainFormDialogs.h"
+#include "windows/FindReplaceDialog.h"
 #include "windows/WorkBoxEditor.h"
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListStore.h"
@@ -16,14 +17,26 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 #include <new>
 
 namespace quillet {
 
 const QString MainForm::kCaption = QStringLiteral("Orvane Quillet");
+const QString MainForm::kGeometryKey = QStringLiteral("window/geometry");
+const QString MainForm::kOpenFolderKey = QStringLiteral("window/openFolder");
+const QString MainForm::kSaveFolderKey = QStringLiteral("window/saveFolder");
+const QString MainForm::kJoinLineFeedsKey = QStringLiteral("repair/joinLineFeeds");
 
 namespace {
 
@@ -61,20 +74,19 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     ui_.setupUi(*this);
     // The status line names the word-list file in use; it adds its height to the window,
     // so the controls keep their design size.
-    auto* wordListsLabel = new QLabel(
-        QStringLiteral("Word lists: ") + QDir::toNativeSeparators(wordLists_.path()), this);
+    auto* wordListsLabel =
+        new QLabel(tr("Word lists: %1").arg(QDir::toNativeSeparators(wordLists_.path())), this);
     wordListsLabel->setObjectName(QStringLiteral("WordListsLabel"));
     switch (wordLists_.origin()) {
         case WordListLocation::Origin::Given:
-            wordListsLabel->setToolTip(QStringLiteral("Named with --wordlists"));
+            wordListsLabel->setToolTip(tr("Named with --wordlists"));
             break;
         case WordListLocation::Origin::WorkingFolder:
-            wordListsLabel->setToolTip(QStringLiteral("SkipList.db in the starting folder"));
+            wordListsLabel->setToolTip(tr("SkipList.db in the starting folder"));
             break;
         case WordListLocation::Origin::PerUser:
             wordListsLabel->setToolTip(
-                QStringLiteral("Your own word lists, made from the default lists when first "
-                               "needed"));
+                tr("Your own word lists, made from the default lists when first needed"));
             break;
     }
     statusBar()->addPermanentWidget(wordListsLabel);
@@ -100,8 +112,45 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     connect(ui_.ToolBar1, &QToolBar::actionTriggered, this,
             [this](QAction* button) { ToolBar1ButtonClick(button->data().toString()); });
 
-    // Load: the window starts in the middle of the screen.
-    CenterForm(*this);
+    // The Edit menu works on the document view.
+    const struct {
+        QAction* item;
+        void (*command)(QsciScintilla&);
+        bool changesText;
+    } edits[] = {
+        {ui_.mnuEditUndo, [](QsciScintilla& view) { view.undo(); }, true},
+        {ui_.mnuEditRedo, [](QsciScintilla& view) { view.redo(); }, true},
+        {ui_.mnuEditCut, [](QsciScintilla& view) { view.cut(); }, true},
+        {ui_.mnuEditCopy, [](QsciScintilla& view) { view.copy(); }, false},
+        {ui_.mnuEditPaste, [](QsciScintilla& view) { view.paste(); }, true},
+        {ui_.mnuEditSelectAll, [](QsciScintilla& view) { view.selectAll(); }, false},
+    };
+    for (const auto& edit : edits) {
+        connect(edit.item, &QAction::triggered, this,
+                [this, edit] { editView(edit.command, edit.changesText); });
+    }
+    connect(ui_.mnuEditFind, &QAction::triggered, this, &MainForm::mnuEditFindClick);
+    connect(ui_.mnuEditReplace, &QAction::triggered, this, &MainForm::mnuEditReplaceClick);
+    connect(ui_.mnuEditFindNext, &QAction::triggered, this, &MainForm::mnuEditFindNextClick);
+    connect(ui_.mnuEditFindPrevious, &QAction::triggered, this,
+            &MainForm::mnuEditFindPreviousClick);
+    connect(ui_.mnuEditGoToLine, &QAction::triggered, this, &MainForm::mnuEditGoToLineClick);
+
+    // The options and the recent files, as the settings keep them.
+    QSettings settings;
+    ui_.mnuOptionsJoinLineFeeds->setChecked(settings.value(kJoinLineFeedsKey, false).toBool());
+    connect(ui_.mnuOptionsJoinLineFeeds, &QAction::toggled, this,
+            [](bool checked) { QSettings().setValue(kJoinLineFeedsKey, checked); });
+    connect(ui_.mnuFileRecent, &QMenu::aboutToShow, this, &MainForm::fillRecentMenu);
+    fillRecentMenu();
+
+    // A page dropped on the window or the view is opened; the view takes other drops.
+    setAcceptDrops(true);
+    ui_.WorkBox->viewport()->installEventFilter(this);
+
+    // Load: the window starts where it was left, or else in the middle of the screen.
+    const QByteArray geometry = settings.value(kGeometryKey).toByteArray();
+    if (geometry.isEmpty() || !restoreGeometry(geometry)) CenterForm(*this);
 }
 
 MainForm::~MainForm() = default;
@@ -110,6 +159,7 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui_.client && event->type() == QEvent::Resize) {
         Resizer.ResizeControls(*ui_.client);
     }
+    if (watched == ui_.WorkBox->viewport() && handleDrop(event)) return true;
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -134,7 +184,7 @@ void MainForm::ToolBar1ButtonClick(const QString& key) {
 
 bool MainForm::refuseDuringRun() const {
     if (!running_) return false;
-    QApplication::beep();
+    Beep();
     return true;
 }
 
@@ -190,7 +240,7 @@ bool MainForm::prepareWordLists(QString* error) {
         return false;
     }
     if (created) {
-        statusBar()->showMessage(QStringLiteral("Created %1 with the default word lists.")
+        statusBar()->showMessage(tr("Created %1 with the default word lists.")
                                      .arg(QDir::toNativeSeparators(wordLists_.path())));
     }
     return true;
@@ -200,9 +250,8 @@ void MainForm::runRepair(Repair repair) {
     if (refuseDuringRun()) return;
     QString listsError;
     if (repair == Repair::Fix && !prepareWordLists(&listsError)) {
-        ShowMessage(QStringLiteral("The word lists could not be read, so the page was left as "
-                                   "it was.\n\n") +
-                        listsError,
+        ShowMessage(tr("The word lists could not be read, so the page was left as it was.") +
+                        QStringLiteral("\n\n") + listsError,
                     this);
         return;
     }
@@ -218,7 +267,9 @@ void MainForm::runRepair(Repair repair) {
                 result = functions_->FixText(DocumentText, FixOutput::Insertions);
                 break;
             case Repair::StripNewlines:
-                result = functions_->StripNewlines(DocumentText);
+                result = functions_->StripNewlines(
+                    DocumentText, ui_.mnuOptionsJoinLineFeeds->isChecked() ? LoneLineFeeds::Join
+                                                                           : LoneLineFeeds::Keep);
                 break;
             case Repair::StripSpaces:
                 result = functions_->StripSpaces(DocumentText);
@@ -251,20 +302,20 @@ void MainForm::runRepair(Repair repair) {
                 }
                 documentRevision_ = ui_.WorkBox->revision();
                 ui_.CountBox->setText(QStringLiteral("0"));
-                QApplication::beep();
+                Beep();
                 break;
             }
             case RepairResult::Status::ListsUnavailable:
-                ShowMessage(QStringLiteral("The word lists could not be read, so the page "
-                                           "was left as it was.\n\n") +
-                                result.error,
+                ShowMessage(tr("The word lists could not be read, so the page was left as it "
+                               "was.") +
+                                QStringLiteral("\n\n") + result.error,
                             this);
                 break;
             case RepairResult::Status::Stopped:
                 // Stopped for closing the window: the document stays as it was.
                 break;
             case RepairResult::Status::Busy:
-                QApplication::beep();
+                Beep();
                 break;
         }
     }
@@ -277,7 +328,11 @@ void MainForm::runRepair(Repair repair) {
 void MainForm::mnuFileOpenClick() {
     if (refuseDuringRun()) return;
     if (!mayDropChanges()) return;
-    const std::optional<QString> path = dialogs_->askOpenPath(this, dialogPath_);
+    // Until a dialog of this run returned a path, the Open dialog starts in the folder
+    // of the page opened last.
+    const QString start =
+        dialogPath_.isEmpty() ? QSettings().value(kOpenFolderKey).toString() : dialogPath_;
+    const std::optional<QString> path = dialogs_->askOpenPath(this, start);
     if (!path) return;
     openFile(*path);
 }
@@ -292,17 +347,26 @@ bool MainForm::openFile(const QString& chosenPath) {
     FileResult failure;
     std::optional<QByteArray> bytes = ReadDocumentBytes(path, &failure);
     if (!bytes) {
-        ShowMessage(QStringLiteral("Couldn't open %1: %2.").arg(path, failure.reason), this);
+        ShowMessage(tr("Couldn't open %1: %2.").arg(path, failure.reason), this);
         return false;
     }
-    if (bytes->isEmpty()) return true;
+    // A page read is offered again in the recent files, its folder by the Open dialog.
+    const auto remember = [this, &path] {
+        recentFiles_.add(path);
+        QSettings().setValue(kOpenFolderKey,
+                             QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
+    };
+    if (bytes->isEmpty()) {
+        remember();
+        return true;
+    }
     // A page within the reading limit may still not fit into memory as text; the current
     // document stays then.
     QString text;
     try {
         text = DecodeCodePage(*bytes);
     } catch (const std::bad_alloc&) {
-        ShowMessage(QStringLiteral("Couldn't open %1: %2.").arg(path, TooLargeReason()), this);
+        ShowMessage(tr("Couldn't open %1: %2.").arg(path, TooLargeReason()), this);
         return false;
     }
     bytes.reset();
@@ -313,6 +377,7 @@ bool MainForm::openFile(const QString& chosenPath) {
     setWindowTitle(kCaption + QStringLiteral(" - ") + DocPath);
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString::number(functions_->AddedCount));
+    remember();
     return true;
 }
 
@@ -323,7 +388,12 @@ void MainForm::mnuFileSaveClick() {
 
 bool MainForm::saveDocument() {
     if (ui_.WorkBox->isDocumentEmpty()) return false;
-    const QString proposal = FixedFileName(docName_);
+    QString proposal = FixedFileName(docName_);
+    // With no folder of a page to propose, the folder of the file saved last.
+    const QString saveFolder = QSettings().value(kSaveFolderKey).toString();
+    if (docName_.dir.isEmpty() && !saveFolder.isEmpty()) {
+        proposal = QDir::toNativeSeparators(QDir(saveFolder).filePath(proposal));
+    }
     dialogPath_ = proposal;
     std::optional<QString> path = dialogs_->askSavePath(this, proposal);
     if (!path) return false;
@@ -337,7 +407,8 @@ bool MainForm::saveDocument() {
         return false;
     }
     ui_.WorkBox->markSaved();
-    QApplication::beep();
+    QSettings().setValue(kSaveFolderKey, QDir::toNativeSeparators(QFileInfo(*path).absolutePath()));
+    Beep();
     setWindowTitle(kCaption + QStringLiteral(" - ") + docName_.fileName);
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString());
@@ -369,14 +440,156 @@ void MainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    QSettings().setValue(kGeometryKey, saveGeometry());
     event->accept();
+}
+
+void MainForm::editView(void (*command)(QsciScintilla&), bool changesText) {
+    if (changesText && refuseDuringRun()) return;
+    command(*ui_.WorkBox);
+}
+
+FindReplaceDialog* MainForm::findReplace() const {
+    return findReplace_;
+}
+
+void MainForm::showFindReplace(bool replacing) {
+    if (!findReplace_) findReplace_ = new FindReplaceDialog(*ui_.WorkBox, this);
+    findReplace_->showFor(replacing);
+}
+
+void MainForm::mnuEditFindClick() {
+    showFindReplace(false);
+}
+
+void MainForm::mnuEditReplaceClick() {
+    showFindReplace(true);
+}
+
+void MainForm::mnuEditFindNextClick() {
+    // With nothing to find yet, the window asks for it.
+    if (!findReplace_ || findReplace_->FindBox->text().isEmpty()) {
+        showFindReplace(false);
+        return;
+    }
+    findReplace_->findNext();
+}
+
+void MainForm::mnuEditFindPreviousClick() {
+    if (!findReplace_ || findReplace_->FindBox->text().isEmpty()) {
+        showFindReplace(false);
+        return;
+    }
+    findReplace_->findPrevious();
+}
+
+void MainForm::mnuEditGoToLineClick() {
+    WorkBoxEditor& view = *ui_.WorkBox;
+    int line = 0;
+    int index = 0;
+    view.getCursorPosition(&line, &index);
+    const std::optional<int> chosen = dialogs_->askLineNumber(this, line + 1, view.lines());
+    if (!chosen) return;
+    const int target = std::clamp(*chosen, 1, view.lines()) - 1;
+    view.setCursorPosition(target, 0);
+    view.ensureLineVisible(target);
+    view.setFocus();
+}
+
+void MainForm::fillRecentMenu() {
+    QMenu& menu = *ui_.mnuFileRecent;
+    menu.clear();
+    const QStringList paths = recentFiles_.paths();
+    int number = 0;
+    for (const QString& path : paths) {
+        ++number;
+        // "&1" to "&8" choose a page by its number; a "&" in a path is no access key.
+        QString caption = path;
+        caption.replace(u'&', QStringLiteral("&&"));
+        QAction* item = menu.addAction(QStringLiteral("&%1 %2").arg(number).arg(caption));
+        connect(item, &QAction::triggered, this, [this, path] { openRecentFile(path); });
+    }
+    if (!paths.isEmpty()) {
+        menu.addSeparator();
+        connect(menu.addAction(tr("&Clear List")), &QAction::triggered, this, [this] {
+            recentFiles_.clear();
+            fillRecentMenu();
+        });
+    }
+    menu.menuAction()->setEnabled(!paths.isEmpty());
+}
+
+void MainForm::openRecentFile(const QString& path) {
+    if (refuseDuringRun()) return;
+    if (!QFileInfo(path).isFile()) {
+        recentFiles_.remove(path);
+        fillRecentMenu();
+        ShowMessage(
+            tr("The page %1 is no longer there, so it was taken off the recent files.").arg(path),
+            this);
+        return;
+    }
+    if (!mayDropChanges()) return;
+    openFile(path);
+    fillRecentMenu();
+}
+
+QString MainForm::DroppedPage(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return QString();
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) return url.toLocalFile();
+    }
+    return QString();
+}
+
+bool MainForm::handleDrop(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (DroppedPage(drag->mimeData()).isEmpty()) return false;
+            drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QString page = DroppedPage(drop->mimeData());
+            if (page.isEmpty()) return false;
+            drop->acceptProposedAction();
+            // Opened once the drop is over: the question about unsaved changes may come
+            // first, and the program that the page came from waits until the drop ends.
+            QTimer::singleShot(0, this, [this, page] { openDroppedPage(page); });
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+void MainForm::openDroppedPage(const QString& path) {
+    if (refuseDuringRun()) return;
+    if (!mayDropChanges()) return;
+    openFile(path);
+    fillRecentMenu();
+}
+
+void MainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (!handleDrop(event)) QMainWindow::dragEnterEvent(event);
+}
+
+void MainForm::dragMoveEvent(QDragMoveEvent* event) {
+    if (!handleDrop(event)) QMainWindow::dragMoveEvent(event);
+}
+
+void MainForm::dropEvent(QDropEvent* event) {
+    if (!handleDrop(event)) QMainWindow::dropEvent(event);
 }
 
 void MainForm::showListEditor(void (MainFormDialogs::*show)(QWidget*, const QString&),
                               const QString& description) {
     QString error;
     if (!prepareWordLists(&error)) {
-        ShowMessage(QStringLiteral("The %1 cannot be edited. %2").arg(description, error), this);
+        ShowMessage(tr("The %1 cannot be edited. %2").arg(description, error), this);
         return;
     }
     (dialogs_.get()->*show)(this, wordLists_.path());

@@ -4,16 +4,22 @@
 #include "documents/DocumentFile.h"
 #include "engine/WordListLookup.h"
 #include "mainwindow/MainFormDialogs.h"
+#include "mainwindow/RecentFiles.h"
 #include "windows/MainFormUi.h"
 #include "windows/ScreenHandler.h"
 #include "wordlists/WordListLocation.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <memory>
 
+class QMimeData;
+class QsciScintilla;
+
 namespace quillet {
 
+class FindReplaceDialog;
 class Functions;
 class ProgressDisplay;
 
@@ -26,12 +32,22 @@ class ProgressDisplay;
 /// read-only; the word-list editors, Help and About stay available, and resizing and
 /// the progress labels stay live. Closing the window during a run stops the run, leaving
 /// the document as it was, and the window closes once the run has ended.
+///
+/// The window keeps its place and size, the folders of its file dialogs, the pages opened
+/// last and its options in the program's settings (QSettings) for the next start. A page
+/// dropped on the window is opened.
 class MainForm final : public QMainWindow {
     Q_OBJECT
 
   public:
     /// The caption before any document was opened or saved.
     static const QString kCaption;
+
+    // The settings the window keeps.
+    static const QString kGeometryKey;       ///< the window's place and size
+    static const QString kOpenFolderKey;     ///< the folder of the page opened last
+    static const QString kSaveFolderKey;     ///< the folder of the file saved last
+    static const QString kJoinLineFeedsKey;  ///< Strip Newlines joins lone line feeds
 
     /// Missing parts take the standard ones: the platform's dialogs, the atomic file
     /// writer, and the word lists of the word-list file. That file is `wordListFile` when
@@ -52,14 +68,24 @@ class MainForm final : public QMainWindow {
     void mnuFileSkipListClick();
     void mnuFileIncludeListClick();
     void mnuFileExitClick();
+    void mnuEditFindClick();
+    void mnuEditReplaceClick();
+    void mnuEditFindNextClick();
+    void mnuEditFindPreviousClick();
+    void mnuEditGoToLineClick();
     void mnuHelpTutorialClick();
     void mnuHelpAboutClick();
 
     /// Open File after its dialog: reads the page at `path` into the view, as the Open
     /// command does with the path the user chose. It asks nothing about unsaved changes
     /// (callers do that first) and reports a failure with a message; true when the page
-    /// was read (an empty file is read, but leaves the view as it was).
+    /// was read (an empty file is read, but leaves the view as it was). A page read is
+    /// put first in the recent files.
     bool openFile(const QString& path);
+
+    /// Opens a page of the recent files, after the question about unsaved changes; a
+    /// page that is no longer there is taken off the list, and the user told so.
+    void openRecentFile(const QString& path);
 
     /// The toolbar's button click: runs the menu item whose Key equals `key` exactly;
     /// an unknown Key does nothing.
@@ -75,10 +101,15 @@ class MainForm final : public QMainWindow {
     const QString& databasePath() const { return wordLists_.path(); }
     /// The progress display of the repair commands.
     const ProgressDisplay& progress() const { return *progress_; }
+    /// The Find and Replace window; null until first asked for.
+    FindReplaceDialog* findReplace() const;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     enum class Repair { Fix, StripNewlines, StripSpaces };
@@ -92,6 +123,18 @@ class MainForm final : public QMainWindow {
     bool mayDropChanges();
     /// Refuses a command during a run; true when refused.
     bool refuseDuringRun() const;
+    /// Runs an Edit command on the view; one that changes the text is refused during a run.
+    void editView(void (*command)(QsciScintilla&), bool changesText);
+    /// Shows the Find and Replace window, for finding or for replacing.
+    void showFindReplace(bool replacing);
+    /// Fills the Recent Files menu from the list.
+    void fillRecentMenu();
+    /// The page a drop carries: its first local file; empty when none.
+    static QString DroppedPage(const QMimeData* data);
+    /// Takes a drag over the window or the view; true when it was a page.
+    bool handleDrop(QEvent* event);
+    /// Opens a dropped page, after the question about unsaved changes.
+    void openDroppedPage(const QString& path);
     /// Makes the per-user word lists when they are missing and says so in the status
     /// line; false with `error` set when they could not be made.
     bool prepareWordLists(QString* error);
@@ -107,6 +150,8 @@ class MainForm final : public QMainWindow {
     std::unique_ptr<WordListSource> lists_;
     std::unique_ptr<ProgressDisplay> progress_;
     std::unique_ptr<Functions> functions_;
+    RecentFiles recentFiles_;
+    QPointer<FindReplaceDialog> findReplace_;
 
     QString DocumentText;
     quint64 documentRevision_ = quint64(-1);  // the view's revision that DocumentText matches

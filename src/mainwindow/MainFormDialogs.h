@@ -22,6 +22,13 @@ class MainFormDialogs {
     virtual std::optional<QString> askSavePath(QWidget* parent, const QString& proposal) = 0;
     /// Whether to save the document's changes before they would be lost.
     virtual UnsavedAnswer askUnsavedChanges(QWidget* parent) = 0;
+    /// The line to go to, from 1 to `last`, offering `current`; nothing when cancelled.
+    virtual std::optional<int> askLineNumber(QWidget* parent, int current, int last) {
+        Q_UNUSED(parent);
+        Q_UNUSED(current);
+        Q_UNUSED(last);
+        return std::nullopt;
+    }
 
     virtual void showSkipList(QWidget* parent, const QString& databasePath) = 0;
     virtual void showIncludeList(QWidget* parent, const QString& databasePath) = 0;

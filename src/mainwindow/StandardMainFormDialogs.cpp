@@ -1,9 +1,11 @@
 #include "mainwindow/StandardMainFormDialogs.h"
 
 #include "common/SecondaryWindows.h"
+#include "common/Utilities.h"
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace quillet {
@@ -20,24 +22,29 @@ std::optional<QString> Chosen(const QString& path) {
 std::optional<QString> StandardMainFormDialogs::askOpenPath(QWidget* parent,
                                                             const QString& startPath) {
     // The dialog only opens files that exist, and never changes the working directory.
-    return Chosen(
-        QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), startPath,
-                                     QStringLiteral("HTML Files (*.htm *.html);;All Files (*)")));
+    return Chosen(QFileDialog::getOpenFileName(
+        parent, QCoreApplication::translate("quillet::MainForm", "Open"), startPath,
+        QCoreApplication::translate("quillet::MainForm",
+                                    "HTML Files (*.htm *.html);;All Files (*)")));
 }
 
 std::optional<QString> StandardMainFormDialogs::askSavePath(QWidget* parent,
                                                             const QString& proposal) {
     // It asks before replacing a file; a name typed without an extension stays as typed.
-    return Chosen(QFileDialog::getSaveFileName(parent, QStringLiteral("Save As"), proposal,
-                                               QStringLiteral("Fixed Files (*.fix)")));
+    return Chosen(QFileDialog::getSaveFileName(
+        parent, QCoreApplication::translate("quillet::MainForm", "Save As"), proposal,
+        QCoreApplication::translate("quillet::MainForm", "Fixed Files (*.fix)")));
 }
 
 MainFormDialogs::UnsavedAnswer StandardMainFormDialogs::askUnsavedChanges(QWidget* parent) {
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
-                    QStringLiteral("The document has changes that have not been saved."),
+                    QCoreApplication::translate(
+                        "quillet::MainForm", "The document has changes that have not been saved."),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
-    box.setInformativeText(QStringLiteral("Do you want to save them?"));
+    box.setInformativeText(
+        QCoreApplication::translate("quillet::MainForm", "Do you want to save them?"));
     box.setDefaultButton(QMessageBox::Save);
+    FitTitle(box);
     switch (box.exec()) {
         case QMessageBox::Save:
             return UnsavedAnswer::Save;
@@ -46,6 +53,15 @@ MainFormDialogs::UnsavedAnswer StandardMainFormDialogs::askUnsavedChanges(QWidge
         default:
             return UnsavedAnswer::Cancel;
     }
+}
+
+std::optional<int> StandardMainFormDialogs::askLineNumber(QWidget* parent, int current, int last) {
+    bool ok = false;
+    const int line = QInputDialog::getInt(
+        parent, QCoreApplication::translate("quillet::MainForm", "Go to Line"),
+        QCoreApplication::translate("quillet::MainForm", "Line number (1 to %1):").arg(last),
+        current, 1, last, 1, &ok);
+    return ok ? std::optional(line) : std::nullopt;
 }
 
 void StandardMainFormDialogs::showSkipList(QWidget* parent, const QString& databasePath) {

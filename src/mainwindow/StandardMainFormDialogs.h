@@ -10,6 +10,7 @@ class StandardMainFormDialogs final : public MainFormDialogs {
     std::optional<QString> askOpenPath(QWidget* parent, const QString& startPath) override;
     std::optional<QString> askSavePath(QWidget* parent, const QString& proposal) override;
     UnsavedAnswer askUnsavedChanges(QWidget* parent) override;
+    std::optional<int> askLineNumber(QWidget* parent, int current, int last) override;
 
     void showSkipList(QWidget* parent, const QString& databasePath) override;
     void showIncludeList(QWidget* parent, const QString& databasePath) override;

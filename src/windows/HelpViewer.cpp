@@ -41,9 +41,11 @@ QString HelpViewer::CollectionPathFor(const QString& programDir) {
 
 HelpViewer::HelpViewer(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("HelpViewer"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint |
+    // A window of its own, not a dialog kept above the main window: it stays open while
+    // the user works in the main window, behind it or beside it.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(QStringLiteral("Quillet Help"));
+    setWindowTitle(tr("Quillet Help"));
     resize(900, 620);
 }
 
@@ -52,8 +54,7 @@ HelpViewer::~HelpViewer() = default;
 bool HelpViewer::Load(const QString& collectionPath) {
     const QString shown = QDir::toNativeSeparators(QFileInfo(collectionPath).absoluteFilePath());
     if (!QFileInfo(collectionPath).isFile()) {
-        ShowMessage(QStringLiteral("The help file \"%1\" was not found.").arg(shown),
-                    parentWidget());
+        ShowMessage(tr("The help file \"%1\" was not found.").arg(shown), parentWidget());
         return false;
     }
     // Read-only: the collection may lie in a folder the user cannot write to.
@@ -61,9 +62,8 @@ bool HelpViewer::Load(const QString& collectionPath) {
     engine_->setReadOnly(true);
     engine_->setUsesFilterEngine(true);
     if (!engine_->setupData()) {
-        ShowMessage(
-            QStringLiteral("The help file \"%1\" cannot be read: %2").arg(shown, engine_->error()),
-            parentWidget());
+        ShowMessage(tr("The help file \"%1\" cannot be read: %2").arg(shown, engine_->error()),
+                    parentWidget());
         engine_.reset();
         return false;
     }
@@ -72,8 +72,8 @@ bool HelpViewer::Load(const QString& collectionPath) {
         if (documentation.isEmpty()) {
             documentation = QFileInfo(collectionPath).dir().filePath(QStringLiteral("Quillet.qch"));
         }
-        ShowMessage(QStringLiteral("The help file \"%1\" holds no topics: its documentation "
-                                   "\"%2\" is missing or damaged.")
+        ShowMessage(tr("The help file \"%1\" holds no topics: its documentation "
+                       "\"%2\" is missing or damaged.")
                         .arg(shown, QDir::toNativeSeparators(documentation)),
                     parentWidget());
         engine_.reset();
@@ -96,10 +96,10 @@ void HelpViewer::SetupUi() {
     // Index: a search field over the list of keywords.
     auto* indexPage = new QWidget(Tabs);
     auto* indexLayout = new QVBoxLayout(indexPage);
-    auto* lookFor = new QLabel(QStringLiteral("&Look for:"), indexPage);
+    auto* lookFor = new QLabel(tr("&Look for:"), indexPage);
     SearchBox = new QLineEdit(indexPage);
     SearchBox->setObjectName(QStringLiteral("SearchBox"));
-    SearchBox->setPlaceholderText(QStringLiteral("Type a word to find a topic"));
+    SearchBox->setPlaceholderText(tr("Type a word to find a topic"));
     SearchBox->setClearButtonEnabled(true);
     lookFor->setBuddy(SearchBox);
     IndexList = engine_->indexWidget();
@@ -107,12 +107,12 @@ void HelpViewer::SetupUi() {
     indexLayout->addWidget(lookFor);
     indexLayout->addWidget(SearchBox);
     indexLayout->addWidget(IndexList);
-    Tabs->addTab(indexPage, QStringLiteral("&Index"));
+    Tabs->addTab(indexPage, tr("&Index"));
 
     ContentsTree = engine_->contentWidget();
     ContentsTree->setObjectName(QStringLiteral("ContentsTree"));
     ContentsTree->setParent(Tabs);
-    Tabs->addTab(ContentsTree, QStringLiteral("&Contents"));
+    Tabs->addTab(ContentsTree, tr("&Contents"));
 
     TopicView = new HelpBrowser(*engine_, splitter_.get());
     TopicView->setObjectName(QStringLiteral("TopicView"));

@@ -4,11 +4,14 @@
 #include "windows/WorkBoxEditor.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFontMetricsF>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
@@ -18,14 +21,52 @@ namespace quillet {
 
 namespace {
 
-const QString kDesignCaption = QStringLiteral("Orvane Quillet");
-const QString kAddedCaption = QStringLiteral("</p>s Added:");
-const QString kRemainingCaption = QStringLiteral("Remaining Characters to Process");
+QString Tr(const char* text) {
+    return QCoreApplication::translate("quillet::MainForm", text);
+}
+
+QString DesignCaption() {
+    return Tr("Orvane Quillet");
+}
+QString AddedCaption() {
+    return Tr("</p>s Added:");
+}
+QString RemainingCaption() {
+    return Tr("Remaining Characters to Process");
+}
 
 /// A control's design place in twips.
 struct Place {
     int left, top, width, height;
 };
+
+// The design places of the controls whose room the captions and counts need.
+constexpr Place kToolBar{0, 0, MainFormUi::kDesignWidth, 420};
+constexpr Place kAdded{5940, 540, 1035, 195};
+constexpr Place kRemaining{1980, 540, 2415, 195};
+constexpr Place kCountBox{4560, 480, 735, 315};
+constexpr Place kPBox{7080, 480, 735, 315};
+/// How wide a number box may grow for its count, in twips: up to just before the
+/// caption that follows it.
+constexpr int kNumberBoxRoom = 1335;
+constexpr int kToolButtonHeight = 22;
+
+/// Pixels a number box needs for a ten-digit count, inside its border and indent.
+double NumberBoxWidth(const QFontMetricsF& metrics) {
+    return metrics.horizontalAdvance(QStringLiteral("9999999999")) + 8.0;
+}
+
+/// Pixels a number box needs in height: a line of text inside its border.
+double NumberBoxHeight(const QFontMetricsF& metrics) {
+    return metrics.height() + 6.0;
+}
+
+/// Pixels the toolbar needs in height: its buttons inside its margins.
+double ToolBarHeight() {
+    const QStyle* style = QApplication::style();
+    return kToolButtonHeight + 2.0 * (style->pixelMetric(QStyle::PM_ToolBarItemMargin) +
+                                      style->pixelMetric(QStyle::PM_ToolBarFrameWidth));
+}
 
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption) {
     auto* label = new QLabel(parent);
@@ -49,9 +90,11 @@ QLabel* MakeNumberBox(QWidget* parent, const QString& name) {
     return box;
 }
 
-QAction* MakeItem(QMenu* menu, const QString& name, const QString& caption) {
+QAction* MakeItem(QMenu* menu, const QString& name, const QString& caption,
+                  const QList<QKeySequence>& shortcuts = {}) {
     QAction* item = menu->addAction(caption);
     item->setObjectName(name);
+    item->setShortcuts(shortcuts);
     return item;
 }
 
@@ -59,14 +102,16 @@ QAction* MakeItem(QMenu* menu, const QString& name, const QString& caption) {
 
 double MainFormUi::DesignScale(const QFont& font) {
     const QFontMetricsF metrics(font);
-    // Room that each text needs, against the pixels the design gives it: a caption
-    // label's height, the two captions' widths, and eight digits inside a number box
-    // with its border and indent.
+    // Room that each needs, against the pixels the design gives it: a caption label's
+    // height, the two captions' widths, ten digits inside a number box with its border
+    // and indent (the box may grow into the gap after it), and the toolbar's height.
     const double needs[] = {
-        metrics.height() / (195.0 / kTwipsPerPixel),
-        (metrics.horizontalAdvance(kRemainingCaption) + 2.0) / (2415.0 / kTwipsPerPixel),
-        (metrics.horizontalAdvance(kAddedCaption) + 2.0) / (1035.0 / kTwipsPerPixel),
-        (metrics.horizontalAdvance(QStringLiteral("99999999")) + 8.0) / (735.0 / kTwipsPerPixel),
+        metrics.height() / (kRemaining.height / double(kTwipsPerPixel)),
+        (metrics.horizontalAdvance(RemainingCaption()) + 2.0) /
+            (kRemaining.width / double(kTwipsPerPixel)),
+        (metrics.horizontalAdvance(AddedCaption()) + 2.0) / (kAdded.width / double(kTwipsPerPixel)),
+        NumberBoxWidth(metrics) / (kNumberBoxRoom / double(kTwipsPerPixel)),
+        ToolBarHeight() / (kToolBar.height / double(kTwipsPerPixel)),
     };
     return std::max(1.0, *std::max_element(std::begin(needs), std::end(needs)));
 }
@@ -84,7 +129,7 @@ QIcon MainFormUi::image(const QString& key) const {
 
 void MainFormUi::setupUi(QMainWindow& form) {
     form.setObjectName(QStringLiteral("MainForm"));
-    form.setWindowTitle(kDesignCaption);
+    form.setWindowTitle(DesignCaption());
     form.setWindowIcon(ApplicationIcon());
     scale = DesignScale(form.font());
 
@@ -122,15 +167,16 @@ void MainFormUi::setupUi(QMainWindow& form) {
     };
     const Button buttons[] = {
         {"", "", ""},
-        {"Open", "Open File", "Open"},
-        {"Fix", "Fix File", "Fix"},
-        {"Save", "Save File", "Save"},
+        {"Open", QT_TRANSLATE_NOOP("quillet::MainForm", "Open File"), "Open"},
+        {"Fix", QT_TRANSLATE_NOOP("quillet::MainForm", "Fix File"), "Fix"},
+        {"Save", QT_TRANSLATE_NOOP("quillet::MainForm", "Save File"), "Save"},
         {"", "", ""},
-        {"Newlines", "Clear Paragraph Newlines", "Newlines"},
-        {"Spaces", "Clear Excess Spaces", "Spaces"},
+        {"Newlines", QT_TRANSLATE_NOOP("quillet::MainForm", "Clear Paragraph Newlines"),
+         "Newlines"},
+        {"Spaces", QT_TRANSLATE_NOOP("quillet::MainForm", "Clear Excess Spaces"), "Spaces"},
         {"", "", ""},
-        {"SkipList", "Edit Skip List", "Skip"},
-        {"Include", "Edit Include List", "Include"},
+        {"SkipList", QT_TRANSLATE_NOOP("quillet::MainForm", "Edit Skip List"), "Skip"},
+        {"Include", QT_TRANSLATE_NOOP("quillet::MainForm", "Edit Include List"), "Include"},
     };
     for (const Button& b : buttons) {
         if (*b.key == '\0') {
@@ -139,30 +185,44 @@ void MainFormUi::setupUi(QMainWindow& form) {
         }
         QAction* button = ToolBar1->addAction(image(QString::fromLatin1(b.image)), QString());
         button->setData(QString::fromLatin1(b.key));
-        button->setToolTip(QString::fromLatin1(b.toolTip));
-        if (QWidget* widget = ToolBar1->widgetForAction(button)) widget->setFixedSize(24, 22);
+        button->setToolTip(Tr(b.toolTip));
+        if (QWidget* widget = ToolBar1->widgetForAction(button)) {
+            widget->setFixedSize(24, kToolButtonHeight);
+            widget->setAccessibleName(Tr(b.toolTip));
+        }
     }
-    place(ToolBar1, {0, 0, kDesignWidth, 420});
+    place(ToolBar1, kToolBar);
 
     // 2. The document view.
     WorkBox = new WorkBoxEditor(client);
     WorkBox->setObjectName(QStringLiteral("WorkBox"));
+    WorkBox->setAccessibleName(Tr("Document"));
     place(WorkBox, {150, 900, 9495, 5490});
 
     // 3. The dialogs have no control here: they are asked through an interface.
-    // 4.-7. The progress labels and their captions.
+    // 4.-7. The progress labels and their captions. A number box is wider than designed
+    // when a ten-digit count needs it, and no taller than a line of text needs.
+    const QFontMetricsF metrics(form.font());
+    const int boxWidth =
+        std::max(kCountBox.width, int(std::ceil(NumberBoxWidth(metrics) * kTwipsPerPixel / scale)));
+    const int boxHeight =
+        std::max(pixels(kCountBox.height), int(std::ceil(NumberBoxHeight(metrics))));
     PBox = MakeNumberBox(client, QStringLiteral("PBox"));
-    place(PBox, {7080, 480, 735, 315});
-    QLabel* added = MakeLabel(client, QStringLiteral("Label1"), kAddedCaption);
+    PBox->setAccessibleName(Tr("</p>s Added"));
+    place(PBox, {kPBox.left, kPBox.top, boxWidth, kPBox.height});
+    PBox->setMaximumHeight(boxHeight);
+    QLabel* added = MakeLabel(client, QStringLiteral("Label1"), AddedCaption());
     added->setProperty("index", 0);
-    place(added, {5940, 540, 1035, 195});
+    place(added, kAdded);
     Label1.insert(0, added);
-    QLabel* remaining = MakeLabel(client, QStringLiteral("Label1"), kRemainingCaption);
+    QLabel* remaining = MakeLabel(client, QStringLiteral("Label1"), RemainingCaption());
     remaining->setProperty("index", 2);
-    place(remaining, {1980, 540, 2415, 195});
+    place(remaining, kRemaining);
     Label1.insert(2, remaining);
     CountBox = MakeNumberBox(client, QStringLiteral("CountBox"));
-    place(CountBox, {4560, 480, 735, 315});
+    CountBox->setAccessibleName(Tr("Remaining Characters to Process"));
+    place(CountBox, {kCountBox.left, kCountBox.top, boxWidth, kCountBox.height});
+    CountBox->setMaximumHeight(boxHeight);
 
     // The tab order; the labels take no focus, so the document view has it first.
     QWidget::setTabOrder(CountBox, remaining);
@@ -171,28 +231,112 @@ void MainFormUi::setupUi(QMainWindow& form) {
     QWidget::setTabOrder(added, PBox);
     QWidget::setTabOrder(PBox, ToolBar1);
 
-    // The menu tree.
+    // The menu tree: File, Edit, Options and Help. The File and Help items keep their
+    // designed order; the pages opened last follow Save File.
     QMenuBar* bar = form.menuBar();
-    mnuFile = bar->addMenu(QStringLiteral("&File"));
+    mnuFile = bar->addMenu(Tr("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuFileOpen = MakeItem(mnuFile, QStringLiteral("mnuFileOpen"), QStringLiteral("&Open File"));
-    mnuFileFix = MakeItem(mnuFile, QStringLiteral("mnuFileFix"), QStringLiteral("&Fix File"));
+    mnuFileOpen = MakeItem(mnuFile, QStringLiteral("mnuFileOpen"), Tr("&Open File"),
+                           {QKeySequence(Qt::CTRL | Qt::Key_O)});
+    mnuFileFix = MakeItem(mnuFile, QStringLiteral("mnuFileFix"), Tr("&Fix File"),
+                          {QKeySequence(Qt::Key_F5)});
     mnuFileStripNewlines = MakeItem(mnuFile, QStringLiteral("mnuFileStripNewlines"),
-                                    QStringLiteral("Strip &Newlines"));
-    mnuFileStripSpaces =
-        MakeItem(mnuFile, QStringLiteral("mnuFileStripSpaces"), QStringLiteral("Strip S&paces"));
-    mnuFileSave = MakeItem(mnuFile, QStringLiteral("mnuFileSave"), QStringLiteral("&Save File"));
-    mnuFileSkipList =
-        MakeItem(mnuFile, QStringLiteral("mnuFileSkipList"), QStringLiteral("&Edit Skip List"));
-    mnuFileIncludeList = MakeItem(mnuFile, QStringLiteral("mnuFileIncludeList"),
-                                  QStringLiteral("Edit &Include List"));
-    mnuFileExit = MakeItem(mnuFile, QStringLiteral("mnuFileExit"), QStringLiteral("E&xit"));
-    mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+                                    Tr("Strip &Newlines"), {QKeySequence(Qt::Key_F6)});
+    mnuFileStripSpaces = MakeItem(mnuFile, QStringLiteral("mnuFileStripSpaces"),
+                                  Tr("Strip S&paces"), {QKeySequence(Qt::Key_F7)});
+    mnuFileSave = MakeItem(mnuFile, QStringLiteral("mnuFileSave"), Tr("&Save File"),
+                           {QKeySequence(Qt::CTRL | Qt::Key_S)});
+    mnuFileRecent = mnuFile->addMenu(Tr("&Recent Files"));
+    mnuFileRecent->setObjectName(QStringLiteral("mnuFileRecent"));
+    mnuFileSkipList = MakeItem(mnuFile, QStringLiteral("mnuFileSkipList"), Tr("&Edit Skip List"));
+    mnuFileIncludeList =
+        MakeItem(mnuFile, QStringLiteral("mnuFileIncludeList"), Tr("Edit &Include List"));
+    mnuFileExit = MakeItem(mnuFile, QStringLiteral("mnuFileExit"), Tr("E&xit"),
+                           {QKeySequence(Qt::CTRL | Qt::Key_Q)});
+
+    mnuEdit = bar->addMenu(Tr("&Edit"));
+    mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    mnuEditUndo = MakeItem(mnuEdit, QStringLiteral("mnuEditUndo"), Tr("&Undo"),
+                           {QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    mnuEditRedo = MakeItem(
+        mnuEdit, QStringLiteral("mnuEditRedo"), Tr("&Redo"),
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    mnuEdit->addSeparator();
+    mnuEditCut = MakeItem(mnuEdit, QStringLiteral("mnuEditCut"), Tr("Cu&t"),
+                          {QKeySequence(Qt::CTRL | Qt::Key_X)});
+    mnuEditCopy = MakeItem(mnuEdit, QStringLiteral("mnuEditCopy"), Tr("&Copy"),
+                           {QKeySequence(Qt::CTRL | Qt::Key_C)});
+    mnuEditPaste = MakeItem(mnuEdit, QStringLiteral("mnuEditPaste"), Tr("&Paste"),
+                            {QKeySequence(Qt::CTRL | Qt::Key_V)});
+    mnuEditSelectAll = MakeItem(mnuEdit, QStringLiteral("mnuEditSelectAll"), Tr("Select &All"),
+                                {QKeySequence(Qt::CTRL | Qt::Key_A)});
+    mnuEdit->addSeparator();
+    mnuEditFind = MakeItem(mnuEdit, QStringLiteral("mnuEditFind"), Tr("&Find..."),
+                           {QKeySequence(Qt::CTRL | Qt::Key_F)});
+    mnuEditFindNext = MakeItem(mnuEdit, QStringLiteral("mnuEditFindNext"), Tr("Find &Next"),
+                               {QKeySequence(Qt::Key_F3)});
+    mnuEditFindPrevious = MakeItem(mnuEdit, QStringLiteral("mnuEditFindPrevious"),
+                                   Tr("Find Pre&vious"), {QKeySequence(Qt::SHIFT | Qt::Key_F3)});
+    mnuEditReplace = MakeItem(mnuEdit, QStringLiteral("mnuEditReplace"), Tr("R&eplace..."),
+                              {QKeySequence(Qt::CTRL | Qt::Key_H)});
+    mnuEditGoToLine = MakeItem(mnuEdit, QStringLiteral("mnuEditGoToLine"), Tr("&Go to Line..."),
+                               {QKeySequence(Qt::CTRL | Qt::Key_G)});
+
+    mnuOptions = bar->addMenu(Tr("&Options"));
+    mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
+    mnuOptionsJoinLineFeeds = MakeItem(mnuOptions, QStringLiteral("mnuOptionsJoinLineFeeds"),
+                                       Tr("&Join Lines Ended by a Line Feed Alone"));
+    mnuOptionsJoinLineFeeds->setCheckable(true);
+    mnuOptionsJoinLineFeeds->setToolTip(
+        Tr("Strip Newlines also joins the lines of a paragraph that end in a line feed "
+           "without a carriage return"));
+
+    mnuHelp = bar->addMenu(Tr("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuHelpTutorial = MakeItem(mnuHelp, QStringLiteral("mnuHelpTutorial"),
-                               QStringLiteral("&Quillet Help Topics"));
-    mnuHelpAbout =
-        MakeItem(mnuHelp, QStringLiteral("mnuHelpAbout"), QStringLiteral("&About Quillet"));
+                               Tr("&Quillet Help Topics"), {QKeySequence(Qt::Key_F1)});
+    mnuHelpAbout = MakeItem(mnuHelp, QStringLiteral("mnuHelpAbout"), Tr("&About Quillet"));
+
+    // Each button's tool tip names the shortcut of its menu item.
+    const QMap<QString, QAction*> items{
+        {QStringLiteral("Open"), mnuFileOpen},
+        {QStringLiteral("Fix"), mnuFileFix},
+        {QStringLiteral("Save"), mnuFileSave},
+        {QStringLiteral("Newlines"), mnuFileStripNewlines},
+        {QStringLiteral("Spaces"), mnuFileStripSpaces},
+    };
+    for (QAction* button : ToolBar1->actions()) {
+        const QAction* item = items.value(button->data().toString());
+        if (!item || item->shortcut().isEmpty()) continue;
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(
+            button->toolTip(), item->shortcut().toString(QKeySequence::NativeText)));
+    }
+
+    // The smallest client area: where the captions, a ten-digit count and the toolbar
+    // still fit, each at its proportional share of the window.
+    struct Need {
+        double pixels;
+        int twips;  // the design length that receives the share
+    };
+    const Need widths[] = {
+        {metrics.horizontalAdvance(RemainingCaption()) + 2.0, kRemaining.width},
+        {metrics.horizontalAdvance(AddedCaption()) + 2.0, kAdded.width},
+        {NumberBoxWidth(metrics), boxWidth},
+        {double(ToolBar1->sizeHint().width()), kToolBar.width},
+    };
+    const Need heights[] = {
+        {metrics.height(), kRemaining.height},
+        {NumberBoxHeight(metrics), kCountBox.height},
+        {ToolBarHeight(), kToolBar.height},
+    };
+    auto least = [](const auto& needs, int design) {
+        double size = 0;
+        for (const Need& need : needs) size = std::max(size, need.pixels * design / need.twips);
+        return int(std::ceil(size)) + 1;
+    };
+    minimumClientSize =
+        QSize(least(widths, kDesignWidth), least(heights, kDesignHeight)).boundedTo(clientSize);
+    client->setMinimumSize(minimumClientSize);
 
     // The window's size: the design client area below the menu bar.
     form.resize(clientSize.width(), clientSize.height() + bar->sizeHint().height());

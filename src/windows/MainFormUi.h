@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QPair>
+#include <QSize>
 #include <QString>
 
 class QAction;
@@ -23,7 +24,9 @@ class WorkBoxEditor;
 ///
 /// Places and sizes are designed in twips, 1/1440 inch; 15 twips make one pixel at the
 /// design font. When the platform's font needs more room than the design font had, the
-/// whole design grows by one factor, so every caption fits and the proportions stay.
+/// whole design grows by one factor, so every caption fits and the proportions stay. The
+/// window cannot be made smaller than the size at which the captions and the toolbar
+/// still fit.
 class MainFormUi {
   public:
     static constexpr int kDesignWidth = 9780;   ///< client width in twips
@@ -31,7 +34,8 @@ class MainFormUi {
     static constexpr int kTwipsPerPixel = 15;
 
     /// The growth factor of the design for `font`: at least 1, and enough for the
-    /// captions and an eight-digit count to fit their labels.
+    /// captions, the toolbar and a ten-digit count to fit. Every window of the program is
+    /// drawn at this scale.
     static double DesignScale(const QFont& font);
 
     /// Builds the controls in their creation order, at their design places, and the
@@ -45,6 +49,8 @@ class MainFormUi {
     QIcon image(const QString& key) const;
 
     double scale = 1.0;
+    /// The smallest client area at which every caption and the toolbar still fit.
+    QSize minimumClientSize;
 
     QWidget* client = nullptr;  ///< the client area; the controls are its children
     QToolBar* ToolBar1 = nullptr;
@@ -60,9 +66,27 @@ class MainFormUi {
     QAction* mnuFileStripNewlines = nullptr;
     QAction* mnuFileStripSpaces = nullptr;
     QAction* mnuFileSave = nullptr;
+    QMenu* mnuFileRecent = nullptr;  ///< the pages opened last
     QAction* mnuFileSkipList = nullptr;
     QAction* mnuFileIncludeList = nullptr;
     QAction* mnuFileExit = nullptr;
+
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuEditUndo = nullptr;
+    QAction* mnuEditRedo = nullptr;
+    QAction* mnuEditCut = nullptr;
+    QAction* mnuEditCopy = nullptr;
+    QAction* mnuEditPaste = nullptr;
+    QAction* mnuEditSelectAll = nullptr;
+    QAction* mnuEditFind = nullptr;
+    QAction* mnuEditFindNext = nullptr;
+    QAction* mnuEditFindPrevious = nullptr;
+    QAction* mnuEditReplace = nullptr;
+    QAction* mnuEditGoToLine = nullptr;
+
+    QMenu* mnuOptions = nullptr;
+    QAction* mnuOptionsJoinLineFeeds = nullptr;  ///< checkable: Strip Newlines joins lone LFs
+
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpTutorial = nullptr;
     QAction* mnuHelpAbout = nullptr;

@@ -1,5 +1,6 @@
 #include "windows/ScreenHandler.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillet {
@@ -50,7 +51,9 @@ void ScreenHandler::ResizeControls(const QWidget& window) {
         const std::optional<int> w = Scaled(width, entry.ratio.width);
         const std::optional<int> h = Scaled(height, entry.ratio.height);
         if (!left || !top || !w || !h) continue;
-        entry.control->setGeometry(*left, *top, *w, *h);
+        // A control that may not be as tall as its share stays in the middle of it.
+        const int height = std::min(*h, entry.control->maximumHeight());
+        entry.control->setGeometry(*left, *top + (*h - height) / 2, *w, height);
     }
 }
 

@@ -24,7 +24,8 @@ class ScreenHandler {
     void InitResizeArray(const QWidget& window);
 
     /// Moves and sizes every recorded control from its ratios and the window's inner size.
-    /// Controls created after the recording, or destroyed since, are left alone.
+    /// A control with a maximum height below its share keeps that height, centred in its
+    /// share. Controls created after the recording, or destroyed since, are left alone.
     void ResizeControls(const QWidget& window);
 
   private:

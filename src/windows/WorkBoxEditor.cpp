@@ -1,7 +1,11 @@
 #include "windows/WorkBoxEditor.h"
 
-#include <Qsci/qscilexerhtml.h>
+#include "windows/Contrast.h"
+#include "windows/HtmlLexer.h"
+
 #include <QAccessible>
+#include <QAccessibleWidget>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QPalette>
 #include <algorithm>
@@ -23,6 +27,21 @@ qsizetype Utf8Length(QStringView text) {
         if (u >= 0x80) bytes += (u >= 0x800 && !QChar::isSurrogate(u)) ? 2 : 1;
     }
     return bytes;
+}
+
+/// The accessible object of a document view while no assistive technology listens: it
+/// has the view's name and role, and nothing that costs time. QScintilla's own, which
+/// answers questions about the text, counts the characters from the start of the document
+/// at every move of the caret (over a tenth of a second at the end of a 50 MB page); it
+/// is made instead once an assistive technology starts listening (see
+/// accessibilityActiveChanged).
+QAccessibleInterface* MakeAccessible(const QString& className, QObject* object) {
+    if (className != QLatin1String(WorkBoxEditor::staticMetaObject.className()) ||
+        QAccessible::isActive()) {
+        return nullptr;
+    }
+    auto* view = qobject_cast<QWidget*>(object);
+    return view ? new QAccessibleWidget(view, QAccessible::EditableText) : nullptr;
 }
 
 }  // namespace
@@ -51,16 +70,21 @@ class WorkBoxEditor::BulkChange {
 };
 
 WorkBoxEditor::WorkBoxEditor(QWidget* parent) : QsciScintilla(parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(MakeAccessible);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setUtf8(true);
 
     const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    const QColor paper = palette().color(QPalette::Base);
-    auto* lexer = new QsciLexerHTML(this);
-    lexer->setDefaultFont(mono);
-    lexer->setFont(mono);
-    lexer->setDefaultPaper(paper);
-    lexer->setPaper(paper);
-    setLexer(lexer);
+    lexer_ = new HtmlLexer(this);
+    lexer_->setDefaultFont(mono);
+    lexer_->setFont(mono);
+    setLexer(lexer_);
+    // A jump far into a large page shows it at once; the text before it is coloured
+    // in the background.
+    SendScintilla(SCI_SETIDLESTYLING, SC_IDLESTYLING_TOVISIBLE);
 
     setMarginsFont(mono);
     setMarginLineNumbers(0, true);
@@ -80,6 +104,7 @@ WorkBoxEditor::WorkBoxEditor(QWidget* parent) : QsciScintilla(parent) {
     chooseChangeNotices();
     QAccessible::installActivationObserver(this);
     fitLineNumbers();
+    applyPalette();
 }
 
 WorkBoxEditor::~WorkBoxEditor() {
@@ -99,6 +124,38 @@ void WorkBoxEditor::chooseChangeNotices() {
 
 void WorkBoxEditor::accessibilityActiveChanged(bool) {
     chooseChangeNotices();
+    // The accessible object made while nobody listened gives way to QScintilla's, and the
+    // other way round (see MakeAccessible).
+    if (QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(this)) {
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(accessible));
+    }
+}
+
+void WorkBoxEditor::applyPalette() {
+    const QPalette colours = palette();
+    const QColor paper = colours.color(QPalette::Base);
+    const QColor text = ReadableOn(colours.color(QPalette::Text), paper);
+    lexer_->setDefaultPaper(paper);
+    lexer_->setDefaultColor(text);
+    for (int style = 0; style < HtmlLexer::StyleCount; ++style) {
+        lexer_->setPaper(paper, style);
+        lexer_->setColor(ReadableOn(HtmlLexer::DesignColour(style, text), paper), style);
+    }
+    // The space after the ends of lines, and the line numbers in their margin.
+    SendScintilla(SCI_STYLESETBACK, STYLE_DEFAULT, paper);
+    SendScintilla(SCI_STYLESETFORE, STYLE_DEFAULT, text);
+    const QColor margin = colours.color(QPalette::Window);
+    setMarginsBackgroundColor(margin);
+    setMarginsForegroundColor(ReadableOn(colours.color(QPalette::WindowText), margin));
+    setCaretForegroundColor(text);
+    const QColor selection = colours.color(QPalette::Highlight);
+    setSelectionBackgroundColor(selection);
+    setSelectionForegroundColor(ReadableOn(colours.color(QPalette::HighlightedText), selection));
+}
+
+void WorkBoxEditor::changeEvent(QEvent* event) {
+    QsciScintilla::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) applyPalette();
 }
 
 QString WorkBoxEditor::documentText() const {
@@ -138,6 +195,9 @@ void WorkBoxEditor::appendText(QStringView text) {
 
 void WorkBoxEditor::loadDocument(QStringView text) {
     const BulkChange change(*this);
+    // The horizontal scroll bar follows the widest line shown of this page, not of one
+    // shown before.
+    SendScintilla(SCI_SETSCROLLWIDTH, 1);
     SendScintilla(SCI_SETUNDOCOLLECTION, 0);
     SendScintilla(SCI_CLEARALL);
     appendText(text);
@@ -191,6 +251,74 @@ void WorkBoxEditor::insertAt(QStringView current, const QList<qint64>& offsets,
         position += bytes.size();
     }
     SendScintilla(SCI_ENDUNDOACTION);
+}
+
+long WorkBoxEditor::searchTarget(long from, long to, const QByteArray& bytes,
+                                 SearchOptions options) {
+    SendScintilla(SCI_SETSEARCHFLAGS, (options.matchCase ? SCFIND_MATCHCASE : 0) |
+                                          (options.wholeWords ? SCFIND_WHOLEWORD : 0));
+    SendScintilla(SCI_SETTARGETSTART, static_cast<unsigned long>(from));
+    SendScintilla(SCI_SETTARGETEND, static_cast<unsigned long>(to));
+    return SendScintilla(SCI_SEARCHINTARGET, static_cast<unsigned long>(bytes.size()),
+                         bytes.constData());
+}
+
+WorkBoxEditor::Found WorkBoxEditor::findText(const QString& text, SearchOptions options,
+                                             bool forward) {
+    if (text.isEmpty()) return Found::No;
+    const QByteArray bytes = text.toUtf8();
+    const long length = SendScintilla(SCI_GETLENGTH);
+    // A backward search runs from the larger position to the smaller one.
+    const long from = SendScintilla(forward ? SCI_GETSELECTIONEND : SCI_GETSELECTIONSTART);
+    Found found = Found::Yes;
+    long at = searchTarget(from, forward ? length : 0, bytes, options);
+    if (at < 0) {
+        found = Found::AfterWrapping;
+        at = searchTarget(forward ? 0 : length, from, bytes, options);
+    }
+    if (at < 0) return Found::No;
+    const long end = SendScintilla(SCI_GETTARGETEND);
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(forward ? at : end), forward ? end : at);
+    SendScintilla(SCI_SCROLLCARET);
+    return found;
+}
+
+bool WorkBoxEditor::replaceSelection(const QString& text, const QString& replacement,
+                                     SearchOptions options) {
+    const long start = SendScintilla(SCI_GETSELECTIONSTART);
+    const long end = SendScintilla(SCI_GETSELECTIONEND);
+    if (text.isEmpty() || isReadOnly() || start == end) return false;
+    if (searchTarget(start, end, text.toUtf8(), options) != start ||
+        SendScintilla(SCI_GETTARGETEND) != end) {
+        return false;
+    }
+    const QByteArray bytes = replacement.toUtf8();
+    SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
+    const long after = start + long(bytes.size());
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(after), after);
+    return true;
+}
+
+int WorkBoxEditor::replaceAll(const QString& text, const QString& replacement,
+                              SearchOptions options) {
+    if (text.isEmpty() || isReadOnly()) return 0;
+    const QByteArray bytes = text.toUtf8();
+    const QByteArray replacementBytes = replacement.toUtf8();
+    int count = 0;
+    long from = 0;
+    SendScintilla(SCI_BEGINUNDOACTION);
+    for (;;) {
+        const long at = searchTarget(from, SendScintilla(SCI_GETLENGTH), bytes, options);
+        if (at < 0) break;
+        SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(replacementBytes.size()),
+                      replacementBytes.constData());
+        // On after the replacement, so that a replacement holding the text is not replaced
+        // again.
+        from = at + long(replacementBytes.size());
+        ++count;
+    }
+    SendScintilla(SCI_ENDUNDOACTION);
+    return count;
 }
 
 bool WorkBoxEditor::hasUnsavedChanges() const {

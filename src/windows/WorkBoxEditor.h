@@ -8,6 +8,8 @@
 
 namespace quillet {
 
+class HtmlLexer;
+
 /// The document view: an editor for HTML that holds the document's characters exactly.
 ///
 /// The whole text is read and replaced through calls that take its length, since the
@@ -15,6 +17,8 @@ namespace quillet {
 /// converted here from and to the program's 16-bit text, so every character survives.
 /// Line ends are never converted: CR, LF and CRLF stay what they are, and a newly typed
 /// line end takes the kind the document already uses.
+///
+/// Its colours come from its palette, each readable on the palette's background.
 class WorkBoxEditor final : public QsciScintilla, private QAccessible::ActivationObserver {
     Q_OBJECT
 
@@ -41,17 +45,44 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
     /// A number that changes whenever the text changes, by typing, undoing or replacing.
     quint64 revision() const { return revision_; }
 
+    /// How a text is sought.
+    struct SearchOptions {
+        bool matchCase = false;
+        bool wholeWords = false;
+    };
+    enum class Found { Yes, AfterWrapping, No };
+
+    /// Selects the next place of `text` after the selection, or with `forward` false the
+    /// one before it; the search goes on from the other end of the page when it reaches
+    /// one. The view scrolls to it.
+    Found findText(const QString& text, SearchOptions options, bool forward = true);
+    /// When the selection is a place of `text`, puts `replacement` there; true when it did.
+    bool replaceSelection(const QString& text, const QString& replacement, SearchOptions options);
+    /// Puts `replacement` at every place of `text`, as one step that the user can undo;
+    /// returns how many places there were.
+    int replaceAll(const QString& text, const QString& replacement, SearchOptions options);
+
     /// Whether the text changed since it was loaded or marked saved.
     bool hasUnsavedChanges() const;
     /// The text as it stands is the saved one.
     void markSaved();
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
     class BulkChange;
+
+    /// Takes the colours of the text, the margin and the selection from the palette.
+    void applyPalette();
 
     /// Which change notices the editor sends; see the definition for why.
     void chooseChangeNotices();
     void accessibilityActiveChanged(bool active) override;
+
+    /// The position of `bytes` in the target range, per `options`, or -1; the target then
+    /// holds the place found.
+    long searchTarget(long from, long to, const QByteArray& bytes, SearchOptions options);
 
     /// Appends `text` in slices, so the UTF-8 form is never held whole a second time.
     void appendText(QStringView text);
@@ -59,6 +90,7 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
     void adoptLineEnds(QStringView text);
     void fitLineNumbers();
 
+    HtmlLexer* lexer_ = nullptr;
     quint64 revision_ = 0;
     int lineNumberDigits_ = 0;
     qsizetype allocated_ = 0;  // the buffer size last asked of the editor, in bytes

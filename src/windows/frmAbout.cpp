@@ -1,6 +1,7 @@
 #include "windows/frmAbout.h"
 
 #include "common/Utilities.h"
+#include "windows/MainFormUi.h"
 #include "windows/RegistryAccess.h"
 #include "windows/TwipsGeometry.h"
 
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVersionNumber>
+#include <cmath>
 
 namespace quillet {
 
@@ -61,9 +63,14 @@ void frmAbout::SetupUi() {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setWindowTitle(QStringLiteral("About MyApp"));
-    // Placed at its stored client origin on the screen, not centred.
-    const QRect frame = TwipsRect(2340, 1935, 5730, 3555);
+    setWindowTitle(tr("About MyApp"));
+    // Drawn at the design scale the main window uses. Placed at its stored client origin on
+    // the screen, not centred.
+    const double scale = MainFormUi::DesignScale(font());
+    const auto place = [scale](int left, int top, int width, int height) {
+        return TwipsRect(left, top, width, height, scale);
+    };
+    const QRect frame = place(2340, 1935, 5730, 3555);
     setFixedSize(frame.size());
     setGeometry(frame);
 
@@ -72,27 +79,29 @@ void frmAbout::SetupUi() {
     picIcon->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     QIcon icon = QApplication::windowIcon();
     if (icon.isNull()) icon = style()->standardIcon(QStyle::SP_ComputerIcon);
-    QPixmap picture = icon.pixmap(32, 32);
-    if (picture.size() != QSize(32, 32)) {
-        picture = picture.scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const int side = int(std::lround(32 * scale));
+    QPixmap picture = icon.pixmap(side, side);
+    if (picture.size() != QSize(side, side)) {
+        picture = picture.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
     picIcon->setPixmap(picture);
     // The picture box sizes itself to its picture and border.
     const int border = picIcon->frameWidth();
-    picIcon->setGeometry(TwipsToPixels(240), TwipsToPixels(240), 32 + 2 * border, 32 + 2 * border);
+    picIcon->setGeometry(TwipsToPixels(240, scale), TwipsToPixels(240, scale), side + 2 * border,
+                         side + 2 * border);
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(TwipsRect(4245, 2625, 1260, 345));
+    cmdOK->setGeometry(place(4245, 2625, 1260, 345));
     cmdOK->setDefault(true);
 
-    cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
+    cmdSysInfo = new QPushButton(tr("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo->setGeometry(TwipsRect(4260, 3075, 1245, 345));
+    cmdSysInfo->setGeometry(place(4260, 3075, 1245, 345));
 
     lblDisclaimer = new QLabel(this);  // the warning text is empty
     lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
-    lblDisclaimer->setGeometry(TwipsRect(300, 2220, 3870, 1305));
+    lblDisclaimer->setGeometry(place(300, 2220, 3870, 1305));
     lblDisclaimer->setWordWrap(true);
     SetTextColour(lblDisclaimer, Qt::black);
 
@@ -101,26 +110,25 @@ void frmAbout::SetupUi() {
     Line1->setObjectName(QStringLiteral("Line1"));
     Line1->setFrameStyle(QFrame::HLine | QFrame::Plain);
     Line1->setLineWidth(1);
-    Line1->setGeometry(TwipsToPixels(120), TwipsToPixels(1860),
-                       TwipsToPixels(5684) - TwipsToPixels(120) + 1, 1);
+    Line1->setGeometry(TwipsToPixels(120, scale), TwipsToPixels(1860, scale),
+                       TwipsToPixels(5684, scale) - TwipsToPixels(120, scale) + 1, 1);
     QPalette linePalette = Line1->palette();
     linePalette.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
     Line1->setPalette(linePalette);
 
-    lblDescription =
-        new QLabel(QStringLiteral("Copyright \u00A9 2026 the Quillet developers"), this);
+    lblDescription = new QLabel(tr("Copyright \u00A9 2026 the Quillet developers"), this);
     lblDescription->setObjectName(QStringLiteral("lblDescription"));
-    lblDescription->setGeometry(TwipsRect(570, 1365, 4605, 210));
+    lblDescription->setGeometry(place(570, 1365, 4605, 210));
     SetTextColour(lblDescription, Qt::black);
 
-    lblTitle = new QLabel(QStringLiteral("Application Title"), this);
+    lblTitle = new QLabel(tr("Application Title"), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblTitle->setGeometry(TwipsRect(1050, 240, 3885, 480));
+    lblTitle->setGeometry(place(1050, 240, 3885, 480));
     SetTextColour(lblTitle, Qt::black);
 
-    lblVersion = new QLabel(QStringLiteral("Version"), this);
+    lblVersion = new QLabel(tr("Version"), this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    lblVersion->setGeometry(TwipsRect(1050, 780, 3885, 225));
+    lblVersion->setGeometry(place(1050, 780, 3885, 225));
 
     for (QLabel* label : {picIcon, lblDisclaimer, lblDescription, lblTitle, lblVersion}) {
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -135,9 +143,9 @@ void frmAbout::SetupUi() {
 }
 
 void frmAbout::Load() {
-    setWindowTitle(QStringLiteral("About ") + kApplicationTitle);
+    setWindowTitle(tr("About %1").arg(kApplicationTitle));
     const QVersionNumber version = QVersionNumber::fromString(QStringLiteral(QUILLET_VERSION));
-    lblVersion->setText(QStringLiteral("Version %1.%2.%3")
+    lblVersion->setText(tr("Version %1.%2.%3")
                             .arg(version.majorVersion())
                             .arg(version.minorVersion())
                             .arg(version.microVersion()));
@@ -145,9 +153,13 @@ void frmAbout::Load() {
 }
 
 void frmAbout::StartSysInfo() {
+    // The About box's message comes without the beep of the other messages.
+    const auto unavailable = [this] {
+        ShowNotice(tr("System Information Is Unavailable At This Time"), this);
+    };
     QString sysInfoPath;
     auto start = [&] {
-        if (!access_.startProgram(sysInfoPath)) ShowMessage(kSysInfoUnavailable, this);
+        if (!access_.startProgram(sysInfoPath)) unavailable();
     };
 
     // The first entry names the program itself; it is used as it stands.
@@ -157,7 +169,7 @@ void frmAbout::StartSysInfo() {
             start();
             return;
         case ValueRead::Unusable:
-            ShowMessage(kSysInfoUnavailable, this);
+            unavailable();
             return;
         case ValueRead::NotRead:
             break;
@@ -170,7 +182,7 @@ void frmAbout::StartSysInfo() {
         start();
         return;
     }
-    ShowMessage(kSysInfoUnavailable, this);
+    unavailable();
 }
 
 bool frmAbout::GetKeyValue(quint32 rootKey, const QString& keyPath, const QString& valueName,

@@ -1,6 +1,5 @@
 #include "wordlists/IncludeList.h"
 
-#include "windows/TwipsGeometry.h"
 #include "wordlists/WordListStore.h"
 
 #include <QLineEdit>
@@ -18,27 +17,27 @@ IncludeList::IncludeList(QWidget* parent) : WordListEditor(parent) {
 // the tab order CurrentBox, Quit, Delete, Add, List.
 void IncludeList::SetupUi() {
     setObjectName(QStringLiteral("IncludeList"));
-    SetupFrame(QStringLiteral("Include List"), TwipsRect(720, 1305, 9645, 6555).size());
+    SetupFrame(tr("Include List"), Place(720, 1305, 9645, 6555).size());
 
     List = new QListWidget(this);
     List->setObjectName(QStringLiteral("List"));
-    List->setGeometry(TwipsRect(5550, 120, 3975, 6300));
+    List->setGeometry(Place(5550, 120, 3975, 6300));
 
-    AddButton = new QPushButton(QStringLiteral("Add"), this);
+    AddButton = new QPushButton(tr("Add"), this);
     AddButton->setObjectName(QStringLiteral("AddButton"));
-    AddButton->setGeometry(TwipsRect(2160, 600, 1215, 495));
+    AddButton->setGeometry(Place(2160, 600, 1215, 495));
 
-    DeleteButton = new QPushButton(QStringLiteral("Delete"), this);
+    DeleteButton = new QPushButton(tr("Delete"), this);
     DeleteButton->setObjectName(QStringLiteral("DeleteButton"));
-    DeleteButton->setGeometry(TwipsRect(2160, 1380, 1215, 495));
+    DeleteButton->setGeometry(Place(2160, 1380, 1215, 495));
 
-    QuitButton = new QPushButton(QStringLiteral("Quit"), this);
+    QuitButton = new QPushButton(tr("Quit"), this);
     QuitButton->setObjectName(QStringLiteral("QuitButton"));
-    QuitButton->setGeometry(TwipsRect(2160, 2760, 1215, 495));
+    QuitButton->setGeometry(Place(2160, 2760, 1215, 495));
 
     CurrentBox = new QLineEdit(this);
     CurrentBox->setObjectName(QStringLiteral("CurrentBox"));
-    CurrentBox->setGeometry(TwipsRect(150, 4080, 5220, 285));
+    CurrentBox->setGeometry(Place(150, 4080, 5220, 285));
 
     setTabOrder(CurrentBox, QuitButton);
     setTabOrder(QuitButton, DeleteButton);

@@ -1,6 +1,5 @@
 #include "wordlists/SkipListForm.h"
 
-#include "windows/TwipsGeometry.h"
 #include "wordlists/WordListStore.h"
 
 #include <QLineEdit>
@@ -18,27 +17,27 @@ SkipListForm::SkipListForm(QWidget* parent) : WordListEditor(parent) {
 // the tab order CurrentBox, Add, Delete, Quit, List.
 void SkipListForm::SetupUi() {
     setObjectName(QStringLiteral("SkipListForm"));
-    SetupFrame(QStringLiteral("Skip List"), TwipsRect(435, 1980, 9735, 6570).size());
+    SetupFrame(tr("Skip List"), Place(435, 1980, 9735, 6570).size());
 
     CurrentBox = new QLineEdit(this);
     CurrentBox->setObjectName(QStringLiteral("CurrentBox"));
-    CurrentBox->setGeometry(TwipsRect(105, 4140, 5370, 285));
+    CurrentBox->setGeometry(Place(105, 4140, 5370, 285));
 
-    QuitButton = new QPushButton(QStringLiteral("Quit"), this);
+    QuitButton = new QPushButton(tr("Quit"), this);
     QuitButton->setObjectName(QStringLiteral("QuitButton"));
-    QuitButton->setGeometry(TwipsRect(2190, 2820, 1215, 495));
+    QuitButton->setGeometry(Place(2190, 2820, 1215, 495));
 
-    DeleteButton = new QPushButton(QStringLiteral("Delete"), this);
+    DeleteButton = new QPushButton(tr("Delete"), this);
     DeleteButton->setObjectName(QStringLiteral("DeleteButton"));
-    DeleteButton->setGeometry(TwipsRect(2190, 1440, 1215, 495));
+    DeleteButton->setGeometry(Place(2190, 1440, 1215, 495));
 
-    AddButton = new QPushButton(QStringLiteral("Add"), this);
+    AddButton = new QPushButton(tr("Add"), this);
     AddButton->setObjectName(QStringLiteral("AddButton"));
-    AddButton->setGeometry(TwipsRect(2190, 660, 1215, 495));
+    AddButton->setGeometry(Place(2190, 660, 1215, 495));
 
     List = new QListWidget(this);
     List->setObjectName(QStringLiteral("List"));
-    List->setGeometry(TwipsRect(5625, 60, 3975, 6300));
+    List->setGeometry(Place(5625, 60, 3975, 6300));
 
     setTabOrder(CurrentBox, AddButton);
     setTabOrder(AddButton, DeleteButton);

@@ -2,6 +2,8 @@
 
 #include "common/Utilities.h"
 #include "engine/Utilities.h"
+#include "windows/MainFormUi.h"
+#include "windows/TwipsGeometry.h"
 #include "wordlists/WordListStore.h"
 
 #include <QKeyEvent>
@@ -14,7 +16,8 @@ namespace quillet {
 
 const QString WordListEditor::kDuplicateEntry = QStringLiteral("Duplicate Entry");
 
-WordListEditor::WordListEditor(QWidget* parent) : QDialog(parent) {}
+WordListEditor::WordListEditor(QWidget* parent)
+    : QDialog(parent), scale_(MainFormUi::DesignScale(font())) {}
 
 WordListEditor::~WordListEditor() = default;
 
@@ -25,9 +28,14 @@ void WordListEditor::SetupFrame(const QString& caption, QSize clientSize) {
     setFixedSize(clientSize);
 }
 
+QRect WordListEditor::Place(int left, int top, int width, int height) const {
+    return TwipsRect(left, top, width, height, scale_);
+}
+
 void WordListEditor::ConnectHandlers() {
     CurrentBox->setMaxLength(std::numeric_limits<int>::max());
-    // No button is the window's default: Enter in the text box presses nothing.
+    // No button is the window's default: Enter in the text box presses nothing, and Enter
+    // on a button presses that button (see keyPressEvent).
     for (QPushButton* button : {AddButton, DeleteButton, QuitButton}) {
         button->setAutoDefault(false);
         button->setDefault(false);
@@ -54,9 +62,8 @@ bool WordListEditor::OpenList(const QString& databasePath, const ListSchema& sch
     if (!table_ || !table_->SetIndex(index, &error)) {
         table_.reset();
         database_.reset();
-        ShowMessage(
-            QStringLiteral("The %1 cannot be edited. %2").arg(schema.description, error.message),
-            parentWidget());
+        ShowMessage(tr("The %1 cannot be edited. %2").arg(schema.description, error.message),
+                    parentWidget());
         return false;
     }
     FillList();
@@ -94,7 +101,7 @@ void WordListEditor::AddButton_Click() {
         for (int i = 0; i < count; ++i) {
             SelectPosition(i);
             if (entry == List->item(i)->text()) {
-                ShowMessage(kDuplicateEntry, this);
+                ShowMessage(tr("Duplicate Entry"), this);
                 CurrentBox->clear();
                 CurrentBox->setFocus();
                 return;
@@ -151,6 +158,14 @@ void WordListEditor::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         QWidget::keyPressEvent(event);
         return;
+    }
+    // Enter on a button presses it, as Space does.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        auto* button = qobject_cast<QPushButton*>(focusWidget());
+        if (button && button->isEnabled()) {
+            button->click();
+            return;
+        }
     }
     QDialog::keyPressEvent(event);
 }

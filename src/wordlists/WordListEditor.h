@@ -48,6 +48,8 @@ class WordListEditor : public QDialog {
     /// Settings both windows share: fixed dialog frame with a close button only, the
     /// caption, the client size, and the button captions. Called by SetupUi first.
     void SetupFrame(const QString& caption, QSize clientSize);
+    /// A place given in twips, in pixels at the design scale all windows share.
+    QRect Place(int left, int top, int width, int height) const;
     /// Connects the handlers; called once the controls exist.
     void ConnectHandlers();
     /// Centres the window, then opens `schema`'s table with `index` selected and fills
@@ -64,6 +66,7 @@ class WordListEditor : public QDialog {
     /// Selects the line at `position`, which copies it into CurrentBox.
     void SelectPosition(int position);
 
+    double scale_ = 1.0;
     std::unique_ptr<WordListDatabase> database_;
     std::unique_ptr<WordListTable> table_;
 };

@@ -67,6 +67,9 @@ TEST(BatchUsage, HelpVersionAndUsageErrors) {
         {QStringLiteral("wordlists"), QStringLiteral("add"), QStringLiteral("other"),
          QStringLiteral("x")},
         {QStringLiteral("wordlists"), QStringLiteral("init"), QStringLiteral("extra")},
+        {QStringLiteral("fix"), QStringLiteral("--join-lf"), QStringLiteral("a.htm")},
+        {QStringLiteral("wordlists"), QStringLiteral("list"), QStringLiteral("skip"),
+         QStringLiteral("--join-lf")},
     };
     for (const QStringList& arguments : usageErrors) {
         r = RunTool(arguments);
@@ -95,6 +98,10 @@ TEST_F(BatchTest, StandardInputAndOutputCarryBytesUnchanged) {
     Outcome r = RunTool({QStringLiteral("strip-newlines"), QStringLiteral("-")}, page);
     EXPECT_EQ(r.code, kExitOk);
     EXPECT_EQ(r.out, QByteArray("  <p>ab</p>\x81\x00\xff  x  ", 19));
+    r = RunTool(
+        {QStringLiteral("strip-newlines"), QStringLiteral("--join-lf"), QStringLiteral("-")},
+        "x\n<p>a\nb\r\nc</p>\n");
+    EXPECT_EQ(r.out, "x\n<p>abc</p>\n");
     r = RunTool({QStringLiteral("strip-spaces"), QStringLiteral("-"), QStringLiteral("-o"),
                  QStringLiteral("-")},
                 page);

@@ -19,9 +19,9 @@ class EngineFixture {
         Reset();
         return Completed(engine.FixText(text));
     }
-    QString StripNewlines(const QString& text) {
+    QString StripNewlines(const QString& text, LoneLineFeeds lineFeeds = LoneLineFeeds::Keep) {
         Reset();
-        return Completed(engine.StripNewlines(text));
+        return Completed(engine.StripNewlines(text, lineFeeds));
     }
     QString StripSpaces(const QString& text) {
         Reset();

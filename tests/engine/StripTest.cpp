@@ -74,6 +74,29 @@ TEST(StripNewlinesTest, JoinsTheLinesOfExactParagraphsOnly) {
     EXPECT_FALSE(fixture.engine.InParagraph);
 }
 
+TEST(StripNewlinesTest, JoiningLoneLineFeedsFollowsTheSameParagraphRules) {
+    EngineFixture fixture;
+    const struct {
+        QString text, joined;
+    } cases[] = {
+        {QStringLiteral("<p>one\ntwo</p>"), QStringLiteral("<p>onetwo</p>")},
+        {QStringLiteral("<p>a\nb\r\nc\rd\n\re</p>"), QStringLiteral("<p>abcde</p>")},
+        {QStringLiteral("<p> a \n b </p>"), QStringLiteral("<p> a  b </p>")},
+        // Breaks outside exact paragraphs, and in an unclosed one, stay.
+        {QStringLiteral("x\n<p>a\nb</p>\n<P>c\nd</P>\n<p>e\nf"),
+         QStringLiteral("x\n<p>ab</p>\n<P>c\nd</P>\n<p>e\nf")},
+        {QStringLiteral("<p>\n</p><p>\t\n\t</p>"), QStringLiteral("<p></p><p>\t\t</p>")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(fixture.StripNewlines(c.text, LoneLineFeeds::Join), c.joined) << Escaped(c.text);
+        EXPECT_EQ(fixture.StripNewlines(c.joined, LoneLineFeeds::Join), c.joined)
+            << "twice: " << Escaped(c.text);
+    }
+    // Without the option a lone line feed stays, as before.
+    EXPECT_EQ(fixture.StripNewlines(QStringLiteral("<p>a\nb\r\nc</p>")),
+              QStringLiteral("<p>a\nbc</p>"));
+}
+
 TEST(StripNewlinesTest, HandlesParagraphsAndGapsOfAnyLength) {
     QString gap;
     while (gap.size() < 100'000) gap += QStringLiteral("gap line\r\n");

@@ -12,10 +12,12 @@ namespace quillet::test {
 
 MessageLog::MessageLog() {
     SetMessageSink([this](const QString& text) { texts << text; });
+    SetBeepSink([this] { ++beeps; });
 }
 
 MessageLog::~MessageLog() {
     SetMessageSink({});
+    SetBeepSink({});
 }
 
 bool WithModal(const std::function<void()>& run, const std::function<void(QWidget*)>& step,

@@ -8,7 +8,8 @@ class QWidget;
 
 namespace quillet::test {
 
-/// Collects the texts ShowMessage is given instead of showing boxes, while it lives.
+/// Collects the texts ShowMessage and ShowNotice are given instead of showing boxes, and
+/// counts the beeps, while it lives.
 class MessageLog {
   public:
     MessageLog();
@@ -17,6 +18,7 @@ class MessageLog {
     MessageLog& operator=(const MessageLog&) = delete;
 
     QStringList texts;
+    int beeps = 0;
 };
 
 /// Calls `run`, and `step` with the first modal window that opens meanwhile. A modal

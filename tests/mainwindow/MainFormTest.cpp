@@ -6,19 +6,27 @@
 #include "documents/DocumentFile.h"
 #include "mainwindow/MainForm.h"
 #include "mainwindow/MainFormDialogs.h"
+#include "windows/FindReplaceDialog.h"
 #include "windows/WorkBoxEditor.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QSettings>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <functional>
 
 namespace quillet::test {
@@ -32,7 +40,8 @@ class ScriptedDialogs final : public MainFormDialogs {
     QStringList openAnswers;  ///< a null string, or none left: cancel
     QStringList saveAnswers;
     QList<Answer> unsavedAnswers;  ///< none left: Cancel
-    QStringList calls;             ///< "open <start>", "save <proposal>", "unsaved", ...
+    std::optional<int> lineAnswer;
+    QStringList calls;  ///< "open <start>", "save <proposal>", "unsaved", "line 1/3", ...
 
     std::optional<QString> askOpenPath(QWidget*, const QString& startPath) override {
         calls << "open " + startPath;
@@ -45,6 +54,10 @@ class ScriptedDialogs final : public MainFormDialogs {
     Answer askUnsavedChanges(QWidget*) override {
         calls << QStringLiteral("unsaved");
         return unsavedAnswers.isEmpty() ? Answer::Cancel : unsavedAnswers.takeFirst();
+    }
+    std::optional<int> askLineNumber(QWidget*, int current, int last) override {
+        calls << QStringLiteral("line %1/%2").arg(current).arg(last);
+        return lineAnswer;
     }
     void showSkipList(QWidget*, const QString& path) override { calls << "skip list " + path; }
     void showIncludeList(QWidget*, const QString& path) override {
@@ -76,6 +89,7 @@ class FailingWriter final : public DocumentWriter {
 class MainFormTest : public ::testing::Test {
   protected:
     MainFormTest() {
+        QSettings().clear();  // each test starts as a first start of the program
         auto scripted = std::make_unique<ScriptedDialogs>();
         auto failing = std::make_unique<FailingWriter>();
         auto memory = std::make_unique<MemoryWordLists>(QStringList{"b", "i", QString()},
@@ -540,6 +554,233 @@ TEST_F(MainFormTest, ResizingKeepsTheViewInProportion) {
     EXPECT_NEAR(ui.WorkBox->height(), 2 * box.height(), 1);
     form->resize(form->size() - design);
     EXPECT_EQ(ui.WorkBox->geometry(), box);
+}
+
+TEST_F(MainFormTest, NoSizeClipsACaptionOrTheToolbarAndNumberBoxesStayLow) {
+    form->show();
+    const MainFormUi& ui = form->ui();
+    const QFontMetrics metrics(ui.CountBox->font());
+    const int digits = metrics.horizontalAdvance(QStringLiteral("9999999999"));
+    for (const QSize size : {QSize(100, 80), QSize(2600, 1800)}) {
+        form->resize(size);
+        for (const QLabel* label : ui.Label1) {
+            EXPECT_LE(metrics.horizontalAdvance(label->text()), label->width()) << size.width();
+            EXPECT_LE(metrics.height(), label->height()) << size.width();
+        }
+        for (const QLabel* box : {ui.CountBox, ui.PBox}) {
+            EXPECT_LE(digits, box->contentsRect().width() - box->indent()) << size.width();
+            EXPECT_LE(metrics.height(), box->contentsRect().height()) << size.width();
+            // No taller than a line needs, in the middle of the row of captions.
+            EXPECT_LE(box->height(), 2 * metrics.height()) << size.width();
+            EXPECT_NEAR(box->geometry().center().y(), ui.Label1[2]->geometry().center().y(), 2);
+        }
+        EXPECT_GE(ui.ToolBar1->width(), ui.ToolBar1->sizeHint().width()) << size.width();
+        EXPECT_GE(ui.ToolBar1->height(), ui.ToolBar1->sizeHint().height()) << size.width();
+    }
+}
+
+// --- Everyday editing -----------------------------------------------------------------
+
+/// Shows the window, active, with the focus in the document view, as the user has it.
+void ShowActive(MainForm& form) {
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.ui().WorkBox->setFocus();
+}
+
+TEST_F(MainFormTest, ShortcutsReachTheirCommandsFromTheDocumentView) {
+    ShowActive(*form);
+    const QString page = QStringLiteral("<p>a\r\nb  c<div>\nx");
+    const struct {
+        QKeyCombination key;
+        QString outcome;  // the dialogs asked for, or else the text left
+    } cases[] = {
+        {Qt::CTRL | Qt::Key_O, QStringLiteral("open ")},
+        {Qt::CTRL | Qt::Key_S, QStringLiteral("save .fix")},
+        {QKeyCombination(Qt::Key_F5), QStringLiteral("<p>a\r\nb  c</p><div>\nx")},
+        {QKeyCombination(Qt::Key_F6), QStringLiteral("<p>a\r\nb  c<div>\nx")},  // not exact
+        {QKeyCombination(Qt::Key_F7), QStringLiteral("<p>a\r\nb c<div>\nx")},
+        {Qt::CTRL | Qt::Key_G, QStringLiteral("line 1/3")},
+        {QKeyCombination(Qt::Key_F1), QStringLiteral("help")},
+    };
+    for (const auto& c : cases) {
+        view().loadDocument(page);
+        dialogs->calls.clear();
+        QTest::keyClick(&view(), c.key.key(), c.key.keyboardModifiers());
+        EXPECT_EQ(dialogs->calls.isEmpty() ? text() : dialogs->calls.join(u','), c.outcome)
+            << QKeySequence(c.key).toString().toStdString();
+    }
+    // The editor's own keys still edit.
+    view().loadDocument(page);
+    QTest::keyClick(&view(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&view(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(text(), QString());
+    QTest::keyClick(&view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(text(), page);
+
+    QTest::keyClick(&view(), Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(form->findReplace());
+    EXPECT_TRUE(form->findReplace()->isVisible());
+    EXPECT_FALSE(form->findReplace()->ReplaceBox->isVisible());
+    form->findReplace()->close();
+    ShowActive(*form);
+    QTest::keyClick(&view(), Qt::Key_H, Qt::ControlModifier);
+    EXPECT_TRUE(form->findReplace()->ReplaceBox->isVisible());
+    form->findReplace()->close();
+
+    // During a run the keys are refused like the menu items.
+    ShowActive(*form);
+    DuringFix(*form, [&] {
+        dialogs->calls.clear();
+        QTest::keyClick(&view(), Qt::Key_O, Qt::ControlModifier);
+        QTest::keyClick(&view(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_TRUE(dialogs->calls.isEmpty());
+    });
+    EXPECT_EQ(text(), QStringLiteral("<p>a\r\nb  c</p><div>\nx"));
+
+    // Ctrl+Q on an unchanged page ends the program.
+    view().markSaved();
+    QTest::keyClick(&view(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainFormTest, FindAndReplaceAllIsOneStepToUndo) {
+    const QString page = QStringLiteral("cat Cat cat\r\nconcat cat");
+    view().loadDocument(page);
+    form->mnuEditReplaceClick();
+    FindReplaceDialog& find = *form->findReplace();
+    find.FindBox->setText(QStringLiteral("cat"));
+    find.ReplaceBox->setText(QStringLiteral("cats"));
+    find.MatchCaseBox->setChecked(true);
+    find.WholeWordsBox->setChecked(true);
+
+    // Find goes from the selection on, and on from the start after the end.
+    QStringList found;
+    for (int i = 0; i < 4; ++i) {
+        find.findNext();
+        found << QString::number(view().SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
+    }
+    EXPECT_EQ(found.join(u' '), QStringLiteral("0 8 20 0"));
+    find.findPrevious();
+    EXPECT_EQ(view().selectedText(), QStringLiteral("cat"));
+    EXPECT_EQ(view().SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART), 20);
+
+    // Replace puts the replacement at the selected place and selects the next one.
+    find.replace();
+    EXPECT_EQ(text(), QStringLiteral("cat Cat cat\r\nconcat cats"));
+    EXPECT_EQ(view().SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART), 0);
+    view().undo();
+
+    // Replace All: whole words in their case only, the replacements themselves untouched,
+    // and all of it one step to undo.
+    find.replaceAll();
+    EXPECT_EQ(text(), QStringLiteral("cats Cat cats\r\nconcat cats"));
+    EXPECT_TRUE(find.StatusLabel->text().contains(u'3'));
+    view().undo();
+    EXPECT_EQ(text(), page);
+    EXPECT_FALSE(view().isUndoAvailable());
+
+    // Not while a command runs on the page.
+    DuringFix(*form, [&] { find.replaceAll(); });
+    EXPECT_EQ(text(), page);
+    EXPECT_EQ(messages.beeps, 2);  // the refusal and the end of Fix File
+}
+
+TEST_F(MainFormTest, RecentFilesKeepTheLastEightPagesNewestFirst) {
+    QStringList pages;
+    for (int i = 1; i <= 10; ++i) pages << file(qPrintable(QStringLiteral("p%1.htm").arg(i)), "x");
+    for (const QString& page : pages) form->openFile(page);
+    form->openFile(pages[4]);  // opened again: first, and only once
+    QStringList expected{pages[4], pages[9], pages[8], pages[7],
+                         pages[6], pages[5], pages[3], pages[2]};
+    EXPECT_EQ(RecentFiles().paths(), expected);
+
+    // The menu offers them by number; a page that is gone is taken off with a message.
+    QMenu& menu = *form->ui().mnuFileRecent;
+    emit menu.aboutToShow();
+    ASSERT_GE(menu.actions().size(), 8);
+    EXPECT_EQ(menu.actions()[1]->text(), "&2 " + QDir::toNativeSeparators(pages[9]));
+    ASSERT_TRUE(QFile::remove(pages[9]));
+    menu.actions()[1]->trigger();
+    expected.removeAt(1);
+    EXPECT_EQ(RecentFiles().paths(), expected);
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_TRUE(messages.texts[0].contains(QDir::toNativeSeparators(pages[9])));
+    EXPECT_EQ(text(), QStringLiteral("x"));  // the page opened before
+
+    // Choosing one opens it after the question about unsaved changes.
+    view().insert(QStringLiteral("changed "));
+    dialogs->unsavedAnswers = {Answer::Discard};
+    form->openRecentFile(pages[2]);
+    EXPECT_EQ(dialogs->calls.last(), QStringLiteral("unsaved"));
+    EXPECT_EQ(RecentFiles().paths().first(), pages[2]);
+    EXPECT_EQ(form->windowTitle(), caption(QDir::toNativeSeparators(pages[2])));
+}
+
+TEST_F(MainFormTest, ADroppedPageIsOpenedAfterTheQuestion) {
+    ShowActive(*form);
+    const QString page = file("dropped.htm", "<p>dropped");
+    view().loadDocument(QStringLiteral("mine"));
+    view().insert(QStringLiteral("changed "));
+    auto drop = [&](QMimeData& data) {
+        QWidget* target = view().viewport();
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropped);
+        QApplication::processEvents();
+        return enter.isAccepted();
+    };
+    QMimeData named;
+    named.setUrls({QUrl::fromLocalFile(page)});
+    named.setText(page);  // as file managers send it
+    dialogs->unsavedAnswers = {Answer::Cancel, Answer::Discard};
+    EXPECT_TRUE(drop(named));
+    EXPECT_EQ(text(), QStringLiteral("changed mine"));  // cancelled
+    EXPECT_TRUE(drop(named));
+    EXPECT_EQ(text(), QStringLiteral("<p>dropped"));
+    EXPECT_EQ(dialogs->calls, (QStringList{"unsaved", "unsaved"}));
+    EXPECT_EQ(RecentFiles().paths().first(), QDir::toNativeSeparators(page));
+
+    // A drop of mere text is the view's own business: no page is opened.
+    QMimeData plain;
+    plain.setText(QStringLiteral("words"));
+    drop(plain);
+    EXPECT_EQ(dialogs->calls.size(), 2);
+    EXPECT_TRUE(text().endsWith(QStringLiteral("<p>dropped")));
+}
+
+TEST_F(MainFormTest, TheWindowItsFoldersAndOptionsAreRememberedForTheNextStart) {
+    QDir(dir.file(QString())).mkdir(QStringLiteral("out"));
+    const QString page = file("page.htm", "<p>a\nb</p>");
+    form->show();
+    form->resize(form->size() + QSize(120, 80));
+    const QSize size = form->size();
+    open(page);
+    form->ui().mnuOptionsJoinLineFeeds->trigger();
+    dialogs->saveAnswers = {dir.file(QStringLiteral("out/page.fix"))};
+    form->mnuFileSaveClick();
+    form->close();
+
+    // The next start: same size, the Open dialog in the page's folder, the Save dialog in
+    // the folder saved to (with no page of its own to propose), the option still on.
+    auto scripted = std::make_unique<ScriptedDialogs>();
+    ScriptedDialogs& next = *scripted;
+    MainForm again(std::move(scripted), nullptr, std::make_unique<MemoryWordLists>());
+    again.show();
+    EXPECT_EQ(again.size(), size);
+    again.mnuFileOpenClick();
+    EXPECT_EQ(next.calls.last(),
+              "open " + QDir::toNativeSeparators(QFileInfo(page).absolutePath()));
+    again.ui().WorkBox->loadDocument(QStringLiteral("<p>c\nd</p>"));
+    again.mnuFileSaveClick();
+    EXPECT_EQ(next.calls.last(),
+              "save " + QDir::toNativeSeparators(dir.file(QStringLiteral("out/.fix"))));
+    EXPECT_TRUE(again.ui().mnuOptionsJoinLineFeeds->isChecked());
+    again.mnuFileStripNewlinesClick();
+    EXPECT_EQ(again.ui().WorkBox->documentText(), QStringLiteral("<p>cd</p>"));
+    again.ui().WorkBox->markSaved();
 }
 
 }  // namespace

@@ -2,13 +2,20 @@
 // and names themselves are read in the definition.
 #include "windows/MainFormUi.h"
 
+#include "windows/EmptyRegistry.h"
 #include "windows/WorkBoxEditor.h"
+#include "windows/frmAbout.h"
+#include "wordlists/IncludeList.h"
 
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QToolBar>
 
 namespace quillet {
@@ -47,6 +54,61 @@ TEST(MainFormUi, ButtonsLabelsAndFocus) {
               ui.CountBox->contentsRect().width() - ui.CountBox->indent());
 
     EXPECT_EQ(form.focusWidget(), ui.WorkBox);
+}
+
+TEST(MainFormUi, MenusKeepTheDesignedItemsWithTheAdditionsAround) {
+    QMainWindow form;
+    MainFormUi ui;
+    ui.setupUi(form);
+    QStringList menus;
+    for (QAction* menu : form.menuBar()->actions()) menus << menu->text();
+    EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&Options", "&Help"}));
+    QStringList file;
+    for (QAction* item : ui.mnuFile->actions()) file << item->text();
+    EXPECT_EQ(file, (QStringList{"&Open File", "&Fix File", "Strip &Newlines", "Strip S&paces",
+                                 "&Save File", "&Recent Files", "&Edit Skip List",
+                                 "Edit &Include List", "E&xit"}));
+    // A button's tool tip names the shortcut of its menu item.
+    EXPECT_EQ(ui.ToolBar1->actions()[2]->toolTip(), QStringLiteral("Fix File (F5)"));
+}
+
+TEST(MainFormUi, ButtonsCountersAndTheDocumentHaveAccessibleNames) {
+    QMainWindow form;
+    MainFormUi ui;
+    ui.setupUi(form);
+    auto name = [](QWidget* widget) {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    };
+    QStringList buttons;
+    for (QAction* entry : ui.ToolBar1->actions()) {
+        if (!entry->isSeparator()) buttons << name(ui.ToolBar1->widgetForAction(entry));
+    }
+    EXPECT_EQ(buttons,
+              (QStringList{"Open File", "Fix File", "Save File", "Clear Paragraph Newlines",
+                           "Clear Excess Spaces", "Edit Skip List", "Edit Include List"}));
+    EXPECT_EQ(name(ui.CountBox), QStringLiteral("Remaining Characters to Process"));
+    EXPECT_EQ(name(ui.PBox), QStringLiteral("</p>s Added"));
+    EXPECT_EQ(name(ui.WorkBox), QStringLiteral("Document"));
+}
+
+TEST(MainFormUi, EveryWindowIsDrawnAtTheSameScale) {
+    // A font large enough to make the design grow.
+    const QFont before = QApplication::font();
+    QFont large = before;
+    large.setPixelSize(24);
+    QApplication::setFont(large);
+    QMainWindow form;
+    MainFormUi ui;
+    ui.setupUi(form);
+    ASSERT_GT(ui.scale, 1.5);
+    IncludeList editor;
+    EmptyRegistry registry;
+    frmAbout about{SystemInfoAccess(registry)};
+    // Widths in the designed proportions: 9645 and 5730 twips against the main 9780.
+    const double main = ui.client->width();
+    EXPECT_NEAR(editor.width() / main, 9645.0 / 9780.0, 0.01);
+    EXPECT_NEAR(about.width() / main, 5730.0 / 9780.0, 0.01);
+    QApplication::setFont(before);
 }
 
 }  // namespace

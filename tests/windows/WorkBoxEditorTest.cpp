@@ -1,8 +1,13 @@
 #include "windows/WorkBoxEditor.h"
 
 #include "documents/CodePage.h"
+#include "windows/Contrast.h"
+#include "windows/HtmlLexer.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QScrollBar>
+#include <QTest>
 
 namespace quillet {
 namespace {
@@ -63,6 +68,123 @@ TEST(WorkBoxEditorTest, TypedLineEndsFollowTheDocument) {
         editor.loadDocument(QString::fromLatin1(c.text));
         EXPECT_EQ(editor.eolMode(), c.mode) << c.text;
     }
+}
+
+/// The style of every character of `editor`'s ASCII text, one letter each.
+QString Styles(const WorkBoxEditor& editor) {
+    static const char kLetters[] = "DTIAEQSUCXNJY";  // in the order of HtmlLexer::Style
+    QString letters;
+    const long length = editor.SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+    for (long i = 0; i < length; ++i) {
+        letters += QLatin1Char(
+            kLetters[editor.SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, i) & 0x1f]);
+    }
+    return letters;
+}
+
+QString Coloured(WorkBoxEditor& editor, const char* text) {
+    editor.loadDocument(QString::fromLatin1(text));
+    editor.SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0UL, -1L);
+    return Styles(editor);
+}
+
+TEST(WorkBoxEditorTest, ColoursHtmlOnlySoAStrayMarkChangesNothingAfterIt) {
+    WorkBoxEditor editor;
+    const struct {
+        const char* text;
+        const char* styles;
+    } cases[] = {
+        // "<?" and "<%" are text; the tags after them keep their colours.
+        {"a<?b<p class=\"x\">c</p>", "DDDDTTIAAAAAEQQQTDTTTT"},
+        {"<% x %><b id=a>&amp;&x</b>", "DDDDDDDTTIAAEUTNNNNNDDTTTT"},
+        {"<!-- <p> -->x<!DOCTYPE html>y", "CCCCCCCCCCCCDXXXXXXXXXXXXXXXD"},
+        {"a < b <3 </ c", "DDDDDDDDDDDDD"},
+        // What a script holds is plain up to its own end tag; "a<b" is no tag there.
+        {"<script>a<b</p></SCRIPT>c", "TTTTTTTTJJJJJJJTTTTTTTTTD"},
+        {"<style x='1'>p{}</style>", "TTTTTTIAESSSTYYYTTTTTTTT"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Coloured(editor, c.text).toStdString(), c.styles) << c.text;
+    }
+}
+
+TEST(WorkBoxEditorTest, ColouringFromAnyLineGivesWhatColouringFromTheStartGave) {
+    // Lines that end inside a tag, a quoted value, a comment, a declaration and a script.
+    const char* page =
+        "<p class=\"a\r\nb\"\r\n id =\n'c'>\r\n<!-- one\r\n--> two <!DOCTYPE\n"
+        "html><script\ntype=x>if (a<b)\n{}</script\n><style>\np{}\n</style> &amp;\r<? x\n<i>";
+    WorkBoxEditor editor;
+    const QString whole = Coloured(editor, page);
+    auto* lexer = qobject_cast<HtmlLexer*>(editor.lexer());
+    ASSERT_TRUE(lexer);
+    const long length = editor.SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+    for (int line = 1; line < editor.lines(); ++line) {
+        const long start = editor.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
+        // Spoil the styles from the line on, then colour them again from there.
+        editor.SendScintilla(QsciScintillaBase::SCI_STARTSTYLING,
+                             static_cast<unsigned long>(start));
+        editor.SendScintilla(QsciScintillaBase::SCI_SETSTYLING,
+                             static_cast<unsigned long>(length - start), long(HtmlLexer::Unquoted));
+        lexer->styleText(int(start), int(length));
+        EXPECT_EQ(Styles(editor).toStdString(), whole.toStdString()) << "from line " << line;
+    }
+}
+
+/// A colour the editor reports, from its blue-green-red form.
+QColor EditorColour(long bgr) {
+    return QColor(int(bgr & 0xff), int((bgr >> 8) & 0xff), int((bgr >> 16) & 0xff));
+}
+
+TEST(WorkBoxEditorTest, TakesItsColoursFromThePaletteAndKeepsThemReadable) {
+    QPalette light;
+    light.setColor(QPalette::Window, QColor(0xef, 0xef, 0xef));
+    light.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));  // too faint on its own
+    light.setColor(QPalette::Base, Qt::white);
+    light.setColor(QPalette::Text, Qt::black);
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::Text, QColor(0xdc, 0xdc, 0xdc));
+
+    WorkBoxEditor editor;
+    for (const QPalette* palette : {&dark, &light, &dark}) {
+        editor.setPalette(*palette);
+        auto colour = [&](unsigned int message, int style) {
+            return EditorColour(editor.SendScintilla(message, static_cast<unsigned long>(style)));
+        };
+        const bool isDark = palette == &dark;
+        EXPECT_EQ(colour(QsciScintillaBase::SCI_STYLEGETBACK, QsciScintillaBase::STYLE_DEFAULT),
+                  palette->color(QPalette::Base))
+            << isDark;
+        QList<int> styles{QsciScintillaBase::STYLE_DEFAULT, QsciScintillaBase::STYLE_LINENUMBER};
+        for (int style = 0; style < HtmlLexer::StyleCount; ++style) styles << style;
+        for (const int style : styles) {
+            const QColor fore = colour(QsciScintillaBase::SCI_STYLEGETFORE, style);
+            const QColor back = colour(QsciScintillaBase::SCI_STYLEGETBACK, style);
+            EXPECT_GE(ContrastRatio(fore, back), 4.5)
+                << (isDark ? "dark" : "light") << " style " << style << " "
+                << fore.name().toStdString() << " on " << back.name().toStdString();
+        }
+    }
+    EXPECT_NEAR(ContrastRatio(Qt::black, Qt::white), 21.0, 1e-9);
+}
+
+TEST(WorkBoxEditorTest, AShortPageDropsTheScrollBarOfAWideOne) {
+    WorkBoxEditor editor;
+    editor.resize(300, 200);
+    editor.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
+    auto scrollWidth = [&](const QString& text) {
+        editor.loadDocument(text);
+        editor.repaint();
+        QTest::qWait(100);  // the editor widens its scroll bar a little after painting
+        return editor.SendScintilla(QsciScintillaBase::SCI_GETSCROLLWIDTH);
+    };
+    EXPECT_GT(scrollWidth(QString(500, u'w')), 1000);
+    EXPECT_GT(editor.horizontalScrollBar()->maximum(), 0);
+    EXPECT_LT(scrollWidth(QStringLiteral("short")), 200);
+    EXPECT_EQ(editor.horizontalScrollBar()->maximum(), 0);
 }
 
 }  // namespace

@@ -138,6 +138,17 @@ TYPED_TEST(EditorTest, AnEmptyTableGivesAnEmptyListAndNothingChangesIt) {
     EXPECT_TRUE(this->messages.texts.isEmpty());
 }
 
+TYPED_TEST(EditorTest, EnterPressesTheFocusedButton) {
+    TypeParam& form = this->Open({"a"});
+    form.CurrentBox->setText(QStringLiteral("b"));
+    form.AddButton->setFocus();
+    QTest::keyClick(form.AddButton, Qt::Key_Return);
+    EXPECT_EQ(this->Stored(), (QStringList{"a", "b"}));
+    form.QuitButton->setFocus();
+    QTest::keyClick(form.QuitButton, Qt::Key_Enter);
+    EXPECT_FALSE(form.isVisible());
+}
+
 TYPED_TEST(EditorTest, AddStoresTheTrimmedEntryAndSelectsItAtItsPlace) {
     // The index ignores letter case; a case-sensitive order would put "Zeta" first.
     TypeParam& form = this->Open({"beta", "Zeta", "alpha"});
