@@ -1,7 +1,5 @@
 #include "documents/DocumentFile.h"
 
-#include "documents/CodePage.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -93,10 +91,13 @@ FileResult AtomicFileWriter::Write(const QString& path, QByteArrayView bytes) {
     return {};
 }
 
-FileResult SaveDocument(DocumentWriter& writer, const QString& path, QStringView text) {
+FileResult SaveDocument(DocumentWriter& writer, const QString& path, QStringView text,
+                        const TextEncoding& encoding) {
     qsizetype bad = -1;
-    const std::optional<QByteArray> bytes = EncodeCodePage(text, &bad);
-    if (!bytes) return Failed(FileResult::Failure::Unencodable, DescribeUnencodable(text, bad));
+    const std::optional<QByteArray> bytes = encoding.encode(text, &bad);
+    if (!bytes) {
+        return Failed(FileResult::Failure::Unencodable, encoding.describeUnencodable(text, bad));
+    }
     return writer.Write(path, *bytes);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "documents/TextEncoding.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QFileDevice>
@@ -16,7 +18,7 @@ struct FileResult {
         NotFound,     ///< no such file
         Permission,   ///< access denied, the file is read-only, or the medium is
         DiskFull,     ///< no space left (or the quota is used up)
-        Unencodable,  ///< a character of the text has no byte in the code page
+        Unencodable,  ///< a character of the text has no bytes in the page's encoding
         Other,
     };
     Failure failure = Failure::None;
@@ -46,8 +48,9 @@ class AtomicFileWriter final : public DocumentWriter {
 /// The failure kind of a file error, from Qt's error code and the system's reason text.
 FileResult::Failure ClassifyFileError(QFileDevice::FileError error, const QString& errorString);
 
-/// Encodes `text` in the code page and writes it through `writer`; nothing is written
-/// when a character cannot be encoded.
-FileResult SaveDocument(DocumentWriter& writer, const QString& path, QStringView text);
+/// Encodes `text` in `encoding` (with its byte-order mark, if it has one) and writes it
+/// through `writer`; nothing is written when a character cannot be encoded.
+FileResult SaveDocument(DocumentWriter& writer, const QString& path, QStringView text,
+                        const TextEncoding& encoding = TextEncoding::Windows1252());
 
 }  // namespace quillet

@@ -1,9 +1,10 @@
 #include "mainwindow/MainForm.h"
 
 #include "common/Utilities.h"
-#include "documents/CodePage.h"
 #include "documents/DocumentFile.h"
+#include "documents/PageDecoding.h"
 #include "engine/Functions.h"
+#include "mainwindow/EncodingChoices.h"
 #include "mainwindow/MainFormDialogs.h"
 #include "mainwindow/ProgressDisplay.h"
 #include "mainwindow/SaveMessages.h"
@@ -13,10 +14,12 @@
 #include "wordlists/WordListStore.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QToolBar>
 
 namespace quillet {
@@ -76,6 +79,10 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     connect(ui_.mnuHelpAbout, &QAction::triggered, this, &MainForm::mnuHelpAboutClick);
     connect(ui_.ToolBar1, &QToolBar::actionTriggered, this,
             [this](QAction* button) { ToolBar1ButtonClick(button->data().toString()); });
+    connect(ui_.mnuFileEncodingItems, &QActionGroup::triggered, this,
+            [this](QAction* item) { mnuFileEncodingClick(item->data().toString()); });
+    ui_.mnuFileEncoding->setEnabled(false);  // until there is a page to reopen
+    showEncoding();
 
     // Load: the window starts in the middle of the screen.
     CenterForm(*this);
@@ -237,12 +244,14 @@ void MainForm::mnuFileOpenClick() {
     openFile(*path);
 }
 
-bool MainForm::openFile(const QString& chosenPath) {
+bool MainForm::openFile(const QString& chosenPath, const std::optional<TextEncoding>& encoding) {
     if (running_) return false;
     const QString path = QDir::toNativeSeparators(chosenPath);
     dialogPath_ = path;
     docName_ = SplitDocName(path);
     DocPath = path;
+
+    ui_.mnuFileEncoding->setEnabled(true);
 
     FileResult failure;
     std::optional<QByteArray> bytes = ReadDocumentBytes(path, &failure);
@@ -251,8 +260,35 @@ bool MainForm::openFile(const QString& chosenPath) {
         return false;
     }
     if (bytes->isEmpty()) return true;
-    DocumentText = DecodeCodePage(*bytes);
+
+    // The encoding asked for, else the one the user chose for this page before, as long as
+    // it still reads the page byte for byte, else the one the page shows.
+    std::optional<TextEncoding> choice = encoding;
+    std::optional<DecodedPage> page;
+    if (choice) {
+        page = DecodePageAs(*bytes, *choice);
+        if (!page) {
+            ShowMessage(QStringLiteral("Couldn't open %1: it cannot be read as %2 without "
+                                       "changing its bytes.")
+                            .arg(path, choice->name()),
+                        this);
+            return false;
+        }
+    } else if (const std::optional<QString> chosen = EncodingChoices().forPage(path)) {
+        choice = TextEncoding::ForName(*chosen);
+        if (choice) page = DecodePageAs(*bytes, *choice);
+        if (!page) {
+            choice.reset();
+            EncodingChoices().remember(path, std::nullopt);
+        }
+    }
+    if (!page) page = DecodePage(*bytes);
     bytes.reset();
+    DocumentText = std::move(page->text);
+    encoding_ = page->encoding;
+    choice_ = choice;
+    page.reset();
+    showEncoding();
     ui_.WorkBox->loadDocument(DocumentText);
     documentRevision_ = ui_.WorkBox->revision();
     ui_.CountBox->setText(QString::number(DocumentText.size()));
@@ -277,7 +313,7 @@ bool MainForm::saveDocument() {
     dialogPath_ = *path;
     docName_ = SplitDocName(*path);
 
-    const FileResult result = SaveDocument(*writer_, *path, ui_.WorkBox->documentText());
+    const FileResult result = SaveDocument(*writer_, *path, ui_.WorkBox->documentText(), encoding_);
     if (!result.ok()) {
         ShowMessage(SaveFailureMessage(result), this);
         return false;
@@ -288,6 +324,27 @@ bool MainForm::saveDocument() {
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString());
     return true;
+}
+
+void MainForm::mnuFileEncodingClick(const QString& name) {
+    std::optional<TextEncoding> choice;
+    if (!name.isEmpty()) choice = TextEncoding::ForName(name);
+    const QString page = DocPath;
+    const bool reopened = !refuseDuringRun() && !page.isEmpty() && (choice || name.isEmpty()) &&
+                          mayDropChanges() && openFile(page, choice);
+    if (reopened) {
+        EncodingChoices().remember(page, choice ? std::optional(choice->name()) : std::nullopt);
+    } else {
+        showEncoding();  // the menu goes back to the page's choice
+    }
+}
+
+void MainForm::showEncoding() {
+    ui_.EncodingBox->setText(encoding_.description());
+    const QString checked = choice_ ? choice_->name() : QString();
+    for (QAction* item : ui_.mnuFileEncodingItems->actions()) {
+        if (item->data().toString() == checked) item->setChecked(true);
+    }
 }
 
 bool MainForm::mayDropChanges() {

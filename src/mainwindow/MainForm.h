@@ -2,6 +2,7 @@
 
 #include "documents/DocName.h"
 #include "documents/DocumentFile.h"
+#include "documents/TextEncoding.h"
 #include "engine/WordListLookup.h"
 #include "mainwindow/MainFormDialogs.h"
 #include "windows/MainFormUi.h"
@@ -10,6 +11,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace quillet {
 
@@ -55,7 +57,15 @@ class MainForm final : public QMainWindow {
     /// command does with the path the user chose. It asks nothing about unsaved changes
     /// (callers do that first) and reports a failure with a message; true when the page
     /// was read (an empty file is read, but leaves the view as it was).
-    bool openFile(const QString& path);
+    ///
+    /// The page is read in `encoding` when one is given (and fails when that would change
+    /// a byte), else in the encoding last chosen for it, else in the one it shows.
+    bool openFile(const QString& path, const std::optional<TextEncoding>& encoding = {});
+
+    /// Reopen with Encoding: after asking about unsaved changes, reads the open page again
+    /// in the encoding named `name`, or in the one it shows when `name` is empty, and
+    /// remembers the choice for that page.
+    void mnuFileEncodingClick(const QString& name);
 
     /// The toolbar's button click: runs the menu item whose Key equals `key` exactly;
     /// an unknown Key does nothing.
@@ -71,6 +81,8 @@ class MainForm final : public QMainWindow {
     const QString& databasePath() const { return databasePath_; }
     /// The progress display of the repair commands.
     const ProgressDisplay& progress() const { return *progress_; }
+    /// The encoding the page was read in, which Save writes.
+    const TextEncoding& encoding() const { return encoding_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -88,6 +100,8 @@ class MainForm final : public QMainWindow {
     bool mayDropChanges();
     /// Refuses a command during a run; true when refused.
     bool refuseDuringRun() const;
+    /// Shows the page's encoding, and checks the encoding menu's entry of its choice.
+    void showEncoding();
 
     MainFormUi ui_;
     ScreenHandler Resizer;
@@ -102,8 +116,10 @@ class MainForm final : public QMainWindow {
     quint64 documentRevision_ = quint64(-1);  // the view's revision that DocumentText matches
     bool documentStale_ = false;              // DocumentText was dropped after Fix File
     QString DocPath;
-    DocName docName_;     // DocDir, DocFileName and DocBaseName
-    QString dialogPath_;  // the path the file dialogs last returned or were handed
+    DocName docName_;                     // DocDir, DocFileName and DocBaseName
+    QString dialogPath_;                  // the path the file dialogs last returned or were handed
+    TextEncoding encoding_;               // the page's encoding, for Save
+    std::optional<TextEncoding> choice_;  // the encoding chosen for the page; none: automatic
 
     bool running_ = false;
     bool closeAfterRun_ = false;

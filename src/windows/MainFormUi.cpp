@@ -1,14 +1,17 @@
 #include "windows/MainFormUi.h"
 
+#include "documents/TextEncoding.h"
 #include "windows/WindowImages.h"
 #include "windows/WorkBoxEditor.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
@@ -53,6 +56,28 @@ QAction* MakeItem(QMenu* menu, const QString& name, const QString& caption) {
     QAction* item = menu->addAction(caption);
     item->setObjectName(name);
     return item;
+}
+
+/// A label at the right end of the status bar, after the ones added before it.
+QLabel* AddStatusLabel(QStatusBar* bar, const QString& name, const QString& toolTip) {
+    auto* label = new QLabel(bar);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setToolTip(toolTip);
+    label->setAccessibleName(toolTip);
+    bar->addPermanentWidget(label);
+    return label;
+}
+
+/// The encodings offered for reopening a page, those of them that this Qt provides.
+QStringList OfferedEncodings() {
+    QStringList names = {QStringLiteral("UTF-8"), QStringLiteral("UTF-16LE"),
+                         QStringLiteral("UTF-16BE"), QStringLiteral("Windows-1252")};
+    for (int part = 1; part <= 15; ++part) {
+        const QString name = QStringLiteral("ISO-8859-%1").arg(part);
+        if (TextEncoding::ForName(name)) names.append(name);
+    }
+    return names;
 }
 
 }  // namespace
@@ -182,6 +207,19 @@ void MainFormUi::setupUi(QMainWindow& form) {
     mnuFileStripSpaces =
         MakeItem(mnuFile, QStringLiteral("mnuFileStripSpaces"), QStringLiteral("Strip S&paces"));
     mnuFileSave = MakeItem(mnuFile, QStringLiteral("mnuFileSave"), QStringLiteral("&Save File"));
+    mnuFileEncoding = mnuFile->addMenu(QStringLiteral("Reopen with &Encoding"));
+    mnuFileEncoding->setObjectName(QStringLiteral("mnuFileEncoding"));
+    mnuFileEncodingItems = new QActionGroup(mnuFileEncoding);
+    QAction* automatic = mnuFileEncoding->addAction(QStringLiteral("&Automatic"));
+    mnuFileEncodingItems->addAction(automatic);
+    mnuFileEncoding->addSeparator();
+    for (const QString& name : OfferedEncodings()) {
+        QAction* item = mnuFileEncoding->addAction(name);
+        item->setData(name);
+        mnuFileEncodingItems->addAction(item);
+    }
+    for (QAction* item : mnuFileEncodingItems->actions()) item->setCheckable(true);
+    automatic->setChecked(true);
     mnuFileSkipList =
         MakeItem(mnuFile, QStringLiteral("mnuFileSkipList"), QStringLiteral("&Edit Skip List"));
     mnuFileIncludeList = MakeItem(mnuFile, QStringLiteral("mnuFileIncludeList"),
@@ -194,8 +232,16 @@ void MainFormUi::setupUi(QMainWindow& form) {
     mnuHelpAbout =
         MakeItem(mnuHelp, QStringLiteral("mnuHelpAbout"), QStringLiteral("&About Quillet"));
 
-    // The window's size: the design client area below the menu bar.
-    form.resize(clientSize.width(), clientSize.height() + bar->sizeHint().height());
+    // The status bar, below the client area.
+    statusBar = form.statusBar();
+    statusBar->setObjectName(QStringLiteral("StatusBar"));
+    EncodingBox =
+        AddStatusLabel(statusBar, QStringLiteral("EncodingBox"),
+                       QStringLiteral("The encoding the page was read in and is saved in"));
+
+    // The window's size: the design client area between the menu bar and the status bar.
+    form.resize(clientSize.width(),
+                clientSize.height() + bar->sizeHint().height() + statusBar->sizeHint().height());
     WorkBox->setFocus();
 }
 
