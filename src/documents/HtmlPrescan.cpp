@@ -159,8 +159,7 @@ std::optional<TextEncoding> EncodingForLabel(QStringView given) {
          {u"cp1254", u"csisolatin5", u"iso-8859-9", u"iso-ir-148", u"iso8859-9", u"iso88599",
           u"iso_8859-9", u"iso_8859-9:1989", u"l5", u"latin5", u"windows-1254", u"x-cp1254"}},
         {[] { return TextEncoding::ForName(u"windows-874"); },
-         {u"dos-874", u"iso-8859-11", u"iso8859-11", u"iso885911", u"tis-620",
-          u"windows-874"}},
+         {u"dos-874", u"iso-8859-11", u"iso8859-11", u"iso885911", u"tis-620", u"windows-874"}},
         // Labels browsers refuse to decode with, as their decoders were used for attacks.
         {[] { return std::optional<TextEncoding>(); },
          {u"csiso2022kr", u"hz-gb-2312", u"iso-2022-cn", u"iso-2022-cn-ext", u"iso-2022-kr",

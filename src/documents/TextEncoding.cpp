@@ -108,7 +108,8 @@ TextEncoding TextEncoding::Utf16BE(bool byteOrderMark) {
 
 std::optional<TextEncoding> TextEncoding::ForName(QStringView given) {
     const QString name = given.trimmed().toString().toLower();
-    if (name.isEmpty() || std::any_of(name.begin(), name.end(), [](QChar c) { return c.unicode() > 0x7E; })) {
+    if (name.isEmpty() ||
+        std::any_of(name.begin(), name.end(), [](QChar c) { return c.unicode() > 0x7E; })) {
         return std::nullopt;
     }
     if (name == u"windows-1252" || name == u"cp1252" || name == u"x-cp1252") return Windows1252();
@@ -126,7 +127,8 @@ std::optional<TextEncoding> TextEncoding::ForName(QStringView given) {
 }
 
 QString TextEncoding::name() const {
-    return kind_ == Kind::Windows1252 ? QStringLiteral("Windows-1252") : QString::fromLatin1(qtName_);
+    return kind_ == Kind::Windows1252 ? QStringLiteral("Windows-1252")
+                                      : QString::fromLatin1(qtName_);
 }
 
 QString TextEncoding::description() const {
@@ -179,8 +181,8 @@ std::optional<QByteArray> TextEncoding::encode(QStringView text, qsizetype* badP
     QByteArray bytes(mark.size() + encoder.requiredSpace(text.size()), Qt::Uninitialized);
     std::memcpy(bytes.data(), mark.data(), size_t(mark.size()));
     const char* end = encoder.appendToBuffer(bytes.data() + mark.size(), text);
-    // Qt's UTF-16 encoders pass a lone surrogate through; UTF-16 cannot hold it either.
-    if (encoder.hasError() || (isUtf16() && FindLoneSurrogate(text) >= 0)) {
+    // Qt's encoders pass some lone surrogates through; no encoding can hold them.
+    if (encoder.hasError() || FindLoneSurrogate(text) >= 0) {
         bytes = QByteArray();
         // Find the first character that fails, a slice at a time and then one by one.
         qsizetype from = 0;
@@ -192,8 +194,8 @@ std::optional<QByteArray> TextEncoding::encode(QStringView text, qsizetype* badP
             if (slice.hasError() || FindLoneSurrogate(part) >= 0) break;
         }
         for (qsizetype i = from; i < text.size(); ++i) {
-            const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() &&
-                              text[i + 1].isLowSurrogate();
+            const bool pair =
+                text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
             const QStringView character = text.sliced(i, pair ? 2 : 1);
             QStringEncoder single(qtName_.constData(), QStringConverter::Flag::Stateless);
             const QByteArray ignored = single.encode(character);

@@ -330,13 +330,17 @@ void MainForm::mnuFileEncodingClick(const QString& name) {
     std::optional<TextEncoding> choice;
     if (!name.isEmpty()) choice = TextEncoding::ForName(name);
     const QString page = DocPath;
-    const bool reopened = !refuseDuringRun() && !page.isEmpty() && (choice || name.isEmpty()) &&
-                          mayDropChanges() && openFile(page, choice);
-    if (reopened) {
-        EncodingChoices().remember(page, choice ? std::optional(choice->name()) : std::nullopt);
-    } else {
+    if (refuseDuringRun() || page.isEmpty() || (!choice && !name.isEmpty()) || !mayDropChanges()) {
         showEncoding();  // the menu goes back to the page's choice
+        return;
     }
+    // Automatic reads the page as it shows itself, whatever was chosen for it before.
+    if (!choice) EncodingChoices().remember(page, std::nullopt);
+    if (!openFile(page, choice)) {
+        showEncoding();
+        return;
+    }
+    if (choice) EncodingChoices().remember(page, choice->name());
 }
 
 void MainForm::showEncoding() {
