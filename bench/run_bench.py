@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Runs Quillet's benchmarks and prints the results as Markdown for bench/README.md.
 
-usage: run_bench.py BUILD_DIR [--runs N] [--skip-tidy]
+usage: run_bench.py BUILD_DIR [--runs N] [--skip-tidy] [--baseline QUILLET_BATCH]
 
 Generates 10, 50 and 100 MB old-style pages, runs the engine benchmarks, then times
 whole programs on the 50 MB page: quillet-batch's three commands, the floor program
-(read, widen, copy between "<", narrow, write) and tidy -q. Each program runs N times
+(read, widen, copy between "<", narrow, write) and tidy -q; and quillet-batch fix and the
+floor on the same page in UTF-8 and in UTF-16LE; and, with --baseline, another build of
+quillet-batch fix on the 50 MB page, for a before-and-after. Each program runs N times
 (tidy once: it is slow); the median wall time and the largest peak memory are reported.
 """
 import json
@@ -40,6 +42,7 @@ def main():
     build = os.path.abspath(args[0])
     runs = int(args[args.index("--runs") + 1]) if "--runs" in args else 5
     skip_tidy = "--skip-tidy" in args
+    baseline = os.path.abspath(args[args.index("--baseline") + 1]) if "--baseline" in args else None
     batch = os.path.join(build, "src", "quillet-batch")
     out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "out")
     os.makedirs(out, exist_ok=True)
@@ -51,6 +54,14 @@ def main():
             subprocess.run([os.path.join(build, "bench", "pagegen"), str(mb), pages[mb]], check=True)
     if not os.path.exists(os.path.join(out, "SkipList.db")):
         subprocess.run([batch, "wordlists", "init"], cwd=out, check=True, capture_output=True)
+    # The same 50 MB page in UTF-8 and in UTF-16LE with its byte-order mark, converted in a
+    # child process: a child forked from a large process would count its memory as its own.
+    for name, codec, mark in (("utf8", "utf-8", ""), ("utf16", "utf-16-le", "\\xff\\xfe")):
+        pages[name] = os.path.join(out, f"page50.{name}.htm")
+        if not os.path.exists(pages[name]):
+            convert = (f"import sys; data = open(sys.argv[1], 'rb').read().decode('latin-1'); "
+                       f"open(sys.argv[2], 'wb').write(b'{mark}' + data.encode('{codec}'))")
+            subprocess.run([sys.executable, "-c", convert, pages[50], pages[name]], check=True)
     fixed50 = os.path.join(out, "page50.fixed.htm")
     subprocess.run([batch, "fix", pages[50], "-o", fixed50], cwd=out, check=True, capture_output=True)
 
@@ -76,19 +87,34 @@ def main():
          [batch, "strip-newlines", fixed50, "-o", out_file], fixed50),
         ("quillet-batch strip-spaces", [batch, "strip-spaces", pages[50], "-o", out_file], pages[50]),
         ("floor", [os.path.join(build, "bench", "floor"), pages[50], out_file], pages[50]),
+        ("quillet-batch fix, UTF-8 page", [batch, "fix", pages["utf8"], "-o", out_file],
+         pages["utf8"]),
+        ("floor, UTF-8 page", [os.path.join(build, "bench", "floor"), pages["utf8"], out_file],
+         pages["utf8"]),
+        ("quillet-batch fix, UTF-16LE page", [batch, "fix", pages["utf16"], "-o", out_file],
+         pages["utf16"]),
+        ("floor, UTF-16LE page", [os.path.join(build, "bench", "floor"), pages["utf16"], out_file],
+         pages["utf16"]),
     ]
+    if baseline:
+        commands.insert(1, ("quillet-batch fix (baseline build)",
+                            [baseline, "fix", pages[50], "-o", out_file], pages[50]))
     if not skip_tidy and shutil.which("tidy"):
         commands.append(("tidy -q", ["tidy", "-q", "-o", out_file, pages[50]], pages[50]))
     for name, cmd, page in commands:
         wall, peak, code = measure(cmd, out, 1 if name.startswith("tidy") else runs)
         rows.append((name, wall, peak, os.path.getsize(page)))
 
-    floor = next(r[1] for r in rows if r[0] == "floor")
+    floors = {r[0]: r[1] for r in rows if r[0].startswith("floor")}
+    floor = floors["floor"]
     print(f"## End to end on a {size50 / 1e6:.0f} MB page (median of {runs} runs; tidy: one run)\n")
     print("| program | wall time | MB/s | × floor | peak memory | × input size |")
     print("|---|---|---|---|---|---|")
     for name, wall, peak, size in rows:
-        print(f"| {name} | {wall:.3f} s | {size / wall / 1e6:.0f} | {wall / floor:.2f} | "
+        # Each page's own floor: the floor program on the same file.
+        suffix = name[name.index(","):] if name.startswith("quillet-batch fix,") else ""
+        own_floor = floors.get("floor" + suffix, floor)
+        print(f"| {name} | {wall:.3f} s | {size / wall / 1e6:.0f} | {wall / own_floor:.2f} | "
               f"{peak / 1e6:.0f} MB | {peak / size:.2f} |")
     print()
     fix = next(r[1] for r in rows if r[0] == "quillet-batch fix")
