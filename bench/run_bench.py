@@ -6,7 +6,8 @@ usage: run_bench.py BUILD_DIR [--runs N] [--skip-tidy] [--baseline QUILLET_BATCH
 Generates 10, 50 and 100 MB old-style pages, runs the engine benchmarks, then times
 whole programs on the 50 MB page: quillet-batch's three commands, the floor program
 (read, widen, copy between "<", narrow, write) and tidy -q; and quillet-batch fix and the
-floor on the same page in UTF-8 and in UTF-16LE; and, with --baseline, another build of
+floor on the same page in UTF-8 and in UTF-16LE (the floor decoding and encoding that
+encoding); and, with --baseline, another build of
 quillet-batch fix on the 50 MB page, for a before-and-after. Each program runs N times
 (tidy once: it is slow); the median wall time and the largest peak memory are reported.
 """
@@ -89,12 +90,12 @@ def main():
         ("floor", [os.path.join(build, "bench", "floor"), pages[50], out_file], pages[50]),
         ("quillet-batch fix, UTF-8 page", [batch, "fix", pages["utf8"], "-o", out_file],
          pages["utf8"]),
-        ("floor, UTF-8 page", [os.path.join(build, "bench", "floor"), pages["utf8"], out_file],
-         pages["utf8"]),
+        ("floor, UTF-8 page", [os.path.join(build, "bench", "floor"), pages["utf8"], out_file,
+                               "UTF-8"], pages["utf8"]),
         ("quillet-batch fix, UTF-16LE page", [batch, "fix", pages["utf16"], "-o", out_file],
          pages["utf16"]),
-        ("floor, UTF-16LE page", [os.path.join(build, "bench", "floor"), pages["utf16"], out_file],
-         pages["utf16"]),
+        ("floor, UTF-16LE page", [os.path.join(build, "bench", "floor"), pages["utf16"],
+                                  out_file, "UTF-16LE"], pages["utf16"]),
     ]
     if baseline:
         commands.insert(1, ("quillet-batch fix (baseline build)",

@@ -166,8 +166,12 @@ std::optional<QString> TextEncoding::decode(QByteArrayView body) const {
     QStringDecoder decoder(qtName_.constData(), kDecoderFlags);
     QString text = decoder.decode(body);
     if (decoder.hasError()) return std::nullopt;
+    // Valid UTF-8 (no overlong form, no surrogate, nothing beyond U+10FFFF, nothing cut
+    // short) is one code point per sequence and back, a leading U+FEFF included: it needs no
+    // second pass to prove it.
+    if (kind_ == Kind::Utf8) return text;
     // The document view holds UTF-8, which has no room for half a surrogate pair.
-    if (kind_ != Kind::Utf8 && FindLoneSurrogate(text) >= 0) return std::nullopt;
+    if (FindLoneSurrogate(text) >= 0) return std::nullopt;
     QStringEncoder encoder(qtName_.constData());
     if (!EncodesTo(encoder, text, body)) return std::nullopt;
     return text;
