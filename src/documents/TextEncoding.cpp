@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace quillet {
@@ -24,17 +25,25 @@ bool IsSurrogate(char16_t c) {
 qsizetype FindLoneSurrogate(QStringView text) {
     const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype n = text.size();
-    for (qsizetype block = 0; block < n; block += 64) {
-        // Most texts hold no surrogate at all: look for one a block at a time, without
-        // a branch per character.
-        const qsizetype end = std::min(n, block + 64);
-        bool any = false;
-        for (qsizetype i = block; i < end; ++i) any |= IsSurrogate(p[i]);
-        if (!any) continue;
-        for (qsizetype i = block; i < end; ++i) {
+    // Most texts hold no surrogate at all: skip four characters at a time while none of
+    // them is one (a lane of `w & kTop5 ^ kSurrogate` is 0 exactly for a surrogate).
+    constexpr std::uint64_t kTop5 = 0xF800F800F800F800u;
+    constexpr std::uint64_t kSurrogate = 0xD800D800D800D800u;
+    constexpr std::uint64_t kOnes = 0x0001000100010001u;
+    constexpr std::uint64_t kSigns = 0x8000800080008000u;
+    qsizetype i = 0;
+    while (i < n) {
+        for (; i + 4 <= n; i += 4) {
+            std::uint64_t w;
+            std::memcpy(&w, p + i, sizeof w);
+            const std::uint64_t x = (w & kTop5) ^ kSurrogate;
+            if (((x - kOnes) & ~x & kSigns) != 0) break;
+        }
+        const qsizetype end = std::min(n, i + 4);
+        for (; i < end; ++i) {
             if (!IsSurrogate(p[i])) continue;
             if (p[i] < 0xDC00 && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] <= 0xDFFF) {
-                ++i;  // a pair; its second half may open the next block
+                ++i;  // a pair, whose second half may start the next four
                 continue;
             }
             return i;

@@ -151,11 +151,19 @@ TEST(TextEncoding, ACharacterTheEncodingCannotHoldIsRefusedWithItsPlace) {
     EXPECT_EQ(latin2.describeUnencodable(text, bad),
               u"the character \"\u20ac\" (U+20AC) in line 2, column 5 cannot be written in "
               u"ISO-8859-2");
-    // Half a surrogate pair has no bytes in any Unicode encoding either.
-    const QString lone = QStringLiteral("ab") + QChar(0xDC00);
-    for (const TextEncoding& e : {TextEncoding::Utf8(), TextEncoding::Utf16BE(true)}) {
-        EXPECT_FALSE(e.encode(lone, &bad)) << e.name().toStdString();
-        EXPECT_EQ(bad, 2);
+    // Half a surrogate pair has no bytes in any Unicode encoding either, wherever it stands,
+    // whole pairs before and after it.
+    for (int at = 0; at < 9; ++at) {
+        QString text(at, u'x');
+        if (at >= 2) text.replace(at - 2, 2, QStringLiteral("\U0001F600"));
+        const QString whole = text + QStringLiteral("\U0001F600y");
+        const QString broken =
+            text + QChar(at % 2 ? 0xDC00 : 0xD800) + QStringLiteral("y\U0001F600");
+        for (const TextEncoding& e : {TextEncoding::Utf8(), TextEncoding::Utf16BE(true)}) {
+            EXPECT_TRUE(e.encode(whole, &bad)) << at;
+            EXPECT_FALSE(e.encode(broken, &bad)) << at;
+            EXPECT_EQ(bad, at) << e.name().toStdString();
+        }
     }
 }
 
