@@ -18,6 +18,18 @@ std::optional<TextEncoding> EncodingOfMark(QByteArrayView bytes) {
     return std::nullopt;
 }
 
+/// UTF-16 without a mark, by the page's first character: a "<" or white space in one
+/// byte order is a NUL byte beside it, which no 8-bit page starts with.
+std::optional<TextEncoding> EncodingOfFirstCharacter(QByteArrayView bytes) {
+    if (bytes.size() < 2 || bytes.size() % 2 != 0) return std::nullopt;
+    const auto opensPage = [](char c) {
+        return c == '<' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    };
+    if (opensPage(bytes[0]) && bytes[1] == '\0') return TextEncoding::Utf16LE();
+    if (bytes[0] == '\0' && opensPage(bytes[1])) return TextEncoding::Utf16BE();
+    return std::nullopt;
+}
+
 bool IsAscii(QByteArrayView bytes) {
     return std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
 }
@@ -40,6 +52,9 @@ DecodedPage DecodePage(QByteArrayView bytes) {
     } else {
         if (const std::optional<TextEncoding> declared = DeclaredEncoding(bytes)) {
             if (std::optional<DecodedPage> page = DecodePageAs(bytes, *declared)) return *page;
+        }
+        if (const std::optional<TextEncoding> utf16 = EncodingOfFirstCharacter(bytes)) {
+            if (std::optional<DecodedPage> page = DecodePageAs(bytes, *utf16)) return *page;
         }
         if (!IsAscii(bytes)) {
             if (std::optional<DecodedPage> page = DecodePageAs(bytes, TextEncoding::Utf8())) {
