@@ -69,7 +69,8 @@ bool EncodesTo(QStringEncoder& encoder, QStringView text, QByteArrayView bytes) 
         const char* last = encoder.appendToBuffer(buffer.data(), text.sliced(from, end - from));
         const qsizetype length = last - buffer.constData();
         if (encoder.hasError() || length > bytes.size() - offset ||
-            std::memcmp(buffer.constData(), bytes.data() + offset, size_t(length)) != 0) {
+            (length > 0 &&
+             std::memcmp(buffer.constData(), bytes.data() + offset, size_t(length)) != 0)) {
             return false;
         }
         offset += length;
@@ -195,7 +196,7 @@ std::optional<QByteArray> TextEncoding::encode(QStringView text, qsizetype* badP
     QStringEncoder encoder(qtName_.constData());
     const QByteArrayView mark = byteOrderMark();
     QByteArray bytes(mark.size() + encoder.requiredSpace(text.size()), Qt::Uninitialized);
-    std::memcpy(bytes.data(), mark.data(), size_t(mark.size()));
+    if (!mark.isEmpty()) std::memcpy(bytes.data(), mark.data(), size_t(mark.size()));
     const char* end = encoder.appendToBuffer(bytes.data() + mark.size(), text);
     // Qt's encoders pass some lone surrogates through; no encoding can hold them.
     if (encoder.hasError() || FindLoneSurrogate(text) >= 0) {
