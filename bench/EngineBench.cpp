@@ -2,6 +2,7 @@
 // one word-list lookup.
 #include "PageGenerator.h"
 #include "documents/CodePage.h"
+#include "documents/PageDecoding.h"
 #include "engine/Functions.h"
 #include "wordlists/DefaultWordLists.h"
 #include "wordlists/StoreListSource.h"
@@ -103,6 +104,34 @@ void BM_EncodeCodePage(benchmark::State& state) {
     Report(state, page.size());
 }
 
+/// The benchmark page of `megabytes` MB in the encoding of `kind`: 0 Windows-1252, 1 UTF-8,
+/// 2 UTF-16LE with its byte-order mark.
+QByteArray PageBytes(int megabytes, int kind) {
+    const QString& page = Page(megabytes);
+    if (kind == 1) return page.toUtf8();
+    if (kind == 2) {
+        qsizetype bad = -1;
+        return *TextEncoding::Utf16LE(true).encode(page, &bad);
+    }
+    return GenerateOldPage(qint64(megabytes) * 1000 * 1000);
+}
+
+/// Reading a page as the batch tool and the window do: detection, decoding and the check
+/// that the text encodes back to the same bytes.
+void BM_DecodePage(benchmark::State& state) {
+    const QByteArray bytes = PageBytes(10, int(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(DecodePage(bytes).text.data());
+    Report(state, bytes.size());
+}
+
+/// Writing it back in its encoding.
+void BM_EncodePage(benchmark::State& state) {
+    const DecodedPage page = DecodePage(PageBytes(10, int(state.range(0))));
+    qsizetype bad = -1;
+    for (auto _ : state) benchmark::DoNotOptimize(page.encoding.encode(page.text, &bad)->data());
+    Report(state, page.text.size());
+}
+
 /// One indexed seek on the stored table, as a pass makes it for a name it has not met.
 void BM_StoreSeek(benchmark::State& state) {
     StoreError error;
@@ -129,6 +158,8 @@ BENCHMARK(BM_StripNewlines)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->I
 BENCHMARK(BM_StripSpaces)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_DecodeCodePage)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodeCodePage)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodePage)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodePage)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StoreSeek);
 BENCHMARK(BM_PassLookupRepeated);
 

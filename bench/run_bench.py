@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
 """Runs Quillet's benchmarks and prints the results as Markdown for bench/README.md.
 
-usage: run_bench.py BUILD_DIR [--runs N] [--skip-tidy]
+usage: run_bench.py BUILD_DIR [--runs N] [--skip-tidy] [--skip-engine] [--baseline QUILLET_BATCH]
 
 Generates 10, 50 and 100 MB old-style pages, runs the engine benchmarks, then times
 whole programs on the 50 MB page: quillet-batch's three commands, the floor program
-(read, widen, copy between "<", narrow, write) and tidy -q. Each program runs N times
-(tidy once: it is slow); the median wall time and the largest peak memory are reported.
+(read, widen, copy between "<", narrow, write) and tidy -q; and quillet-batch fix and the
+floor on the same page in UTF-8 and in UTF-16LE (the floor decoding and encoding that
+encoding); and, with --baseline, another build of
+quillet-batch fix on the 50 MB page, for a before-and-after. Each program runs N times
+(tidy once: it is slow), in rounds that run every program once, so that a change in the
+machine's load falls on all of them alike; the median wall time and the largest peak
+memory are reported.
 """
 import json
 import os
@@ -19,6 +24,7 @@ import time
 
 def run(cmd, cwd):
     """Wall seconds and peak resident memory (bytes) of one run of cmd."""
+    os.sync()  # the previous run's output goes to disk now, not during this run
     start = time.perf_counter()
     proc = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _, status, usage = os.wait4(proc.pid, 0)
@@ -40,6 +46,8 @@ def main():
     build = os.path.abspath(args[0])
     runs = int(args[args.index("--runs") + 1]) if "--runs" in args else 5
     skip_tidy = "--skip-tidy" in args
+    skip_engine = "--skip-engine" in args
+    baseline = os.path.abspath(args[args.index("--baseline") + 1]) if "--baseline" in args else None
     batch = os.path.join(build, "src", "quillet-batch")
     out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "out")
     os.makedirs(out, exist_ok=True)
@@ -51,9 +59,24 @@ def main():
             subprocess.run([os.path.join(build, "bench", "pagegen"), str(mb), pages[mb]], check=True)
     if not os.path.exists(os.path.join(out, "SkipList.db")):
         subprocess.run([batch, "wordlists", "init"], cwd=out, check=True, capture_output=True)
+    # The same 50 MB page in UTF-8 and in UTF-16LE with its byte-order mark, converted in a
+    # child process: a child forked from a large process would count its memory as its own.
+    for name, codec, mark in (("utf8", "utf-8", ""), ("utf16", "utf-16-le", "\\xff\\xfe")):
+        pages[name] = os.path.join(out, f"page50.{name}.htm")
+        if not os.path.exists(pages[name]):
+            convert = (f"import sys; data = open(sys.argv[1], 'rb').read().decode('latin-1'); "
+                       f"open(sys.argv[2], 'wb').write(b'{mark}' + data.encode('{codec}'))")
+            subprocess.run([sys.executable, "-c", convert, pages[50], pages[name]], check=True)
     fixed50 = os.path.join(out, "page50.fixed.htm")
     subprocess.run([batch, "fix", pages[50], "-o", fixed50], cwd=out, check=True, capture_output=True)
 
+    if not skip_engine:
+        engine_report(build, out)
+    end_to_end(build, out, pages, batch, fixed50, runs, skip_tidy, baseline)
+    return 0
+
+
+def engine_report(build, out):
     print("## Engine (Google Benchmark, default lists in SQLite)\n")
     engine = subprocess.run([os.path.join(build, "bench", "engine_bench"), "--benchmark_format=json"],
                             cwd=out, check=True, capture_output=True, text=True)
@@ -67,6 +90,8 @@ def main():
               f"{rate / 1e6:.0f} MB/s |" if rate else f"| {b['name']} | {b['real_time']:.2f} {unit} | |")
     print()
 
+
+def end_to_end(build, out, pages, batch, fixed50, runs, skip_tidy, baseline):
     size50 = os.path.getsize(pages[50])
     rows = []
     out_file = os.path.join(out, "result.htm")
@@ -76,19 +101,40 @@ def main():
          [batch, "strip-newlines", fixed50, "-o", out_file], fixed50),
         ("quillet-batch strip-spaces", [batch, "strip-spaces", pages[50], "-o", out_file], pages[50]),
         ("floor", [os.path.join(build, "bench", "floor"), pages[50], out_file], pages[50]),
+        ("quillet-batch fix, UTF-8 page", [batch, "fix", pages["utf8"], "-o", out_file],
+         pages["utf8"]),
+        ("floor, UTF-8 page", [os.path.join(build, "bench", "floor"), pages["utf8"], out_file,
+                               "UTF-8"], pages["utf8"]),
+        ("quillet-batch fix, UTF-16LE page", [batch, "fix", pages["utf16"], "-o", out_file],
+         pages["utf16"]),
+        ("floor, UTF-16LE page", [os.path.join(build, "bench", "floor"), pages["utf16"],
+                                  out_file, "UTF-16LE"], pages["utf16"]),
     ]
+    if baseline:
+        commands.insert(1, ("quillet-batch fix (baseline build)",
+                            [baseline, "fix", pages[50], "-o", out_file], pages[50]))
     if not skip_tidy and shutil.which("tidy"):
         commands.append(("tidy -q", ["tidy", "-q", "-o", out_file, pages[50]], pages[50]))
-    for name, cmd, page in commands:
-        wall, peak, code = measure(cmd, out, 1 if name.startswith("tidy") else runs)
+    results = {name: [] for name, _, _ in commands}
+    for round_ in range(runs):
+        for name, cmd, _ in commands:
+            if round_ == 0 or not name.startswith("tidy"):
+                results[name].append(run(cmd, out))
+    for name, _, page in commands:
+        wall = statistics.median(r[0] for r in results[name])
+        peak = max(r[1] for r in results[name])
         rows.append((name, wall, peak, os.path.getsize(page)))
 
-    floor = next(r[1] for r in rows if r[0] == "floor")
+    floors = {r[0]: r[1] for r in rows if r[0].startswith("floor")}
+    floor = floors["floor"]
     print(f"## End to end on a {size50 / 1e6:.0f} MB page (median of {runs} runs; tidy: one run)\n")
     print("| program | wall time | MB/s | × floor | peak memory | × input size |")
     print("|---|---|---|---|---|---|")
     for name, wall, peak, size in rows:
-        print(f"| {name} | {wall:.3f} s | {size / wall / 1e6:.0f} | {wall / floor:.2f} | "
+        # Each page's own floor: the floor program on the same file.
+        suffix = name[name.index(","):] if name.startswith("quillet-batch fix,") else ""
+        own_floor = floors.get("floor" + suffix, floor)
+        print(f"| {name} | {wall:.3f} s | {size / wall / 1e6:.0f} | {wall / own_floor:.2f} | "
               f"{peak / 1e6:.0f} MB | {peak / size:.2f} |")
     print()
     fix = next(r[1] for r in rows if r[0] == "quillet-batch fix")
@@ -100,7 +146,6 @@ def main():
     small = measure([batch, "fix", pages[10], "-o", out_file], out, runs)[0]
     large = measure([batch, "fix", pages[100], "-o", out_file], out, runs)[0]
     print(f"10 MB: {small:.3f} s; 100 MB: {large:.3f} s; ratio {large / small:.1f} (linear: 10)\n")
-    return 0
 
 
 if __name__ == "__main__":

@@ -2,10 +2,10 @@
 
 #include "batch/DescriptorDevice.h"
 #include "batch/TerminalProgress.h"
-#include "documents/CodePage.h"
 #include "documents/DocName.h"
 #include "documents/DocumentFile.h"
 #include "documents/FileNames.h"
+#include "documents/PageDecoding.h"
 #include "engine/Functions.h"
 #include "engine/Utilities.h"
 #include "wordlists/DefaultWordLists.h"
@@ -31,11 +31,11 @@ const char kUsage[] =
     "Repairs HTML pages whose paragraphs were opened with <p> and never closed.\n"
     "\n"
     "Commands:\n"
-    "  fix [--wordlists DB] [-o OUT] INPUT...\n"
+    "  fix [--wordlists DB] [--encoding NAME] [-o OUT] INPUT...\n"
     "      Insert </p> before every tag that ends an open paragraph.\n"
-    "  strip-newlines [--join-lf] [-o OUT] INPUT...\n"
+    "  strip-newlines [--join-lf] [--encoding NAME] [-o OUT] INPUT...\n"
     "      Join the lines of every paragraph from <p> to </p>.\n"
-    "  strip-spaces [-o OUT] INPUT...\n"
+    "  strip-spaces [--encoding NAME] [-o OUT] INPUT...\n"
     "      Trim spaces at both ends and shorten every run of spaces to one.\n"
     "  wordlists init [--wordlists DB]\n"
     "      Create SkipList.db in the working folder (or DB) with the default lists.\n"
@@ -46,6 +46,12 @@ const char kUsage[] =
     "Each INPUT is written to its folder and base name with \".fix\" (page.html gives\n"
     "page.fix). \"-\" as INPUT reads standard input and writes standard output.\n"
     "\n"
+    "A page is read in the encoding of its byte-order mark (UTF-8, UTF-16LE, UTF-16BE), else\n"
+    "in the one it declares in a <meta> tag, else in UTF-16 when it starts with \"<\" in\n"
+    "UTF-16, else in UTF-8 when it is valid UTF-8, else in Windows-1252; an encoding that\n"
+    "would change a byte on the way back is passed over for Windows-1252, which keeps every\n"
+    "byte. The output is written in the same encoding.\n"
+    "\n"
     "Options:\n"
     "  -o, --output OUT   Write the result of a single INPUT to OUT (\"-\": standard output).\n"
     "  --join-lf          strip-newlines: also join lines ended by a line feed alone\n"
@@ -54,8 +60,12 @@ const char kUsage[] =
     "                     folder when it exists, else $XDG_DATA_HOME/quillet/SkipList.db\n"
     "                     (~/.local/share/quillet/), made with the default lists when\n"
     "                     first needed.\n"
+    "  --encoding NAME    Read every INPUT in NAME (utf-8, utf-16le, utf-16be, windows-1252,\n"
+    "                     iso-8859-2, ...); an INPUT that NAME cannot read byte for byte\n"
+    "                     fails.\n"
+    "  -v, --verbose      Name the encoding each INPUT was read in.\n"
     "  -h, --help         Show this help.\n"
-    "  -v, --version      Show the version.\n"
+    "  -V, --version      Show the version.\n"
     "\n"
     "Exit status: 0 on success, 1 when an input or entry failed, 2 on a usage error.\n";
 
@@ -92,6 +102,8 @@ class Batch {
     QString given_;  // --wordlists
     QString database_ = DefaultDatabasePath();
     LoneLineFeeds lineFeeds_ = LoneLineFeeds::Keep;
+    std::optional<TextEncoding> encoding_;  // chosen with --encoding; detected when unset
+    bool verbose_ = false;
     bool outClosed_ = false;  // standard output is a closed pipe: the run ends quietly
 };
 
@@ -113,19 +125,29 @@ int Batch::Run(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption version(QStringList{QStringLiteral("V"), QStringLiteral("version")});
+    const QCommandLineOption verbose(QStringList{QStringLiteral("v"), QStringLiteral("verbose")});
+    const QCommandLineOption encoding(QStringLiteral("encoding"), QString(),
+                                      QStringLiteral("NAME"));
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
                                     QString(), QStringLiteral("OUT"));
     const QCommandLineOption wordlists(QStringLiteral("wordlists"), QString(),
                                        QStringLiteral("DB"));
     const QCommandLineOption joinLf(QStringLiteral("join-lf"));
-    parser.addOptions({help, version, output, wordlists, joinLf});
+    parser.addOptions({help, version, verbose, output, wordlists, encoding, joinLf});
     if (!parser.parse(arguments)) return Usage(parser.errorText());
     if (parser.isSet(help)) return Out(QString::fromLatin1(kUsage)) ? kExitOk : kExitFailed;
     if (parser.isSet(version)) {
         return Out(QStringLiteral("quillet-batch " QUILLET_VERSION "\n")) ? kExitOk : kExitFailed;
     }
     if (parser.isSet(wordlists)) given_ = database_ = parser.value(wordlists);
+    verbose_ = parser.isSet(verbose);
+    if (parser.isSet(encoding)) {
+        encoding_ = TextEncoding::ForName(parser.value(encoding));
+        if (!encoding_) {
+            return Usage(QStringLiteral("unknown encoding '%1'").arg(parser.value(encoding)));
+        }
+    }
 
     QStringList words = parser.positionalArguments();
     if (words.isEmpty()) return Usage(QStringLiteral("no command given"));
@@ -135,6 +157,7 @@ int Batch::Run(const QStringList& arguments) {
         if (parser.isSet(joinLf)) {
             return Usage(QStringLiteral("--join-lf is an option of strip-newlines only"));
         }
+        if (encoding_) return Usage(QStringLiteral("--encoding is not an option of wordlists"));
         return RunWordLists(words);
     }
     Repair repair;
@@ -267,12 +290,26 @@ bool Batch::RepairOneInMemory(Repair repair, const QString& label, const QString
         bytes = std::move(*data);
     }
 
-    TerminalProgress progress(io_.err, label, bytes.size(),
-                              io_.errIsTerminal && bytes.size() >= kProgressBarBytes);
+    std::optional<DecodedPage> page =
+        encoding_ ? DecodePageAs(bytes, *encoding_) : std::optional(DecodePage(bytes));
+    bytes = QByteArray();  // the text holds the page now
+    if (!page) {
+        Error(QStringLiteral("%1: cannot be read as %2 without changing its bytes")
+                  .arg(label, encoding_->name()));
+        return false;
+    }
+    if (verbose_) {
+        io_.err.write(EncodeFileName(
+            QStringLiteral("%1: read as %2\n").arg(label, page->encoding.description())));
+    }
+    QString text = std::move(page->text);
+    const TextEncoding encoding = page->encoding;
+    page.reset();
+
+    TerminalProgress progress(io_.err, label, text.size(),
+                              io_.errIsTerminal && text.size() >= kProgressBarBytes);
     StoreListSource lists(database_);
     Functions engine(progress, lists);
-    QString text = DecodeCodePage(bytes);
-    bytes = QByteArray();  // the text holds the page now
     RepairResult result;
     switch (repair) {
         case Repair::Fix:
@@ -294,16 +331,16 @@ bool Batch::RepairOneInMemory(Repair repair, const QString& label, const QString
     FileResult written;
     if (output == u"-") {
         qsizetype bad = -1;
-        const std::optional<QByteArray> encoded = EncodeCodePage(result.text, &bad);
+        const std::optional<QByteArray> encoded = encoding.encode(result.text, &bad);
         if (!encoded) {
-            written =
-                FileResult{FileResult::Failure::Unencodable, DescribeUnencodable(result.text, bad)};
+            written = FileResult{FileResult::Failure::Unencodable,
+                                 encoding.describeUnencodable(result.text, bad)};
         } else if (!Out(*encoded, label)) {
             return false;
         }
     } else {
         AtomicFileWriter writer;
-        written = SaveDocument(writer, output, result.text);
+        written = SaveDocument(writer, output, result.text, encoding);
     }
     if (!written.ok()) {
         const QString where = output == u"-" ? QStringLiteral("standard output") : output;

@@ -77,7 +77,7 @@ std::optional<QByteArray> EncodeCodePage(QStringView text, qsizetype* badPositio
     return bytes;
 }
 
-QString DescribeUnencodable(QStringView text, qsizetype position) {
+QString DescribeUnencodable(QStringView text, qsizetype position, QStringView encoding) {
     qsizetype line = 1;
     qsizetype lineStart = 0;
     for (qsizetype i = 0; i < position; ++i) {
@@ -96,11 +96,10 @@ QString DescribeUnencodable(QStringView text, qsizetype position) {
         length = 2;
     }
     return QStringLiteral(
-               "the character \"%1\" (U+%2) in line %3, column %4 cannot be written in "
-               "the Windows-1252 code page")
+               "the character \"%1\" (U+%2) in line %3, column %4 cannot be written in %5")
         .arg(text.sliced(position, length).toString(),
              QString::number(code, 16).toUpper().rightJustified(4, u'0'), QString::number(line),
-             QString::number(position - lineStart + 1));
+             QString::number(position - lineStart + 1), encoding.toString());
 }
 
 }  // namespace quillet

@@ -18,8 +18,9 @@ QString DecodeCodePage(QByteArrayView bytes);
 /// 0-based position of the first such character in `*badPosition`.
 std::optional<QByteArray> EncodeCodePage(QStringView text, qsizetype* badPosition);
 
-/// Describes the character at `position` that the code page cannot hold, with its line
-/// and column, for a message.
-QString DescribeUnencodable(QStringView text, qsizetype position);
+/// Describes the character at `position` that cannot be written in `encoding` (the code
+/// page unless named), with its line and column, for a message.
+QString DescribeUnencodable(QStringView text, qsizetype position,
+                            QStringView encoding = u"the Windows-1252 code page");
 
 }  // namespace quillet

@@ -1,6 +1,5 @@
 #include "documents/DocumentFile.h"
 
-#include "documents/CodePage.h"
 #include "documents/FileNames.h"
 
 #include <QFile>
@@ -214,10 +213,13 @@ std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* res
 
 #endif
 
-FileResult SaveDocument(DocumentWriter& writer, const QString& path, QStringView text) {
+FileResult SaveDocument(DocumentWriter& writer, const QString& path, QStringView text,
+                        const TextEncoding& encoding) {
     qsizetype bad = -1;
-    const std::optional<QByteArray> bytes = EncodeCodePage(text, &bad);
-    if (!bytes) return Failed(FileResult::Failure::Unencodable, DescribeUnencodable(text, bad));
+    const std::optional<QByteArray> bytes = encoding.encode(text, &bad);
+    if (!bytes) {
+        return Failed(FileResult::Failure::Unencodable, encoding.describeUnencodable(text, bad));
+    }
     return writer.Write(path, *bytes);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "documents/TextEncoding.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QIODevice>
@@ -16,7 +18,7 @@ struct FileResult {
         NotFound,     ///< no such file
         Permission,   ///< access denied, the file is read-only, or the medium is
         DiskFull,     ///< no space left, the quota is used up, or the file size limit is hit
-        Unencodable,  ///< a character of the text has no byte in the code page
+        Unencodable,  ///< a character of the text has no bytes in the page's encoding
         Other,
     };
     Failure failure = Failure::None;
@@ -75,8 +77,9 @@ FileResult WriteNewFile(const QString& path, QByteArrayView bytes);
 /// of an existing file (links followed), else the absolute path the name resolves to.
 QByteArray FileIdentityKey(const QString& path);
 
-/// Encodes `text` in the code page and writes it through `writer`; nothing is written
-/// when a character cannot be encoded.
-FileResult SaveDocument(DocumentWriter& writer, const QString& path, QStringView text);
+/// Encodes `text` in `encoding` (with its byte-order mark, if it has one) and writes it
+/// through `writer`; nothing is written when a character cannot be encoded.
+FileResult SaveDocument(DocumentWriter& writer, const QString& path, QStringView text,
+                        const TextEncoding& encoding = TextEncoding::Windows1252());
 
 }  // namespace quillet

@@ -1,9 +1,10 @@
 #include "mainwindow/MainForm.h"
 
 #include "common/Utilities.h"
-#include "documents/CodePage.h"
 #include "documents/DocumentFile.h"
+#include "documents/PageDecoding.h"
 #include "engine/Functions.h"
+#include "mainwindow/EncodingChoices.h"
 #include "mainwindow/MainFormDialogs.h"
 #include "mainwindow/ProgressDisplay.h"
 #include "mainwindow/SaveMessages.h"
@@ -14,6 +15,7 @@
 #include "wordlists/WordListStore.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -72,8 +74,7 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
       wordLists_(WordListLocation::Choose(wordListFile)),
       lists_(lists ? std::move(lists) : std::make_unique<StoreListSource>(wordLists_.path())) {
     ui_.setupUi(*this);
-    // The status line names the word-list file in use; it adds its height to the window,
-    // so the controls keep their design size.
+    // The status line also names the word-list file in use.
     auto* wordListsLabel =
         new QLabel(tr("Word lists: %1").arg(QDir::toNativeSeparators(wordLists_.path())), this);
     wordListsLabel->setObjectName(QStringLiteral("WordListsLabel"));
@@ -89,8 +90,8 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
                 tr("Your own word lists, made from the default lists when first needed"));
             break;
     }
+    wordListsLabel->setAccessibleName(wordListsLabel->toolTip());
     statusBar()->addPermanentWidget(wordListsLabel);
-    resize(width(), height() + statusBar()->sizeHint().height());
     progress_ = std::make_unique<ProgressDisplay>(*ui_.CountBox, *ui_.PBox, this);
     functions_ = std::make_unique<Functions>(*progress_, *lists_);
 
@@ -111,6 +112,10 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     connect(ui_.mnuHelpAbout, &QAction::triggered, this, &MainForm::mnuHelpAboutClick);
     connect(ui_.ToolBar1, &QToolBar::actionTriggered, this,
             [this](QAction* button) { ToolBar1ButtonClick(button->data().toString()); });
+    connect(ui_.mnuFileEncodingItems, &QActionGroup::triggered, this,
+            [this](QAction* item) { mnuFileEncodingClick(item->data().toString()); });
+    ui_.mnuFileEncoding->setEnabled(false);  // until there is a page to reopen
+    showEncoding();
 
     // The Edit menu works on the document view.
     const struct {
@@ -337,12 +342,14 @@ void MainForm::mnuFileOpenClick() {
     openFile(*path);
 }
 
-bool MainForm::openFile(const QString& chosenPath) {
+bool MainForm::openFile(const QString& chosenPath, const std::optional<TextEncoding>& encoding) {
     if (running_) return false;
     const QString path = QDir::toNativeSeparators(chosenPath);
     dialogPath_ = path;
     docName_ = SplitDocName(path);
     DocPath = path;
+
+    ui_.mnuFileEncoding->setEnabled(true);
 
     FileResult failure;
     std::optional<QByteArray> bytes = ReadDocumentBytes(path, &failure);
@@ -360,17 +367,40 @@ bool MainForm::openFile(const QString& chosenPath) {
         remember();
         return true;
     }
-    // A page within the reading limit may still not fit into memory as text; the current
-    // document stays then.
-    QString text;
+    // The encoding asked for, else the one the user chose for this page before, as long as
+    // it still reads the page byte for byte, else the one the page shows. A page within the
+    // reading limit may still not fit into memory as text; the current document stays then.
+    std::optional<TextEncoding> choice = encoding;
+    std::optional<DecodedPage> page;
     try {
-        text = DecodeCodePage(*bytes);
+        if (choice) {
+            page = DecodePageAs(*bytes, *choice);
+            if (!page) {
+                ShowMessage(tr("Couldn't open %1: it cannot be read as %2 without changing "
+                               "its bytes.")
+                                .arg(path, choice->name()),
+                            this);
+                return false;
+            }
+        } else if (const std::optional<QString> chosen = EncodingChoices().forPage(path)) {
+            choice = TextEncoding::ForName(*chosen);
+            if (choice) page = DecodePageAs(*bytes, *choice);
+            if (!page) {
+                choice.reset();
+                EncodingChoices().remember(path, std::nullopt);
+            }
+        }
+        if (!page) page = DecodePage(*bytes);
     } catch (const std::bad_alloc&) {
         ShowMessage(tr("Couldn't open %1: %2.").arg(path, TooLargeReason()), this);
         return false;
     }
     bytes.reset();
-    DocumentText = std::move(text);
+    DocumentText = std::move(page->text);
+    encoding_ = page->encoding;
+    choice_ = choice;
+    page.reset();
+    showEncoding();
     ui_.WorkBox->loadDocument(DocumentText);
     documentRevision_ = ui_.WorkBox->revision();
     ui_.CountBox->setText(QString::number(DocumentText.size()));
@@ -401,7 +431,7 @@ bool MainForm::saveDocument() {
     dialogPath_ = *path;
     docName_ = SplitDocName(*path);
 
-    const FileResult result = SaveDocument(*writer_, *path, ui_.WorkBox->documentText());
+    const FileResult result = SaveDocument(*writer_, *path, ui_.WorkBox->documentText(), encoding_);
     if (!result.ok()) {
         ShowMessage(SaveFailureMessage(result), this);
         return false;
@@ -413,6 +443,31 @@ bool MainForm::saveDocument() {
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString());
     return true;
+}
+
+void MainForm::mnuFileEncodingClick(const QString& name) {
+    std::optional<TextEncoding> choice;
+    if (!name.isEmpty()) choice = TextEncoding::ForName(name);
+    const QString page = DocPath;
+    if (refuseDuringRun() || page.isEmpty() || (!choice && !name.isEmpty()) || !mayDropChanges()) {
+        showEncoding();  // the menu goes back to the page's choice
+        return;
+    }
+    // Automatic reads the page as it shows itself, whatever was chosen for it before.
+    if (!choice) EncodingChoices().remember(page, std::nullopt);
+    if (!openFile(page, choice)) {
+        showEncoding();
+        return;
+    }
+    if (choice) EncodingChoices().remember(page, choice->name());
+}
+
+void MainForm::showEncoding() {
+    ui_.EncodingBox->setText(encoding_.description());
+    const QString checked = choice_ ? choice_->name() : QString();
+    for (QAction* item : ui_.mnuFileEncodingItems->actions()) {
+        if (item->data().toString() == checked) item->setChecked(true);
+    }
 }
 
 bool MainForm::mayDropChanges() {

@@ -2,6 +2,7 @@
 
 #include "documents/DocName.h"
 #include "documents/DocumentFile.h"
+#include "documents/TextEncoding.h"
 #include "engine/WordListLookup.h"
 #include "mainwindow/MainFormDialogs.h"
 #include "mainwindow/RecentFiles.h"
@@ -13,6 +14,7 @@
 #include <QPointer>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class QMimeData;
 class QsciScintilla;
@@ -81,7 +83,15 @@ class MainForm final : public QMainWindow {
     /// (callers do that first) and reports a failure with a message; true when the page
     /// was read (an empty file is read, but leaves the view as it was). A page read is
     /// put first in the recent files.
-    bool openFile(const QString& path);
+    ///
+    /// The page is read in `encoding` when one is given (and fails when that would change
+    /// a byte), else in the encoding last chosen for it, else in the one it shows.
+    bool openFile(const QString& path, const std::optional<TextEncoding>& encoding = {});
+
+    /// Reopen with Encoding: after asking about unsaved changes, reads the open page again
+    /// in the encoding named `name`, or in the one it shows when `name` is empty, and
+    /// remembers the choice for that page.
+    void mnuFileEncodingClick(const QString& name);
 
     /// Opens a page of the recent files, after the question about unsaved changes; a
     /// page that is no longer there is taken off the list, and the user told so.
@@ -103,6 +113,8 @@ class MainForm final : public QMainWindow {
     const ProgressDisplay& progress() const { return *progress_; }
     /// The Find and Replace window; null until first asked for.
     FindReplaceDialog* findReplace() const;
+    /// The encoding the page was read in, which Save writes.
+    const TextEncoding& encoding() const { return encoding_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -141,6 +153,8 @@ class MainForm final : public QMainWindow {
     /// Opens a list editor once the word lists are there.
     void showListEditor(void (MainFormDialogs::*show)(QWidget*, const QString&),
                         const QString& description);
+    /// Shows the page's encoding, and checks the encoding menu's entry of its choice.
+    void showEncoding();
 
     MainFormUi ui_;
     ScreenHandler Resizer;
@@ -157,8 +171,10 @@ class MainForm final : public QMainWindow {
     quint64 documentRevision_ = quint64(-1);  // the view's revision that DocumentText matches
     bool documentStale_ = false;              // DocumentText was dropped after Fix File
     QString DocPath;
-    DocName docName_;     // DocDir, DocFileName and DocBaseName
-    QString dialogPath_;  // the path the file dialogs last returned or were handed
+    DocName docName_;                     // DocDir, DocFileName and DocBaseName
+    QString dialogPath_;                  // the path the file dialogs last returned or were handed
+    TextEncoding encoding_;               // the page's encoding, for Save
+    std::optional<TextEncoding> choice_;  // the encoding chosen for the page; none: automatic
 
     bool running_ = false;
     bool closeAfterRun_ = false;

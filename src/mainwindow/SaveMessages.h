@@ -7,7 +7,7 @@
 namespace quillet {
 
 /// The message that Save shows for a failed write: the fixed texts for a full disk, a
-/// refused write and any other failure, and its own for a character the code page
+/// refused write and any other failure, and its own for a character the page's encoding
 /// cannot hold. Empty for a success.
 QString SaveFailureMessage(const FileResult& result);
 

@@ -1,10 +1,12 @@
 #include "windows/MainFormUi.h"
 
+#include "documents/TextEncoding.h"
 #include "windows/WindowImages.h"
 #include "windows/WorkBoxEditor.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QActionGroup>
 #include <QFontMetricsF>
 #include <QKeySequence>
 #include <QLabel>
@@ -12,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStyle>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
@@ -96,6 +99,28 @@ QAction* MakeItem(QMenu* menu, const QString& name, const QString& caption,
     item->setObjectName(name);
     item->setShortcuts(shortcuts);
     return item;
+}
+
+/// A label at the right end of the status bar, after the ones added before it.
+QLabel* AddStatusLabel(QStatusBar* bar, const QString& name, const QString& toolTip) {
+    auto* label = new QLabel(bar);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setToolTip(toolTip);
+    label->setAccessibleName(toolTip);
+    bar->addPermanentWidget(label);
+    return label;
+}
+
+/// The encodings offered for reopening a page, those of them that this Qt provides.
+QStringList OfferedEncodings() {
+    QStringList names = {QStringLiteral("UTF-8"), QStringLiteral("UTF-16LE"),
+                         QStringLiteral("UTF-16BE"), QStringLiteral("Windows-1252")};
+    for (int part = 1; part <= 15; ++part) {
+        const QString name = QStringLiteral("ISO-8859-%1").arg(part);
+        if (TextEncoding::ForName(name)) names.append(name);
+    }
+    return names;
 }
 
 }  // namespace
@@ -248,6 +273,19 @@ void MainFormUi::setupUi(QMainWindow& form) {
                            {QKeySequence(Qt::CTRL | Qt::Key_S)});
     mnuFileRecent = mnuFile->addMenu(Tr("&Recent Files"));
     mnuFileRecent->setObjectName(QStringLiteral("mnuFileRecent"));
+    mnuFileEncoding = mnuFile->addMenu(Tr("Reopen with &Encoding"));
+    mnuFileEncoding->setObjectName(QStringLiteral("mnuFileEncoding"));
+    mnuFileEncodingItems = new QActionGroup(mnuFileEncoding);
+    QAction* automatic = mnuFileEncoding->addAction(Tr("&Automatic"));
+    mnuFileEncodingItems->addAction(automatic);
+    mnuFileEncoding->addSeparator();
+    for (const QString& name : OfferedEncodings()) {
+        QAction* item = mnuFileEncoding->addAction(name);
+        item->setData(name);
+        mnuFileEncodingItems->addAction(item);
+    }
+    for (QAction* item : mnuFileEncodingItems->actions()) item->setCheckable(true);
+    automatic->setChecked(true);
     mnuFileSkipList = MakeItem(mnuFile, QStringLiteral("mnuFileSkipList"), Tr("&Edit Skip List"));
     mnuFileIncludeList =
         MakeItem(mnuFile, QStringLiteral("mnuFileIncludeList"), Tr("Edit &Include List"));
@@ -338,8 +376,16 @@ void MainFormUi::setupUi(QMainWindow& form) {
         QSize(least(widths, kDesignWidth), least(heights, kDesignHeight)).boundedTo(clientSize);
     client->setMinimumSize(minimumClientSize);
 
-    // The window's size: the design client area below the menu bar.
-    form.resize(clientSize.width(), clientSize.height() + bar->sizeHint().height());
+    // The status bar, below the client area.
+    statusBar = form.statusBar();
+    statusBar->setObjectName(QStringLiteral("StatusBar"));
+    EncodingBox =
+        AddStatusLabel(statusBar, QStringLiteral("EncodingBox"),
+                       QStringLiteral("The encoding the page was read in and is saved in"));
+
+    // The window's size: the design client area between the menu bar and the status bar.
+    form.resize(clientSize.width(),
+                clientSize.height() + bar->sizeHint().height() + statusBar->sizeHint().height());
     WorkBox->setFocus();
 }
 

@@ -9,9 +9,11 @@
 #include <QString>
 
 class QAction;
+class QActionGroup;
 class QLabel;
 class QMainWindow;
 class QMenu;
+class QStatusBar;
 class QToolBar;
 class QWidget;
 
@@ -20,7 +22,8 @@ namespace quillet {
 class WorkBoxEditor;
 
 /// The make-up of the main window: the client area below the menu bar with the toolbar,
-/// the document view and the progress labels; the menu tree; the toolbar's pictures.
+/// the document view and the progress labels; the status bar below the client area; the
+/// menu tree; the toolbar's pictures.
 ///
 /// Places and sizes are designed in twips, 1/1440 inch; 15 twips make one pixel at the
 /// design font. When the platform's font needs more room than the design font had, the
@@ -67,6 +70,10 @@ class MainFormUi {
     QAction* mnuFileStripSpaces = nullptr;
     QAction* mnuFileSave = nullptr;
     QMenu* mnuFileRecent = nullptr;  ///< the pages opened last
+    /// "Reopen with Encoding": "Automatic" (no data), then one entry per encoding, whose
+    /// data is the encoding's name; checkable, one at a time.
+    QMenu* mnuFileEncoding = nullptr;
+    QActionGroup* mnuFileEncodingItems = nullptr;
     QAction* mnuFileSkipList = nullptr;
     QAction* mnuFileIncludeList = nullptr;
     QAction* mnuFileExit = nullptr;
@@ -90,6 +97,10 @@ class MainFormUi {
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpTutorial = nullptr;
     QAction* mnuHelpAbout = nullptr;
+
+    /// The status bar; its permanent labels stand at its right end, in the order added.
+    QStatusBar* statusBar = nullptr;
+    QLabel* EncodingBox = nullptr;  ///< the encoding the page was read in
 };
 
 }  // namespace quillet

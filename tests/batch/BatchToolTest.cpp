@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <QBuffer>
 #include <QFile>
+#include <QStringEncoder>
 #include <QThread>
 
 namespace quillet {
@@ -49,9 +50,15 @@ TEST(BatchUsage, HelpVersionAndUsageErrors) {
     Outcome r = RunTool({QStringLiteral("--help")});
     EXPECT_EQ(r.code, kExitOk);
     EXPECT_TRUE(r.out.startsWith("Usage: quillet-batch COMMAND"));
-    r = RunTool({QStringLiteral("--version")});
-    EXPECT_EQ(r.code, kExitOk);
-    EXPECT_EQ(r.out, "quillet-batch 1.4.2\n");
+    for (const char* option : {"--version", "-V"}) {
+        r = RunTool({QString::fromLatin1(option)});
+        EXPECT_EQ(r.code, kExitOk);
+        EXPECT_EQ(r.out, "quillet-batch 1.4.2\n");
+    }
+    r = RunTool({QStringLiteral("fix"), QStringLiteral("--encoding"), QStringLiteral("klingon"),
+                 QStringLiteral("a.htm")});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_TRUE(r.err.startsWith(u"quillet-batch: unknown encoding 'klingon'\n"));
 
     const QList<QStringList> usageErrors = {
         {},
@@ -109,6 +116,52 @@ TEST_F(BatchTest, StandardInputAndOutputCarryBytesUnchanged) {
     r = RunTool({QStringLiteral("fix"), QStringLiteral("-")}, "<p>a<div>");
     EXPECT_EQ(r.out, "<p>a</p><div>");
     EXPECT_EQ(r.err, u"standard input: 1 </p> added\n");
+}
+
+TEST_F(BatchTest, PagesAreRepairedAndWrittenInTheirOwnEncoding) {
+    const auto utf16 = [](QStringView text, QStringConverter::Encoding order) {
+        return QByteArray(QStringEncoder(order, QStringConverter::Flag::WriteBom).encode(text));
+    };
+    using Q = QStringConverter;
+    const QString page = QStringLiteral("<p>\u00e9t\u00e9<p>\u0151<div>");
+    const QString fixed = QStringLiteral("<p>\u00e9t\u00e9</p><p>\u0151</p><div>");
+    const struct {
+        const char* name;
+        QByteArray in;
+        QByteArray out;
+        const char* readAs;
+    } cases[] = {
+        {"le.htm", utf16(page, Q::Utf16LE), utf16(fixed, Q::Utf16LE),
+         "UTF-16LE with byte-order mark"},
+        {"be.htm", utf16(page, Q::Utf16BE), utf16(fixed, Q::Utf16BE),
+         "UTF-16BE with byte-order mark"},
+        {"u8.htm", page.toUtf8(), fixed.toUtf8(), "UTF-8"},
+        {"cp.htm", "<p>\xE9<p>\x81<div>", "<p>\xE9</p><p>\x81</p><div>", "Windows-1252"},
+    };
+    for (const auto& c : cases) {
+        const QString name = QString::fromLatin1(c.name);
+        ASSERT_TRUE(PutFile(name, c.in));
+        const Outcome r = RunTool({QStringLiteral("-v"), QStringLiteral("fix"), name});
+        EXPECT_EQ(r.code, kExitOk) << c.name;
+        EXPECT_EQ(r.err, QStringLiteral("%1: read as %2\n%1: 2 </p> added\n")
+                             .arg(name, QString::fromLatin1(c.readAs)));
+        EXPECT_EQ(FileBytes(name.chopped(3) + QStringLiteral("fix")), c.out) << c.name;
+    }
+
+    // A chosen encoding that cannot read a page byte for byte fails that page alone.
+    Outcome r =
+        RunTool({QStringLiteral("strip-spaces"), QStringLiteral("--encoding"),
+                 QStringLiteral("utf-8"), QStringLiteral("cp.htm"), QStringLiteral("u8.htm")});
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_EQ(r.err,
+              u"quillet-batch: cp.htm: cannot be read as UTF-8 without changing its bytes\n");
+    EXPECT_EQ(FileBytes(QStringLiteral("cp.fix")), "<p>\xE9</p><p>\x81</p><div>");
+    // Read as ISO-8859-2, standard input comes back in it.
+    r = RunTool({QStringLiteral("fix"), QStringLiteral("--encoding"), QStringLiteral("latin2"),
+                 QStringLiteral("-v"), QStringLiteral("-")},
+                "<p>\xB1<h1>");
+    EXPECT_EQ(r.out, "<p>\xB1</p><h1>");
+    EXPECT_TRUE(r.err.startsWith(u"standard input: read as ISO-8859-2\n"));
 }
 
 TEST_F(BatchTest, AFailedInputIsNamedAndTheOthersAreStillRepaired) {

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -23,6 +24,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTest>
+#include <QStringEncoder>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -111,6 +113,11 @@ class MainFormTest : public ::testing::Test {
         form->mnuFileOpenClick();
     }
     WorkBoxEditor& view() const { return *form->ui().WorkBox; }
+    /// Types `typed` at the end of the document.
+    void typeAtEnd(const QString& typed) {
+        view().SendScintilla(QsciScintilla::SCI_DOCUMENTEND);
+        view().insert(typed);
+    }
     QString text() const { return view().documentText(); }
     QString count() const { return form->ui().CountBox->text(); }
     QString added() const { return form->ui().PBox->text(); }
@@ -446,6 +453,99 @@ TEST_F(MainFormTest, OpenRefusesAPageTooLargeToHoldAndKeepsTheDocument) {
         EXPECT_EQ(form->windowTitle(), caption(first));
     }
     SetDocumentSizeLimit(0);
+}
+
+// --- Encodings ------------------------------------------------------------------------
+
+TEST_F(MainFormTest, PagesAreShownRepairedAndSavedInTheirOwnEncoding) {
+    const auto utf16 = [](QStringView text, QStringConverter::Encoding order) {
+        return QByteArray(QStringEncoder(order, QStringConverter::Flag::WriteBom).encode(text));
+    };
+    using Q = QStringConverter;
+    const QString page = QStringLiteral("<p>caf\u00e9<div>");
+    const QString saved = QStringLiteral("<p>caf\u00e9</p><div>\u00e9");
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* encoding;
+        QByteArray saved;
+    } cases[] = {
+        {"plain.htm", page.toUtf8(), "UTF-8", saved.toUtf8()},
+        {"marked.htm", "\xEF\xBB\xBF" + page.toUtf8(), "UTF-8 with byte-order mark",
+         "\xEF\xBB\xBF" + saved.toUtf8()},
+        {"le.htm", utf16(page, Q::Utf16LE), "UTF-16LE with byte-order mark",
+         utf16(saved, Q::Utf16LE)},
+        {"be.htm", utf16(page, Q::Utf16BE), "UTF-16BE with byte-order mark",
+         utf16(saved, Q::Utf16BE)},
+        {"old.htm", "<p>caf\xE9<div>", "Windows-1252", "<p>caf\xE9</p><div>\xE9"},
+        {"latin2.htm", "<meta charset=iso-8859-2><p>caf\xE9<div>", "ISO-8859-2",
+         "<meta charset=iso-8859-2><p>caf\xE9</p><div>\xE9"},
+    };
+    for (const auto& c : cases) {
+        dialogs->unsavedAnswers = {Answer::Discard};
+        open(file(c.name, c.bytes));
+        EXPECT_TRUE(text().endsWith(page)) << c.name;
+        EXPECT_EQ(count(), QString::number(text().size())) << c.name;
+        EXPECT_EQ(form->ui().EncodingBox->text(), QString::fromLatin1(c.encoding)) << c.name;
+        form->mnuFileFixClick();
+        typeAtEnd(QStringLiteral("\u00e9"));
+        dialogs->saveAnswers = {dir.file(QStringLiteral("out.fix"))};
+        form->mnuFileSaveClick();
+        EXPECT_EQ(FileBytes(dir.file(QStringLiteral("out.fix"))), c.saved) << c.name;
+    }
+    EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'\n').toStdString();
+
+    // A character the page's encoding cannot hold is named with its place; nothing is
+    // written.
+    typeAtEnd(QStringLiteral("\u20ac"));
+    dialogs->saveAnswers = {dir.file(QStringLiteral("euro.fix"))};
+    form->mnuFileSaveClick();
+    EXPECT_EQ(messages.texts.join(u'\n'),
+              u"The file was not saved: the character \"\u20ac\" (U+20AC) in line 1, column 43 "
+              u"cannot be written in ISO-8859-2.")
+        << messages.texts.join(u'\n').toStdString();
+    EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("euro.fix"))));
+}
+
+TEST_F(MainFormTest, APageReopensInAChosenEncodingWhichIsRemembered) {
+    const MainFormUi& ui = form->ui();
+    QMap<QString, QAction*> items;
+    for (QAction* item : ui.mnuFileEncodingItems->actions()) items[item->text()] = item;
+    ASSERT_TRUE(items.contains(QStringLiteral("ISO-8859-15")));
+    const auto checked = [&] { return ui.mnuFileEncodingItems->checkedAction()->text(); };
+    EXPECT_FALSE(ui.mnuFileEncoding->isEnabled());  // no page yet
+
+    const QString path = file("page.htm", "caf\xC3\xA9");
+    open(path);
+    EXPECT_EQ(text(), QStringLiteral("caf\u00e9"));
+    EXPECT_EQ(checked(), QStringLiteral("&Automatic"));
+    items[QStringLiteral("Windows-1252")]->trigger();
+    EXPECT_EQ(text(), QStringLiteral("caf\u00c3\u00a9"));
+    EXPECT_EQ(ui.EncodingBox->text(), QStringLiteral("Windows-1252"));
+    EXPECT_EQ(checked(), QStringLiteral("Windows-1252"));
+
+    // An encoding that cannot read the page byte for byte leaves it as it was.
+    items[QStringLiteral("UTF-16LE")]->trigger();
+    EXPECT_EQ(messages.texts.size(), 1);
+    EXPECT_TRUE(messages.texts.value(0).contains(u"cannot be read as UTF-16LE"));
+    EXPECT_EQ(text(), QStringLiteral("caf\u00c3\u00a9"));
+    EXPECT_EQ(checked(), QStringLiteral("Windows-1252"));
+
+    // The choice holds for the page the next time it is opened, in any window.
+    MainForm other(std::make_unique<ScriptedDialogs>());
+    other.openFile(path);
+    EXPECT_EQ(other.ui().WorkBox->documentText(), QStringLiteral("caf\u00c3\u00a9"));
+
+    // Changes are asked about first; Automatic forgets the choice.
+    typeAtEnd(QStringLiteral("!"));
+    items[QStringLiteral("&Automatic")]->trigger();  // Cancel
+    EXPECT_EQ(text(), QStringLiteral("caf\u00c3\u00a9!"));
+    dialogs->unsavedAnswers = {Answer::Discard};
+    items[QStringLiteral("&Automatic")]->trigger();
+    EXPECT_EQ(text(), QStringLiteral("caf\u00e9"));
+    EXPECT_EQ(dialogs->calls, (QStringList{"open ", "unsaved", "unsaved"}));
+    other.openFile(path);
+    EXPECT_EQ(other.encoding(), TextEncoding::Utf8());
 }
 
 TEST_F(MainFormTest, UnsavedChangesAreAskedAboutBeforeTheyAreLost) {
