@@ -27,7 +27,11 @@ const char kUsage[] =
     "\n"
     "Commands:\n"
     "  fix [--wordlists DB] [-o OUT] INPUT...\n"
-    "      Insert </p> before every tag that ends an open paragraph.\n"
+    "      Insert </p> before every tag that ends an open paragraph, as the word lists\n"
+    "      decide.\n"
+    "  fix --html5 [-o OUT] INPUT...\n"
+    "      Insert </p> wherever an HTML5 parser (a browser) ends a paragraph because\n"
+    "      of a tag; the page keeps its tree. No word lists are needed.\n"
     "  strip-newlines [-o OUT] INPUT...\n"
     "      Join the lines of every paragraph from <p> to </p>.\n"
     "  strip-spaces [-o OUT] INPUT...\n"
@@ -43,6 +47,7 @@ const char kUsage[] =
     "\n"
     "Options:\n"
     "  -o, --output OUT   Write the result of a single INPUT to OUT (\"-\": standard output).\n"
+    "  --html5            fix: decide paragraph ends by the HTML5 parser.\n"
     "  --wordlists DB     The word-list database (default: SkipList.db in the working\n"
     "                     folder).\n"
     "  -h, --help         Show this help.\n"
@@ -57,7 +62,7 @@ class Batch {
     int Run(const QStringList& arguments);
 
   private:
-    enum class Repair { Fix, StripNewlines, StripSpaces };
+    enum class Repair { Fix, FixHtml5, StripNewlines, StripSpaces };
 
     int Usage(const QString& problem) {
         Error(problem + QStringLiteral("\nTry 'quillet-batch --help'."));
@@ -85,7 +90,8 @@ int Batch::Run(const QStringList& arguments) {
                                     QString(), QStringLiteral("OUT"));
     const QCommandLineOption wordlists(QStringLiteral("wordlists"), QString(),
                                        QStringLiteral("DB"));
-    parser.addOptions({help, version, output, wordlists});
+    const QCommandLineOption html5(QStringLiteral("html5"));
+    parser.addOptions({help, version, output, wordlists, html5});
     if (!parser.parse(arguments)) return Usage(parser.errorText());
     if (parser.isSet(help)) {
         Out(QString::fromLatin1(kUsage));
@@ -106,13 +112,16 @@ int Batch::Run(const QStringList& arguments) {
     }
     Repair repair;
     if (command == u"fix") {
-        repair = Repair::Fix;
+        repair = parser.isSet(html5) ? Repair::FixHtml5 : Repair::Fix;
     } else if (command == u"strip-newlines") {
         repair = Repair::StripNewlines;
     } else if (command == u"strip-spaces") {
         repair = Repair::StripSpaces;
     } else {
         return Usage(QStringLiteral("unknown command '%1'").arg(command));
+    }
+    if (parser.isSet(html5) && command != u"fix") {
+        return Usage(QStringLiteral("--html5 is an option of fix only"));
     }
     if (words.isEmpty()) return Usage(QStringLiteral("%1: no INPUT given").arg(command));
     if (parser.isSet(output) && words.size() > 1) {
@@ -165,6 +174,9 @@ bool Batch::RepairOne(Repair repair, const QString& input, const QString& output
         case Repair::Fix:
             result = engine.FixText(std::move(text));
             break;
+        case Repair::FixHtml5:
+            result = engine.FixTextHtml5(std::move(text));
+            break;
         case Repair::StripNewlines:
             result = engine.StripNewlines(std::move(text));
             break;
@@ -197,7 +209,7 @@ bool Batch::RepairOne(Repair repair, const QString& input, const QString& output
         Error(QStringLiteral("%1: cannot write %2: %3").arg(label, where, written.reason));
         return false;
     }
-    if (repair == Repair::Fix) {
+    if (repair == Repair::Fix || repair == Repair::FixHtml5) {
         io_.err.write(
             QStringLiteral("%1: %2 </p> added\n").arg(label).arg(engine.AddedCount).toUtf8());
     }
