@@ -195,8 +195,15 @@ class ParagraphEndFinder {
         const unsigned int start = element.start_pos.offset;
         const unsigned int end = element.end_pos.offset;
         const unsigned int size = unsigned(input_.size());
-        const bool implicitEnd = node.parse_flags & GUMBO_INSERTION_IMPLICIT_END_TAG;
         char buffer[16];
+        // The parser flags SVG and MathML elements as closed implicitly even when their own
+        // end tag closed them.
+        bool implicitEnd = node.parse_flags & GUMBO_INSERTION_IMPLICIT_END_TAG;
+        if (implicitEnd && element.tag_namespace != GUMBO_NAMESPACE_HTML && end < size &&
+            IsEndTagAt(input_, end) && element.original_tag.length > 0) {
+            char own[16];
+            implicitEnd = TagNameAt(input_, end, buffer) != TagNameAt(input_, start, own);
+        }
         if (node.type == GUMBO_NODE_TEMPLATE || element.tag == GUMBO_TAG_TEMPLATE ||
             element.tag == GUMBO_TAG_RB || element.tag == GUMBO_TAG_RTC ||
             (element.tag == GUMBO_TAG_UNKNOWN && element.original_tag.length > 0 &&

@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QLabel>
+#include <QSettings>
 #include <QToolBar>
 
 namespace quillet {
@@ -24,6 +25,9 @@ namespace quillet {
 const QString MainForm::kCaption = QStringLiteral("Orvane Quillet");
 
 namespace {
+
+/// The setting that makes Fix File follow the HTML5 parser instead of the word lists.
+const QString kHtml5Setting = QStringLiteral("repair/html5");
 
 /// Marks a repair command as running, with the document view read-only, until the end
 /// of the scope.
@@ -72,6 +76,9 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     connect(ui_.mnuFileSkipList, &QAction::triggered, this, &MainForm::mnuFileSkipListClick);
     connect(ui_.mnuFileIncludeList, &QAction::triggered, this, &MainForm::mnuFileIncludeListClick);
     connect(ui_.mnuFileExit, &QAction::triggered, this, &MainForm::mnuFileExitClick);
+    ui_.mnuOptionsHtml5->setChecked(QSettings().value(kHtml5Setting, false).toBool());
+    connect(ui_.mnuOptionsHtml5, &QAction::toggled, this,
+            [](bool checked) { QSettings().setValue(kHtml5Setting, checked); });
     connect(ui_.mnuHelpTutorial, &QAction::triggered, this, &MainForm::mnuHelpTutorialClick);
     connect(ui_.mnuHelpAbout, &QAction::triggered, this, &MainForm::mnuHelpAboutClick);
     connect(ui_.ToolBar1, &QToolBar::actionTriggered, this,
@@ -170,7 +177,9 @@ void MainForm::runRepair(Repair repair) {
             case Repair::Fix:
                 // Fix File only inserts: the view takes the insertions in place, which on a
                 // large page costs a fraction of building the new text and replacing it all.
-                result = functions_->FixText(DocumentText, FixOutput::Insertions);
+                result = ui_.mnuOptionsHtml5->isChecked()
+                             ? functions_->FixTextHtml5(DocumentText, FixOutput::Insertions)
+                             : functions_->FixText(DocumentText, FixOutput::Insertions);
                 break;
             case Repair::StripNewlines:
                 result = functions_->StripNewlines(DocumentText);
@@ -212,6 +221,12 @@ void MainForm::runRepair(Repair repair) {
             case RepairResult::Status::ListsUnavailable:
                 ShowMessage(QStringLiteral("The word lists could not be read, so the page "
                                            "was left as it was.\n\n") +
+                                result.error,
+                            this);
+                break;
+            case RepairResult::Status::ParserFailed:
+                ShowMessage(QStringLiteral("Fix File could not read the page by HTML5 rules, so "
+                                           "the page was left as it was.\n\n") +
                                 result.error,
                             this);
                 break;

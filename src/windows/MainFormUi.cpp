@@ -187,6 +187,11 @@ void MainFormUi::setupUi(QMainWindow& form) {
     mnuFileIncludeList = MakeItem(mnuFile, QStringLiteral("mnuFileIncludeList"),
                                   QStringLiteral("Edit &Include List"));
     mnuFileExit = MakeItem(mnuFile, QStringLiteral("mnuFileExit"), QStringLiteral("E&xit"));
+    mnuOptions = bar->addMenu(QStringLiteral("&Options"));
+    mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
+    mnuOptionsHtml5 = MakeItem(mnuOptions, QStringLiteral("mnuOptionsHtml5"),
+                               QStringLiteral("Fix File by &HTML5 Rules"));
+    mnuOptionsHtml5->setCheckable(true);
     mnuHelp = bar->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuHelpTutorial = MakeItem(mnuHelp, QStringLiteral("mnuHelpTutorial"),

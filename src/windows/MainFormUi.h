@@ -63,6 +63,8 @@ class MainFormUi {
     QAction* mnuFileSkipList = nullptr;
     QAction* mnuFileIncludeList = nullptr;
     QAction* mnuFileExit = nullptr;
+    QMenu* mnuOptions = nullptr;
+    QAction* mnuOptionsHtml5 = nullptr;  ///< checkable: Fix File follows the HTML5 parser
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpTutorial = nullptr;
     QAction* mnuHelpAbout = nullptr;
