@@ -227,7 +227,7 @@ void MainForm::runRepair(Repair repair) {
             case RepairResult::Status::ParserFailed:
                 ShowMessage(QStringLiteral("Fix File could not read the page by HTML5 rules, so "
                                            "the page was left as it was.\n\n") +
-                                result.error,
+                                result.error.left(1).toUpper() + result.error.mid(1) + u'.',
                             this);
                 break;
             case RepairResult::Status::Stopped:

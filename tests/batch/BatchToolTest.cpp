@@ -63,6 +63,7 @@ TEST(BatchUsage, HelpVersionAndUsageErrors) {
         {QStringLiteral("wordlists"), QStringLiteral("add"), QStringLiteral("other"),
          QStringLiteral("x")},
         {QStringLiteral("wordlists"), QStringLiteral("init"), QStringLiteral("extra")},
+        {QStringLiteral("strip-spaces"), QStringLiteral("--html5"), QStringLiteral("a.htm")},
     };
     for (const QStringList& arguments : usageErrors) {
         r = RunTool(arguments);
@@ -127,11 +128,18 @@ TEST_F(BatchTest, FixWithoutWordListsWritesNothing) {
     EXPECT_TRUE(r.err.contains(u"other.db") && r.err.contains(u"file not found"))
         << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(QStringLiteral("page.fix")));
-    // The strips need no lists.
+    // The strips need no lists, and neither does Fix File by HTML5 rules, even when the
+    // lists are damaged.
     EXPECT_EQ(RunTool({QStringLiteral("strip-spaces"), QStringLiteral("--wordlists"),
                        QStringLiteral("other.db"), QStringLiteral("page.htm")})
                   .code,
               kExitOk);
+    ASSERT_TRUE(PutFile(QStringLiteral("broken.db"), "not a database"));
+    r = RunTool({QStringLiteral("fix"), QStringLiteral("--html5"), QStringLiteral("--wordlists"),
+                 QStringLiteral("broken.db"), QStringLiteral("page.htm")});
+    EXPECT_EQ(r.code, kExitOk) << r.err.toStdString();
+    EXPECT_EQ(FileBytes(QStringLiteral("page.fix")), "<p>a</p><div>");
+    EXPECT_EQ(r.err, u"page.htm: 1 </p> added\n");
 }
 
 TEST_F(BatchTest, WordListCommandsFollowTheEditorRules) {

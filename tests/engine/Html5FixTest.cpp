@@ -28,8 +28,9 @@ TEST(Html5FixTest, InsertsWhereTheParserEndsAParagraphAtATag) {
         // A paragraph, a block, a heading or a list item ends the open paragraph; the tags
         // may be in any case and carry attributes.
         {"<p>one<p>two</p>", "<p>one</p><p>two</p>"},
-        {"<P ALIGN=center>a<H1>b</H1><p class='x'>c<DIV ID=y>d", "<P ALIGN=center>a</p><H1>b</H1>"
-                                                               "<p class='x'>c</p><DIV ID=y>d"},
+        {"<P ALIGN=center>a<H1>b</H1><p class='x'>c<DIV ID=y>d",
+         "<P ALIGN=center>a</p><H1>b</H1>"
+         "<p class='x'>c</p><DIV ID=y>d"},
         {"<ul><li><p>a<li>b</ul><p>c\r\n<dl><dt>t<dd><p>d</dl>",
          "<ul><li><p>a</p><li>b</ul><p>c\r\n</p><dl><dt>t<dd><p>d</p></dl>"},
         // Inline, unknown and foreign elements leave it open; comments, CDATA and the text
@@ -71,7 +72,8 @@ TEST(Html5FixTest, TheDocumentTypeDecidesWhetherATableEndsAParagraph) {
     const char* const quirks[] = {
         "",
         "x",  // text before the declaration
-        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\" \"http://www.w3.org/TR/REC-html32.dtd\">",
+        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\" "
+        "\"http://www.w3.org/TR/REC-html32.dtd\">",
         "<!DOCTYPE html PUBLIC \"html\">",
         "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">",
     };
@@ -115,11 +117,10 @@ TEST(Html5FixTest, DocumentModeFollowsTheDeclarationRules) {
         {u"<!DOCTYPE>", DocumentMode::Quirks, 0, -1},
         {u"<!DOCTYPE html", DocumentMode::Quirks, 0, -1},
         {u"<!DOCTYPE html PUBLIC>", DocumentMode::Quirks, 0, -1},
-        {u"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01//EN\" junk>", DocumentMode::Quirks, 0,
-         -1},
+        {u"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01//EN\" junk>", DocumentMode::Quirks, 0, -1},
         {u"<!DOCTYPE html SYSTEM \"x\" junk>", DocumentMode::NoQuirks, 0, -1},
-        {u"<!doctype html public \"-//w3c//dtd html 4.0 transitional//en\">",
-         DocumentMode::Quirks, 0, -1},
+        {u"<!doctype html public \"-//w3c//dtd html 4.0 transitional//en\">", DocumentMode::Quirks,
+         0, -1},
         {u"<!DOCTYPE html SYSTEM \"http://www.ibm.com/data/dtd/v11/ibmxhtml1-transitional.dtd\">",
          DocumentMode::Quirks, 0, -1},
         {u"<!DOCTYPE html PUBLIC '-//W3C//DTD HTML 4.01 Frameset//EN'>", DocumentMode::Quirks, 0,
@@ -145,8 +146,10 @@ TEST(Html5FixTest, PositionsHoldAmongCharactersOfEveryWidth) {
     // (written here as \x01 and \x02) stand before and between the insertions; the mark
     // does not make it quirks mode.
     auto withSurrogates = [](std::u16string_view text) {
-        return QStringView(text).toString().replace(u'\x01', QChar(0xD800)).replace(
-            u'\x02', QChar(0xDC00));
+        return QStringView(text)
+            .toString()
+            .replace(u'\x01', QChar(0xD800))
+            .replace(u'\x02', QChar(0xDC00));
     };
     EngineFixture fixture;
     const QString text = withSurrogates(
@@ -187,13 +190,14 @@ TEST(Html5FixTest, APageThatBreaksTheParserIsReportedAndLeftAlone) {
     // Debian 12's parser fails an assertion on this page; it runs in a process of its own,
     // so the failure is reported and the program goes on.
     EngineFixture fixture;
-    const QString page =
-        QStringLiteral("<math><tbody><ms><template></template><th><colgroup><datalist><template>"
-                       "</template></body><p>a<p>");
+    const QString page = QStringLiteral(
+        "<math><tbody><ms><template></template><th><colgroup><datalist><template>"
+        "</template></body><p>a<p>");
     const RepairResult result = fixture.engine.FixTextHtml5(page);
     if (result.status == RepairResult::Status::Completed) GTEST_SKIP() << "the parser has mended";
     EXPECT_EQ(result.status, RepairResult::Status::ParserFailed);
-    EXPECT_TRUE(result.error.contains(QStringLiteral("HTML5 parser failed"))) << Escaped(result.error);
+    EXPECT_TRUE(result.error.contains(QStringLiteral("HTML5 parser failed")))
+        << Escaped(result.error);
     EXPECT_TRUE(result.text.isEmpty());
     EXPECT_EQ(Html5Fix(fixture, QStringLiteral("<p>a<p>")), QStringLiteral("<p>a</p><p>"));
 }
