@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory_resource>
 #include <mutex>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -128,8 +129,9 @@ class Arena final : public std::pmr::memory_resource {
     size_t left_ = 0;
 };
 
-}  // namespace
-
+/// The text as UTF-8 for the parser, character for character: a lone surrogate becomes
+/// U+FFFD. A byte-order mark and the document type declaration are replaced by as many
+/// bytes that lead the parser to the mode that ReadDocumentStart decides.
 QByteArray Html5ParserInput(QStringView text) {
     const qsizetype size = Utf8Size(text, text.size());
     QByteArray bytes(size, Qt::Uninitialized);
@@ -185,6 +187,8 @@ QByteArray Html5ParserInput(QStringView text) {
     return bytes;
 }
 
+/// For ascending byte offsets in the UTF-8 form of `text` (each at the start of a
+/// character), the offsets of the same characters in `text`.
 QList<qint64> Utf16Offsets(QStringView text, const std::vector<qsizetype>& byteOffsets) {
     QList<qint64> offsets;
     offsets.reserve(qsizetype(byteOffsets.size()));
@@ -197,6 +201,8 @@ QList<qint64> Utf16Offsets(QStringView text, const std::vector<qsizetype>& byteO
     }
     return offsets;
 }
+
+}  // namespace
 
 struct Html5Parse::Job {
     QString text;
@@ -300,7 +306,9 @@ bool Html5Parse::Job::parse(QByteArrayView input, std::vector<qsizetype>* offset
     if (count > 0) std::memcpy(&last, data.constData() + data.size() - sizeof last, sizeof last);
     if (data.size() % qsizetype(sizeof(qsizetype)) == 0 && count > 0 && last == kEndMark) {
         offsets->resize(size_t(count - 1));
-        std::memcpy(offsets->data(), data.constData(), offsets->size() * sizeof(qsizetype));
+        if (!offsets->empty()) {
+            std::memcpy(offsets->data(), data.constData(), offsets->size() * sizeof(qsizetype));
+        }
         return true;
     }
     const int status = reap();

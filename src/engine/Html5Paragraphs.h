@@ -1,24 +1,12 @@
 #pragma once
 
-#include <QByteArray>
 #include <QList>
 #include <QString>
-#include <QStringView>
 #include <chrono>
 #include <memory>
 #include <thread>
-#include <vector>
 
 namespace quillet {
-
-/// The text as UTF-8 for the HTML5 parser, character for character: a lone surrogate
-/// becomes U+FFFD. A byte-order mark and the document type declaration are replaced by
-/// as many bytes that lead the parser to the mode ReadDocumentStart decides.
-QByteArray Html5ParserInput(QStringView text);
-
-/// For ascending byte offsets in the UTF-8 form of `text` (as Html5ParserInput makes it,
-/// each at the start of a character), the offsets of the same characters in `text`.
-QList<qint64> Utf16Offsets(QStringView text, const std::vector<qsizetype>& byteOffsets);
 
 /// Where an HTML5 parser ends paragraphs of its own accord: the places where a start or
 /// end tag made it close an open `p` element, each the offset of that tag's "<" (the
