@@ -314,7 +314,13 @@ bool Html5Parse::Job::parse(QByteArrayView input, std::vector<qsizetype>* offset
     const int status = reap();
     const std::lock_guard lock(mutex);
     if (cancelled) return false;
-    if (WIFSIGNALED(status)) {
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
+        // What the system does to a process that takes more memory than there is.
+        error = QStringLiteral(
+                    "the HTML5 parser was stopped on this page (signal %1), perhaps "
+                    "for want of memory")
+                    .arg(SIGKILL);
+    } else if (WIFSIGNALED(status)) {
         error = QStringLiteral("the HTML5 parser failed on this page (it stopped on signal %1)")
                     .arg(WTERMSIG(status));
     } else if (WIFEXITED(status) && WEXITSTATUS(status) == kExitNoMemory) {
