@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace quillet {
@@ -92,6 +93,42 @@ bool IsButtonScopeBoundary(const GumboElement& element) {
         case GUMBO_NAMESPACE_SVG:
             return element.tag == GUMBO_TAG_DESC || element.tag == GUMBO_TAG_FOREIGNOBJECT ||
                    element.tag == GUMBO_TAG_TITLE;
+    }
+    return false;
+}
+
+/// Whether the reference parsers (html5lib and the older browsers it follows) count an
+/// element as "special": an end tag of an element further out does not close it.
+bool IsSpecialForReference(const GumboElement& element) {
+    static constexpr GumboTag kSpecial[] = {
+        GUMBO_TAG_ADDRESS,    GUMBO_TAG_APPLET,   GUMBO_TAG_AREA,      GUMBO_TAG_ARTICLE,
+        GUMBO_TAG_ASIDE,      GUMBO_TAG_BASE,     GUMBO_TAG_BASEFONT,  GUMBO_TAG_BGSOUND,
+        GUMBO_TAG_BLOCKQUOTE, GUMBO_TAG_BODY,     GUMBO_TAG_BR,        GUMBO_TAG_BUTTON,
+        GUMBO_TAG_CAPTION,    GUMBO_TAG_CENTER,   GUMBO_TAG_COL,       GUMBO_TAG_COLGROUP,
+        GUMBO_TAG_DD,         GUMBO_TAG_DETAILS,  GUMBO_TAG_DIR,       GUMBO_TAG_DIV,
+        GUMBO_TAG_DL,         GUMBO_TAG_DT,       GUMBO_TAG_EMBED,     GUMBO_TAG_FIELDSET,
+        GUMBO_TAG_FIGURE,     GUMBO_TAG_FOOTER,   GUMBO_TAG_FORM,      GUMBO_TAG_FRAME,
+        GUMBO_TAG_FRAMESET,   GUMBO_TAG_H1,       GUMBO_TAG_H2,        GUMBO_TAG_H3,
+        GUMBO_TAG_H4,         GUMBO_TAG_H5,       GUMBO_TAG_H6,        GUMBO_TAG_HEAD,
+        GUMBO_TAG_HEADER,     GUMBO_TAG_HR,       GUMBO_TAG_HTML,      GUMBO_TAG_IFRAME,
+        GUMBO_TAG_IMAGE,      GUMBO_TAG_IMG,      GUMBO_TAG_INPUT,     GUMBO_TAG_ISINDEX,
+        GUMBO_TAG_LI,         GUMBO_TAG_LINK,     GUMBO_TAG_LISTING,   GUMBO_TAG_MARQUEE,
+        GUMBO_TAG_MENU,       GUMBO_TAG_META,     GUMBO_TAG_NAV,       GUMBO_TAG_NOEMBED,
+        GUMBO_TAG_NOFRAMES,   GUMBO_TAG_NOSCRIPT, GUMBO_TAG_OBJECT,    GUMBO_TAG_OL,
+        GUMBO_TAG_P,          GUMBO_TAG_PARAM,    GUMBO_TAG_PLAINTEXT, GUMBO_TAG_PRE,
+        GUMBO_TAG_SCRIPT,     GUMBO_TAG_SECTION,  GUMBO_TAG_SELECT,    GUMBO_TAG_STYLE,
+        GUMBO_TAG_TABLE,      GUMBO_TAG_TBODY,    GUMBO_TAG_TD,        GUMBO_TAG_TEXTAREA,
+        GUMBO_TAG_TFOOT,      GUMBO_TAG_TH,       GUMBO_TAG_THEAD,     GUMBO_TAG_TITLE,
+        GUMBO_TAG_TR,         GUMBO_TAG_UL,       GUMBO_TAG_WBR,       GUMBO_TAG_XMP,
+    };
+    switch (element.tag_namespace) {
+        case GUMBO_NAMESPACE_HTML:
+            return std::find(std::begin(kSpecial), std::end(kSpecial), element.tag) !=
+                   std::end(kSpecial);
+        case GUMBO_NAMESPACE_SVG:
+            return element.tag == GUMBO_TAG_FOREIGNOBJECT;
+        case GUMBO_NAMESPACE_MATHML:
+            return false;
     }
     return false;
 }
@@ -216,6 +253,11 @@ class ParagraphEndFinder {
             disputed_.push_back({start, size});
             return;
         }
+        if (element.tag_namespace == GUMBO_NAMESPACE_HTML &&
+            (element.tag == GUMBO_TAG_FIGCAPTION || element.tag == GUMBO_TAG_HGROUP ||
+             element.tag == GUMBO_TAG_MAIN || element.tag == GUMBO_TAG_SUMMARY)) {
+            NoteClosedFromOutside(node);
+        }
         if (end >= size || !IsEndTagAt(input_, end)) return;
         const std::string_view closer = TagNameAt(input_, end, buffer);
         if (implicitEnd && IsButtonScopeBoundary(element)) {
@@ -229,6 +271,36 @@ class ParagraphEndFinder {
             char own[16];
             if (TagNameAt(input_, start, own) != closer && EndsForeignInside(node, end)) {
                 disputed_.push_back({end, size});
+            }
+        }
+    }
+
+    /// `node` is one that this parser counts as "special" and the reference parsers do not:
+    /// they let an end tag of an element around it (up to the first special one) close
+    /// it, where this parser ignores that end tag. From the first such end tag inside it
+    /// on, the trees may differ.
+    void NoteClosedFromOutside(const GumboNode& node) {
+        const GumboElement& element = node.v.element;
+        std::pmr::vector<std::pmr::string> around(&memory_);
+        for (const GumboNode* up = node.parent; up && IsElement(*up); up = up->parent) {
+            const GumboElement& outer = up->v.element;
+            if (IsSpecialForReference(outer)) break;
+            char buffer[32];
+            if (outer.tag != GUMBO_TAG_UNKNOWN) {
+                around.emplace_back(gumbo_normalized_tagname(outer.tag));
+            } else if (outer.original_tag.length > 0) {
+                around.emplace_back(TagNameAt(input_, outer.start_pos.offset, buffer));
+            }
+        }
+        if (around.empty()) return;
+        const unsigned int end = std::min(element.end_pos.offset, unsigned(input_.size()));
+        for (unsigned int at = element.start_pos.offset; at + 1 < end; ++at) {
+            if (input_[at] != '<' || input_[at + 1] != '/') continue;
+            char buffer[32];
+            const std::string_view name = TagNameAt(input_, at, buffer);
+            if (std::find(around.begin(), around.end(), name) != around.end()) {
+                disputed_.push_back({at, unsigned(input_.size())});
+                return;
             }
         }
     }
