@@ -13,7 +13,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev libqscintilla2-qt6-dev libsqlite3-dev qt6-translations-l10n
+    qt6-base-dev libqscintilla2-qt6-dev libsqlite3-dev libgumbo-dev qt6-translations-l10n
     qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     python3 python3-html5lib tidy

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs Quillet's benchmarks and prints the results as Markdown for bench/README.md.
 
-usage: run_bench.py BUILD_DIR [--runs N] [--skip-tidy] [--skip-engine] [--baseline QUILLET_BATCH]
+usage: run_bench.py BUILD_DIR [--runs N] [--skip-tidy] [--skip-engine] [--baseline QUILLET_BATCH] [--html5-only]
 
 Generates 10, 50 and 100 MB old-style pages, runs the engine benchmarks, then times
 whole programs on the 50 MB page: quillet-batch's three commands, the floor program
@@ -12,6 +12,8 @@ quillet-batch fix on the 50 MB page, for a before-and-after. Each program runs N
 (tidy once: it is slow), in rounds that run every program once, so that a change in the
 machine's load falls on all of them alike; the median wall time and the largest peak
 memory are reported.
+Last, quillet-batch fix --html5 against the HTML5 parser alone on the same page, in turns
+(--html5-only runs just that).
 """
 import json
 import os
@@ -33,6 +35,73 @@ def run(cmd, cwd):
     return wall, usage.ru_maxrss * 1024, proc.returncode
 
 
+def run_sampled(cmd, cwd):
+    """Wall seconds of one run of cmd, and the peak resident memory (bytes) of it and of
+    each process it starts, sampled from /proc while they run."""
+    start = time.perf_counter()
+    proc = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    peaks = {}
+    while proc.poll() is None:
+        pids = [proc.pid]
+        try:
+            for task in os.listdir(f"/proc/{proc.pid}/task"):
+                with open(f"/proc/{proc.pid}/task/{task}/children") as children:
+                    pids += [int(p) for p in children.read().split()]
+        except OSError:
+            pass
+        for pid in pids:
+            try:
+                with open(f"/proc/{pid}/status") as status:
+                    for line in status:
+                        if line.startswith("VmHWM:"):
+                            peaks[pid] = max(peaks.get(pid, 0), int(line.split()[1]) * 1024)
+            except OSError:
+                pass
+        time.sleep(0.005)
+    wall = time.perf_counter() - start
+    own = peaks.pop(proc.pid, 0)
+    return wall, own, max(peaks.values(), default=0), proc.returncode
+
+
+def html5_section(build, out, page50, runs):
+    """quillet-batch fix --html5 and the parser alone, in turns on the 50 MB page."""
+    batch = os.path.join(build, "src", "quillet-batch")
+    parser = os.path.join(build, "bench", "html5parse")
+    utf8 = os.path.join(out, "page50.utf8.htm")
+    if not os.path.exists(utf8):
+        with open(page50, "rb") as f:
+            text = f.read().decode("cp1252")
+        with open(utf8, "wb") as f:
+            f.write(text.encode("utf-8"))
+    result = os.path.join(out, "result.htm")
+    fix, default, lean = [], [], []
+    for _ in range(runs):
+        for options, runs_of in (([], default), (["--lean"], lean)):
+            proc = subprocess.Popen([parser, utf8] + options, stdout=subprocess.PIPE, text=True)
+            seconds = proc.stdout.read()
+            _, _, usage = os.wait4(proc.pid, 0)
+            runs_of.append((float(seconds), usage.ru_maxrss * 1024))
+        fix.append(run_sampled([batch, "fix", "--html5", page50, "-o", result], out))
+    parse_default = statistics.median(r[0] for r in default)
+    parse_lean = statistics.median(r[0] for r in lean)
+    wall = statistics.median(r[0] for r in fix)
+    own = max(r[1] for r in fix)
+    child = max(r[2] for r in fix)
+    size = os.path.getsize(page50)
+    print(f"## Fix File by HTML5 rules on the {size / 1e6:.0f} MB page "
+          f"(median of {runs} runs, in turns)\n")
+    print("| | time | peak memory |")
+    print("|---|---|---|")
+    print(f"| the parser alone, default options (parse only) | {parse_default:.3f} s | "
+          f"{max(r[1] for r in default) / 1e6:.0f} MB |")
+    print(f"| the parser alone, as Quillet calls it (parse only) | {parse_lean:.3f} s | "
+          f"{max(r[1] for r in lean) / 1e6:.0f} MB |")
+    print(f"| quillet-batch fix --html5 (whole run) | {wall:.3f} s | {own / 1e6:.0f} MB "
+          f"+ parse process {child / 1e6:.0f} MB |")
+    print(f"\nRatio fix --html5 / parser alone: {wall / parse_default:.2f} (default options), "
+          f"{wall / parse_lean:.2f} (as Quillet calls it); target at most 1.5.\n")
+
+
 def measure(cmd, cwd, runs):
     results = [run(cmd, cwd) for _ in range(runs)]
     return statistics.median(r[0] for r in results), max(r[1] for r in results), results[0][2]
@@ -48,6 +117,7 @@ def main():
     skip_tidy = "--skip-tidy" in args
     skip_engine = "--skip-engine" in args
     baseline = os.path.abspath(args[args.index("--baseline") + 1]) if "--baseline" in args else None
+    html5_only = "--html5-only" in args
     batch = os.path.join(build, "src", "quillet-batch")
     out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "out")
     os.makedirs(out, exist_ok=True)
@@ -67,6 +137,9 @@ def main():
             convert = (f"import sys; data = open(sys.argv[1], 'rb').read().decode('latin-1'); "
                        f"open(sys.argv[2], 'wb').write(b'{mark}' + data.encode('{codec}'))")
             subprocess.run([sys.executable, "-c", convert, pages[50], pages[name]], check=True)
+    if html5_only:
+        html5_section(build, out, pages[50], runs)
+        return 0
     fixed50 = os.path.join(out, "page50.fixed.htm")
     subprocess.run([batch, "fix", pages[50], "-o", fixed50], cwd=out, check=True, capture_output=True)
 
@@ -146,6 +219,9 @@ def end_to_end(build, out, pages, batch, fixed50, runs, skip_tidy, baseline):
     small = measure([batch, "fix", pages[10], "-o", out_file], out, runs)[0]
     large = measure([batch, "fix", pages[100], "-o", out_file], out, runs)[0]
     print(f"10 MB: {small:.3f} s; 100 MB: {large:.3f} s; ratio {large / small:.1f} (linear: 10)\n")
+
+    html5_section(build, out, pages[50], runs)
+    return 0
 
 
 if __name__ == "__main__":

@@ -32,7 +32,11 @@ const char kUsage[] =
     "\n"
     "Commands:\n"
     "  fix [--wordlists DB] [--encoding NAME] [-o OUT] INPUT...\n"
-    "      Insert </p> before every tag that ends an open paragraph.\n"
+    "      Insert </p> before every tag that ends an open paragraph, as the word lists\n"
+    "      decide.\n"
+    "  fix --html5 [--encoding NAME] [-o OUT] INPUT...\n"
+    "      Insert </p> wherever an HTML5 parser (a browser) ends a paragraph because\n"
+    "      of a tag; the page keeps its tree. No word lists are needed.\n"
     "  strip-newlines [--join-lf] [--encoding NAME] [-o OUT] INPUT...\n"
     "      Join the lines of every paragraph from <p> to </p>.\n"
     "  strip-spaces [--encoding NAME] [-o OUT] INPUT...\n"
@@ -54,6 +58,7 @@ const char kUsage[] =
     "\n"
     "Options:\n"
     "  -o, --output OUT   Write the result of a single INPUT to OUT (\"-\": standard output).\n"
+    "  --html5            fix: decide paragraph ends by the HTML5 parser.\n"
     "  --join-lf          strip-newlines: also join lines ended by a line feed alone\n"
     "                     (without it, only lines ended by a carriage return are joined).\n"
     "  --wordlists DB     The word-list database. Without it: SkipList.db in the working\n"
@@ -76,7 +81,7 @@ class Batch {
     int Run(const QStringList& arguments);
 
   private:
-    enum class Repair { Fix, StripNewlines, StripSpaces };
+    enum class Repair { Fix, FixHtml5, StripNewlines, StripSpaces };
 
     int Usage(const QString& problem) {
         Error(problem + QStringLiteral("\nTry 'quillet-batch --help'."));
@@ -134,7 +139,8 @@ int Batch::Run(const QStringList& arguments) {
     const QCommandLineOption wordlists(QStringLiteral("wordlists"), QString(),
                                        QStringLiteral("DB"));
     const QCommandLineOption joinLf(QStringLiteral("join-lf"));
-    parser.addOptions({help, version, verbose, output, wordlists, encoding, joinLf});
+    const QCommandLineOption html5(QStringLiteral("html5"));
+    parser.addOptions({help, version, verbose, output, wordlists, encoding, joinLf, html5});
     if (!parser.parse(arguments)) return Usage(parser.errorText());
     if (parser.isSet(help)) return Out(QString::fromLatin1(kUsage)) ? kExitOk : kExitFailed;
     if (parser.isSet(version)) {
@@ -162,7 +168,7 @@ int Batch::Run(const QStringList& arguments) {
     }
     Repair repair;
     if (command == u"fix") {
-        repair = Repair::Fix;
+        repair = parser.isSet(html5) ? Repair::FixHtml5 : Repair::Fix;
     } else if (command == u"strip-newlines") {
         repair = Repair::StripNewlines;
     } else if (command == u"strip-spaces") {
@@ -175,6 +181,9 @@ int Batch::Run(const QStringList& arguments) {
             return Usage(QStringLiteral("--join-lf is an option of strip-newlines only"));
         }
         lineFeeds_ = LoneLineFeeds::Join;
+    }
+    if (parser.isSet(html5) && command != u"fix") {
+        return Usage(QStringLiteral("--html5 is an option of fix only"));
     }
     if (words.isEmpty()) return Usage(QStringLiteral("%1: no INPUT given").arg(command));
     if (parser.isSet(output) && words.size() > 1) {
@@ -315,6 +324,9 @@ bool Batch::RepairOneInMemory(Repair repair, const QString& label, const QString
         case Repair::Fix:
             result = engine.FixText(std::move(text));
             break;
+        case Repair::FixHtml5:
+            result = engine.FixTextHtml5(std::move(text));
+            break;
         case Repair::StripNewlines:
             result = engine.StripNewlines(std::move(text), lineFeeds_);
             break;
@@ -347,7 +359,7 @@ bool Batch::RepairOneInMemory(Repair repair, const QString& label, const QString
         Error(QStringLiteral("%1: cannot write %2: %3").arg(label, where, written.reason));
         return false;
     }
-    if (repair == Repair::Fix) {
+    if (repair == Repair::Fix || repair == Repair::FixHtml5) {
         io_.err.write(EncodeFileName(
             QStringLiteral("%1: %2 </p> added\n").arg(label).arg(engine.AddedCount)));
     }

@@ -1,8 +1,10 @@
 #include "engine/Functions.h"
 
+#include "engine/Html5Paragraphs.h"
 #include "engine/Utilities.h"
 
 #include <array>
+#include <climits>
 
 namespace quillet {
 
@@ -208,6 +210,60 @@ RepairResult Functions::FixText(QString text, FixOutput output) {
         ScanPos = found + 1;
     }
 
+    if (!insertions_) {
+        FixedText.append(Source.sliced(SegmentStart - 1));
+        result.text = std::move(FixedText);
+    }
+    return result;
+}
+
+RepairResult Functions::FixTextHtml5(QString text, FixOutput output) {
+    if (running_) return Fail(RepairResult::Status::Busy);
+    const RunningFlag running(running_);
+
+    // The parser counts its input's bytes in 32 bits, and a character takes up to three.
+    constexpr qsizetype kMostCharacters = UINT_MAX / 3 - 1;
+    if (text.size() > kMostCharacters) {
+        return Fail(RepairResult::Status::ParserFailed,
+                    QStringLiteral("the page has %1 characters; the HTML5 parser reads at most %2")
+                        .arg(text.size())
+                        .arg(kMostCharacters));
+    }
+    SourceText = std::move(text);
+    Source = SourceText;
+    SourceLen = SourceText.size();
+    struct ReleasePassState {
+        Functions& f;
+        ~ReleasePassState() { f.ReleasePassState(); }
+    } release{*this};
+
+    FixedText = QString();
+    RepairResult result;
+    if (output == FixOutput::Insertions) insertions_ = &result.insertions;
+    AddedCount = 0;
+    SegmentStart = 1;
+    ScanPos = 1;
+    InParagraph = false;
+    observer_.showAdded(AddedCount);
+    if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+
+    // The parser cannot report progress, so the whole text remains while it runs.
+    observer_.showRemaining(SourceLen);
+    // Stopping ends the parse with the object; when the parse is done, the object lasts
+    // while the parser gives its memory back.
+    Html5Parse parse(SourceText);
+    while (!parse.wait(std::chrono::milliseconds(20))) {
+        if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+    }
+    QList<qint64> ends;
+    QString error;
+    if (!parse.takeResult(&ends, &error)) return Fail(RepairResult::Status::ParserFailed, error);
+    if (!insertions_) FixedText.reserve(SourceLen + 4 * ends.size());
+    for (const qint64 end : ends) {
+        ScanPos = end + 1;
+        observer_.showRemaining(SourceLen - ScanPos);
+        if (!CloseParagraph(ScanPos)) return Fail(RepairResult::Status::Stopped);
+    }
     if (!insertions_) {
         FixedText.append(Source.sliced(SegmentStart - 1));
         result.text = std::move(FixedText);

@@ -30,6 +30,7 @@ struct RepairResult {
         Stopped,           ///< the observer asked the routine to stop
         ListsUnavailable,  ///< the word lists could not be opened or read; see `error`
         Busy,              ///< another routine of the same engine was still running
+        ParserFailed,      ///< the HTML5 parser could not read the text; see `error`
     };
     Status status = Status::Completed;
     QString text;
@@ -57,6 +58,12 @@ class Functions {
     /// text is left as it was and nothing is reported to the observer.
     RepairResult FixText(QString text) { return FixText(std::move(text), FixOutput::Text); }
     RepairResult FixText(QString text, FixOutput output);
+    /// Fix File by the HTML5 parser instead of the word lists: inserts "</p>" wherever the
+    /// parser ends a paragraph because of a start or end tag, so that the page keeps the
+    /// tree a browser builds of it. The lists are not needed. The observer sees the same
+    /// calls as in FixText; while the parser runs, it is asked to process events every
+    /// few milliseconds, and stopping ends the parser at once.
+    RepairResult FixTextHtml5(QString text, FixOutput output = FixOutput::Text);
     /// Joins the lines of every paragraph that runs from an exact "<p>" to the next
     /// exact "</p>": lines ended by a carriage return, and with LoneLineFeeds::Join also
     /// those ended by a line feed alone.

@@ -42,6 +42,9 @@ const QString MainForm::kJoinLineFeedsKey = QStringLiteral("repair/joinLineFeeds
 
 namespace {
 
+/// The setting that makes Fix File follow the HTML5 parser instead of the word lists.
+const QString kHtml5Setting = QStringLiteral("repair/html5");
+
 /// Marks a repair command as running, with the document view read-only, until the end
 /// of the scope.
 class RunScope {
@@ -108,6 +111,9 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     connect(ui_.mnuFileSkipList, &QAction::triggered, this, &MainForm::mnuFileSkipListClick);
     connect(ui_.mnuFileIncludeList, &QAction::triggered, this, &MainForm::mnuFileIncludeListClick);
     connect(ui_.mnuFileExit, &QAction::triggered, this, &MainForm::mnuFileExitClick);
+    ui_.mnuOptionsHtml5->setChecked(QSettings().value(kHtml5Setting, false).toBool());
+    connect(ui_.mnuOptionsHtml5, &QAction::toggled, this,
+            [](bool checked) { QSettings().setValue(kHtml5Setting, checked); });
     connect(ui_.mnuHelpTutorial, &QAction::triggered, this, &MainForm::mnuHelpTutorialClick);
     connect(ui_.mnuHelpAbout, &QAction::triggered, this, &MainForm::mnuHelpAboutClick);
     connect(ui_.ToolBar1, &QToolBar::actionTriggered, this,
@@ -253,8 +259,10 @@ bool MainForm::prepareWordLists(QString* error) {
 
 void MainForm::runRepair(Repair repair) {
     if (refuseDuringRun()) return;
+    // The word lists are needed by Fix File unless it follows the HTML5 rules.
+    const bool html5 = ui_.mnuOptionsHtml5->isChecked();
     QString listsError;
-    if (repair == Repair::Fix && !prepareWordLists(&listsError)) {
+    if (repair == Repair::Fix && !html5 && !prepareWordLists(&listsError)) {
         ShowMessage(tr("The word lists could not be read, so the page was left as it was.") +
                         QStringLiteral("\n\n") + listsError,
                     this);
@@ -269,7 +277,8 @@ void MainForm::runRepair(Repair repair) {
             case Repair::Fix:
                 // Fix File only inserts: the view takes the insertions in place, which on a
                 // large page costs a fraction of building the new text and replacing it all.
-                result = functions_->FixText(DocumentText, FixOutput::Insertions);
+                result = html5 ? functions_->FixTextHtml5(DocumentText, FixOutput::Insertions)
+                               : functions_->FixText(DocumentText, FixOutput::Insertions);
                 break;
             case Repair::StripNewlines:
                 result = functions_->StripNewlines(
@@ -314,6 +323,13 @@ void MainForm::runRepair(Repair repair) {
                 ShowMessage(tr("The word lists could not be read, so the page was left as it "
                                "was.") +
                                 QStringLiteral("\n\n") + result.error,
+                            this);
+                break;
+            case RepairResult::Status::ParserFailed:
+                ShowMessage(tr("Fix File could not read the page by HTML5 rules, so the page "
+                               "was left as it was.") +
+                                QStringLiteral("\n\n") + result.error.left(1).toUpper() +
+                                result.error.mid(1) + u'.',
                             this);
                 break;
             case RepairResult::Status::Stopped:

@@ -5,16 +5,16 @@
 #include "windows/WorkBoxEditor.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QActionGroup>
+#include <QApplication>
 #include <QFontMetricsF>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QStyle>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
@@ -322,6 +322,11 @@ void MainFormUi::setupUi(QMainWindow& form) {
 
     mnuOptions = bar->addMenu(Tr("&Options"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
+    mnuOptionsHtml5 =
+        MakeItem(mnuOptions, QStringLiteral("mnuOptionsHtml5"), Tr("Fix File by &HTML5 Rules"));
+    mnuOptionsHtml5->setCheckable(true);
+    mnuOptionsHtml5->setToolTip(
+        Tr("Fix File puts </p> where a browser ends each paragraph, without the word lists"));
     mnuOptionsJoinLineFeeds = MakeItem(mnuOptions, QStringLiteral("mnuOptionsJoinLineFeeds"),
                                        Tr("&Join Lines Ended by a Line Feed Alone"));
     mnuOptionsJoinLineFeeds->setCheckable(true);

@@ -93,6 +93,7 @@ class MainFormUi {
 
     QMenu* mnuOptions = nullptr;
     QAction* mnuOptionsJoinLineFeeds = nullptr;  ///< checkable: Strip Newlines joins lone LFs
+    QAction* mnuOptionsHtml5 = nullptr;          ///< checkable: Fix File follows the HTML5 parser
 
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpTutorial = nullptr;

@@ -77,6 +77,7 @@ TEST(BatchUsage, HelpVersionAndUsageErrors) {
         {QStringLiteral("fix"), QStringLiteral("--join-lf"), QStringLiteral("a.htm")},
         {QStringLiteral("wordlists"), QStringLiteral("list"), QStringLiteral("skip"),
          QStringLiteral("--join-lf")},
+        {QStringLiteral("strip-spaces"), QStringLiteral("--html5"), QStringLiteral("a.htm")},
     };
     for (const QStringList& arguments : usageErrors) {
         r = RunTool(arguments);
@@ -193,11 +194,18 @@ TEST_F(BatchTest, FixWithoutWordListsWritesNothing) {
         << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(QStringLiteral("page.fix")));
     EXPECT_FALSE(QFile::exists(QStringLiteral("other.db")));  // a named file is never made
-    // The strips need no lists.
+    // The strips need no lists, and neither does Fix File by HTML5 rules, even when the
+    // lists are damaged.
     EXPECT_EQ(RunTool({QStringLiteral("strip-spaces"), QStringLiteral("--wordlists"),
                        QStringLiteral("other.db"), QStringLiteral("page.htm")})
                   .code,
               kExitOk);
+    ASSERT_TRUE(PutFile(QStringLiteral("broken.db"), "not a database"));
+    r = RunTool({QStringLiteral("fix"), QStringLiteral("--html5"), QStringLiteral("--wordlists"),
+                 QStringLiteral("broken.db"), QStringLiteral("page.htm")});
+    EXPECT_EQ(r.code, kExitOk) << r.err.toStdString();
+    EXPECT_EQ(FileBytes(QStringLiteral("page.fix")), "<p>a</p><div>");
+    EXPECT_EQ(r.err, u"page.htm: 1 </p> added\n");
 }
 
 TEST_F(BatchTest, WordListCommandsFollowTheEditorRules) {

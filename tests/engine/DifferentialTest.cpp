@@ -49,6 +49,8 @@ const char* StatusName(RepairResult::Status status) {
             return "ListsUnavailable";
         case RepairResult::Status::Busy:
             return "Busy";
+        case RepairResult::Status::ParserFailed:
+            return "ParserFailed";
     }
     return "?";
 }

@@ -66,8 +66,8 @@ TEST(MainFormUi, MenusKeepTheDesignedItemsWithTheAdditionsAround) {
     QStringList file;
     for (QAction* item : ui.mnuFile->actions()) file << item->text();
     EXPECT_EQ(file, (QStringList{"&Open File", "&Fix File", "Strip &Newlines", "Strip S&paces",
-                                 "&Save File", "&Recent Files", "Reopen with &Encoding", "&Edit Skip List",
-                                 "Edit &Include List", "E&xit"}));
+                                 "&Save File", "&Recent Files", "Reopen with &Encoding",
+                                 "&Edit Skip List", "Edit &Include List", "E&xit"}));
     // A button's tool tip names the shortcut of its menu item.
     EXPECT_EQ(ui.ToolBar1->actions()[2]->toolTip(), QStringLiteral("Fix File (F5)"));
 }
