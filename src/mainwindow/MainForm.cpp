@@ -152,7 +152,9 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     ui_.mnuOptionsJoinLineFeeds->setChecked(settings.value(kJoinLineFeedsKey, false).toBool());
     connect(ui_.mnuOptionsJoinLineFeeds, &QAction::toggled, this,
             [](bool checked) { QSettings().setValue(kJoinLineFeedsKey, checked); });
-    connect(ui_.mnuFileRecent, &QMenu::aboutToShow, this, &MainForm::fillRecentMenu);
+    // The list is filled as the File menu opens: a submenu disabled while the list was
+    // empty would never announce its own opening.
+    connect(ui_.mnuFile, &QMenu::aboutToShow, this, &MainForm::fillRecentMenu);
     fillRecentMenu();
 
     // A page dropped on the window or the view is opened; the view takes other drops.
