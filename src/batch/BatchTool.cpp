@@ -74,6 +74,69 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 on success, 1 when an input or entry failed, 2 on a usage error.\n";
 
+/// The bytes of a repaired page that was read as bytes: the mark of `bytes` (the first
+/// `mark` bytes), then the stretches the strips kept, or the stretches between Fix File's
+/// insertions with "</p>" between them.
+QList<QByteArrayView> OutputPieces(QByteArrayView bytes, qsizetype mark,
+                                   const RepairResult& result) {
+    const QByteArrayView body = bytes.sliced(mark);
+    QList<QByteArrayView> pieces;
+    pieces.reserve(1 +
+                   (result.kept.isEmpty() ? 2 * result.insertions.size() + 1 : result.kept.size()));
+    pieces.append(bytes.first(mark));
+    for (const TextSpan& span : result.kept) pieces.append(body.sliced(span.start, span.length));
+    if (!result.kept.isEmpty()) return pieces;
+    qint64 from = 0;
+    for (const qint64 at : result.insertions) {
+        pieces.append(body.sliced(from, at - from));
+        pieces.append("</p>");
+        from = at;
+    }
+    pieces.append(body.sliced(from));
+    return pieces;
+}
+
+/// Writes a document to a stream, the batch tool's standard output; the path is not used.
+/// Small pieces are gathered into larger writes.
+class StreamWriter final : public DocumentWriter {
+  public:
+    explicit StreamWriter(QIODevice& out) : out_(out) {}
+
+    using DocumentWriter::Write;
+    FileResult Write(const QString&, std::span<const QByteArrayView> pieces) override {
+        QByteArray buffer;
+        for (const QByteArrayView piece : pieces) {
+            if (piece.size() >= kGather) {
+                if (!Put(buffer) || !Put(piece)) return Failed();
+                buffer.clear();
+            } else {
+                if (buffer.size() + piece.size() > kGather && !Put(buffer)) return Failed();
+                if (buffer.size() + piece.size() > kGather) buffer.clear();
+                buffer.append(piece);
+            }
+        }
+        return Put(buffer) ? FileResult{} : Failed();
+    }
+
+    /// Whether the reader went away (a closed pipe).
+    bool closed() const { return closed_; }
+
+  private:
+    static constexpr qsizetype kGather = qsizetype(1) << 20;
+
+    bool Put(QByteArrayView bytes) {
+        return bytes.isEmpty() || out_.write(bytes.data(), bytes.size()) == bytes.size();
+    }
+    FileResult Failed() {
+        const auto* device = dynamic_cast<const DescriptorDevice*>(&out_);
+        closed_ = device && device->systemError() == EPIPE;
+        return FileResult{FileResult::Failure::Other, out_.errorString()};
+    }
+
+    QIODevice& out_;
+    bool closed_ = false;
+};
+
 class Batch {
   public:
     explicit Batch(BatchIo io) : io_(io) {}
@@ -94,10 +157,31 @@ class Batch {
     bool Out(const QString& text) { return Out(text.toUtf8(), QString()); }
     bool Out(QByteArrayView bytes, const QString& label);
 
+    /// A page under repair: its bytes, while the repairs read them, and how it was read.
+    struct Page {
+        QByteArray bytes;
+        DecodedPage decoded;
+
+        QByteArrayView body() const {
+            return QByteArrayView(bytes).sliced(decoded.encoding.byteOrderMark().size());
+        }
+        /// What the engine reads: the bytes after the mark, or the decoded text.
+        TextUnits units() const {
+            if (decoded.decoded) return TextUnits::Utf16(decoded.text);
+            return decoded.encoding.kind() == TextEncoding::Kind::Utf8
+                       ? TextUnits::Utf8(body())
+                       : TextUnits::SingleByte(body());
+        }
+    };
+
     int RunRepair(Repair repair, const QStringList& inputs, const QString& output);
     bool RepairOne(Repair repair, const QString& input, const QString& output);
     bool RepairOneInMemory(Repair repair, const QString& label, const QString& input,
                            const QString& output);
+    std::optional<Page> ReadPage(Repair repair, const QString& label, const QString& input);
+    RepairResult RunEngine(Repair repair, Functions& engine, const TextUnits& units);
+    bool WriteResult(const QString& label, const QString& output, const Page& page,
+                     const RepairResult& result);
     int RunWordLists(const QStringList& words);
     /// Chooses the word lists as both programs do and makes the per-user file when it is
     /// missing, saying so; false when it could not be made.
@@ -287,83 +371,105 @@ bool Batch::RepairOne(Repair repair, const QString& input, const QString& output
 
 bool Batch::RepairOneInMemory(Repair repair, const QString& label, const QString& input,
                               const QString& output) {
-    QByteArray bytes;
-    {
-        FileResult read;
-        std::optional<QByteArray> data =
-            input == u"-" ? ReadDeviceBytes(io_.in, &read) : ReadDocumentBytes(input, &read);
-        if (!data) {
-            Error(QStringLiteral("%1: cannot read the page: %2").arg(label, read.reason));
-            return false;
-        }
-        bytes = std::move(*data);
-    }
-
-    std::optional<DecodedPage> page =
-        encoding_ ? DecodePageAs(bytes, *encoding_) : std::optional(DecodePage(bytes));
-    bytes = QByteArray();  // the text holds the page now
-    if (!page) {
-        Error(QStringLiteral("%1: cannot be read as %2 without changing its bytes")
-                  .arg(label, encoding_->name()));
-        return false;
-    }
-    if (verbose_) {
-        io_.err.write(EncodeFileName(
-            QStringLiteral("%1: read as %2\n").arg(label, page->encoding.description())));
-    }
-    QString text = std::move(page->text);
-    const TextEncoding encoding = page->encoding;
-    page.reset();
-
-    TerminalProgress progress(io_.err, label, text.size(),
-                              io_.errIsTerminal && text.size() >= kProgressBarBytes);
+    const std::optional<Page> page = ReadPage(repair, label, input);
+    if (!page) return false;
+    const TextUnits units = page->units();
+    const qint64 characters = units.characters();
+    TerminalProgress progress(io_.err, label, characters,
+                              io_.errIsTerminal && characters >= kProgressBarBytes);
     StoreListSource lists(database_);
     Functions engine(progress, lists);
-    RepairResult result;
-    switch (repair) {
-        case Repair::Fix:
-            result = engine.FixText(std::move(text));
-            break;
-        case Repair::FixHtml5:
-            result = engine.FixTextHtml5(std::move(text));
-            break;
-        case Repair::StripNewlines:
-            result = engine.StripNewlines(std::move(text), lineFeeds_);
-            break;
-        case Repair::StripSpaces:
-            result = engine.StripSpaces(std::move(text));
-            break;
-    }
+    const RepairResult result = RunEngine(repair, engine, units);
     progress.finish();
     if (!result.ok()) {
         Error(QStringLiteral("%1: %2").arg(label, result.error));
         return false;
     }
-
-    FileResult written;
-    if (output == u"-") {
-        qsizetype bad = -1;
-        const std::optional<QByteArray> encoded = encoding.encode(result.text, &bad);
-        if (!encoded) {
-            written = FileResult{FileResult::Failure::Unencodable,
-                                 encoding.describeUnencodable(result.text, bad)};
-        } else if (!Out(*encoded, label)) {
-            return false;
-        }
-    } else {
-        AtomicFileWriter writer;
-        written = SaveDocument(writer, output, result.text, encoding);
-    }
-    if (!written.ok()) {
-        const QString where = output == u"-" ? QStringLiteral("standard output") : output;
-        Error(QStringLiteral("%1: cannot write %2: %3").arg(label, where, written.reason));
-        return false;
-    }
+    if (!WriteResult(label, output, *page, result)) return false;
     if (repair == Repair::Fix || repair == Repair::FixHtml5) {
         io_.err.write(EncodeFileName(
             QStringLiteral("%1: %2 </p> added\n").arg(label).arg(engine.AddedCount)));
     }
     return true;
+}
+
+std::optional<Batch::Page> Batch::ReadPage(Repair repair, const QString& label,
+                                           const QString& input) {
+    FileResult read;
+    std::optional<QByteArray> bytes =
+        input == u"-" ? ReadDeviceBytes(io_.in, &read) : ReadDocumentBytes(input, &read);
+    if (!bytes) {
+        Error(QStringLiteral("%1: cannot read the page: %2").arg(label, read.reason));
+        return std::nullopt;
+    }
+    // The repairs read the bytes themselves where the encoding allows; the HTML5 parser
+    // reads UTF-8 or 16-bit text.
+    std::optional<DecodedPage> decoded = encoding_
+                                             ? DecodePageAs(*bytes, *encoding_, PageText::KeepBytes)
+                                             : DecodePage(*bytes, PageText::KeepBytes);
+    if (!decoded) {
+        Error(QStringLiteral("%1: cannot be read as %2 without changing its bytes")
+                  .arg(label, encoding_->name()));
+        return std::nullopt;
+    }
+    if (verbose_) {
+        io_.err.write(EncodeFileName(
+            QStringLiteral("%1: read as %2\n").arg(label, decoded->encoding.description())));
+    }
+    Page page{std::move(*bytes), std::move(*decoded)};
+    const TextEncoding& encoding = page.decoded.encoding;
+    if (repair == Repair::FixHtml5 && encoding.kind() != TextEncoding::Kind::Utf8 &&
+        !page.decoded.decoded) {
+        page.decoded.text = *encoding.decode(page.body());
+        page.decoded.decoded = true;
+    } else if (repair != Repair::FixHtml5 && encoding.asciiTransparent()) {
+        // A single-byte code that extends ASCII was decoded only to prove that it reads back.
+        page.decoded.text = QString();
+        page.decoded.decoded = false;
+    }
+    if (page.decoded.decoded) page.bytes = QByteArray();  // the text holds the page now
+    return page;
+}
+
+RepairResult Batch::RunEngine(Repair repair, Functions& engine, const TextUnits& units) {
+    switch (repair) {
+        case Repair::Fix:
+            return engine.FixText(units);
+        case Repair::FixHtml5:
+            return engine.FixTextHtml5(units);
+        case Repair::StripNewlines:
+            return engine.StripNewlines(units, lineFeeds_);
+        case Repair::StripSpaces:
+            return engine.StripSpaces(units);
+    }
+    return {};
+}
+
+bool Batch::WriteResult(const QString& label, const QString& output, const Page& page,
+                        const RepairResult& result) {
+    AtomicFileWriter file;
+    StreamWriter stream(io_.out);
+    DocumentWriter& writer = output == u"-" ? static_cast<DocumentWriter&>(stream) : file;
+    FileResult written;
+    if (page.decoded.decoded) {
+        const QString& text = page.decoded.text;
+        written =
+            SaveDocument(writer, output,
+                         result.kept.isEmpty() ? WithInsertions(text, result.insertions, u"</p>")
+                                               : KeptText(text, result.kept),
+                         page.decoded.encoding);
+    } else {
+        // The output is written straight from the page's bytes: its mark, then the stretches
+        // kept, or the text with "</p>" between the stretches at the insertions.
+        const QList<QByteArrayView> pieces =
+            OutputPieces(page.bytes, page.decoded.encoding.byteOrderMark().size(), result);
+        written = writer.Write(output, {pieces.constData(), size_t(pieces.size())});
+    }
+    if (stream.closed()) outClosed_ = true;
+    if (written.ok() || outClosed_) return written.ok();
+    const QString where = output == u"-" ? QStringLiteral("standard output") : output;
+    Error(QStringLiteral("%1: cannot write %2: %3").arg(label, where, written.reason));
+    return false;
 }
 
 int Batch::RunWordLists(const QStringList& words) {

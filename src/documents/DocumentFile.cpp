@@ -1,5 +1,6 @@
 #include "documents/DocumentFile.h"
 
+#include "documents/CodePage.h"
 #include "documents/FileNames.h"
 
 #include <QFile>
@@ -221,6 +222,21 @@ FileResult SaveDocument(DocumentWriter& writer, const QString& path, QStringView
         return Failed(FileResult::Failure::Unencodable, encoding.describeUnencodable(text, bad));
     }
     return writer.Write(path, *bytes);
+}
+
+FileResult SaveDocumentUtf8(DocumentWriter& writer, const QString& path, QByteArrayView text,
+                            const TextEncoding& encoding) {
+    if (encoding.kind() == TextEncoding::Kind::Utf8) {
+        const QByteArrayView pieces[] = {encoding.byteOrderMark(), text};
+        return writer.Write(path, pieces);
+    }
+    if (encoding.kind() == TextEncoding::Kind::Windows1252) {
+        if (const std::optional<QByteArray> bytes = EncodeCodePageFromUtf8(text)) {
+            return writer.Write(path, *bytes);
+        }
+    }
+    // Any other encoding, or a character the code page lacks, which the 16-bit text names.
+    return SaveDocument(writer, path, QString::fromUtf8(text), encoding);
 }
 
 }  // namespace quillet
