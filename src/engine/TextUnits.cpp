@@ -33,8 +33,7 @@ qint64 Utf8Characters(const unsigned char* p, qint64 length) {
 }
 
 template <typename Text, typename View>
-Text Joined(View text, const QList<TextSpan>& kept, const QList<qint64>* insertions,
-            View insert) {
+Text Joined(View text, const QList<TextSpan>& kept, const QList<qint64>* insertions, View insert) {
     qint64 size = insertions ? text.size() + insertions->size() * insert.size() : 0;
     if (!insertions) {
         for (const TextSpan& span : kept) size += span.length;

@@ -88,8 +88,7 @@ class CharacterCursor {
 
 /// `text` with `insert` before each of `offsets` (ascending, 0-based).
 QString WithInsertions(QStringView text, const QList<qint64>& offsets, QStringView insert);
-QByteArray WithInsertions(QByteArrayView text, const QList<qint64>& offsets,
-                          QByteArrayView insert);
+QByteArray WithInsertions(QByteArrayView text, const QList<qint64>& offsets, QByteArrayView insert);
 /// The spans of `text` one after another.
 QString KeptText(QStringView text, const QList<TextSpan>& kept);
 QByteArray KeptText(QByteArrayView text, const QList<TextSpan>& kept);

@@ -81,9 +81,10 @@ class FailingWriter final : public DocumentWriter {
   public:
     std::optional<FileResult> failWith;
     int writes = 0;
-    FileResult Write(const QString& path, QByteArrayView bytes) override {
+    using DocumentWriter::Write;
+    FileResult Write(const QString& path, std::span<const QByteArrayView> pieces) override {
         ++writes;
-        return failWith ? *failWith : AtomicFileWriter().Write(path, bytes);
+        return failWith ? *failWith : AtomicFileWriter().Write(path, pieces);
     }
 };
 
@@ -224,7 +225,6 @@ TEST_F(MainFormTest, RepairsTakeTheTextAsItStandsInTheView) {
     EXPECT_EQ(text(), QStringLiteral("<p>a  b<p>c<ul>"));
     form->mnuFileStripSpacesClick();
     EXPECT_EQ(text(), QStringLiteral("<p>a b<p>c<ul>"));
-    EXPECT_EQ(form->documentText(), text());
 }
 
 TEST_F(MainFormTest, FixFileInsertsInPlaceAmongCharactersOfEveryWidth) {
@@ -244,7 +244,6 @@ TEST_F(MainFormTest, FixFileInsertsInPlaceAmongCharactersOfEveryWidth) {
                               .toString();
     ASSERT_EQ(page.size(), 48);  // the NUL and everything after it are in
     EXPECT_EQ(text(), fixed);
-    EXPECT_EQ(form->documentText(), fixed);
     EXPECT_EQ(added(), QStringLiteral("3"));
     view().undo();
     EXPECT_EQ(text(), page);
