@@ -174,7 +174,17 @@ class Batch {
         }
     };
 
+    /// One input of a repair run, with its output, or why it is refused.
+    struct Job {
+        QString input;
+        QString output;
+        QByteArray inputKey;  // empty for standard input and output
+        QByteArray outputKey;
+        QString refusal;
+    };
+
     int RunRepair(Repair repair, const QStringList& inputs, const QString& output);
+    QList<Job> PlanJobs(const QStringList& inputs, const QString& output);
     bool RepairOne(Repair repair, const QString& input, const QString& output);
     bool RepairOneInMemory(Repair repair, const QString& label, const QString& input,
                            const QString& output);
@@ -297,16 +307,23 @@ bool Batch::PrepareWordLists() {
 
 int Batch::RunRepair(Repair repair, const QStringList& inputs, const QString& output) {
     if (repair == Repair::Fix && !PrepareWordLists()) return kExitFailed;
+    bool allOk = true;
+    for (const Job& job : PlanJobs(inputs, output)) {
+        if (outClosed_) break;
+        if (!job.refusal.isEmpty()) {
+            Error(QStringLiteral("%1: %2").arg(job.input, job.refusal));
+            allOk = false;
+            continue;
+        }
+        allOk = RepairOne(repair, job.input, job.output) && allOk;
+    }
+    return allOk && !outClosed_ ? kExitOk : kExitFailed;
+}
+
+QList<Batch::Job> Batch::PlanJobs(const QStringList& inputs, const QString& output) {
     // Every output is known before anything is written, so that none can replace another
     // input's output or a page that the run has yet to read. Files are compared by what
     // they are, so that links and other spellings of a name are caught too.
-    struct Job {
-        QString input;
-        QString output;
-        QByteArray inputKey;  // empty for standard input and output
-        QByteArray outputKey;
-        QString refusal;
-    };
     QList<Job> jobs;
     for (const QString& input : inputs) {
         Job job{input, output, {}, {}, {}};
@@ -343,18 +360,7 @@ int Batch::RunRepair(Repair repair, const QStringList& inputs, const QString& ou
             if (!job.refusal.isEmpty()) break;
         }
     }
-
-    bool allOk = true;
-    for (const Job& job : jobs) {
-        if (outClosed_) break;
-        if (!job.refusal.isEmpty()) {
-            Error(QStringLiteral("%1: %2").arg(job.input, job.refusal));
-            allOk = false;
-            continue;
-        }
-        allOk = RepairOne(repair, job.input, job.output) && allOk;
-    }
-    return allOk && !outClosed_ ? kExitOk : kExitFailed;
+    return jobs;
 }
 
 bool Batch::RepairOne(Repair repair, const QString& input, const QString& output) {

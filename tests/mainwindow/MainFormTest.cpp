@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QDir>
@@ -588,11 +590,21 @@ void DuringFix(MainForm& form, const std::function<void()>& during) {
 }
 
 TEST_F(MainFormTest, CommandsOnTheDocumentAreRefusedDuringARun) {
-    view().loadDocument(QStringLiteral("<p>one<p>two"));
+    view().loadDocument(QStringLiteral("<p>one<p>tw"));
+    view().append(QStringLiteral("o"));  // something to undo
     bool ran = false;
     DuringFix(*form, [&] {
         ran = true;
         EXPECT_TRUE(view().isReadOnly());
+        // The pass reads the view's buffer in place: typing, pasting and undoing in the
+        // view itself leave it as it is.
+        const char* buffer = view().documentBytes().data();
+        QTest::keyClicks(&view(), QStringLiteral("x"));
+        QApplication::clipboard()->setText(QStringLiteral("pasted"));
+        view().paste();
+        view().undo();
+        EXPECT_EQ(view().documentBytes().data(), buffer);
+        EXPECT_EQ(text(), QStringLiteral("<p>one<p>two"));
         dialogs->openAnswers = {file("other.htm", "other")};
         for (auto command :
              {&MainForm::mnuFileOpenClick, &MainForm::mnuFileSaveClick, &MainForm::mnuFileFixClick,
