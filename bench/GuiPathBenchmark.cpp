@@ -11,9 +11,9 @@
 // own; the figures are the median time and the largest peak over the runs.
 #include "PageGenerator.h"
 #include "documents/CodePage.h"
-#include "engine/TextUnits.h"
 #include "documents/DocumentFile.h"
 #include "engine/Functions.h"
+#include "engine/TextUnits.h"
 #include "mainwindow/MainForm.h"
 #include "mainwindow/MainFormDialogs.h"
 #include "mainwindow/ProgressDisplay.h"
@@ -306,12 +306,12 @@ int RunBenchmark(int argc, char** argv) {
         repaints = (*gui)["repaints"];
         paints = (*gui)["label_paints"];
         paintSpan = (*gui)["paint_span_ms"];
-        std::printf("run %d: engine %lld ms, window %lld ms (open %lld ms, floor %lld ms), %lld "
-                    "</p> added\n",
-                    run + 1, static_cast<long long>(engineMs.last()),
-                    static_cast<long long>(guiMs.last()), static_cast<long long>(openMs.last()),
-                    static_cast<long long>(floorMs.last()),
-                    static_cast<long long>((*gui)["added"]));
+        std::printf(
+            "run %d: engine %lld ms, window %lld ms (open %lld ms, floor %lld ms), %lld "
+            "</p> added\n",
+            run + 1, static_cast<long long>(engineMs.last()), static_cast<long long>(guiMs.last()),
+            static_cast<long long>(openMs.last()), static_cast<long long>(floorMs.last()),
+            static_cast<long long>((*gui)["added"]));
     }
 
     const double engine = double(Median(engineMs));

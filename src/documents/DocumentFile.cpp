@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -235,8 +236,10 @@ FileResult SaveDocumentUtf8(DocumentWriter& writer, const QString& path, QByteAr
             return writer.Write(path, *bytes);
         }
     }
-    // Any other encoding, or a character the code page lacks, which the 16-bit text names.
-    return SaveDocument(writer, path, QString::fromUtf8(text), encoding);
+    // Any other encoding, or a character the code page lacks, which the 16-bit text names. A
+    // U+FEFF at the start is a character of the text, not a mark to drop.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return SaveDocument(writer, path, QString(decoder.decode(text)), encoding);
 }
 
 }  // namespace quillet

@@ -21,6 +21,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,7 +33,6 @@
 #include <QToolBar>
 #include <QUrl>
 #include <new>
-#include <QElapsedTimer>
 
 namespace quillet {
 
@@ -244,7 +244,8 @@ void MainForm::runRepair(Repair repair) {
         // The document string is the view's own buffer, read in place: the view is
         // read-only while the command runs, so the buffer stays as it is.
         const TextUnits DocumentText = TextUnits::Utf8(ui_.WorkBox->documentBytes());
-        QElapsedTimer t; t.start();
+        QElapsedTimer t;
+        t.start();
         progress_->begin();
         result = runEngine(repair, html5, DocumentText);
         progress_->finish();
@@ -283,7 +284,7 @@ void MainForm::applyRepair(const TextUnits& text, const RepairResult& result) {
     } else {
         // Fix File only inserts: the view takes the insertions in place, which on a large
         // page costs a fraction of building the new text and replacing it all.
-        ui_.WorkBox->insertAt(result.insertions, "</p>");
+        ui_.WorkBox->insertBefore(result.insertions, "</p>");
     }
     ui_.CountBox->setText(QStringLiteral("0"));
     Beep();

@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFontDatabase>
 #include <QPalette>
+#include <QStringDecoder>
 #include <algorithm>
 
 namespace quillet {
@@ -159,8 +160,9 @@ void WorkBoxEditor::changeEvent(QEvent* event) {
 }
 
 QString WorkBoxEditor::documentText() const {
-    const QByteArrayView bytes = documentBytes();
-    return QString::fromUtf8(bytes.data(), bytes.size());
+    // A U+FEFF at the start is a character of the text, not a mark to drop.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(documentBytes());
 }
 
 QByteArrayView WorkBoxEditor::documentBytes() const {
@@ -276,7 +278,7 @@ void WorkBoxEditor::replaceDocumentUtf8(QByteArrayView text) {
     finishReplacing(firstLine, caret, first);
 }
 
-void WorkBoxEditor::insertAt(const QList<qint64>& offsets, QByteArrayView insert) {
+void WorkBoxEditor::insertBefore(const QList<qint64>& offsets, QByteArrayView insert) {
     if (offsets.isEmpty()) return;
     const BulkChange change(*this);
     const QByteArray bytes = insert.toByteArray();

@@ -49,7 +49,7 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
     /// Inserts `insert` (which holds no NUL) before each of `offsets`, ascending 0-based
     /// byte offsets into the text as documentBytes() holds it; one step that the user can
     /// undo. Cheaper than replacing the text for a few changes to a large one.
-    void insertAt(const QList<qint64>& offsets, QByteArrayView insert);
+    void insertBefore(const QList<qint64>& offsets, QByteArrayView insert);
 
     /// A number that changes whenever the text changes, by typing, undoing or replacing.
     quint64 revision() const { return revision_; }

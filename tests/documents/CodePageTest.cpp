@@ -19,8 +19,8 @@ TEST(CodePage, EveryByteValueSurvivesDecodeAndEncode) {
     AppendCodePageAsUtf8(utf8All, all);
     EXPECT_EQ(utf8All, text.toUtf8());
     EXPECT_EQ(EncodeCodePageFromUtf8(utf8All), all);
-    for (const QString& outside : {QStringLiteral("a\u0100"), QStringLiteral("\U0001F600"),
-                                   QStringLiteral("\u0085")}) {
+    for (const QString& outside :
+         {QStringLiteral("a\u0100"), QStringLiteral("\U0001F600"), QStringLiteral("\u0085")}) {
         EXPECT_FALSE(EncodeCodePageFromUtf8(outside.toUtf8()));
     }
 

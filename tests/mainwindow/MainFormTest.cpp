@@ -12,10 +12,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <QAction>
-#include <QApplication>
-#include <QClipboard>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -475,6 +475,9 @@ TEST_F(MainFormTest, PagesAreShownRepairedAndSavedInTheirOwnEncoding) {
         {"plain.htm", page.toUtf8(), "UTF-8", saved.toUtf8()},
         {"marked.htm", "\xEF\xBB\xBF" + page.toUtf8(), "UTF-8 with byte-order mark",
          "\xEF\xBB\xBF" + saved.toUtf8()},
+        // After the mark, a U+FEFF is a character of the text.
+        {"twice.htm", "\xEF\xBB\xBF\xEF\xBB\xBF" + page.toUtf8(), "UTF-8 with byte-order mark",
+         "\xEF\xBB\xBF\xEF\xBB\xBF" + saved.toUtf8()},
         {"le.htm", utf16(page, Q::Utf16LE), "UTF-16LE with byte-order mark",
          utf16(saved, Q::Utf16LE)},
         {"be.htm", utf16(page, Q::Utf16BE), "UTF-16BE with byte-order mark",
@@ -507,6 +510,16 @@ TEST_F(MainFormTest, PagesAreShownRepairedAndSavedInTheirOwnEncoding) {
               u"cannot be written in ISO-8859-2.")
         << messages.texts.join(u'\n').toStdString();
     EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("euro.fix"))));
+
+    // So is a U+FEFF at the very start of a Windows-1252 page, which has no byte for it.
+    messages.texts.clear();
+    dialogs->unsavedAnswers = {Answer::Discard};
+    open(file("old.htm", "<p>caf\xE9"));
+    view().insertAt(QStringLiteral("\uFEFF"), 0, 0);
+    dialogs->saveAnswers = {dir.file(QStringLiteral("mark.fix"))};
+    form->mnuFileSaveClick();
+    EXPECT_TRUE(messages.texts.join(u'\n').contains(u"(U+FEFF) in line 1, column 1"))
+        << messages.texts.join(u'\n').toStdString();
 }
 
 TEST_F(MainFormTest, APageReopensInAChosenEncodingWhichIsRemembered) {
