@@ -1,5 +1,6 @@
 #include "engine/TextUnits.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -14,27 +15,40 @@ inline int MarkedBytes(std::uint64_t marks) {
     return int(((marks >> 7) * 0x0101010101010101u) >> 56);
 }
 
-/// The 16-bit characters of `length` bytes of valid UTF-8: every byte that does not
-/// continue a sequence starts a character, and a four-byte one makes two.
-qint64 Utf8Characters(const unsigned char* p, qint64 length) {
+/// The 16-bit characters that the bytes of `w` make: every byte that does not continue a
+/// sequence starts a character, and a four-byte one makes two.
+inline qint64 WordCharacters(std::uint64_t w) {
     constexpr std::uint64_t kHigh = 0x8080808080808080u;
+    if ((w & kHigh) == 0) return 8;  // ASCII alone, the common case
+    // Bit 7 of each byte, and bits 6, 5 and 4 moved up to bit 7: a continuation byte is
+    // 10xxxxxx, the lead of four bytes 11110xxx.
+    const std::uint64_t b6 = w << 1;
+    const std::uint64_t continuation = w & ~b6 & kHigh;
+    const std::uint64_t fourByteLead = w & b6 & (w << 2) & (w << 3) & kHigh;
+    return 8 - MarkedBytes(continuation) + MarkedBytes(fourByteLead);
+}
+
+/// The 16-bit characters of the bytes [`from`, `to`) of valid UTF-8 at `p`.
+qint64 Utf8Characters(const unsigned char* p, qint64 from, qint64 to) {
     qint64 count = 0;
-    qint64 i = 0;
-    for (; i + 8 <= length; i += 8) {
+    qint64 i = from;
+    for (; i + 8 <= to; i += 8) {
         std::uint64_t w;
         std::memcpy(&w, p + i, sizeof w);
-        if ((w & kHigh) == 0) {
-            count += 8;  // ASCII alone, the common case
-            continue;
-        }
-        // Bit 7 of each byte, and bits 6, 5 and 4 moved up to bit 7: a continuation byte
-        // is 10xxxxxx, the lead of four bytes 11110xxx.
-        const std::uint64_t b6 = w << 1;
-        const std::uint64_t continuation = w & ~b6 & kHigh;
-        const std::uint64_t fourByteLead = w & b6 & (w << 2) & (w << 3) & kHigh;
-        count += 8 - MarkedBytes(continuation) + MarkedBytes(fourByteLead);
+        count += WordCharacters(w);
     }
-    for (; i < length; ++i) count += ((p[i] & 0xC0) != 0x80) + (p[i] >= 0xF0);
+    const qint64 tail = to - i;
+    if (tail == 0) return count;
+    if constexpr (std::endian::native == std::endian::little) {
+        if (to >= 8) {
+            // The eight bytes that end at `to`, the ones before the tail shifted out as
+            // NUL bytes, which count one each.
+            std::uint64_t w;
+            std::memcpy(&w, p + to - 8, sizeof w);
+            return count + WordCharacters(w >> (8 * (8 - tail))) - (8 - tail);
+        }
+    }
+    for (; i < to; ++i) count += ((p[i] & 0xC0) != 0x80) + (p[i] >= 0xF0);
     return count;
 }
 
@@ -64,7 +78,7 @@ Text Joined(View text, const QList<TextSpan>& kept, const QList<qint64>* inserti
 
 qint64 TextUnits::characters(qint64 from, qint64 to) const {
     if (kind_ != Kind::Utf8 || to <= from) return to - from;
-    return Utf8Characters(static_cast<const unsigned char*>(data_) + from, to - from);
+    return Utf8Characters(static_cast<const unsigned char*>(data_), from, to);
 }
 
 QString WithInsertions(QStringView text, const QList<qint64>& offsets, QStringView insert) {
