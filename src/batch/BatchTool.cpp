@@ -15,6 +15,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QSysInfo>
 #include <cerrno>
 #include <new>
 
@@ -74,25 +75,26 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 on success, 1 when an input or entry failed, 2 on a usage error.\n";
 
-/// The bytes of a repaired page that was read as bytes: the mark of `bytes` (the first
-/// `mark` bytes), then the stretches the strips kept, or the stretches between Fix File's
-/// insertions with "</p>" between them.
-QList<QByteArrayView> OutputPieces(QByteArrayView bytes, qsizetype mark,
-                                   const RepairResult& result) {
-    const QByteArrayView body = bytes.sliced(mark);
+/// The bytes of a repaired page: `mark`, then the stretches of `body` the strips kept, or
+/// the stretches between Fix File's insertions with `close` ("</p>" in the page's
+/// encoding) between them. Offsets count code units of `unit` bytes.
+QList<QByteArrayView> OutputPieces(QByteArrayView mark, QByteArrayView body, qsizetype unit,
+                                   QByteArrayView close, const RepairResult& result) {
     QList<QByteArrayView> pieces;
     pieces.reserve(1 +
                    (result.kept.isEmpty() ? 2 * result.insertions.size() + 1 : result.kept.size()));
-    pieces.append(bytes.first(mark));
-    for (const TextSpan& span : result.kept) pieces.append(body.sliced(span.start, span.length));
+    pieces.append(mark);
+    for (const TextSpan& span : result.kept) {
+        pieces.append(body.sliced(unit * span.start, unit * span.length));
+    }
     if (!result.kept.isEmpty()) return pieces;
     qint64 from = 0;
     for (const qint64 at : result.insertions) {
-        pieces.append(body.sliced(from, at - from));
-        pieces.append("</p>");
+        pieces.append(body.sliced(unit * from, unit * (at - from)));
+        pieces.append(close);
         from = at;
     }
-    pieces.append(body.sliced(from));
+    pieces.append(body.sliced(unit * from));
     return pieces;
 }
 
@@ -457,19 +459,27 @@ bool Batch::WriteResult(const QString& label, const QString& output, const Page&
     StreamWriter stream(io_.out);
     DocumentWriter& writer = output == u"-" ? static_cast<DocumentWriter&>(stream) : file;
     FileResult written;
-    if (page.decoded.decoded) {
-        const QString& text = page.decoded.text;
+    const TextEncoding& encoding = page.decoded.encoding;
+    const QStringView text = page.decoded.text;
+    if (!page.decoded.decoded) {
+        // Straight from the page's bytes.
+        const QList<QByteArrayView> pieces =
+            OutputPieces(encoding.byteOrderMark(), page.body(), 1, "</p>", result);
+        written = writer.Write(output, {pieces.constData(), size_t(pieces.size())});
+    } else if (encoding.kind() == TextEncoding::Kind::Utf16LE &&
+               QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+        // The text's own memory is the page's encoding; what the repairs add and remove is
+        // ASCII, so there is nothing it cannot hold.
+        const QByteArrayView body(reinterpret_cast<const char*>(text.utf16()), 2 * text.size());
+        const QList<QByteArrayView> pieces = OutputPieces(
+            encoding.byteOrderMark(), body, 2, QByteArrayView("<\0/\0p\0>\0", 8), result);
+        written = writer.Write(output, {pieces.constData(), size_t(pieces.size())});
+    } else {
         written =
             SaveDocument(writer, output,
                          result.kept.isEmpty() ? WithInsertions(text, result.insertions, u"</p>")
                                                : KeptText(text, result.kept),
-                         page.decoded.encoding);
-    } else {
-        // The output is written straight from the page's bytes: its mark, then the stretches
-        // kept, or the text with "</p>" between the stretches at the insertions.
-        const QList<QByteArrayView> pieces =
-            OutputPieces(page.bytes, page.decoded.encoding.byteOrderMark().size(), result);
-        written = writer.Write(output, {pieces.constData(), size_t(pieces.size())});
+                         encoding);
     }
     if (stream.closed()) outClosed_ = true;
     if (written.ok() || outClosed_) return written.ok();

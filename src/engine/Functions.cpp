@@ -181,15 +181,22 @@ qint64 Functions::FindTagStart(qint64 pos) {
     return FindTagStartIn(Scan<unsigned char>(Source), pos);
 }
 
-QString Functions::ReadTagName(qint64 pos) const {
+namespace {
+
+template <typename Source>
+QString TagNameAt(const Source& source, qint64 pos) {
     QString name;
-    for (qint64 i = pos; i < SourceLen; ++i) {
-        const char16_t c =
-            Source.isUtf16() ? Scan<char16_t>(Source)[i] : Scan<unsigned char>(Source)[i];
-        if (!IsNameChar(c)) break;
-        name.append(QChar(AsciiLower(c)));
+    for (qint64 i = pos; i < source.size() && IsNameChar(source[i]); ++i) {
+        name.append(QChar(AsciiLower(source[i])));
     }
     return name;
+}
+
+}  // namespace
+
+QString Functions::ReadTagName(qint64 pos) const {
+    if (Source.isUtf16()) return TagNameAt(Scan<char16_t>(Source), pos);
+    return TagNameAt(Scan<unsigned char>(Source), pos);
 }
 
 template <typename Unit>
