@@ -21,7 +21,6 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -244,14 +243,10 @@ void MainForm::runRepair(Repair repair) {
         // The document string is the view's own buffer, read in place: the view is
         // read-only while the command runs, so the buffer stays as it is.
         const TextUnits DocumentText = TextUnits::Utf8(ui_.WorkBox->documentBytes());
-        QElapsedTimer t;
-        t.start();
         progress_->begin();
         result = runEngine(repair, html5, DocumentText);
         progress_->finish();
-        qint64 a = t.elapsed();
         if (result.ok()) applyRepair(DocumentText, result);
-        fprintf(stderr, "engine %lld apply %lld\n", a, t.elapsed() - a);
     }
     showRepairOutcome(result);
     if (closeAfterRun_) {
