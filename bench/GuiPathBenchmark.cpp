@@ -1,7 +1,9 @@
 // Fix File on a large generated page: through the main window (progress display with
-// its throttled repaints, the document view read and replaced) against the engine alone;
-// then the time the document view takes to answer single keys on that page (caret
-// movement, Ctrl+End after an edit, typing), from the key to the repainted view.
+// its throttled repaints, the pass over the document view's buffer, the insertions into
+// the view) against the engine alone on the same UTF-8 text, building the repaired text;
+// Open in the window against the floor program on the same page; then the time the
+// document view takes to answer single keys on that page (caret movement, Ctrl+End after
+// an edit, typing), from the key to the repainted view.
 //
 //   quillet-gui-bench [--size-mb N] [--runs N] [--dir DIR]
 //

@@ -191,8 +191,11 @@ class Batch {
     bool RepairOneInMemory(Repair repair, const QString& label, const QString& input,
                            const QString& output);
     std::optional<Page> ReadPage(Repair repair, const QString& label, const QString& input);
-    RepairResult RunEngine(Repair repair, Functions& engine, const TextUnits& units);
-    bool WriteResult(const QString& label, const QString& output, const Page& page,
+    /// Runs the repair on `units`, which are those of `text` when the page was decoded.
+    RepairResult RunEngine(Repair repair, Functions& engine, const TextUnits& units,
+                           const QString& text);
+    /// Writes the repaired page; a decoded text is let go of once its repaired copy is made.
+    bool WriteResult(const QString& label, const QString& output, Page& page,
                      const RepairResult& result);
     int RunWordLists(const QStringList& words);
     /// Chooses the word lists as both programs do and makes the per-user file when it is
@@ -379,7 +382,7 @@ bool Batch::RepairOne(Repair repair, const QString& input, const QString& output
 
 bool Batch::RepairOneInMemory(Repair repair, const QString& label, const QString& input,
                               const QString& output) {
-    const std::optional<Page> page = ReadPage(repair, label, input);
+    std::optional<Page> page = ReadPage(repair, label, input);
     if (!page) return false;
     const TextUnits units = page->units();
     const qint64 characters = units.characters();
@@ -387,7 +390,7 @@ bool Batch::RepairOneInMemory(Repair repair, const QString& label, const QString
                               io_.errIsTerminal && characters >= kProgressBarBytes);
     StoreListSource lists(database_);
     Functions engine(progress, lists);
-    const RepairResult result = RunEngine(repair, engine, units);
+    const RepairResult result = RunEngine(repair, engine, units, page->decoded.text);
     progress.finish();
     if (!result.ok()) {
         Error(QStringLiteral("%1: %2").arg(label, result.error));
@@ -439,12 +442,15 @@ std::optional<Batch::Page> Batch::ReadPage(Repair repair, const QString& label,
     return page;
 }
 
-RepairResult Batch::RunEngine(Repair repair, Functions& engine, const TextUnits& units) {
+RepairResult Batch::RunEngine(Repair repair, Functions& engine, const TextUnits& units,
+                              const QString& text) {
     switch (repair) {
         case Repair::Fix:
             return engine.FixText(units);
         case Repair::FixHtml5:
-            return engine.FixTextHtml5(units);
+            // The parser's thread shares a decoded text rather than copying it.
+            return units.isUtf16() ? engine.FixTextHtml5(text, FixOutput::Insertions)
+                                   : engine.FixTextHtml5(units);
         case Repair::StripNewlines:
             return engine.StripNewlines(units, lineFeeds_);
         case Repair::StripSpaces:
@@ -453,7 +459,7 @@ RepairResult Batch::RunEngine(Repair repair, Functions& engine, const TextUnits&
     return {};
 }
 
-bool Batch::WriteResult(const QString& label, const QString& output, const Page& page,
+bool Batch::WriteResult(const QString& label, const QString& output, Page& page,
                         const RepairResult& result) {
     AtomicFileWriter file;
     StreamWriter stream(io_.out);
@@ -475,11 +481,11 @@ bool Batch::WriteResult(const QString& label, const QString& output, const Page&
             encoding.byteOrderMark(), body, 2, QByteArrayView("<\0/\0p\0>\0", 8), result);
         written = writer.Write(output, {pieces.constData(), size_t(pieces.size())});
     } else {
-        written =
-            SaveDocument(writer, output,
-                         result.kept.isEmpty() ? WithInsertions(text, result.insertions, u"</p>")
-                                               : KeptText(text, result.kept),
-                         encoding);
+        const QString repaired = result.kept.isEmpty()
+                                     ? WithInsertions(text, result.insertions, u"</p>")
+                                     : KeptText(text, result.kept);
+        page.decoded.text = QString();
+        written = SaveDocument(writer, output, repaired, encoding);
     }
     if (stream.closed()) outClosed_ = true;
     if (written.ok() || outClosed_) return written.ok();
