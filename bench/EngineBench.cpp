@@ -90,6 +90,30 @@ void BM_StripSpaces(benchmark::State& state) {
     Report(state, page.size());
 }
 
+/// The three routines on the page's own bytes, as the batch tool and the window run them:
+/// range(0) MB, range(1) 0 for the Windows-1252 bytes (one a character), 1 for UTF-8;
+/// range(2) the routine (0 Fix File, 1 Strip Newlines on the fixed page, 2 Strip Spaces).
+void BM_RoutineOnBytes(benchmark::State& state) {
+    const int routine = int(state.range(2));
+    const QString& text = routine == 1 ? FixedPage(int(state.range(0))) : Page(int(state.range(0)));
+    const bool utf8 = state.range(1) == 1;
+    qsizetype bad = -1;
+    const QByteArray bytes = utf8 ? text.toUtf8() : *EncodeCodePage(text, &bad);
+    const TextUnits units = utf8 ? TextUnits::Utf8(bytes) : TextUnits::SingleByte(bytes);
+    SilentObserver observer;
+    StoreListSource lists(DatabasePath());
+    Functions engine(observer, lists);
+    for (auto _ : state) {
+        const RepairResult result = routine == 0 ? engine.FixText(units)
+                                    : routine == 1
+                                        ? engine.StripNewlines(units, LoneLineFeeds::Keep)
+                                        : engine.StripSpaces(units);
+        if (!result.ok()) state.SkipWithError(qPrintable(result.error));
+        benchmark::DoNotOptimize(result.kept.data());
+    }
+    Report(state, bytes.size());
+}
+
 /// Reading and writing the code page.
 void BM_DecodeCodePage(benchmark::State& state) {
     const QByteArray bytes = GenerateOldPage(qint64(state.range(0)) * 1000 * 1000);
@@ -156,6 +180,10 @@ void BM_PassLookupRepeated(benchmark::State& state) {
 BENCHMARK(BM_FixText)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_StripNewlines)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_StripSpaces)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_RoutineOnBytes)
+    ->ArgsProduct({{10}, {0, 1}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 BENCHMARK(BM_DecodeCodePage)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodeCodePage)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodePage)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);

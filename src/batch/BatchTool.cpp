@@ -15,6 +15,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QSysInfo>
 #include <cerrno>
 #include <new>
 
@@ -74,6 +75,70 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 on success, 1 when an input or entry failed, 2 on a usage error.\n";
 
+/// The bytes of a repaired page: `mark`, then the stretches of `body` the strips kept, or
+/// the stretches between Fix File's insertions with `close` ("</p>" in the page's
+/// encoding) between them. Offsets count code units of `unit` bytes.
+QList<QByteArrayView> OutputPieces(QByteArrayView mark, QByteArrayView body, qsizetype unit,
+                                   QByteArrayView close, const RepairResult& result) {
+    QList<QByteArrayView> pieces;
+    pieces.reserve(1 +
+                   (result.kept.isEmpty() ? 2 * result.insertions.size() + 1 : result.kept.size()));
+    pieces.append(mark);
+    for (const TextSpan& span : result.kept) {
+        pieces.append(body.sliced(unit * span.start, unit * span.length));
+    }
+    if (!result.kept.isEmpty()) return pieces;
+    qint64 from = 0;
+    for (const qint64 at : result.insertions) {
+        pieces.append(body.sliced(unit * from, unit * (at - from)));
+        pieces.append(close);
+        from = at;
+    }
+    pieces.append(body.sliced(unit * from));
+    return pieces;
+}
+
+/// Writes a document to a stream, the batch tool's standard output; the path is not used.
+/// Small pieces are gathered into larger writes.
+class StreamWriter final : public DocumentWriter {
+  public:
+    explicit StreamWriter(QIODevice& out) : out_(out) {}
+
+    using DocumentWriter::Write;
+    FileResult Write(const QString&, std::span<const QByteArrayView> pieces) override {
+        QByteArray buffer;
+        for (const QByteArrayView piece : pieces) {
+            if (piece.size() >= kGather) {
+                if (!Put(buffer) || !Put(piece)) return Failed();
+                buffer.clear();
+            } else {
+                if (buffer.size() + piece.size() > kGather && !Put(buffer)) return Failed();
+                if (buffer.size() + piece.size() > kGather) buffer.clear();
+                buffer.append(piece);
+            }
+        }
+        return Put(buffer) ? FileResult{} : Failed();
+    }
+
+    /// Whether the reader went away (a closed pipe).
+    bool closed() const { return closed_; }
+
+  private:
+    static constexpr qsizetype kGather = qsizetype(1) << 20;
+
+    bool Put(QByteArrayView bytes) {
+        return bytes.isEmpty() || out_.write(bytes.data(), bytes.size()) == bytes.size();
+    }
+    FileResult Failed() {
+        const auto* device = dynamic_cast<const DescriptorDevice*>(&out_);
+        closed_ = device && device->systemError() == EPIPE;
+        return FileResult{FileResult::Failure::Other, out_.errorString()};
+    }
+
+    QIODevice& out_;
+    bool closed_ = false;
+};
+
 class Batch {
   public:
     explicit Batch(BatchIo io) : io_(io) {}
@@ -94,10 +159,44 @@ class Batch {
     bool Out(const QString& text) { return Out(text.toUtf8(), QString()); }
     bool Out(QByteArrayView bytes, const QString& label);
 
+    /// A page under repair: its bytes, while the repairs read them, and how it was read.
+    struct Page {
+        QByteArray bytes;
+        DecodedPage decoded;
+
+        QByteArrayView body() const {
+            return QByteArrayView(bytes).sliced(decoded.encoding.byteOrderMark().size());
+        }
+        /// What the engine reads: the bytes after the mark, or the decoded text.
+        TextUnits units() const {
+            if (decoded.decoded) return TextUnits::Utf16(decoded.text);
+            return decoded.encoding.kind() == TextEncoding::Kind::Utf8
+                       ? TextUnits::Utf8(body())
+                       : TextUnits::SingleByte(body());
+        }
+    };
+
+    /// One input of a repair run, with its output, or why it is refused.
+    struct Job {
+        QString input;
+        QString output;
+        QByteArray inputKey;  // empty for standard input and output
+        QByteArray outputKey;
+        QString refusal;
+    };
+
     int RunRepair(Repair repair, const QStringList& inputs, const QString& output);
+    QList<Job> PlanJobs(const QStringList& inputs, const QString& output);
     bool RepairOne(Repair repair, const QString& input, const QString& output);
     bool RepairOneInMemory(Repair repair, const QString& label, const QString& input,
                            const QString& output);
+    std::optional<Page> ReadPage(Repair repair, const QString& label, const QString& input);
+    /// Runs the repair on `units`, which are those of `text` when the page was decoded.
+    RepairResult RunEngine(Repair repair, Functions& engine, const TextUnits& units,
+                           const QString& text);
+    /// Writes the repaired page; a decoded text is let go of once its repaired copy is made.
+    bool WriteResult(const QString& label, const QString& output, Page& page,
+                     const RepairResult& result);
     int RunWordLists(const QStringList& words);
     /// Chooses the word lists as both programs do and makes the per-user file when it is
     /// missing, saying so; false when it could not be made.
@@ -213,16 +312,23 @@ bool Batch::PrepareWordLists() {
 
 int Batch::RunRepair(Repair repair, const QStringList& inputs, const QString& output) {
     if (repair == Repair::Fix && !PrepareWordLists()) return kExitFailed;
+    bool allOk = true;
+    for (const Job& job : PlanJobs(inputs, output)) {
+        if (outClosed_) break;
+        if (!job.refusal.isEmpty()) {
+            Error(QStringLiteral("%1: %2").arg(job.input, job.refusal));
+            allOk = false;
+            continue;
+        }
+        allOk = RepairOne(repair, job.input, job.output) && allOk;
+    }
+    return allOk && !outClosed_ ? kExitOk : kExitFailed;
+}
+
+QList<Batch::Job> Batch::PlanJobs(const QStringList& inputs, const QString& output) {
     // Every output is known before anything is written, so that none can replace another
     // input's output or a page that the run has yet to read. Files are compared by what
     // they are, so that links and other spellings of a name are caught too.
-    struct Job {
-        QString input;
-        QString output;
-        QByteArray inputKey;  // empty for standard input and output
-        QByteArray outputKey;
-        QString refusal;
-    };
     QList<Job> jobs;
     for (const QString& input : inputs) {
         Job job{input, output, {}, {}, {}};
@@ -259,18 +365,7 @@ int Batch::RunRepair(Repair repair, const QStringList& inputs, const QString& ou
             if (!job.refusal.isEmpty()) break;
         }
     }
-
-    bool allOk = true;
-    for (const Job& job : jobs) {
-        if (outClosed_) break;
-        if (!job.refusal.isEmpty()) {
-            Error(QStringLiteral("%1: %2").arg(job.input, job.refusal));
-            allOk = false;
-            continue;
-        }
-        allOk = RepairOne(repair, job.input, job.output) && allOk;
-    }
-    return allOk && !outClosed_ ? kExitOk : kExitFailed;
+    return jobs;
 }
 
 bool Batch::RepairOne(Repair repair, const QString& input, const QString& output) {
@@ -287,83 +382,116 @@ bool Batch::RepairOne(Repair repair, const QString& input, const QString& output
 
 bool Batch::RepairOneInMemory(Repair repair, const QString& label, const QString& input,
                               const QString& output) {
-    QByteArray bytes;
-    {
-        FileResult read;
-        std::optional<QByteArray> data =
-            input == u"-" ? ReadDeviceBytes(io_.in, &read) : ReadDocumentBytes(input, &read);
-        if (!data) {
-            Error(QStringLiteral("%1: cannot read the page: %2").arg(label, read.reason));
-            return false;
-        }
-        bytes = std::move(*data);
-    }
-
-    std::optional<DecodedPage> page =
-        encoding_ ? DecodePageAs(bytes, *encoding_) : std::optional(DecodePage(bytes));
-    bytes = QByteArray();  // the text holds the page now
-    if (!page) {
-        Error(QStringLiteral("%1: cannot be read as %2 without changing its bytes")
-                  .arg(label, encoding_->name()));
-        return false;
-    }
-    if (verbose_) {
-        io_.err.write(EncodeFileName(
-            QStringLiteral("%1: read as %2\n").arg(label, page->encoding.description())));
-    }
-    QString text = std::move(page->text);
-    const TextEncoding encoding = page->encoding;
-    page.reset();
-
-    TerminalProgress progress(io_.err, label, text.size(),
-                              io_.errIsTerminal && text.size() >= kProgressBarBytes);
+    std::optional<Page> page = ReadPage(repair, label, input);
+    if (!page) return false;
+    const TextUnits units = page->units();
+    const qint64 characters = units.characters();
+    TerminalProgress progress(io_.err, label, characters,
+                              io_.errIsTerminal && characters >= kProgressBarBytes);
     StoreListSource lists(database_);
     Functions engine(progress, lists);
-    RepairResult result;
-    switch (repair) {
-        case Repair::Fix:
-            result = engine.FixText(std::move(text));
-            break;
-        case Repair::FixHtml5:
-            result = engine.FixTextHtml5(std::move(text));
-            break;
-        case Repair::StripNewlines:
-            result = engine.StripNewlines(std::move(text), lineFeeds_);
-            break;
-        case Repair::StripSpaces:
-            result = engine.StripSpaces(std::move(text));
-            break;
-    }
+    const RepairResult result = RunEngine(repair, engine, units, page->decoded.text);
     progress.finish();
     if (!result.ok()) {
         Error(QStringLiteral("%1: %2").arg(label, result.error));
         return false;
     }
-
-    FileResult written;
-    if (output == u"-") {
-        qsizetype bad = -1;
-        const std::optional<QByteArray> encoded = encoding.encode(result.text, &bad);
-        if (!encoded) {
-            written = FileResult{FileResult::Failure::Unencodable,
-                                 encoding.describeUnencodable(result.text, bad)};
-        } else if (!Out(*encoded, label)) {
-            return false;
-        }
-    } else {
-        AtomicFileWriter writer;
-        written = SaveDocument(writer, output, result.text, encoding);
-    }
-    if (!written.ok()) {
-        const QString where = output == u"-" ? QStringLiteral("standard output") : output;
-        Error(QStringLiteral("%1: cannot write %2: %3").arg(label, where, written.reason));
-        return false;
-    }
+    if (!WriteResult(label, output, *page, result)) return false;
     if (repair == Repair::Fix || repair == Repair::FixHtml5) {
         io_.err.write(EncodeFileName(
             QStringLiteral("%1: %2 </p> added\n").arg(label).arg(engine.AddedCount)));
     }
     return true;
+}
+
+std::optional<Batch::Page> Batch::ReadPage(Repair repair, const QString& label,
+                                           const QString& input) {
+    FileResult read;
+    std::optional<QByteArray> bytes =
+        input == u"-" ? ReadDeviceBytes(io_.in, &read) : ReadDocumentBytes(input, &read);
+    if (!bytes) {
+        Error(QStringLiteral("%1: cannot read the page: %2").arg(label, read.reason));
+        return std::nullopt;
+    }
+    // The repairs read the bytes themselves where the encoding allows; the HTML5 parser
+    // reads UTF-8 or 16-bit text.
+    std::optional<DecodedPage> decoded = encoding_
+                                             ? DecodePageAs(*bytes, *encoding_, PageText::KeepBytes)
+                                             : DecodePage(*bytes, PageText::KeepBytes);
+    if (!decoded) {
+        Error(QStringLiteral("%1: cannot be read as %2 without changing its bytes")
+                  .arg(label, encoding_->name()));
+        return std::nullopt;
+    }
+    if (verbose_) {
+        io_.err.write(EncodeFileName(
+            QStringLiteral("%1: read as %2\n").arg(label, decoded->encoding.description())));
+    }
+    Page page{std::move(*bytes), std::move(*decoded)};
+    const TextEncoding& encoding = page.decoded.encoding;
+    if (repair == Repair::FixHtml5 && encoding.kind() != TextEncoding::Kind::Utf8 &&
+        !page.decoded.decoded) {
+        page.decoded.text = *encoding.decode(page.body());
+        page.decoded.decoded = true;
+    } else if (repair != Repair::FixHtml5 && encoding.asciiTransparent()) {
+        // A single-byte code that extends ASCII was decoded only to prove that it reads back.
+        page.decoded.text = QString();
+        page.decoded.decoded = false;
+    }
+    if (page.decoded.decoded) page.bytes = QByteArray();  // the text holds the page now
+    return page;
+}
+
+RepairResult Batch::RunEngine(Repair repair, Functions& engine, const TextUnits& units,
+                              const QString& text) {
+    switch (repair) {
+        case Repair::Fix:
+            return engine.FixText(units);
+        case Repair::FixHtml5:
+            // The parser's thread shares a decoded text rather than copying it.
+            return units.isUtf16() ? engine.FixTextHtml5(text, FixOutput::Insertions)
+                                   : engine.FixTextHtml5(units);
+        case Repair::StripNewlines:
+            return engine.StripNewlines(units, lineFeeds_);
+        case Repair::StripSpaces:
+            return engine.StripSpaces(units);
+    }
+    return {};
+}
+
+bool Batch::WriteResult(const QString& label, const QString& output, Page& page,
+                        const RepairResult& result) {
+    AtomicFileWriter file;
+    StreamWriter stream(io_.out);
+    DocumentWriter& writer = output == u"-" ? static_cast<DocumentWriter&>(stream) : file;
+    FileResult written;
+    const TextEncoding& encoding = page.decoded.encoding;
+    const QStringView text = page.decoded.text;
+    if (!page.decoded.decoded) {
+        // Straight from the page's bytes.
+        const QList<QByteArrayView> pieces =
+            OutputPieces(encoding.byteOrderMark(), page.body(), 1, "</p>", result);
+        written = writer.Write(output, {pieces.constData(), size_t(pieces.size())});
+    } else if (encoding.kind() == TextEncoding::Kind::Utf16LE &&
+               QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+        // The text's own memory is the page's encoding; what the repairs add and remove is
+        // ASCII, so there is nothing it cannot hold.
+        const QByteArrayView body(reinterpret_cast<const char*>(text.utf16()), 2 * text.size());
+        const QList<QByteArrayView> pieces = OutputPieces(
+            encoding.byteOrderMark(), body, 2, QByteArrayView("<\0/\0p\0>\0", 8), result);
+        written = writer.Write(output, {pieces.constData(), size_t(pieces.size())});
+    } else {
+        const QString repaired = result.kept.isEmpty()
+                                     ? WithInsertions(text, result.insertions, u"</p>")
+                                     : KeptText(text, result.kept);
+        page.decoded.text = QString();
+        written = SaveDocument(writer, output, repaired, encoding);
+    }
+    if (stream.closed()) outClosed_ = true;
+    if (written.ok() || outClosed_) return written.ok();
+    const QString where = output == u"-" ? QStringLiteral("standard output") : output;
+    Error(QStringLiteral("%1: cannot write %2: %3").arg(label, where, written.reason));
+    return false;
 }
 
 int Batch::RunWordLists(const QStringList& words) {

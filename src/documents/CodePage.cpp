@@ -33,7 +33,79 @@ int EncodeSpecial(char16_t c) {
     return -1;
 }
 
+/// The UTF-8 bytes of each byte's character, and how many there are.
+struct Utf8Form {
+    std::array<char, 3> bytes{};
+    int length = 0;
+};
+
+constexpr std::array<Utf8Form, 256> MakeUtf8Table() {
+    std::array<Utf8Form, 256> table{};
+    for (int b = 0; b < 256; ++b) {
+        const char16_t c = kDecode[b];
+        Utf8Form& form = table[b];
+        if (c < 0x80) {
+            form = {{char(c), 0, 0}, 1};
+        } else if (c < 0x800) {
+            form = {{char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F)), 0}, 2};
+        } else {
+            form = {
+                {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))},
+                3};
+        }
+    }
+    return table;
+}
+
+constexpr std::array<Utf8Form, 256> kUtf8 = MakeUtf8Table();
+
 }  // namespace
+
+std::optional<QByteArray> EncodeCodePageFromUtf8(QByteArrayView utf8) {
+    QByteArray bytes(utf8.size(), Qt::Uninitialized);
+    const auto* in = reinterpret_cast<const unsigned char*>(utf8.data());
+    const qsizetype n = utf8.size();
+    char* out = bytes.data();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char lead = in[i];
+        if (lead < 0x80) {
+            *out++ = char(lead);
+            ++i;
+            continue;
+        }
+        // Characters of the code page lie below U+10000: two or three bytes.
+        char32_t c = 0;
+        if (lead >= 0xC0 && lead < 0xE0 && i + 1 < n) {
+            c = char32_t(lead & 0x1F) << 6 | (in[i + 1] & 0x3F);
+            i += 2;
+        } else if (lead >= 0xE0 && lead < 0xF0 && i + 2 < n) {
+            c = char32_t(lead & 0x0F) << 12 | char32_t(in[i + 1] & 0x3F) << 6 | (in[i + 2] & 0x3F);
+            i += 3;
+        } else {
+            return std::nullopt;
+        }
+        const int b = (c >= 0xA0 && c <= 0xFF) ? int(c) : EncodeSpecial(char16_t(c));
+        if (b < 0) return std::nullopt;
+        *out++ = char(b);
+    }
+    bytes.truncate(out - bytes.constData());
+    return bytes;
+}
+
+void AppendCodePageAsUtf8(QByteArray& out, QByteArrayView bytes) {
+    const qsizetype start = out.size();
+    out.resize(start + 3 * bytes.size());
+    char* to = out.data() + start;
+    for (const char byte : bytes) {
+        const Utf8Form& form = kUtf8[static_cast<unsigned char>(byte)];
+        if (form.length == 1) {
+            *to++ = form.bytes[0];
+            continue;
+        }
+        for (int k = 0; k < form.length; ++k) *to++ = form.bytes[k];
+    }
+    out.truncate(to - out.constData());
+}
 
 QString DecodeCodePage(QByteArrayView bytes) {
     QString text(bytes.size(), Qt::Uninitialized);

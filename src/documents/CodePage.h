@@ -18,6 +18,13 @@ QString DecodeCodePage(QByteArrayView bytes);
 /// 0-based position of the first such character in `*badPosition`.
 std::optional<QByteArray> EncodeCodePage(QStringView text, qsizetype* badPosition);
 
+/// The code page's bytes for a text in UTF-8 (valid UTF-8), converted without a 16-bit
+/// copy; nothing when a character has no byte in the code page.
+std::optional<QByteArray> EncodeCodePageFromUtf8(QByteArrayView utf8);
+
+/// Appends the UTF-8 form of the code page's `bytes` to `out`.
+void AppendCodePageAsUtf8(QByteArray& out, QByteArrayView bytes);
+
 /// Describes the character at `position` that cannot be written in `encoding` (the code
 /// page unless named), with its line and column, for a message.
 QString DescribeUnencodable(QStringView text, qsizetype position,

@@ -1,9 +1,11 @@
 #include "documents/DocumentFile.h"
 
+#include "documents/CodePage.h"
 #include "documents/FileNames.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -221,6 +223,23 @@ FileResult SaveDocument(DocumentWriter& writer, const QString& path, QStringView
         return Failed(FileResult::Failure::Unencodable, encoding.describeUnencodable(text, bad));
     }
     return writer.Write(path, *bytes);
+}
+
+FileResult SaveDocumentUtf8(DocumentWriter& writer, const QString& path, QByteArrayView text,
+                            const TextEncoding& encoding) {
+    if (encoding.kind() == TextEncoding::Kind::Utf8) {
+        const QByteArrayView pieces[] = {encoding.byteOrderMark(), text};
+        return writer.Write(path, pieces);
+    }
+    if (encoding.kind() == TextEncoding::Kind::Windows1252) {
+        if (const std::optional<QByteArray> bytes = EncodeCodePageFromUtf8(text)) {
+            return writer.Write(path, *bytes);
+        }
+    }
+    // Any other encoding, or a character the code page lacks, which the 16-bit text names. A
+    // U+FEFF at the start is a character of the text, not a mark to drop.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return SaveDocument(writer, path, QString(decoder.decode(text)), encoding);
 }
 
 }  // namespace quillet

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringView>
 #include <optional>
+#include <span>
 
 namespace quillet {
 
@@ -55,7 +56,10 @@ std::optional<QByteArray> ReadDeviceBytes(QIODevice& device, FileResult* result)
 class DocumentWriter {
   public:
     virtual ~DocumentWriter() = default;
-    virtual FileResult Write(const QString& path, QByteArrayView bytes) = 0;
+    /// Writes `pieces` one after another as the document's bytes, so that a document made
+    /// of stretches of another one needs no copy of its own.
+    virtual FileResult Write(const QString& path, std::span<const QByteArrayView> pieces) = 0;
+    FileResult Write(const QString& path, QByteArrayView bytes) { return Write(path, {&bytes, 1}); }
 };
 
 /// Writes a regular file through a temporary file in its folder, each write checked and
@@ -67,7 +71,8 @@ class DocumentWriter {
 /// folder, and a target without write permission (even for the superuser), are refused.
 class AtomicFileWriter final : public DocumentWriter {
   public:
-    FileResult Write(const QString& path, QByteArrayView bytes) override;
+    using DocumentWriter::Write;
+    FileResult Write(const QString& path, std::span<const QByteArrayView> pieces) override;
 };
 
 /// Writes a new file as AtomicFileWriter does, refusing to replace anything at `path`.
@@ -81,5 +86,9 @@ QByteArray FileIdentityKey(const QString& path);
 /// through `writer`; nothing is written when a character cannot be encoded.
 FileResult SaveDocument(DocumentWriter& writer, const QString& path, QStringView text,
                         const TextEncoding& encoding = TextEncoding::Windows1252());
+/// The same for a text held as UTF-8 (valid UTF-8): a UTF-8 page is written from it as it
+/// is, a Windows-1252 one converted straight from it.
+FileResult SaveDocumentUtf8(DocumentWriter& writer, const QString& path, QByteArrayView text,
+                            const TextEncoding& encoding);
 
 }  // namespace quillet

@@ -14,6 +14,7 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <climits>
 #include <cstdlib>
@@ -76,21 +77,47 @@ int OpenRetrying(const char* name, int flags, mode_t mode = 0) {
     return fd;
 }
 
-/// Writes all of `bytes`; the error number of a failed write, or 0.
-int WriteAll(int fd, QByteArrayView bytes) {
-    const char* data = bytes.data();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(std::min<qsizetype>(left, 1 << 30)));
+/// Writes all of `pieces`, one after another, many at a call; the error number of a
+/// failed write, or 0.
+int WriteAll(int fd, std::span<const QByteArrayView> pieces) {
+    constexpr size_t kMostPieces = 1024;  // IOV_MAX on Linux and the BSDs
+    constexpr qsizetype kMostBytes = qsizetype(1) << 30;
+    size_t next = 0;     // the first piece not wholly written
+    qsizetype done = 0;  // bytes of it written already
+    iovec vectors[kMostPieces];
+    for (;;) {
+        while (next < pieces.size() && pieces[next].size() == done) {
+            ++next;
+            done = 0;
+        }
+        if (next == pieces.size()) return 0;
+        int count = 0;
+        qsizetype bytes = 0;
+        for (size_t i = next; i < pieces.size() && size_t(count) < kMostPieces; ++i) {
+            const qsizetype skip = i == next ? done : 0;
+            const qsizetype length = std::min(pieces[i].size() - skip, kMostBytes - bytes);
+            if (length == 0) continue;
+            vectors[count++] = {const_cast<char*>(pieces[i].data() + skip), size_t(length)};
+            bytes += length;
+            if (bytes == kMostBytes) break;
+        }
+        const ssize_t written = ::writev(fd, vectors, count);
         if (written < 0) {
             if (errno == EINTR) continue;
             return errno;
         }
         if (written == 0) return EIO;
-        data += written;
-        left -= written;
+        // Move on past what was written.
+        for (qsizetype left = written; left > 0;) {
+            const qsizetype step = std::min(left, pieces[next].size() - done);
+            done += step;
+            left -= step;
+            if (done == pieces[next].size()) {
+                ++next;
+                done = 0;
+            }
+        }
     }
-    return 0;
 }
 
 /// The folder part of a name: "." for a bare name, "/" for a name in the root.
@@ -157,7 +184,7 @@ bool LinkUnnamed(int fd, const QByteArray& name) {
 }
 
 /// Writes a device, FIFO or other file that is not replaced, in place.
-FileResult WriteInPlace(const QByteArray& name, QByteArrayView bytes) {
+FileResult WriteInPlace(const QByteArray& name, std::span<const QByteArrayView> bytes) {
     Descriptor fd(OpenRetrying(name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) return ResultForErrno(errno);
     if (const int error = WriteAll(fd.get(), bytes)) return ResultForErrno(error);
@@ -242,7 +269,7 @@ class PendingFile {
     QByteArray temporary_;
 };
 
-FileResult WriteFile(const QString& path, QByteArrayView bytes, bool replace) {
+FileResult WriteFile(const QString& path, std::span<const QByteArrayView> bytes, bool replace) {
     QByteArray name = EncodeFileName(path);
     if (name.isEmpty()) return ResultForErrno(ENOENT);
     if (const int error = ResolveLinks(&name)) return ResultForErrno(error);
@@ -286,7 +313,7 @@ FileResult WriteFile(const QString& path, QByteArrayView bytes, bool replace) {
 
 #else
 
-FileResult WriteFile(const QString& path, QByteArrayView bytes, bool replace) {
+FileResult WriteFile(const QString& path, std::span<const QByteArrayView> pieces, bool replace) {
     const QFileInfo target(path);
     if (target.isDir()) return IsAFolder();
     if (target.exists()) {
@@ -295,10 +322,11 @@ FileResult WriteFile(const QString& path, QByteArrayView bytes, bool replace) {
     }
     QSaveFile file(path);
     // Unbuffered, every write reaches the system at once and none can fail unseen later.
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-        file.write(bytes.data(), bytes.size()) == bytes.size() && file.commit()) {
-        return {};
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    for (const QByteArrayView bytes : pieces) {
+        written = written && file.write(bytes.data(), bytes.size()) == bytes.size();
     }
+    if (written && file.commit()) return {};
     const FileResult failed{file.error() == QFileDevice::PermissionsError
                                 ? FileResult::Failure::Permission
                                 : FileResult::Failure::Other,
@@ -311,12 +339,12 @@ FileResult WriteFile(const QString& path, QByteArrayView bytes, bool replace) {
 
 }  // namespace
 
-FileResult AtomicFileWriter::Write(const QString& path, QByteArrayView bytes) {
-    return WriteFile(path, bytes, true);
+FileResult AtomicFileWriter::Write(const QString& path, std::span<const QByteArrayView> pieces) {
+    return WriteFile(path, pieces, true);
 }
 
 FileResult WriteNewFile(const QString& path, QByteArrayView bytes) {
-    return WriteFile(path, bytes, false);
+    return WriteFile(path, {&bytes, 1}, false);
 }
 
 QByteArray FileIdentityKey(const QString& path) {

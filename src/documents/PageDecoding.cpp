@@ -36,33 +36,44 @@ bool IsAscii(QByteArrayView bytes) {
 
 }  // namespace
 
-std::optional<DecodedPage> DecodePageAs(QByteArrayView bytes, const TextEncoding& encoding) {
+std::optional<DecodedPage> DecodePageAs(QByteArrayView bytes, const TextEncoding& encoding,
+                                        PageText mode) {
     TextEncoding read = encoding.withByteOrderMark(false);
     const QByteArrayView mark = encoding.withByteOrderMark(true).byteOrderMark();
     if (!mark.isEmpty() && bytes.startsWith(mark)) read = read.withByteOrderMark(true);
-    std::optional<QString> text = read.decode(bytes.sliced(read.byteOrderMark().size()));
+    const QByteArrayView body = bytes.sliced(read.byteOrderMark().size());
+    // Valid UTF-8 and the code page need no text to prove that they read back.
+    if (mode == PageText::KeepBytes && read.kind() == TextEncoding::Kind::Windows1252) {
+        return DecodedPage{QString(), read, false};
+    }
+    if (mode == PageText::KeepBytes && read.kind() == TextEncoding::Kind::Utf8) {
+        if (!body.isValidUtf8()) return std::nullopt;
+        return DecodedPage{QString(), read, false};
+    }
+    std::optional<QString> text = read.decode(body);
     if (!text) return std::nullopt;
     return DecodedPage{std::move(*text), read};
 }
 
-DecodedPage DecodePage(QByteArrayView bytes) {
+DecodedPage DecodePage(QByteArrayView bytes, PageText mode) {
+    const auto as = [&](const TextEncoding& encoding) {
+        return DecodePageAs(bytes, encoding, mode);
+    };
     // A byte-order mark is trusted alone: a page it does not fit is kept byte for byte.
     if (const std::optional<TextEncoding> marked = EncodingOfMark(bytes)) {
-        if (std::optional<DecodedPage> page = DecodePageAs(bytes, *marked)) return *page;
+        if (std::optional<DecodedPage> page = as(*marked)) return *page;
     } else {
         if (const std::optional<TextEncoding> declared = DeclaredEncoding(bytes)) {
-            if (std::optional<DecodedPage> page = DecodePageAs(bytes, *declared)) return *page;
+            if (std::optional<DecodedPage> page = as(*declared)) return *page;
         }
         if (const std::optional<TextEncoding> utf16 = EncodingOfFirstCharacter(bytes)) {
-            if (std::optional<DecodedPage> page = DecodePageAs(bytes, *utf16)) return *page;
+            if (std::optional<DecodedPage> page = as(*utf16)) return *page;
         }
         if (!IsAscii(bytes)) {
-            if (std::optional<DecodedPage> page = DecodePageAs(bytes, TextEncoding::Utf8())) {
-                return *page;
-            }
+            if (std::optional<DecodedPage> page = as(TextEncoding::Utf8())) return *page;
         }
     }
-    return DecodedPage{DecodeCodePage(bytes), TextEncoding::Windows1252()};
+    return *as(TextEncoding::Windows1252());
 }
 
 }  // namespace quillet

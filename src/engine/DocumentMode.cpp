@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace quillet {
 
@@ -19,46 +21,96 @@ constexpr char16_t AsciiLower(char16_t c) {
     return (c >= u'A' && c <= u'Z') ? char16_t(c + (u'a' - u'A')) : c;
 }
 
+// The page is read as 16-bit units or as UTF-8 bytes: every decision is about ASCII
+// characters, which are single units in both. `Text` is std::u16string_view or
+// std::string_view, and `At(text, i)` its unit at `i` as a 16-bit value (a byte from 0x80
+// on stays above ASCII).
+char16_t At(std::u16string_view text, qsizetype i) {
+    return text[size_t(i)];
+}
+char16_t At(std::string_view text, qsizetype i) {
+    return char16_t(static_cast<unsigned char>(text[size_t(i)]));
+}
+
+template <typename Text>
+qsizetype Find(Text text, std::u16string_view what, qsizetype from) {
+    for (qsizetype at = from; at + qsizetype(what.size()) <= qsizetype(text.size()); ++at) {
+        qsizetype i = 0;
+        while (i < qsizetype(what.size()) && At(text, at + i) == what[size_t(i)]) ++i;
+        if (i == qsizetype(what.size())) return at;
+    }
+    return -1;
+}
+
+template <typename Text>
+bool StartsWith(Text text, qsizetype at, std::u16string_view what) {
+    return at <= qsizetype(text.size()) && Find(text.substr(size_t(at), what.size()), what, 0) == 0;
+}
+
+/// Appends a character the tokenizer keeps, in the text's own form.
+void AppendUnit(std::u16string& out, char16_t c) {
+    out += c;
+}
+void AppendUnit(std::string& out, char16_t c) {
+    if (c == u'\xFFFD') {
+        out += "\xEF\xBF\xBD";
+    } else {
+        out += char(c);
+    }
+}
+
+QString ToQString(const std::u16string& s) {
+    return QString::fromUtf16(s.data(), qsizetype(s.size()));
+}
+QString ToQString(const std::string& s) {
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
 /// Whether `text` has `word` (lower case) at `at`, ignoring ASCII letter case.
-bool HasWordAt(QStringView text, qsizetype at, QStringView word) {
-    if (at + word.size() > text.size()) return false;
-    for (qsizetype i = 0; i < word.size(); ++i) {
-        if (AsciiLower(text[at + i].unicode()) != word[i]) return false;
+template <typename Text>
+bool HasWordAt(Text text, qsizetype at, std::u16string_view word) {
+    if (at + qsizetype(word.size()) > qsizetype(text.size())) return false;
+    for (qsizetype i = 0; i < qsizetype(word.size()); ++i) {
+        if (AsciiLower(At(text, at + i)) != word[size_t(i)]) return false;
     }
     return true;
 }
 
 /// Where the comment whose "<!--" ends just before `from` ends (one past its last
 /// character); the end of the text when it is not closed.
-qsizetype CommentEnd(QStringView text, qsizetype from) {
+template <typename Text>
+qsizetype CommentEnd(Text text, qsizetype from) {
     // "<!-->" and "<!--->" are closed at once; otherwise "-->" or "--!>" closes.
-    if (text.sliced(from).startsWith(u'>')) return from + 1;
-    if (text.sliced(from).startsWith(u"->")) return from + 2;
-    const qsizetype plain = text.indexOf(u"-->", from);
-    const qsizetype bang = text.indexOf(u"--!>", from);
-    if (plain < 0 && bang < 0) return text.size();
+    if (StartsWith(text, from, u">")) return from + 1;
+    if (StartsWith(text, from, u"->")) return from + 2;
+    const qsizetype plain = Find(text, u"-->", from);
+    const qsizetype bang = Find(text, u"--!>", from);
+    if (plain < 0 && bang < 0) return qsizetype(text.size());
     if (bang < 0 || (plain >= 0 && plain < bang)) return plain + 3;
     return bang + 4;
 }
 
 /// A comment the tokenizer makes of a malformed markup declaration: it ends at the first
 /// ">" at or after `from`.
-qsizetype BogusCommentEnd(QStringView text, qsizetype from) {
-    const qsizetype close = text.indexOf(u'>', from);
-    return close < 0 ? text.size() : close + 1;
+template <typename Text>
+qsizetype BogusCommentEnd(Text text, qsizetype from) {
+    const qsizetype close = Find(text, u">", from);
+    return close < 0 ? qsizetype(text.size()) : close + 1;
 }
 
-/// A document type declaration as the tokenizer reads it.
+/// A document type declaration as the tokenizer reads it, its strings in the text's form.
+template <typename String>
 struct Doctype {
-    QString name;
-    std::optional<QString> publicId;
-    std::optional<QString> systemId;
+    String name;
+    std::optional<String> publicId;
+    std::optional<String> systemId;
     bool forceQuirks = false;
     qsizetype end = 0;  ///< one past its last character
 };
 
 /// Reads the declaration whose "<!DOCTYPE" ends just before `at`.
-Doctype ReadDoctype(QStringView text, qsizetype at) {
+template <typename Text, typename String = std::basic_string<typename Text::value_type>>
+Doctype<String> ReadDoctype(Text text, qsizetype at) {
     enum class State {
         BeforeName,
         Name,
@@ -74,16 +126,16 @@ Doctype ReadDoctype(QStringView text, qsizetype at) {
         AfterSystemId,
         Bogus,
     };
-    Doctype doctype;
+    Doctype<String> doctype;
     State state = State::BeforeName;
     char16_t quote = 0;
-    QString* id = nullptr;  // the identifier being read
-    const qsizetype n = text.size();
+    String* id = nullptr;  // the identifier being read
+    const qsizetype n = qsizetype(text.size());
     qsizetype i = at;
     // The character at `i`: the tokenizer sees line breaks as single line feeds and a NUL
     // as U+FFFD; only identifiers keep what they read, so the rest is compared raw.
     auto idChar = [&](qsizetype k) -> char16_t {
-        const char16_t c = text[k].unicode();
+        const char16_t c = At(text, k);
         if (c == u'\0') return u'\xFFFD';
         return c == u'\r' ? u'\n' : c;
     };
@@ -95,12 +147,12 @@ Doctype ReadDoctype(QStringView text, qsizetype at) {
 
     // Right after the keyword, white space is skipped; anything else begins the name.
     for (; i < n; ++i) {
-        const char16_t c = text[i].unicode();
+        const char16_t c = At(text, i);
         switch (state) {
             case State::BeforeName:
                 if (IsSpace(c)) break;
                 if (c == u'>') return finish(true);
-                doctype.name.append(c == u'\0' ? u'\xFFFD' : AsciiLower(c));
+                AppendUnit(doctype.name, c == u'\0' ? u'\xFFFD' : AsciiLower(c));
                 state = State::Name;
                 break;
             case State::Name:
@@ -109,7 +161,7 @@ Doctype ReadDoctype(QStringView text, qsizetype at) {
                 } else if (c == u'>') {
                     return finish(false);
                 } else {
-                    doctype.name.append(c == u'\0' ? u'\xFFFD' : AsciiLower(c));
+                    AppendUnit(doctype.name, c == u'\0' ? u'\xFFFD' : AsciiLower(c));
                 }
                 break;
             case State::AfterName:
@@ -137,7 +189,7 @@ Doctype ReadDoctype(QStringView text, qsizetype at) {
                 } else if (c == u'"' || c == u'\'') {
                     quote = c;
                     auto& target = isPublic ? doctype.publicId : doctype.systemId;
-                    target = QString();
+                    target = String();
                     id = &*target;
                     state = isPublic ? State::PublicId : State::SystemId;
                 } else if (c == u'>') {
@@ -154,8 +206,8 @@ Doctype ReadDoctype(QStringView text, qsizetype at) {
                     state = state == State::PublicId ? State::AfterPublicId : State::AfterSystemId;
                 } else if (c == u'>') {
                     return finish(true);
-                } else if (!(c == u'\n' && i > at && text[i - 1] == u'\r')) {
-                    id->append(idChar(i));
+                } else if (!(c == u'\n' && i > at && At(text, i - 1) == u'\r')) {
+                    AppendUnit(*id, idChar(i));
                 }
                 break;
             case State::AfterPublicId:
@@ -166,7 +218,7 @@ Doctype ReadDoctype(QStringView text, qsizetype at) {
                     return finish(false);
                 } else if (c == u'"' || c == u'\'') {
                     quote = c;
-                    doctype.systemId = QString();
+                    doctype.systemId = String();
                     id = &*doctype.systemId;
                     state = State::SystemId;
                 } else {
@@ -199,9 +251,10 @@ bool StartsWithAny(const QString& id, std::initializer_list<QStringView> prefixe
 
 /// The mode a declaration sets, by the HTML standard's rules. Identifiers are compared
 /// ignoring ASCII letter case, so the lists are in lower case.
-DocumentMode ModeOf(const Doctype& doctype) {
-    auto lower = [](const std::optional<QString>& id) {
-        QString folded = id.value_or(QString());
+template <typename String>
+DocumentMode ModeOf(const Doctype<String>& doctype) {
+    auto lower = [](const std::optional<String>& id) {
+        QString folded = id ? ToQString(*id) : QString();
         for (QChar& c : folded) c = QChar(AsciiLower(c.unicode()));
         return folded;
     };
@@ -210,7 +263,7 @@ DocumentMode ModeOf(const Doctype& doctype) {
     const bool html401Loose = StartsWithAny(
         publicId, {u"-//w3c//dtd html 4.01 frameset//", u"-//w3c//dtd html 4.01 transitional//"});
 
-    if (doctype.forceQuirks || doctype.name != u"html") return DocumentMode::Quirks;
+    if (doctype.forceQuirks || ToQString(doctype.name) != u"html") return DocumentMode::Quirks;
     if (publicId == u"-//w3o//dtd w3 html strict 3.0//en//" ||
         publicId == u"-/w3c/dtd html 4.0 transitional/en" || publicId == u"html") {
         return DocumentMode::Quirks;
@@ -288,27 +341,29 @@ DocumentMode ModeOf(const Doctype& doctype) {
     return DocumentMode::NoQuirks;
 }
 
-}  // namespace
-
-DocumentStart ReadDocumentStart(QStringView text) {
+template <typename Text>
+DocumentStart ReadStart(Text text) {
     DocumentStart start;
-    const qsizetype n = text.size();
+    const qsizetype n = qsizetype(text.size());
     qsizetype i = 0;
-    if (n > 0 && text[0] == u'\xFEFF') {
-        start.byteOrderMark = true;
-        i = 1;
+    // U+FEFF, one unit in UTF-16 and three bytes in UTF-8.
+    if constexpr (sizeof(typename Text::value_type) == 2) {
+        if (n > 0 && At(text, 0) == u'\xFEFF') i = 1;
+    } else {
+        if (StartsWith(text, 0, u"\xEF\xBB\xBF")) i = 3;
     }
+    start.byteOrderMark = i > 0;
     // Before the declaration the parser passes over white space and comments; anything
     // else (text, an element, the end of the text) means there is none.
     while (i < n) {
-        if (IsSpace(text[i].unicode())) {
+        if (IsSpace(At(text, i))) {
             ++i;
             continue;
         }
-        if (text[i] != u'<' || i + 1 >= n) break;
-        const char16_t next = text[i + 1].unicode();
+        if (At(text, i) != u'<' || i + 1 >= n) break;
+        const char16_t next = At(text, i + 1);
         if (next == u'!') {
-            if (text.sliced(i + 2).startsWith(u"--")) {
+            if (StartsWith(text, i + 2, u"--")) {
                 i = CommentEnd(text, i + 4);
             } else if (HasWordAt(text, i + 2, u"doctype")) {
                 const Doctype doctype = ReadDoctype(text, i + 9);
@@ -324,13 +379,23 @@ DocumentStart ReadDocumentStart(QStringView text) {
         } else if (next == u'/') {
             // "</>" is dropped; "</" and a letter is an end tag; "</" at the very end is
             // text; anything else makes a comment.
-            if (i + 2 >= n || IsAsciiAlpha(text[i + 2].unicode())) break;
-            i = text[i + 2] == u'>' ? i + 3 : BogusCommentEnd(text, i + 2);
+            if (i + 2 >= n || IsAsciiAlpha(At(text, i + 2))) break;
+            i = At(text, i + 2) == u'>' ? i + 3 : BogusCommentEnd(text, i + 2);
         } else {
             break;
         }
     }
     return start;
+}
+
+}  // namespace
+
+DocumentStart ReadDocumentStart(QStringView text) {
+    return ReadStart(std::u16string_view(text.utf16(), size_t(text.size())));
+}
+
+DocumentStart ReadDocumentStart(QByteArrayView utf8) {
+    return ReadStart(std::string_view(utf8.data(), size_t(utf8.size())));
 }
 
 }  // namespace quillet

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QStringView>
 
 namespace quillet {
@@ -25,5 +26,7 @@ struct DocumentStart {
 /// read as the HTML tokenizer reads it, and the mode follows the HTML standard's rules
 /// for its name, public and system identifiers.
 DocumentStart ReadDocumentStart(QStringView text);
+/// The same for a text in UTF-8; positions are in bytes, and the mark is its three bytes.
+DocumentStart ReadDocumentStart(QByteArrayView utf8);
 
 }  // namespace quillet

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/EngineObserver.h"
+#include "engine/TextUnits.h"
 #include "engine/Utilities.h"
 #include "engine/WordListLookup.h"
 
@@ -19,8 +20,8 @@ enum TagKind : qint16 {
     TagParaClose = 3,  ///< "</p>", whatever its case
 };
 
-/// What FixText hands back: the repaired text, or only where "</p>" goes into the given
-/// text, for a caller that holds the text itself and can insert in place.
+/// What FixText hands back for a QString: the repaired text, or only where "</p>" goes
+/// into the given text, for a caller that holds the text itself and can insert in place.
 enum class FixOutput { Text, Insertions };
 
 /// The outcome of one repair routine.
@@ -35,9 +36,12 @@ struct RepairResult {
     Status status = Status::Completed;
     QString text;
     QString error;
-    /// With FixOutput::Insertions: the 0-based offsets in the given text before which
-    /// "</p>" goes, in ascending order (`text` stays empty).
+    /// From Fix File on TextUnits or with FixOutput::Insertions: the ascending 0-based
+    /// offsets in the given units before which "</p>" goes (`text` stays empty).
     QList<qint64> insertions;
+    /// From a strip routine on TextUnits: the stretches of the given units that make the
+    /// result, in order (`text` stays empty). A text left unchanged is one span of it all.
+    QList<TextSpan> kept;
 
     bool ok() const { return status == Status::Completed; }
 };
@@ -45,7 +49,12 @@ struct RepairResult {
 /// The text repair engine with the state its routines share. One instance serves one
 /// main window or one batch run; a routine runs at a time.
 ///
-/// Positions given to and returned by the tag routines are 1-based character positions
+/// Every routine takes the text as a QString, or as TextUnits: the code units of a text
+/// the caller holds and keeps unchanged until the routine returns, 8 or 16 bits wide, which
+/// the routine reads without a copy. The observer sees the same calls and counts either
+/// way: counts are in 16-bit characters of the decoded text.
+///
+/// Positions given to and returned by the tag routines are 1-based code-unit positions
 /// in the text under repair, as the pass uses them.
 class Functions {
   public:
@@ -58,12 +67,15 @@ class Functions {
     /// text is left as it was and nothing is reported to the observer.
     RepairResult FixText(QString text) { return FixText(std::move(text), FixOutput::Text); }
     RepairResult FixText(QString text, FixOutput output);
+    RepairResult FixText(const TextUnits& text);
     /// Fix File by the HTML5 parser instead of the word lists: inserts "</p>" wherever the
     /// parser ends a paragraph because of a start or end tag, so that the page keeps the
     /// tree a browser builds of it. The lists are not needed. The observer sees the same
     /// calls as in FixText; while the parser runs, it is asked to process events every
     /// few milliseconds, and stopping ends the parser at once.
     RepairResult FixTextHtml5(QString text, FixOutput output = FixOutput::Text);
+    /// The same on 16-bit units or UTF-8; other 8-bit units fail with ParserFailed.
+    RepairResult FixTextHtml5(const TextUnits& text);
     /// Joins the lines of every paragraph that runs from an exact "<p>" to the next
     /// exact "</p>": lines ended by a carriage return, and with LoneLineFeeds::Join also
     /// those ended by a line feed alone.
@@ -71,8 +83,10 @@ class Functions {
         return StripNewlines(std::move(text), LoneLineFeeds::Keep);
     }
     RepairResult StripNewlines(QString text, LoneLineFeeds lineFeeds);
+    RepairResult StripNewlines(const TextUnits& text, LoneLineFeeds lineFeeds);
     /// Trims spaces at both ends and shortens every run of spaces to one.
     RepairResult StripSpaces(QString text);
+    RepairResult StripSpaces(const TextUnits& text);
 
     /// Whether a routine is running (it may have yielded to the user interface).
     bool IsRunning() const { return running_; }
@@ -104,22 +118,36 @@ class Functions {
     qint64 FindParagraphMark(QStringView text) const;
 
   private:
+    template <typename Unit>
+    class Scan;
+    class PassScope;
+
+    template <typename Unit>
+    RepairResult FixPass(const Scan<Unit>& source, const TextUnits& text);
+    RepairResult Html5Pass(const TextUnits& text, const QString* shared);
+    template <typename Unit>
+    RepairResult StripNewlinesPass(const Scan<Unit>& source, const TextUnits& text,
+                                   LoneLineFeeds lineFeeds);
+    template <typename Unit>
+    RepairResult StripSpacesPass(const Scan<Unit>& source, const TextUnits& text);
+    template <typename Unit>
+    qint64 FindTagStartIn(const Scan<Unit>& source, qint64 pos);
+    template <typename Unit>
+    std::optional<TagKind> ClassifyTagIn(const Scan<Unit>& source, qint64 pos);
     /// Closes the open paragraph in front of the tag at `found`.
     bool CloseParagraph(qint64 found);
     RepairResult Fail(RepairResult::Status status, QString error = {});
-    void ReleasePassState();
 
     EngineObserver& observer_;
     WordListSource& listSource_;
     WordListLookup* lists_ = nullptr;
-    QList<qint64>* insertions_ = nullptr;  // where FixOutput::Insertions collects
+    QList<qint64>* insertions_ = nullptr;  // where the pass collects
     bool running_ = false;
 
-    // State of the Fix File pass.
-    QString SourceText;
-    QStringView Source;  // view of SourceText for cheap slicing
+    // State of the Fix File pass; positions are in code units.
+    QString SourceText;  // the text SetSourceText was given
+    TextUnits Source;
     qint64 SourceLen = 0;
-    QString FixedText;
     qint64 SegmentStart = 1;
     qint64 ScanPos = 1;
 };

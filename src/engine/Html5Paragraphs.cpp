@@ -129,10 +129,8 @@ class Arena final : public std::pmr::memory_resource {
     size_t left_ = 0;
 };
 
-/// The text as UTF-8 for the parser, character for character: a lone surrogate becomes
-/// U+FFFD. A byte-order mark and the document type declaration are replaced by as many
-/// bytes that lead the parser to the mode that ReadDocumentStart decides.
-QByteArray Html5ParserInput(QStringView text) {
+/// The text as UTF-8, character for character: a lone surrogate becomes U+FFFD.
+QByteArray ToUtf8(QStringView text) {
     const qsizetype size = Utf8Size(text, text.size());
     QByteArray bytes(size, Qt::Uninitialized);
     char* out = bytes.data();
@@ -164,27 +162,42 @@ QByteArray Html5ParserInput(QStringView text) {
             }
         }
     }
-
-    // The parser strips no byte-order mark and misjudges the mode of some declarations,
-    // so both give way to what leads it to the mode decided here: spaces (no declaration,
-    // so quirks mode) or the plain declaration of an HTML5 page.
-    const DocumentStart start = ReadDocumentStart(text);
-    if (start.byteOrderMark) std::memset(bytes.data(), ' ', 3);
-    if (start.doctypeEnd > start.doctypeBegin) {
-        const qsizetype begin = Utf8Size(text, start.doctypeBegin);
-        const qsizetype length = Utf8Size(text, start.doctypeEnd) - begin;
-        char* doctype = bytes.data() + begin;
-        std::memset(doctype, ' ', length);
-        // A declaration that leaves quirks mode names "html", so it has room for this.
-        constexpr QByteArrayView kPlain = "<!DOCTYPE html";
-        if (start.mode != DocumentMode::Quirks && length > kPlain.size()) {
-            std::memcpy(doctype, kPlain.data(), kPlain.size());
-            doctype[length - 1] = '>';
-        } else if (start.mode != DocumentMode::Quirks && length == kPlain.size()) {
-            std::memcpy(doctype, "<!DOCTYPEhtml>", kPlain.size());
-        }
-    }
     return bytes;
+}
+
+/// Prepares the parser's UTF-8 input: the parser strips no byte-order mark and misjudges
+/// the mode of some declarations, so both give way to what leads it to the mode that
+/// ReadDocumentStart decided: spaces (no declaration, so quirks mode) or the plain
+/// declaration of an HTML5 page. `begin` and `length` are the declaration's bytes.
+void LeadToMode(QByteArray& bytes, const DocumentStart& start, qsizetype begin, qsizetype length) {
+    if (start.byteOrderMark) std::memset(bytes.data(), ' ', 3);
+    if (length <= 0) return;
+    char* doctype = bytes.data() + begin;
+    std::memset(doctype, ' ', size_t(length));
+    // A declaration that leaves quirks mode names "html", so it has room for this.
+    constexpr QByteArrayView kPlain = "<!DOCTYPE html";
+    if (start.mode != DocumentMode::Quirks && length > kPlain.size()) {
+        std::memcpy(doctype, kPlain.data(), kPlain.size());
+        doctype[length - 1] = '>';
+    } else if (start.mode != DocumentMode::Quirks && length == kPlain.size()) {
+        std::memcpy(doctype, "<!DOCTYPEhtml>", kPlain.size());
+    }
+}
+
+/// The parser's input for a 16-bit text.
+QByteArray Html5ParserInput(QStringView text) {
+    QByteArray bytes = ToUtf8(text);
+    const DocumentStart start = ReadDocumentStart(text);
+    const qsizetype begin = Utf8Size(text, start.doctypeBegin);
+    LeadToMode(bytes, start, begin, Utf8Size(text, start.doctypeEnd) - begin);
+    return bytes;
+}
+
+/// The parser's input for a text in UTF-8, made of a copy of it.
+QByteArray Html5ParserInput(QByteArray utf8) {
+    const DocumentStart start = ReadDocumentStart(utf8);
+    LeadToMode(utf8, start, start.doctypeBegin, start.doctypeEnd - start.doctypeBegin);
+    return utf8;
 }
 
 /// For ascending byte offsets in the UTF-8 form of `text` (each at the start of a
@@ -206,6 +219,8 @@ QList<qint64> Utf16Offsets(QStringView text, const std::vector<qsizetype>& byteO
 
 struct Html5Parse::Job {
     QString text;
+    QByteArray utf8;  // the text, when it came as UTF-8
+    bool isUtf8 = false;
     std::mutex mutex;
     std::condition_variable doneChanged;
     bool done = false;
@@ -362,11 +377,24 @@ int Html5Parse::Job::reap() {
 
 Html5Parse::Html5Parse(QString text) : job_(std::make_shared<Job>()) {
     job_->text = std::move(text);
+    start();
+}
+
+Html5Parse::Html5Parse(QByteArrayView utf8) : job_(std::make_shared<Job>()) {
+    job_->utf8 = utf8.toByteArray();
+    job_->isUtf8 = true;
+    start();
+}
+
+void Html5Parse::start() {
     thread_ = std::thread([job = job_] {
         std::vector<qsizetype> offsets;
         QList<qint64> ends;
-        const bool parsed = job->parse(Html5ParserInput(job->text), &offsets);
-        if (parsed) ends = Utf16Offsets(job->text, offsets);
+        const bool parsed = job->parse(
+            job->isUtf8 ? Html5ParserInput(std::move(job->utf8)) : Html5ParserInput(job->text),
+            &offsets);
+        if (parsed && job->isUtf8) ends = QList<qint64>(offsets.begin(), offsets.end());
+        if (parsed && !job->isUtf8) ends = Utf16Offsets(job->text, offsets);
         {
             const std::lock_guard lock(job->mutex);
             job->ends = std::move(ends);

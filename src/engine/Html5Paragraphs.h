@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <chrono>
@@ -21,6 +22,9 @@ class Html5Parse {
   public:
     /// Starts parsing `text`; the object keeps the text (a shared copy) while it works.
     explicit Html5Parse(QString text);
+    /// Starts parsing a text in UTF-8, of which the object makes its own copy; the offsets
+    /// it finds are in bytes.
+    explicit Html5Parse(QByteArrayView utf8);
     /// Stops a parse still running, and waits for its thread.
     ~Html5Parse();
     Html5Parse(const Html5Parse&) = delete;
@@ -34,6 +38,8 @@ class Html5Parse {
 
   private:
     struct Job;
+    void start();
+
     std::shared_ptr<Job> job_;
     std::thread thread_;
 };

@@ -1,6 +1,7 @@
 #include "mainwindow/MainForm.h"
 
 #include "common/Utilities.h"
+#include "documents/CodePage.h"
 #include "documents/DocumentFile.h"
 #include "documents/PageDecoding.h"
 #include "engine/Functions.h"
@@ -213,38 +214,6 @@ void MainForm::mnuFileStripSpacesClick() {
     runRepair(Repair::StripSpaces);
 }
 
-namespace {
-
-/// `text` with "</p>" before each of the ascending offsets.
-QString WithInsertions(QStringView text, const QList<qint64>& offsets) {
-    QString result;
-    result.reserve(text.size() + 4 * offsets.size());
-    qint64 from = 0;
-    for (const qint64 at : offsets) {
-        result.append(text.sliced(from, at - from));
-        result.append(u"</p>");
-        from = at;
-    }
-    result.append(text.sliced(from));
-    return result;
-}
-
-}  // namespace
-
-void MainForm::refreshDocumentText() {
-    // The view's text is read only when it changed since DocumentText last matched it.
-    if (documentStale_ || ui_.WorkBox->revision() != documentRevision_) {
-        DocumentText = ui_.WorkBox->documentText();
-        documentRevision_ = ui_.WorkBox->revision();
-        documentStale_ = false;
-    }
-}
-
-const QString& MainForm::documentText() {
-    refreshDocumentText();
-    return DocumentText;
-}
-
 bool MainForm::prepareWordLists(QString* error) {
     bool created = false;
     StoreError failure;
@@ -270,81 +239,76 @@ void MainForm::runRepair(Repair repair) {
                     this);
         return;
     }
+    RepairResult result;
     {
         const RunScope scope(running_, *ui_.WorkBox);
-        refreshDocumentText();
+        // The document string is the view's own buffer, read in place: the view is
+        // read-only while the command runs, so the buffer stays as it is.
+        const TextUnits DocumentText = TextUnits::Utf8(ui_.WorkBox->documentBytes());
         progress_->begin();
-        RepairResult result;
-        switch (repair) {
-            case Repair::Fix:
-                // Fix File only inserts: the view takes the insertions in place, which on a
-                // large page costs a fraction of building the new text and replacing it all.
-                result = html5 ? functions_->FixTextHtml5(DocumentText, FixOutput::Insertions)
-                               : functions_->FixText(DocumentText, FixOutput::Insertions);
-                break;
-            case Repair::StripNewlines:
-                result = functions_->StripNewlines(
-                    DocumentText, ui_.mnuOptionsJoinLineFeeds->isChecked() ? LoneLineFeeds::Join
-                                                                           : LoneLineFeeds::Keep);
-                break;
-            case Repair::StripSpaces:
-                result = functions_->StripSpaces(DocumentText);
-                break;
-        }
+        result = runEngine(repair, html5, DocumentText);
         progress_->finish();
-
-        switch (result.status) {
-            case RepairResult::Status::Completed: {
-                if (repair == Repair::Fix) {
-                    if (!result.insertions.isEmpty()) {
-                        // The view is read-only during the run, so it still holds the text
-                        // the pass read; should it not, the repaired text replaces it whole.
-                        if (ui_.WorkBox->revision() == documentRevision_) {
-                            ui_.WorkBox->insertAt(DocumentText, result.insertions, u"</p>");
-                        } else {
-                            ui_.WorkBox->replaceDocument(
-                                WithInsertions(DocumentText, result.insertions));
-                        }
-                        // The view holds the repaired text now; DocumentText is read back from
-                        // it when next needed, so the page is not held twice meanwhile.
-                        DocumentText = QString();
-                        documentStale_ = true;
-                    }
-                } else if (result.text != DocumentText) {
-                    // An unchanged text is not put back, so it costs no undo step. The old
-                    // text goes before the view is filled, so the two are never held at once.
-                    DocumentText = std::move(result.text);
-                    ui_.WorkBox->replaceDocument(DocumentText);
-                }
-                documentRevision_ = ui_.WorkBox->revision();
-                ui_.CountBox->setText(QStringLiteral("0"));
-                Beep();
-                break;
-            }
-            case RepairResult::Status::ListsUnavailable:
-                ShowMessage(tr("The word lists could not be read, so the page was left as it "
-                               "was.") +
-                                QStringLiteral("\n\n") + result.error,
-                            this);
-                break;
-            case RepairResult::Status::ParserFailed:
-                ShowMessage(tr("Fix File could not read the page by HTML5 rules, so the page "
-                               "was left as it was.") +
-                                QStringLiteral("\n\n") + result.error.left(1).toUpper() +
-                                result.error.mid(1) + u'.',
-                            this);
-                break;
-            case RepairResult::Status::Stopped:
-                // Stopped for closing the window: the document stays as it was.
-                break;
-            case RepairResult::Status::Busy:
-                Beep();
-                break;
-        }
+        if (result.ok()) applyRepair(DocumentText, result);
     }
+    showRepairOutcome(result);
     if (closeAfterRun_) {
         closeAfterRun_ = false;
         close();
+    }
+}
+
+RepairResult MainForm::runEngine(Repair repair, bool html5, const TextUnits& text) {
+    switch (repair) {
+        case Repair::Fix:
+            return html5 ? functions_->FixTextHtml5(text) : functions_->FixText(text);
+        case Repair::StripNewlines:
+            return functions_->StripNewlines(text, ui_.mnuOptionsJoinLineFeeds->isChecked()
+                                                       ? LoneLineFeeds::Join
+                                                       : LoneLineFeeds::Keep);
+        case Repair::StripSpaces:
+            return functions_->StripSpaces(text);
+    }
+    return {};
+}
+
+void MainForm::applyRepair(const TextUnits& text, const RepairResult& result) {
+    const QByteArrayView bytes = text.bytes();
+    if (!result.kept.isEmpty()) {
+        // An unchanged text is not put back, so it costs no undo step.
+        const bool unchanged = result.kept.size() == 1 && result.kept.first().start == 0 &&
+                               result.kept.first().length == bytes.size();
+        if (!unchanged) ui_.WorkBox->replaceDocumentUtf8(KeptText(bytes, result.kept));
+    } else {
+        // Fix File only inserts: the view takes the insertions in place, which on a large
+        // page costs a fraction of building the new text and replacing it all.
+        ui_.WorkBox->insertBefore(result.insertions, "</p>");
+    }
+    ui_.CountBox->setText(QStringLiteral("0"));
+    Beep();
+}
+
+void MainForm::showRepairOutcome(const RepairResult& result) {
+    switch (result.status) {
+        case RepairResult::Status::Completed:
+            break;
+        case RepairResult::Status::ListsUnavailable:
+            ShowMessage(tr("The word lists could not be read, so the page was left as it was.") +
+                            QStringLiteral("\n\n") + result.error,
+                        this);
+            break;
+        case RepairResult::Status::ParserFailed:
+            ShowMessage(tr("Fix File could not read the page by HTML5 rules, so the page "
+                           "was left as it was.") +
+                            QStringLiteral("\n\n") + result.error.left(1).toUpper() +
+                            result.error.mid(1) + u'.',
+                        this);
+            break;
+        case RepairResult::Status::Stopped:
+            // Stopped for closing the window: the document stays as it was.
+            break;
+        case RepairResult::Status::Busy:
+            Beep();
+            break;
     }
 }
 
@@ -381,51 +345,78 @@ bool MainForm::openFile(const QString& chosenPath, const std::optional<TextEncod
         QSettings().setValue(kOpenFolderKey,
                              QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
     };
-    if (bytes->isEmpty()) {
-        remember();
-        return true;
-    }
-    // The encoding asked for, else the one the user chose for this page before, as long as
-    // it still reads the page byte for byte, else the one the page shows. A page within the
-    // reading limit may still not fit into memory as text; the current document stays then.
-    std::optional<TextEncoding> choice = encoding;
-    std::optional<DecodedPage> page;
-    try {
-        if (choice) {
-            page = DecodePageAs(*bytes, *choice);
-            if (!page) {
-                ShowMessage(tr("Couldn't open %1: it cannot be read as %2 without changing "
-                               "its bytes.")
-                                .arg(path, choice->name()),
-                            this);
-                return false;
-            }
-        } else if (const std::optional<QString> chosen = EncodingChoices().forPage(path)) {
-            choice = TextEncoding::ForName(*chosen);
-            if (choice) page = DecodePageAs(*bytes, *choice);
-            if (!page) {
-                choice.reset();
-                EncodingChoices().remember(path, std::nullopt);
-            }
+    if (!bytes->isEmpty()) {
+        // A page within the reading limit may still not fit into memory as text; the
+        // current document stays then.
+        try {
+            if (!showPage(path, *bytes, encoding)) return false;
+        } catch (const std::bad_alloc&) {
+            ShowMessage(tr("Couldn't open %1: %2.").arg(path, TooLargeReason()), this);
+            return false;
         }
-        if (!page) page = DecodePage(*bytes);
-    } catch (const std::bad_alloc&) {
-        ShowMessage(tr("Couldn't open %1: %2.").arg(path, TooLargeReason()), this);
-        return false;
     }
-    bytes.reset();
-    DocumentText = std::move(page->text);
+    remember();
+    return true;
+}
+
+std::optional<DecodedPage> MainForm::decodePage(const QString& path, QByteArrayView bytes,
+                                                std::optional<TextEncoding>& choice) {
+    // The encoding asked for, else the one the user chose for this page before, as long as
+    // it still reads the page byte for byte, else the one the page shows. UTF-8 and
+    // Windows-1252 pages go to the view from their bytes.
+    std::optional<DecodedPage> page;
+    if (choice) {
+        page = DecodePageAs(bytes, *choice, PageText::KeepBytes);
+        if (!page) {
+            ShowMessage(tr("Couldn't open %1: it cannot be read as %2 without changing "
+                           "its bytes.")
+                            .arg(path, choice->name()),
+                        this);
+        }
+        return page;
+    }
+    if (const std::optional<QString> chosen = EncodingChoices().forPage(path)) {
+        choice = TextEncoding::ForName(*chosen);
+        if (choice) page = DecodePageAs(bytes, *choice, PageText::KeepBytes);
+        if (!page) {
+            choice.reset();
+            EncodingChoices().remember(path, std::nullopt);
+        }
+    }
+    if (!page) page = DecodePage(bytes, PageText::KeepBytes);
+    return page;
+}
+
+bool MainForm::showPage(const QString& path, QByteArray& bytes,
+                        std::optional<TextEncoding> choice) {
+    std::optional<DecodedPage> page = decodePage(path, bytes, choice);
+    if (!page) return false;
+    qint64 characters = page->text.size();
+    if (page->decoded) {
+        bytes = QByteArray();
+        ui_.WorkBox->loadDocument(page->text);
+    } else {
+        const QByteArrayView body =
+            QByteArrayView(bytes).sliced(page->encoding.byteOrderMark().size());
+        if (page->encoding.kind() == TextEncoding::Kind::Utf8) {
+            characters = TextUnits::Utf8(body).characters();
+            ui_.WorkBox->loadDocumentUtf8(body);
+        } else {
+            characters = body.size();
+            QByteArray utf8;
+            utf8.reserve(body.size() + body.size() / 8);
+            AppendCodePageAsUtf8(utf8, body);
+            bytes = QByteArray();
+            ui_.WorkBox->loadDocumentUtf8(utf8);
+        }
+    }
     encoding_ = page->encoding;
     choice_ = choice;
-    page.reset();
     showEncoding();
-    ui_.WorkBox->loadDocument(DocumentText);
-    documentRevision_ = ui_.WorkBox->revision();
-    ui_.CountBox->setText(QString::number(DocumentText.size()));
+    ui_.CountBox->setText(QString::number(characters));
     setWindowTitle(kCaption + QStringLiteral(" - ") + DocPath);
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString::number(functions_->AddedCount));
-    remember();
     return true;
 }
 
@@ -449,7 +440,9 @@ bool MainForm::saveDocument() {
     dialogPath_ = *path;
     docName_ = SplitDocName(*path);
 
-    const FileResult result = SaveDocument(*writer_, *path, ui_.WorkBox->documentText(), encoding_);
+    // Written from the view's own buffer, converted only when the page is not in UTF-8.
+    const FileResult result =
+        SaveDocumentUtf8(*writer_, *path, ui_.WorkBox->documentBytes(), encoding_);
     if (!result.ok()) {
         ShowMessage(SaveFailureMessage(result), this);
         return false;

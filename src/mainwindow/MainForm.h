@@ -2,7 +2,9 @@
 
 #include "documents/DocName.h"
 #include "documents/DocumentFile.h"
+#include "documents/PageDecoding.h"
 #include "documents/TextEncoding.h"
+#include "engine/Functions.h"
 #include "engine/WordListLookup.h"
 #include "mainwindow/MainFormDialogs.h"
 #include "mainwindow/RecentFiles.h"
@@ -103,8 +105,6 @@ class MainForm final : public QMainWindow {
 
     /// Whether a repair command is running.
     bool isRunning() const { return running_; }
-    /// The document text: the view's text, as the next command will take it.
-    const QString& documentText();
     /// The window's controls.
     const MainFormUi& ui() const { return ui_; }
     /// The word-list database the repairs and the editors use.
@@ -127,8 +127,17 @@ class MainForm final : public QMainWindow {
     enum class Repair { Fix, StripNewlines, StripSpaces };
 
     void runRepair(Repair repair);
-    /// Reads the view's text into DocumentText when it changed since they last matched.
-    void refreshDocumentText();
+    RepairResult runEngine(Repair repair, bool html5, const TextUnits& text);
+    /// Puts a completed repair of `text`, the view's text, into the view.
+    void applyRepair(const TextUnits& text, const RepairResult& result);
+    /// Tells the user why a repair left the page as it was.
+    void showRepairOutcome(const RepairResult& result);
+    /// The page of `bytes` in `choice`, else as openFile chooses; nothing, after a
+    /// message, when the page cannot be read as asked. `choice` becomes the one used.
+    std::optional<DecodedPage> decodePage(const QString& path, QByteArrayView bytes,
+                                          std::optional<TextEncoding>& choice);
+    /// Reads the page of `bytes` (which it may empty) into the view; false after a message.
+    bool showPage(const QString& path, QByteArray& bytes, std::optional<TextEncoding> choice);
     /// Saves the document after asking where; true when it was written.
     bool saveDocument();
     /// Asks about unsaved changes when there are any; true when they may be dropped.
@@ -167,9 +176,6 @@ class MainForm final : public QMainWindow {
     RecentFiles recentFiles_;
     QPointer<FindReplaceDialog> findReplace_;
 
-    QString DocumentText;
-    quint64 documentRevision_ = quint64(-1);  // the view's revision that DocumentText matches
-    bool documentStale_ = false;              // DocumentText was dropped after Fix File
     QString DocPath;
     DocName docName_;                     // DocDir, DocFileName and DocBaseName
     QString dialogPath_;                  // the path the file dialogs last returned or were handed

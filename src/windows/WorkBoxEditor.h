@@ -2,6 +2,7 @@
 
 #include <Qsci/qsciscintilla.h>
 #include <QAccessible>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -13,8 +14,9 @@ class HtmlLexer;
 /// The document view: an editor for HTML that holds the document's characters exactly.
 ///
 /// The whole text is read and replaced through calls that take its length, since the
-/// editor's own text() and setText() stop at a NUL character. The editor stores UTF-8,
-/// converted here from and to the program's 16-bit text, so every character survives.
+/// editor's own text() and setText() stop at a NUL character. The editor stores UTF-8 in
+/// one buffer, which the repairs read in place and which a UTF-8 page is loaded from and
+/// saved from as it is; a 16-bit text is converted, so every character survives.
 /// Line ends are never converted: CR, LF and CRLF stay what they are, and a newly typed
 /// line end takes the kind the document already uses.
 ///
@@ -28,19 +30,26 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
 
     /// The whole text: NUL characters and every kind of line end included.
     QString documentText() const;
+    /// The whole text in the editor's own buffer, as UTF-8, without a copy. It stays valid
+    /// and unchanged until the text next changes; a read-only view keeps it so.
+    QByteArrayView documentBytes() const;
     /// Whether the editor holds no text at all.
     bool isDocumentEmpty() const;
 
     /// Starts a new document with `text`: nothing to undo, nothing modified.
     void loadDocument(QStringView text);
+    /// The same with a text in UTF-8 (valid UTF-8).
+    void loadDocumentUtf8(QByteArrayView text);
     /// Replaces the whole text with `text` as one step that the user can undo. The view
     /// stays near where it was.
     void replaceDocument(QStringView text);
+    /// The same with a text in UTF-8 (valid UTF-8).
+    void replaceDocumentUtf8(QByteArrayView text);
 
     /// Inserts `insert` (which holds no NUL) before each of `offsets`, ascending 0-based
-    /// offsets into `current`, which must be the whole text the editor holds; one step that
-    /// the user can undo. Cheaper than replacing the text for a few changes to a large one.
-    void insertAt(QStringView current, const QList<qint64>& offsets, QStringView insert);
+    /// byte offsets into the text as documentBytes() holds it; one step that the user can
+    /// undo. Cheaper than replacing the text for a few changes to a large one.
+    void insertBefore(const QList<qint64>& offsets, QByteArrayView insert);
 
     /// A number that changes whenever the text changes, by typing, undoing or replacing.
     quint64 revision() const { return revision_; }
@@ -86,8 +95,16 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
 
     /// Appends `text` in slices, so the UTF-8 form is never held whole a second time.
     void appendText(QStringView text);
+    /// Appends a text in UTF-8.
+    void appendUtf8(QByteArrayView text);
+    /// Makes room for `bytes` more, with some to spare.
+    void reserveFor(qsizetype bytes);
+    void startLoading();
+    void finishLoading();
+    void startReplacing(long* firstLine, long* caret, long* first);
+    void finishReplacing(long firstLine, long caret, long first);
     /// A typed line end takes the kind of the document's first line end (CRLF if none).
-    void adoptLineEnds(QStringView text);
+    void adoptLineEnds();
     void fitLineNumbers();
 
     HtmlLexer* lexer_ = nullptr;

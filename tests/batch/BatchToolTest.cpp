@@ -117,6 +117,16 @@ TEST_F(BatchTest, StandardInputAndOutputCarryBytesUnchanged) {
     r = RunTool({QStringLiteral("fix"), QStringLiteral("-")}, "<p>a<div>");
     EXPECT_EQ(r.out, "<p>a</p><div>");
     EXPECT_EQ(r.err, u"standard input: 1 </p> added\n");
+
+    // Thousands of stretches of the page and insertions, written to a file and to
+    // standard output, arrive whole and in order.
+    const QByteArray many = QByteArray("<p>\xE9x").repeated(3000);
+    const QByteArray manyFixed = QByteArray("<p>\xE9x</p>").repeated(2999) + "<p>\xE9x";
+    r = RunTool({QStringLiteral("fix"), QStringLiteral("-")}, many);
+    EXPECT_EQ(r.out, manyFixed);
+    ASSERT_TRUE(PutFile(QStringLiteral("many.htm"), many));
+    r = RunTool({QStringLiteral("fix"), QStringLiteral("many.htm")});
+    EXPECT_EQ(FileBytes(QStringLiteral("many.fix")), manyFixed);
 }
 
 TEST_F(BatchTest, PagesAreRepairedAndWrittenInTheirOwnEncoding) {
@@ -137,6 +147,8 @@ TEST_F(BatchTest, PagesAreRepairedAndWrittenInTheirOwnEncoding) {
         {"be.htm", utf16(page, Q::Utf16BE), utf16(fixed, Q::Utf16BE),
          "UTF-16BE with byte-order mark"},
         {"u8.htm", page.toUtf8(), fixed.toUtf8(), "UTF-8"},
+        {"bom.htm", "\xEF\xBB\xBF" + page.toUtf8(), "\xEF\xBB\xBF" + fixed.toUtf8(),
+         "UTF-8 with byte-order mark"},
         {"cp.htm", "<p>\xE9<p>\x81<div>", "<p>\xE9</p><p>\x81</p><div>", "Windows-1252"},
     };
     for (const auto& c : cases) {

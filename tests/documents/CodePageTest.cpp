@@ -14,6 +14,16 @@ TEST(CodePage, EveryByteValueSurvivesDecodeAndEncode) {
     qsizetype bad = -1;
     EXPECT_EQ(EncodeCodePage(text, &bad), all);
 
+    // Straight to and from UTF-8, as the document view holds the text.
+    QByteArray utf8All;
+    AppendCodePageAsUtf8(utf8All, all);
+    EXPECT_EQ(utf8All, text.toUtf8());
+    EXPECT_EQ(EncodeCodePageFromUtf8(utf8All), all);
+    for (const QString& outside :
+         {QStringLiteral("a\u0100"), QStringLiteral("\U0001F600"), QStringLiteral("\u0085")}) {
+        EXPECT_FALSE(EncodeCodePageFromUtf8(outside.toUtf8()));
+    }
+
     // A page in UTF-8 comes back byte for byte as well.
     const QByteArray utf8 = QStringLiteral("caf\u00e9 \u20ac \U0001F600 \u4e2d").toUtf8();
     EXPECT_EQ(EncodeCodePage(DecodeCodePage(utf8), &bad), utf8);

@@ -1,6 +1,7 @@
-// The engine against a literal rendering of its routines, on seeded random documents.
-// A failure names the seed and the document index; QUILLET_DIFF_SEED and QUILLET_DIFF_ONLY
-// replay one document.
+// The engine against a literal rendering of its routines, on seeded random documents, the
+// engine reading them as 16-bit units, as UTF-8 and as single bytes. A failure names the
+// seed, the width and the document index; QUILLET_DIFF_SEED and QUILLET_DIFF_ONLY replay
+// one document.
 
 #include "DocumentGenerator.h"
 #include "ReferenceEngine.h"
@@ -26,6 +27,37 @@ constexpr int kLongEvery = 400;
 constexpr int kStepsPerDocument = 4;
 
 enum class Routine { Fix, StripNewlines, StripSpaces };
+
+/// How the engine reads the documents.
+enum class Width { Utf16, Utf8, SingleByte };
+
+const char* WidthName(Width width) {
+    switch (width) {
+        case Width::Utf16:
+            return "16-bit units";
+        case Width::Utf8:
+            return "UTF-8";
+        case Width::SingleByte:
+            return "single bytes";
+    }
+    return "?";
+}
+
+/// The document as both sides read it at `width`: UTF-8 has no room for half a surrogate
+/// pair, which becomes U+FFFD (one character either way); single bytes are the UTF-8 bytes,
+/// each a character of its own.
+QString ForWidth(const QString& document, Width width) {
+    if (width == Width::Utf16) return document;
+    QString text = document;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+        } else if (text[i].isSurrogate()) {
+            text[i] = QChar(0xFFFD);
+        }
+    }
+    return width == Width::Utf8 ? text : QString::fromLatin1(text.toUtf8());
+}
 
 const char* RoutineName(Routine routine) {
     switch (routine) {
@@ -85,6 +117,23 @@ RepairResult RunRoutine(Engine& engine, Routine routine, const QString& text) {
             return engine.StripSpaces(text);
     }
     return {};
+}
+
+/// The engine on the bytes of `text`, with the text built from its result.
+RepairResult RunOnBytes(Functions& engine, Routine routine, const QString& text, Width width) {
+    const QByteArray bytes = width == Width::Utf8 ? text.toUtf8() : text.toLatin1();
+    const TextUnits units =
+        width == Width::Utf8 ? TextUnits::Utf8(bytes) : TextUnits::SingleByte(bytes);
+    RepairResult result = routine == Routine::Fix ? engine.FixText(units)
+                          : routine == Routine::StripNewlines
+                              ? engine.StripNewlines(units, LoneLineFeeds::Keep)
+                              : engine.StripSpaces(units);
+    if (!result.ok()) return result;
+    const QByteArray out = routine == Routine::Fix
+                               ? WithInsertions(bytes, result.insertions, "</p>")
+                               : KeptText(bytes, result.kept);
+    result.text = width == Width::Utf8 ? QString::fromUtf8(out) : QString::fromLatin1(out);
+    return result;
 }
 
 /// Prepares one side for a run: empty logs, and where to stop or fail (-1: never).
@@ -156,7 +205,10 @@ std::string Around(const QStringList& events, qsizetype at) {
     return ::testing::AssertionSuccess();
 }
 
-TEST(DifferentialTest, EngineMatchesReferenceOnRandomDocuments) {
+class DifferentialTest : public ::testing::TestWithParam<Width> {};
+
+TEST_P(DifferentialTest, EngineMatchesReferenceOnRandomDocuments) {
+    const Width width = GetParam();
     const quint64 seed = EnvNumber("QUILLET_DIFF_SEED").value_or(kDefaultSeed);
     const std::optional<quint64> only = EnvNumber("QUILLET_DIFF_ONLY");
     int stops = 0, failures = 0, idempotent = 0, longDocuments = 0;
@@ -165,7 +217,8 @@ TEST(DifferentialTest, EngineMatchesReferenceOnRandomDocuments) {
         if (only && *only != quint64(index)) continue;
         DocumentGenerator random(seed * 0x100000001B3ULL + quint64(index));
         const bool isLong = index % kLongEvery == kLongEvery / 2;
-        const QString document = isLong ? random.LongDocument() : random.Document();
+        const QString document =
+            ForWidth(isLong ? random.LongDocument() : random.Document(), width);
         longDocuments += isLong;
         const QStringList skip = random.SkipList();
         const QStringList include = random.IncludeList();
@@ -204,10 +257,13 @@ TEST(DifferentialTest, EngineMatchesReferenceOnRandomDocuments) {
             Arm(pair.referenceObserver, pair.referenceLists, stopAt, failAt);
             Arm(pair.engineObserver, pair.engineLists, stopAt, failAt);
             const RepairResult want = RunRoutine(pair.reference, routine, input);
-            const RepairResult got = RunRoutine(pair.engine, routine, input);
+            const RepairResult got = width == Width::Utf16
+                                         ? RunRoutine(pair.engine, routine, input)
+                                         : RunOnBytes(pair.engine, routine, input, width);
             ASSERT_TRUE(SameOutcome(pair, input, got, want))
-                << "seed " << seed << ", document " << index << ", step " << step << ": "
-                << RoutineName(routine) << (onOutput ? " on the previous output" : "")
+                << WidthName(width) << ", seed " << seed << ", document " << index << ", step "
+                << step << ": " << RoutineName(routine)
+                << (onOutput ? " on the previous output" : "")
                 << (stopAt > 0 ? ", stopped at yield " + std::to_string(stopAt) : "")
                 << (failAt >= 0 ? ", lookup " + std::to_string(failAt + 1) + " failing" : "")
                 << "\n  skip list: " << ::testing::PrintToString(skip)
@@ -229,12 +285,15 @@ TEST(DifferentialTest, EngineMatchesReferenceOnRandomDocuments) {
             producer = routine;
         }
     }
-    std::cout << "[          ] seed " << seed << ": " << kDocuments << " documents ("
-              << longDocuments << " long), " << stops << " stopped runs, " << failures
-              << " failing lookups, " << idempotent << " repeated runs\n";
+    std::cout << "[          ] " << WidthName(width) << ", seed " << seed << ": " << kDocuments
+              << " documents (" << longDocuments << " long), " << stops << " stopped runs, "
+              << failures << " failing lookups, " << idempotent << " repeated runs\n";
 }
 
-TEST(DifferentialTest, JoinLinesMatchesReference) {
+INSTANTIATE_TEST_SUITE_P(Widths, DifferentialTest,
+                         ::testing::Values(Width::Utf16, Width::Utf8, Width::SingleByte));
+
+TEST(DifferentialJoinTest, JoinLinesMatchesReference) {
     DocumentGenerator random(EnvNumber("QUILLET_DIFF_SEED").value_or(kDefaultSeed));
     for (int i = 0; i < 20'000; ++i) {
         const QString text = random.LineText();

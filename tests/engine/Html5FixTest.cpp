@@ -158,10 +158,17 @@ TEST(Html5FixTest, DocumentModeFollowsTheDeclarationRules) {
     };
     for (const auto& c : cases) {
         const DocumentStart start = ReadDocumentStart(c.text);
+        const qsizetype end = c.end < 0 ? qsizetype(c.text.size()) : c.end;
         EXPECT_EQ(start.mode, c.mode) << Escaped(c.text);
         EXPECT_EQ(start.doctypeBegin, c.begin) << Escaped(c.text);
-        EXPECT_EQ(start.doctypeEnd, c.end < 0 ? qsizetype(c.text.size()) : c.end)
-            << Escaped(c.text);
+        EXPECT_EQ(start.doctypeEnd, end) << Escaped(c.text);
+        // The same read in UTF-8, with the places in bytes.
+        const QStringView text(c.text);
+        const DocumentStart bytes = ReadDocumentStart(QByteArrayView(text.toUtf8()));
+        EXPECT_EQ(bytes.mode, c.mode) << Escaped(c.text);
+        EXPECT_EQ(bytes.byteOrderMark, start.byteOrderMark) << Escaped(c.text);
+        EXPECT_EQ(bytes.doctypeBegin, text.first(c.begin).toUtf8().size()) << Escaped(c.text);
+        EXPECT_EQ(bytes.doctypeEnd, text.first(end).toUtf8().size()) << Escaped(c.text);
     }
 }
 
@@ -187,6 +194,26 @@ TEST(Html5FixTest, PositionsHoldAmongCharactersOfEveryWidth) {
     const RepairResult offsets = fixture.engine.FixTextHtml5(text, FixOutput::Insertions);
     EXPECT_EQ(offsets.insertions, (QList<qint64>{25, 48}));
     EXPECT_TRUE(offsets.text.isEmpty());
+
+    // Read as UTF-8, where a lone surrogate has no room and is U+FFFD: the same places in
+    // bytes, with the same reports.
+    QString whole = text;
+    whole.replace(QChar(0xD800), QChar(0xFFFD)).replace(QChar(0xDC00), QChar(0xFFFD));
+    const auto reports = [&] {
+        QStringList calls = fixture.Events();
+        calls.removeAll(QStringLiteral("events"));
+        return calls;
+    };
+    fixture.Reset();
+    const RepairResult wide = fixture.engine.FixTextHtml5(whole, FixOutput::Insertions);
+    const QStringList wideReports = reports();
+    fixture.Reset();
+    const QByteArray utf8 = whole.toUtf8();
+    const RepairResult narrow = fixture.engine.FixTextHtml5(TextUnits::Utf8(utf8));
+    ASSERT_TRUE(narrow.ok()) << Escaped(narrow.error);
+    EXPECT_EQ(WithInsertions(utf8, narrow.insertions, "</p>"),
+              WithInsertions(whole, wide.insertions, u"</p>").toUtf8());
+    EXPECT_EQ(reports(), wideReports);
 }
 
 TEST(Html5FixTest, ReportsAsTheWordListPassDoesAndStopsWhenAsked) {

@@ -27,18 +27,22 @@ TEST(WorkBoxEditorTest, ReplacingIsOneUndoStepThatRestoresTheTextExactly) {
                               QStringLiteral("\u00E9")};
     for (const QString& before : befores) {
         for (const QString& after : afters) {
-            WorkBoxEditor editor;
-            editor.replaceDocument(QStringLiteral("earlier"));
-            editor.loadDocument(before);  // a fresh document: nothing to undo
-            editor.replaceDocument(after);
-            EXPECT_EQ(editor.documentText(), after);
-            EXPECT_TRUE(editor.hasUnsavedChanges());
-            editor.undo();
-            EXPECT_EQ(editor.documentText(), before);
-            EXPECT_FALSE(editor.isUndoAvailable());
-            EXPECT_FALSE(editor.hasUnsavedChanges());
-            editor.redo();
-            EXPECT_EQ(editor.documentText(), after);
+            for (const bool utf8 : {false, true}) {  // from 16-bit text, or from UTF-8 bytes
+                WorkBoxEditor editor;
+                editor.replaceDocument(QStringLiteral("earlier"));
+                // A fresh document: nothing to undo.
+                utf8 ? editor.loadDocumentUtf8(before.toUtf8()) : editor.loadDocument(before);
+                EXPECT_EQ(editor.documentBytes(), before.toUtf8());
+                utf8 ? editor.replaceDocumentUtf8(after.toUtf8()) : editor.replaceDocument(after);
+                EXPECT_EQ(editor.documentText(), after);
+                EXPECT_TRUE(editor.hasUnsavedChanges());
+                editor.undo();
+                EXPECT_EQ(editor.documentText(), before);
+                EXPECT_FALSE(editor.isUndoAvailable());
+                EXPECT_FALSE(editor.hasUnsavedChanges());
+                editor.redo();
+                EXPECT_EQ(editor.documentText(), after);
+            }
         }
     }
 }
