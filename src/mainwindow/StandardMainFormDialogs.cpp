@@ -1,7 +1,7 @@
 #include "mainwindow/StandardMainFormDialogs.h"
 
-#include "common/SecondaryWindows.h"
 #include "common/Utilities.h"
+#include "mainwindow/SecondaryWindows.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,7 +1,7 @@
 // The About box: its keys, and System Info over a fake registry.
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
-#include "common/SecondaryWindows.h"
+#include "mainwindow/SecondaryWindows.h"
 #include "windows/EmptyRegistry.h"
 #include "windows/RegistryAccess.h"
 #include "windows/frmAbout.h"

@@ -1,8 +1,8 @@
 // The two word-list editor windows over a real word-list database.
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
-#include "common/SecondaryWindows.h"
 #include "engine/Functions.h"
+#include "mainwindow/SecondaryWindows.h"
 #include "wordlists/DefaultWordLists.h"
 #include "wordlists/IncludeList.h"
 #include "wordlists/SkipListForm.h"
