@@ -34,7 +34,6 @@ class ProgressDisplay final : public EngineObserver {
 
     /// Asks the running command to stop at its next step.
     void requestStop() { stopRequested_ = true; }
-    bool stopRequested() const { return stopRequested_; }
 
     /// How many times the labels were brought up to date and the events handled.
     qint64 repaints() const { return repaints_; }

@@ -89,7 +89,6 @@ class WordListTable {
     /// Deletes the entry that the last successful Seek found.
     bool DeleteCurrent(StoreError* error);
 
-    const ListSchema& schema() const { return schema_; }
     /// How the store answers a seek (SQLite's query plan), for diagnostics and tests.
     QString SeekPlan() const;
 

@@ -50,7 +50,7 @@ class FakeRegistry final : public RegistryAccess {
         const bool fits = quint32(value.bytes.size()) <= *byteCount;
         if (fits) std::memcpy(buffer, value.bytes.constData(), size_t(value.bytes.size()));
         *byteCount = quint32(value.bytes.size());
-        return fits ? kSuccess : kMoreData;
+        return fits ? kSuccess : 234;  // ERROR_MORE_DATA
     }
     long CloseKey(KeyHandle key) override {
         ++closes;
