@@ -18,6 +18,7 @@
 #include "mainwindow/ProgressDisplay.h"
 #include "windows/WorkBoxEditor.h"
 #include "wordlists/DefaultWordLists.h"
+#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 
 #include <sys/resource.h>
@@ -252,7 +253,7 @@ int RunBenchmark(int argc, char** argv) {
     }
     StoreError error;
     if (!CreateWordListDatabase(database, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error.message));
+        std::fprintf(stderr, "%s\n", qPrintable(StoreErrorText(error)));
         return 1;
     }
     const qint64 tags = bytes.count('<');

@@ -9,6 +9,7 @@
 #include "engine/Functions.h"
 #include "engine/Utilities.h"
 #include "wordlists/DefaultWordLists.h"
+#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListLocation.h"
 #include "wordlists/WordListStore.h"
@@ -74,6 +75,16 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 on success, 1 when an input or entry failed, 2 on a usage error.\n";
 
+/// What the batch tool says when the word lists fail: an entry listed exactly as given
+/// is the editors' "Duplicate Entry"; anything else is said as both programs say it.
+QString StoreFailureText(const StoreError& error) {
+    if (error.kind == StoreError::Kind::Duplicate && error.listed == error.entry) {
+        return QStringLiteral("Duplicate Entry: \"%1\" is in the %2 already")
+            .arg(error.entry, error.list);
+    }
+    return StoreErrorText(error);
+}
+
 class Batch {
   public:
     explicit Batch(BatchIo io) : io_(io) {}
@@ -99,9 +110,26 @@ class Batch {
     bool RepairOneInMemory(Repair repair, const QString& label, const QString& input,
                            const QString& output);
     int RunWordLists(const QStringList& words);
+    int InitWordLists(const QStringList& arguments);
+    /// The list's table, open with its index selected; null when the store failed.
+    std::unique_ptr<WordListTable> OpenWordList(const ListSchema& schema);
+    int ListEntries(WordListTable& table);
+    int ChangeEntries(WordListTable& table, const ListSchema& schema, bool adding,
+                      const QStringList& entries);
+    /// Deletes `entry`; false with `error` left as it was when the list does not hold it.
+    static bool DeleteEntry(WordListTable& table, const QString& entry, StoreError* error);
     /// Chooses the word lists as both programs do and makes the per-user file when it is
     /// missing, saying so; false when it could not be made.
     bool PrepareWordLists();
+    /// Reports a failure of the word lists.
+    int StoreFailed(const StoreError& error) {
+        Error(StoreFailureText(error));
+        return kExitFailed;
+    }
+    int NotListed(const QString& entry, const ListSchema& schema) {
+        Error(QStringLiteral("\"%1\" is not in the %2").arg(entry, schema.description));
+        return kExitFailed;
+    }
 
     BatchIo io_;
     QString given_;  // --wordlists
@@ -200,7 +228,7 @@ bool Batch::PrepareWordLists() {
     bool created = false;
     StoreError error;
     if (!location.Prepare(&created, &error)) {
-        Error(error.message);
+        StoreFailed(error);
         return false;
     }
     if (created) {
@@ -336,7 +364,9 @@ bool Batch::RepairOneInMemory(Repair repair, const QString& label, const QString
     }
     progress.finish();
     if (!result.ok()) {
-        Error(QStringLiteral("%1: %2").arg(label, result.error));
+        const bool lists = result.status == RepairResult::Status::ListsUnavailable;
+        Error(QStringLiteral("%1: %2").arg(
+            label, lists ? StoreFailureText(result.listsError) : result.error));
         return false;
     }
 
@@ -370,16 +400,7 @@ int Batch::RunWordLists(const QStringList& words) {
     if (words.isEmpty())
         return Usage(QStringLiteral("wordlists: init, list, add or delete expected"));
     const QString& action = words.first();
-    if (action == u"init") {
-        if (words.size() != 1) return Usage(QStringLiteral("wordlists init takes no arguments"));
-        StoreError error;
-        if (!CreateWordListDatabase(database_, &error)) {
-            Error(error.message);
-            return kExitFailed;
-        }
-        io_.err.write(EncodeFileName(QStringLiteral("created %1\n").arg(database_)));
-        return kExitOk;
-    }
+    if (action == u"init") return InitWordLists(words.mid(1));
     if (action != u"list" && action != u"add" && action != u"delete") {
         return Usage(QStringLiteral("wordlists: unknown action '%1'").arg(action));
     }
@@ -393,60 +414,64 @@ int Batch::RunWordLists(const QStringList& words) {
                          ? QStringLiteral("wordlists list takes no entries")
                          : QStringLiteral("wordlists %1: no ENTRY given").arg(action));
     }
-
     if (!PrepareWordLists()) return kExitFailed;
+    const std::unique_ptr<WordListTable> table = OpenWordList(schema);
+    if (!table) return kExitFailed;
+    if (action == u"list") return ListEntries(*table);
+    return ChangeEntries(*table, schema, action == u"add", entries);
+}
+
+int Batch::InitWordLists(const QStringList& arguments) {
+    if (!arguments.isEmpty()) return Usage(QStringLiteral("wordlists init takes no arguments"));
+    StoreError error;
+    if (!CreateWordListDatabase(database_, &error)) return StoreFailed(error);
+    io_.err.write(EncodeFileName(QStringLiteral("created %1\n").arg(database_)));
+    return kExitOk;
+}
+
+std::unique_ptr<WordListTable> Batch::OpenWordList(const ListSchema& schema) {
     StoreError error;
     const auto db = WordListDatabase::Open(database_, &error);
     auto table = db ? db->OpenTable(schema, &error) : nullptr;
-    if (!table || !table->SetIndex(schema.index, &error)) {
-        Error(error.message);
-        return kExitFailed;
+    if (!table || !table->SetIndex(&error)) {
+        StoreFailed(error);
+        return nullptr;
     }
+    return table;  // it keeps the connection open
+}
 
-    if (action == u"list") {
-        const std::optional<QStringList> listed = table->Walk(&error);
-        if (!listed) {
-            Error(error.message);
-            return kExitFailed;
-        }
-        for (const QString& entry : *listed) {
-            if (!Out(entry + u'\n')) return kExitFailed;
-        }
-        return kExitOk;
+int Batch::ListEntries(WordListTable& table) {
+    StoreError error;
+    const std::optional<QStringList> listed = table.Walk(&error);
+    if (!listed) return StoreFailed(error);
+    for (const QString& entry : *listed) {
+        if (!Out(entry + u'\n')) return kExitFailed;
     }
+    return kExitOk;
+}
 
-    bool allOk = true;
+int Batch::ChangeEntries(WordListTable& table, const ListSchema& schema, bool adding,
+                         const QStringList& entries) {
+    int status = kExitOk;
     for (const QString& given : entries) {
         // The editors' rule: entries lose their outer spaces, and an empty one is no entry.
         const QString entry = TrimSpaces(given).toString();
+        StoreError error;
         if (entry.isEmpty()) {
-            Error(QStringLiteral("an empty entry was not %1")
-                      .arg(action == u"add" ? u"added" : u"deleted"));
-            allOk = false;
-            continue;
-        }
-        if (action == u"add") {
-            const std::optional<QStringList> listed = table->Walk(&error);
-            if (listed && listed->contains(entry)) {
-                Error(QStringLiteral("Duplicate Entry: \"%1\" is in the %2 already")
-                          .arg(entry, schema.description));
-                allOk = false;
-            } else if (!listed || !table->Add(entry, &error)) {
-                Error(error.message);
-                allOk = false;
-            }
-            continue;
-        }
-        const std::optional<bool> found = table->Seek(entry, &error);
-        if (!found || (*found && !table->DeleteCurrent(&error))) {
-            Error(error.message);
-            allOk = false;
-        } else if (!*found) {
-            Error(QStringLiteral("\"%1\" is not in the %2").arg(entry, schema.description));
-            allOk = false;
+            Error(QStringLiteral("an empty entry was not %1").arg(adding ? u"added" : u"deleted"));
+            status = kExitFailed;
+        } else if (adding ? !table.Add(entry, &error) : !DeleteEntry(table, entry, &error)) {
+            // The store refuses an entry it holds already, in any letter case.
+            status = error.kind == StoreError::Kind::None ? NotListed(entry, schema)
+                                                          : StoreFailed(error);
         }
     }
-    return allOk ? kExitOk : kExitFailed;
+    return status;
+}
+
+bool Batch::DeleteEntry(WordListTable& table, const QString& entry, StoreError* error) {
+    const std::optional<bool> found = table.Seek(entry, error);
+    return found && *found && table.DeleteCurrent(error);
 }
 
 }  // namespace

@@ -35,6 +35,13 @@ class RunningFlag {
     bool& flag_;
 };
 
+RepairResult ListsFailed(StoreError error) {
+    RepairResult result;
+    result.status = RepairResult::Status::ListsUnavailable;
+    result.listsError = std::move(error);
+    return result;
+}
+
 }  // namespace
 
 Functions::Functions(EngineObserver& observer, WordListSource& lists)
@@ -151,9 +158,9 @@ RepairResult Functions::FixText(QString text, FixOutput output) {
     if (running_) return Fail(RepairResult::Status::Busy);
     const RunningFlag running(running_);
 
-    QString error;
+    StoreError error;
     const std::unique_ptr<WordListLookup> lists = listSource_.openLists(&error);
-    if (!lists) return Fail(RepairResult::Status::ListsUnavailable, error);
+    if (!lists) return ListsFailed(std::move(error));
 
     SourceText = std::move(text);
     Source = SourceText;
@@ -186,7 +193,7 @@ RepairResult Functions::FixText(QString text, FixOutput output) {
         const qint64 found = FindTagStart(ScanPos);
         if (found < SourceLen) {
             const std::optional<TagKind> kind = ClassifyTag(found);
-            if (!kind) return Fail(RepairResult::Status::ListsUnavailable, lists->errorText());
+            if (!kind) return ListsFailed(lists->lastError());
             bool goOn = true;
             switch (*kind) {
                 case TagParaOpen:

@@ -1,6 +1,7 @@
 #include "mainwindow/MainForm.h"
 
 #include "common/Utilities.h"
+#include "common/WordListMessages.h"
 #include "documents/DocumentFile.h"
 #include "documents/PageDecoding.h"
 #include "engine/Functions.h"
@@ -243,13 +244,9 @@ const QString& MainForm::documentText() {
     return DocumentText;
 }
 
-bool MainForm::prepareWordLists(QString* error) {
+bool MainForm::prepareWordLists(StoreError* error) {
     bool created = false;
-    StoreError failure;
-    if (!wordLists_.Prepare(&created, &failure)) {
-        *error = failure.message;
-        return false;
-    }
+    if (!wordLists_.Prepare(&created, error)) return false;
     if (created) {
         statusBar()->showMessage(tr("Created %1 with the default word lists.")
                                      .arg(QDir::toNativeSeparators(wordLists_.path())));
@@ -261,11 +258,9 @@ void MainForm::runRepair(Repair repair) {
     if (refuseDuringRun()) return;
     // The word lists are needed by Fix File unless it follows the HTML5 rules.
     const bool html5 = ui_.mnuOptionsHtml5->isChecked();
-    QString listsError;
+    StoreError listsError;
     if (repair == Repair::Fix && !html5 && !prepareWordLists(&listsError)) {
-        ShowMessage(tr("The word lists could not be read, so the page was left as it was.") +
-                        QStringLiteral("\n\n") + listsError,
-                    this);
+        ShowMessage(WordListMessage(listsError, ListUse::Repair), this);
         return;
     }
     {
@@ -320,10 +315,7 @@ void MainForm::runRepair(Repair repair) {
                 break;
             }
             case RepairResult::Status::ListsUnavailable:
-                ShowMessage(tr("The word lists could not be read, so the page was left as it "
-                               "was.") +
-                                QStringLiteral("\n\n") + result.error,
-                            this);
+                ShowMessage(WordListMessage(result.listsError, ListUse::Repair), this);
                 break;
             case RepairResult::Status::ParserFailed:
                 ShowMessage(tr("Fix File could not read the page by HTML5 rules, so the page "
@@ -658,9 +650,9 @@ void MainForm::dropEvent(QDropEvent* event) {
 
 void MainForm::showListEditor(void (MainFormDialogs::*show)(QWidget*, const QString&),
                               const QString& description) {
-    QString error;
+    StoreError error;
     if (!prepareWordLists(&error)) {
-        ShowMessage(tr("The %1 cannot be edited. %2").arg(description, error), this);
+        ShowMessage(WordListMessage(error, ListUse::Edit, description), this);
         return;
     }
     (dialogs_.get()->*show)(this, wordLists_.path());

@@ -149,7 +149,7 @@ class MainForm final : public QMainWindow {
     void openDroppedPage(const QString& path);
     /// Makes the per-user word lists when they are missing and says so in the status
     /// line; false with `error` set when they could not be made.
-    bool prepareWordLists(QString* error);
+    bool prepareWordLists(StoreError* error);
     /// Opens a list editor once the word lists are there.
     void showListEditor(void (MainFormDialogs::*show)(QWidget*, const QString&),
                         const QString& description);

@@ -6,6 +6,7 @@
 #include "wordlists/DefaultWordLists.h"
 #include "wordlists/IncludeList.h"
 #include "wordlists/SkipListForm.h"
+#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListStore.h"
 
@@ -27,7 +28,8 @@ class ListFolder {
   public:
     ListFolder(const QStringList& skip, const QStringList& include) {
         StoreError error;
-        EXPECT_TRUE(CreateWordListDatabase(databasePath(), &error)) << error.message.toStdString();
+        EXPECT_TRUE(CreateWordListDatabase(databasePath(), &error))
+            << StoreErrorText(error).toStdString();
         sqlite3* db = nullptr;
         EXPECT_EQ(sqlite3_open(QFile::encodeName(databasePath()).constData(), &db), SQLITE_OK);
         Fill(db, SkipListSchema(), skip);
@@ -42,8 +44,8 @@ class ListFolder {
         StoreError error;
         auto db = WordListDatabase::Open(databasePath(), &error);
         auto table = db ? db->OpenTable(schema, &error) : nullptr;
-        if (!table || !table->SetIndex(schema.index, &error)) return {error.message};
-        return table->Walk(&error).value_or(QStringList{error.message});
+        if (!table || !table->SetIndex(&error)) return {StoreErrorText(error)};
+        return table->Walk(&error).value_or(QStringList{StoreErrorText(error)});
     }
 
   private:
