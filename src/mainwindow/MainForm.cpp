@@ -35,7 +35,6 @@
 
 namespace quillet {
 
-const QString MainForm::kCaption = QStringLiteral("Orvane Quillet");
 const QString MainForm::kGeometryKey = QStringLiteral("window/geometry");
 const QString MainForm::kOpenFolderKey = QStringLiteral("window/openFolder");
 const QString MainForm::kSaveFolderKey = QStringLiteral("window/saveFolder");
@@ -176,22 +175,8 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainForm::ToolBar1ButtonClick(const QString& key) {
-    using Handler = void (MainForm::*)();
-    static const std::pair<QString, Handler> kButtons[] = {
-        {QStringLiteral("Open"), &MainForm::mnuFileOpenClick},
-        {QStringLiteral("Fix"), &MainForm::mnuFileFixClick},
-        {QStringLiteral("Save"), &MainForm::mnuFileSaveClick},
-        {QStringLiteral("Newlines"), &MainForm::mnuFileStripNewlinesClick},
-        {QStringLiteral("Spaces"), &MainForm::mnuFileStripSpacesClick},
-        {QStringLiteral("SkipList"), &MainForm::mnuFileSkipListClick},
-        {QStringLiteral("Include"), &MainForm::mnuFileIncludeListClick},
-    };
-    for (const auto& [buttonKey, handler] : kButtons) {
-        if (key == buttonKey) {
-            (this->*handler)();
-            return;
-        }
-    }
+    // The button runs its menu item's Click handler, so both behave the same.
+    if (QAction* item = ui_.menuItemForKey(key)) item->trigger();
 }
 
 bool MainForm::refuseDuringRun() const {
@@ -412,7 +397,7 @@ bool MainForm::openFile(const QString& chosenPath, const std::optional<TextEncod
     ui_.WorkBox->loadDocument(DocumentText);
     documentRevision_ = ui_.WorkBox->revision();
     ui_.CountBox->setText(QString::number(DocumentText.size()));
-    setWindowTitle(kCaption + QStringLiteral(" - ") + DocPath);
+    setWindowTitle(MainFormUi::DesignCaption() + QStringLiteral(" - ") + DocPath);
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString::number(functions_->AddedCount));
     remember();
@@ -447,7 +432,7 @@ bool MainForm::saveDocument() {
     ui_.WorkBox->markSaved();
     QSettings().setValue(kSaveFolderKey, QDir::toNativeSeparators(QFileInfo(*path).absolutePath()));
     Beep();
-    setWindowTitle(kCaption + QStringLiteral(" - ") + docName_.fileName);
+    setWindowTitle(MainFormUi::DesignCaption() + QStringLiteral(" - ") + docName_.fileName);
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString());
     return true;

@@ -42,9 +42,6 @@ class MainForm final : public QMainWindow {
     Q_OBJECT
 
   public:
-    /// The caption before any document was opened or saved.
-    static const QString kCaption;
-
     // The settings the window keeps.
     static const QString kGeometryKey;       ///< the window's place and size
     static const QString kOpenFolderKey;     ///< the folder of the page opened last

@@ -1,6 +1,7 @@
 #include "windows/MainFormUi.h"
 
 #include "documents/TextEncoding.h"
+#include "windows/TwipsGeometry.h"
 #include "windows/WindowImages.h"
 #include "windows/WorkBoxEditor.h"
 
@@ -28,9 +29,6 @@ QString Tr(const char* text) {
     return QCoreApplication::translate("quillet::MainForm", text);
 }
 
-QString DesignCaption() {
-    return Tr("Orvane Quillet");
-}
 QString AddedCaption() {
     return Tr("</p>s Added:");
 }
@@ -70,6 +68,59 @@ double ToolBarHeight() {
     return kToolButtonHeight + 2.0 * (style->pixelMetric(QStyle::PM_ToolBarItemMargin) +
                                       style->pixelMetric(QStyle::PM_ToolBarFrameWidth));
 }
+
+/// Room that a caption, a count or the toolbar needs at a font, in pixels, against the
+/// design length in twips that gives it that room.
+struct Need {
+    double pixels;
+    int twips;
+};
+struct Needs {
+    QList<Need> widths;
+    QList<Need> heights;
+};
+
+/// What the two captions, a ten-digit count in a number box `numberBoxTwips` wide, and the
+/// toolbar need. The design scale gives each its room; the smallest window keeps each at
+/// its proportional share.
+Needs RoomNeeded(const QFontMetricsF& metrics, int numberBoxTwips) {
+    return {{
+                {metrics.horizontalAdvance(RemainingCaption()) + 2.0, kRemaining.width},
+                {metrics.horizontalAdvance(AddedCaption()) + 2.0, kAdded.width},
+                {NumberBoxWidth(metrics), numberBoxTwips},
+            },
+            {
+                {metrics.height(), kRemaining.height},
+                {NumberBoxHeight(metrics), kCountBox.height},
+                {ToolBarHeight(), kToolBar.height},
+            }};
+}
+
+/// A toolbar button: its Key, tool tip and picture, and the menu item whose command it
+/// runs. A button without a Key is a separator.
+struct ToolButton {
+    const char* key;
+    const char* toolTip;
+    const char* image;
+    QAction* MainFormUi::*item;
+};
+
+const ToolButton kToolButtons[] = {
+    {nullptr, nullptr, nullptr, nullptr},
+    {"Open", QT_TRANSLATE_NOOP("quillet::MainForm", "Open File"), "Open", &MainFormUi::mnuFileOpen},
+    {"Fix", QT_TRANSLATE_NOOP("quillet::MainForm", "Fix File"), "Fix", &MainFormUi::mnuFileFix},
+    {"Save", QT_TRANSLATE_NOOP("quillet::MainForm", "Save File"), "Save", &MainFormUi::mnuFileSave},
+    {nullptr, nullptr, nullptr, nullptr},
+    {"Newlines", QT_TRANSLATE_NOOP("quillet::MainForm", "Clear Paragraph Newlines"), "Newlines",
+     &MainFormUi::mnuFileStripNewlines},
+    {"Spaces", QT_TRANSLATE_NOOP("quillet::MainForm", "Clear Excess Spaces"), "Spaces",
+     &MainFormUi::mnuFileStripSpaces},
+    {nullptr, nullptr, nullptr, nullptr},
+    {"SkipList", QT_TRANSLATE_NOOP("quillet::MainForm", "Edit Skip List"), "Skip",
+     &MainFormUi::mnuFileSkipList},
+    {"Include", QT_TRANSLATE_NOOP("quillet::MainForm", "Edit Include List"), "Include",
+     &MainFormUi::mnuFileIncludeList},
+};
 
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption) {
     auto* label = new QLabel(parent);
@@ -125,24 +176,32 @@ QStringList OfferedEncodings() {
 
 }  // namespace
 
+QString MainFormUi::DesignCaption() {
+    return Tr("Orvane Quillet");
+}
+
 double MainFormUi::DesignScale(const QFont& font) {
-    const QFontMetricsF metrics(font);
-    // Room that each needs, against the pixels the design gives it: a caption label's
-    // height, the two captions' widths, ten digits inside a number box with its border
-    // and indent (the box may grow into the gap after it), and the toolbar's height.
-    const double needs[] = {
-        metrics.height() / (kRemaining.height / double(kTwipsPerPixel)),
-        (metrics.horizontalAdvance(RemainingCaption()) + 2.0) /
-            (kRemaining.width / double(kTwipsPerPixel)),
-        (metrics.horizontalAdvance(AddedCaption()) + 2.0) / (kAdded.width / double(kTwipsPerPixel)),
-        NumberBoxWidth(metrics) / (kNumberBoxRoom / double(kTwipsPerPixel)),
-        ToolBarHeight() / (kToolBar.height / double(kTwipsPerPixel)),
-    };
-    return std::max(1.0, *std::max_element(std::begin(needs), std::end(needs)));
+    // Each need against the pixels the design gives it; a number box may grow into the
+    // gap after it.
+    const Needs needs = RoomNeeded(QFontMetricsF(font), kNumberBoxRoom);
+    double scale = 1.0;
+    for (const QList<Need>* list : {&needs.widths, &needs.heights}) {
+        for (const Need& need : *list) {
+            scale = std::max(scale, need.pixels / (need.twips / double(kTwipsPerPixel)));
+        }
+    }
+    return scale;
 }
 
 int MainFormUi::pixels(int twips) const {
-    return int(std::lround(twips * scale / kTwipsPerPixel));
+    return TwipsToPixels(twips, scale);
+}
+
+QAction* MainFormUi::menuItemForKey(const QString& key) const {
+    for (const ToolButton& button : kToolButtons) {
+        if (button.key && key == QLatin1String(button.key)) return this->*button.item;
+    }
+    return nullptr;
 }
 
 QIcon MainFormUi::image(const QString& key) const {
@@ -185,26 +244,8 @@ void MainFormUi::setupUi(QMainWindow& form) {
     ToolBar1->setFloatable(false);
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    struct Button {
-        const char* key;  // empty for a separator
-        const char* toolTip;
-        const char* image;
-    };
-    const Button buttons[] = {
-        {"", "", ""},
-        {"Open", QT_TRANSLATE_NOOP("quillet::MainForm", "Open File"), "Open"},
-        {"Fix", QT_TRANSLATE_NOOP("quillet::MainForm", "Fix File"), "Fix"},
-        {"Save", QT_TRANSLATE_NOOP("quillet::MainForm", "Save File"), "Save"},
-        {"", "", ""},
-        {"Newlines", QT_TRANSLATE_NOOP("quillet::MainForm", "Clear Paragraph Newlines"),
-         "Newlines"},
-        {"Spaces", QT_TRANSLATE_NOOP("quillet::MainForm", "Clear Excess Spaces"), "Spaces"},
-        {"", "", ""},
-        {"SkipList", QT_TRANSLATE_NOOP("quillet::MainForm", "Edit Skip List"), "Skip"},
-        {"Include", QT_TRANSLATE_NOOP("quillet::MainForm", "Edit Include List"), "Include"},
-    };
-    for (const Button& b : buttons) {
-        if (*b.key == '\0') {
+    for (const ToolButton& b : kToolButtons) {
+        if (!b.key) {
             ToolBar1->addSeparator();
             continue;
         }
@@ -340,16 +381,9 @@ void MainFormUi::setupUi(QMainWindow& form) {
                                Tr("&Quillet Help Topics"), {QKeySequence(Qt::Key_F1)});
     mnuHelpAbout = MakeItem(mnuHelp, QStringLiteral("mnuHelpAbout"), Tr("&About Quillet"));
 
-    // Each button's tool tip names the shortcut of its menu item.
-    const QMap<QString, QAction*> items{
-        {QStringLiteral("Open"), mnuFileOpen},
-        {QStringLiteral("Fix"), mnuFileFix},
-        {QStringLiteral("Save"), mnuFileSave},
-        {QStringLiteral("Newlines"), mnuFileStripNewlines},
-        {QStringLiteral("Spaces"), mnuFileStripSpaces},
-    };
+    // Each button's tool tip names the shortcut of its menu item, where it has one.
     for (QAction* button : ToolBar1->actions()) {
-        const QAction* item = items.value(button->data().toString());
+        const QAction* item = menuItemForKey(button->data().toString());
         if (!item || item->shortcut().isEmpty()) continue;
         button->setToolTip(QStringLiteral("%1 (%2)").arg(
             button->toolTip(), item->shortcut().toString(QKeySequence::NativeText)));
@@ -357,28 +391,16 @@ void MainFormUi::setupUi(QMainWindow& form) {
 
     // The smallest client area: where the captions, a ten-digit count and the toolbar
     // still fit, each at its proportional share of the window.
-    struct Need {
-        double pixels;
-        int twips;  // the design length that receives the share
-    };
-    const Need widths[] = {
-        {metrics.horizontalAdvance(RemainingCaption()) + 2.0, kRemaining.width},
-        {metrics.horizontalAdvance(AddedCaption()) + 2.0, kAdded.width},
-        {NumberBoxWidth(metrics), boxWidth},
-        {double(ToolBar1->sizeHint().width()), kToolBar.width},
-    };
-    const Need heights[] = {
-        {metrics.height(), kRemaining.height},
-        {NumberBoxHeight(metrics), kCountBox.height},
-        {ToolBarHeight(), kToolBar.height},
-    };
-    auto least = [](const auto& needs, int design) {
+    Needs needs = RoomNeeded(metrics, boxWidth);
+    needs.widths.append({double(ToolBar1->sizeHint().width()), kToolBar.width});
+    auto least = [](const QList<Need>& list, int design) {
         double size = 0;
-        for (const Need& need : needs) size = std::max(size, need.pixels * design / need.twips);
+        for (const Need& need : list) size = std::max(size, need.pixels * design / need.twips);
         return int(std::ceil(size)) + 1;
     };
     minimumClientSize =
-        QSize(least(widths, kDesignWidth), least(heights, kDesignHeight)).boundedTo(clientSize);
+        QSize(least(needs.widths, kDesignWidth), least(needs.heights, kDesignHeight))
+            .boundedTo(clientSize);
     client->setMinimumSize(minimumClientSize);
 
     // The status bar, below the client area.
