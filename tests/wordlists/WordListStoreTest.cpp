@@ -125,6 +125,22 @@ TEST_F(StoreTest, AddRefusesEqualEntriesAndNamesTheListedOne) {
     EXPECT_EQ(entries.indexOf(u"/Object"), entries.indexOf(u"/nav") + 1);  // sorted in place
 }
 
+TEST_F(StoreTest, AddRefusesEqualEntriesEvenWhereTheIndexWouldTakeThem) {
+    ASSERT_EQ(Exec("DROP INDEX \"Include\";"
+                   "CREATE INDEX \"Include\" ON \"IncludeList\" (\"Include\" COLLATE NOCASE);"),
+              SQLITE_OK);
+    auto db = Open();
+    auto include = Table(*db, IncludeListSchema());
+    StoreError error;
+    for (const QString& entry : {QStringLiteral("/div"), QStringLiteral("/Div")}) {
+        EXPECT_FALSE(include->Add(entry, &error));
+        EXPECT_EQ(error.kind, StoreError::Kind::Duplicate);
+        EXPECT_EQ(error.entry, entry);
+        EXPECT_EQ(error.listed, QStringLiteral("/div"));
+    }
+    EXPECT_EQ(include->RecordCount(&error), DefaultIncludeList().size());
+}
+
 TEST_F(StoreTest, DeleteRemovesOnlyTheEntryFoundBySeek) {
     auto db = Open();
     auto skip = Table(*db, SkipListSchema());
