@@ -1,8 +1,7 @@
 #include "common/WordListMessages.h"
 
+#include "common/Translations.h"
 #include "wordlists/StoreErrorText.h"
-
-#include <QCoreApplication>
 
 namespace quillet {
 
@@ -10,13 +9,10 @@ QString WordListMessage(const StoreError& error, ListUse use, const QString& lis
     const QString what = StoreErrorText(error);
     switch (use) {
         case ListUse::Repair:
-            return QCoreApplication::translate(
-                       "quillet::MainForm",
-                       "The word lists could not be read, so the page was left as it was.") +
+            return MainFormTr("The word lists could not be read, so the page was left as it was.") +
                    QStringLiteral("\n\n") + what;
         case ListUse::Edit:
-            return QCoreApplication::translate("quillet::MainForm", "The %1 cannot be edited. %2")
-                .arg(list, what);
+            return MainFormTr("The %1 cannot be edited. %2").arg(list, what);
         case ListUse::Change:
             break;
     }
