@@ -105,6 +105,14 @@ class Batch {
     bool Out(const QString& text) { return Out(text.toUtf8(), QString()); }
     bool Out(QByteArrayView bytes, const QString& label);
 
+    /// The options that only some commands take.
+    struct CommandOptions {
+        std::optional<QString> output;  // -o
+        bool joinLf = false;
+        bool html5 = false;
+    };
+    int RunRepairCommand(const QString& command, const QStringList& inputs,
+                         const CommandOptions& options);
     int RunRepair(Repair repair, const QStringList& inputs, const QString& output);
     bool RepairOne(Repair repair, const QString& input, const QString& output);
     bool RepairOneInMemory(Repair repair, const QString& label, const QString& input,
@@ -186,17 +194,26 @@ int Batch::Run(const QStringList& arguments) {
     QStringList words = parser.positionalArguments();
     if (words.isEmpty()) return Usage(QStringLiteral("no command given"));
     const QString command = words.takeFirst();
+    CommandOptions options;
+    if (parser.isSet(output)) options.output = parser.value(output);
+    options.joinLf = parser.isSet(joinLf);
+    options.html5 = parser.isSet(html5);
     if (command == u"wordlists") {
-        if (parser.isSet(output)) return Usage(QStringLiteral("-o is not an option of wordlists"));
-        if (parser.isSet(joinLf)) {
+        if (options.output) return Usage(QStringLiteral("-o is not an option of wordlists"));
+        if (options.joinLf) {
             return Usage(QStringLiteral("--join-lf is an option of strip-newlines only"));
         }
         if (encoding_) return Usage(QStringLiteral("--encoding is not an option of wordlists"));
         return RunWordLists(words);
     }
+    return RunRepairCommand(command, words, options);
+}
+
+int Batch::RunRepairCommand(const QString& command, const QStringList& inputs,
+                            const CommandOptions& options) {
     Repair repair;
     if (command == u"fix") {
-        repair = parser.isSet(html5) ? Repair::FixHtml5 : Repair::Fix;
+        repair = options.html5 ? Repair::FixHtml5 : Repair::Fix;
     } else if (command == u"strip-newlines") {
         repair = Repair::StripNewlines;
     } else if (command == u"strip-spaces") {
@@ -204,23 +221,23 @@ int Batch::Run(const QStringList& arguments) {
     } else {
         return Usage(QStringLiteral("unknown command '%1'").arg(command));
     }
-    if (parser.isSet(joinLf)) {
+    if (options.joinLf) {
         if (repair != Repair::StripNewlines) {
             return Usage(QStringLiteral("--join-lf is an option of strip-newlines only"));
         }
         lineFeeds_ = LoneLineFeeds::Join;
     }
-    if (parser.isSet(html5) && command != u"fix") {
+    if (options.html5 && command != u"fix") {
         return Usage(QStringLiteral("--html5 is an option of fix only"));
     }
-    if (words.isEmpty()) return Usage(QStringLiteral("%1: no INPUT given").arg(command));
-    if (parser.isSet(output) && words.size() > 1) {
+    if (inputs.isEmpty()) return Usage(QStringLiteral("%1: no INPUT given").arg(command));
+    if (options.output && inputs.size() > 1) {
         return Usage(QStringLiteral("-o names the output of a single INPUT"));
     }
-    if (parser.isSet(output) && parser.value(output).isEmpty()) {
+    if (options.output && options.output->isEmpty()) {
         return Usage(QStringLiteral("-o needs a file name (\"-\": standard output)"));
     }
-    return RunRepair(repair, words, parser.value(output));
+    return RunRepair(repair, inputs, options.output.value_or(QString()));
 }
 
 bool Batch::PrepareWordLists() {
