@@ -50,6 +50,18 @@ int FindListed(sqlite3* db, const ListSchema& schema, const QString& entry, QStr
     return rc;
 }
 
+/// An error of `kind` in `file` that names `schema`'s list, table, field and index.
+StoreError SchemaError(const QString& file, const ListSchema& schema, Kind kind,
+                       QStringList found = {}) {
+    return StoreError{.kind = kind,
+                      .file = file,
+                      .list = schema.description,
+                      .table = schema.table,
+                      .field = schema.field,
+                      .index = schema.index,
+                      .found = std::move(found)};
+}
+
 /// Whether `names` holds `name` as SQLite compares identifiers (ASCII letters in any case).
 bool HoldsName(const QStringList& names, const QString& name) {
     return names.contains(name, Qt::CaseInsensitive);
@@ -139,15 +151,14 @@ std::unique_ptr<WordListTable> WordListDatabase::OpenTable(const ListSchema& sch
         if (error) *error = connection_->LastError(Step::ReadingTables);
         return nullptr;
     }
-    std::unique_ptr<WordListTable> table(new WordListTable(connection_, schema));
     if (fields->isEmpty() || !HoldsName(*fields, schema.field)) {
         if (error) {
-            *error = fields->isEmpty() ? table->SchemaError(Kind::NoTable)
-                                       : table->SchemaError(Kind::NoField, *fields);
+            *error = fields->isEmpty() ? SchemaError(path(), schema, Kind::NoTable)
+                                       : SchemaError(path(), schema, Kind::NoField, *fields);
         }
         return nullptr;
     }
-    return table;
+    return std::unique_ptr<WordListTable>(new WordListTable(connection_, schema));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -164,22 +175,12 @@ void WordListTable::Finalize() {
     seek_ = nullptr;
 }
 
-StoreError WordListTable::SchemaError(Kind kind, QStringList found) const {
-    return StoreError{.kind = kind,
-                      .file = connection_->path(),
-                      .list = schema_.description,
-                      .table = schema_.table,
-                      .field = schema_.field,
-                      .index = schema_.index,
-                      .found = std::move(found)};
-}
-
 bool WordListTable::SetIndex(StoreError* error) {
     Finalize();
     hasCurrent_ = false;
     auto fail = [&](Kind kind, QStringList found = {}) {
         Finalize();
-        if (error) *error = SchemaError(kind, std::move(found));
+        if (error) *error = SchemaError(connection_->path(), schema_, kind, std::move(found));
         return false;
     };
     // The index must be the table's, and on the entry field alone.
@@ -277,27 +278,28 @@ bool WordListTable::Add(const QString& entry, StoreError* error) {
     // An equal entry is looked for first, so that it is refused, and named as listed (it
     // may differ in letter case), even where the index would take a second one.
     QString listed;
-    int rc = FindListed(db, schema_, entry, &listed);
-    Statement insert(db, InsertEntrySql(schema_).constData());
-    if (rc == SQLITE_DONE) {
-        rc = insert.ok() && BindText(insert.get(), 1, entry) == SQLITE_OK
-                 ? sqlite3_step(insert.get())
-                 : sqlite3_errcode(db);
-        if (rc == SQLITE_DONE) return true;
+    const int found = FindListed(db, schema_, entry, &listed);
+    if (found == SQLITE_DONE) {
+        Statement insert(db, InsertEntrySql(schema_).constData());
+        if (insert.ok() && BindText(insert.get(), 1, entry) == SQLITE_OK &&
+            sqlite3_step(insert.get()) == SQLITE_DONE) {
+            return true;
+        }
         // Another program may have added it meanwhile.
         const int code = sqlite3_extended_errcode(db);
-        if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY) {
-            rc = SQLITE_ROW;
-            listed = entry;
+        if (code != SQLITE_CONSTRAINT_UNIQUE && code != SQLITE_CONSTRAINT_PRIMARYKEY) {
+            if (error) *error = connection_->LastError(Step::Adding);
+            return false;
         }
+        listed = entry;
+    } else if (found != SQLITE_ROW) {
+        if (error) *error = connection_->LastError(Step::Adding);
+        return false;
     }
-    if (!error) return false;
-    if (rc == SQLITE_ROW) {
-        *error = SchemaError(Kind::Duplicate);
+    if (error) {
+        *error = SchemaError(connection_->path(), schema_, Kind::Duplicate);
         error->entry = entry;
         error->listed = listed;
-    } else {
-        *error = connection_->LastError(Step::Adding);
     }
     return false;
 }

@@ -80,8 +80,6 @@ class WordListTable {
     friend class WordListDatabase;
     WordListTable(std::shared_ptr<Connection> connection, const ListSchema& schema);
     void Finalize();
-    /// An error of `kind` that names this table's list, table, field and index.
-    StoreError SchemaError(StoreError::Kind kind, QStringList found = {}) const;
 
     std::shared_ptr<Connection> connection_;
     const ListSchema& schema_;
