@@ -129,7 +129,7 @@ class Batch {
     /// Chooses the word lists as both programs do and makes the per-user file when it is
     /// missing, saying so; false when it could not be made.
     bool PrepareWordLists();
-    /// Reports a failure of the word lists.
+    // The outcomes of the word-list commands that fail: said, and status 1.
     int StoreFailed(const StoreError& error) {
         Error(StoreFailureText(error));
         return kExitFailed;
@@ -478,7 +478,8 @@ int Batch::ChangeEntries(WordListTable& table, const ListSchema& schema, bool ad
             Error(QStringLiteral("an empty entry was not %1").arg(adding ? u"added" : u"deleted"));
             status = kExitFailed;
         } else if (adding ? !table.Add(entry, &error) : !DeleteEntry(table, entry, &error)) {
-            // The store refuses an entry it holds already, in any letter case.
+            // The store refuses an entry it holds already, in any letter case; a delete
+            // that found nothing to delete leaves no error.
             status = error.kind == StoreError::Kind::None ? NotListed(entry, schema)
                                                           : StoreFailed(error);
         }

@@ -2,7 +2,9 @@
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
 #include "engine/Functions.h"
+#include "mainwindow/MainForm.h"
 #include "mainwindow/SecondaryWindows.h"
+#include "windows/WorkBoxEditor.h"
 #include "wordlists/DefaultWordLists.h"
 #include "wordlists/IncludeList.h"
 #include "wordlists/SkipListForm.h"
@@ -262,6 +264,24 @@ TEST(WordListEditor, AStoreThatCannotBeOpenedIsReportedAndNoWindowOpens) {
         EXPECT_TRUE(text.contains(QString::fromLatin1(c.file))) << text.toStdString();
         EXPECT_TRUE(text.contains(QString::fromLatin1(c.reason))) << text.toStdString();
     }
+}
+
+TEST(WordListEditor, FixFileAndTheEditorsSayTheSameOfADamagedStore) {
+    ScopedWorkingDir dir;
+    const QString path = dir.file(QStringLiteral("junk.db"));
+    ASSERT_TRUE(PutFile(path, QByteArray(4096, 'x')));
+    const QString why =
+        StoreErrorText(StoreError{.kind = StoreError::Kind::NotADatabase, .file = path});
+    MessageLog messages;
+    MainForm form(nullptr, nullptr, nullptr, path);
+    form.ui().WorkBox->loadDocument(QStringLiteral("<p>a<div>"));
+    form.mnuFileFixClick();
+    form.mnuFileSkipListClick();  // the editor reports it and does not open
+    EXPECT_EQ(
+        messages.texts,
+        QStringList({"The word lists could not be read, so the page was left as it was.\n\n" + why,
+                     "The skip list cannot be edited. " + why}));
+    EXPECT_EQ(form.ui().WorkBox->documentText(), QStringLiteral("<p>a<div>"));
 }
 
 TEST(WordListEditor, AnEditorShownDuringAFixPassEditsAndEachShowingLoadsAfresh) {
