@@ -1,7 +1,6 @@
 #include "mainwindow/MainForm.h"
 
 #include "common/Utilities.h"
-#include "common/WordListMessages.h"
 #include "documents/DocumentFile.h"
 #include "documents/PageDecoding.h"
 #include "engine/Functions.h"
@@ -13,6 +12,7 @@
 #include "windows/FindReplaceDialog.h"
 #include "windows/WorkBoxEditor.h"
 #include "wordlists/StoreListSource.h"
+#include "wordlists/WordListMessages.h"
 #include "wordlists/WordListStore.h"
 
 #include <QAction>

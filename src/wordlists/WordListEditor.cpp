@@ -1,10 +1,10 @@
 #include "wordlists/WordListEditor.h"
 
 #include "common/Utilities.h"
-#include "common/WordListMessages.h"
 #include "engine/Utilities.h"
 #include "windows/MainFormUi.h"
 #include "windows/TwipsGeometry.h"
+#include "wordlists/WordListMessages.h"
 #include "wordlists/WordListStore.h"
 
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "common/WordListMessages.h"
+#include "wordlists/WordListMessages.h"
 
 #include "common/Translations.h"
 #include "wordlists/StoreErrorText.h"
