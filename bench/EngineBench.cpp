@@ -5,6 +5,7 @@
 #include "documents/PageDecoding.h"
 #include "engine/Functions.h"
 #include "wordlists/DefaultWordLists.h"
+#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListStore.h"
 
@@ -22,7 +23,7 @@ const QString& DatabasePath() {
     static const QString path = [] {
         const QString file = dir.filePath(QStringLiteral("SkipList.db"));
         StoreError error;
-        if (!CreateWordListDatabase(file, &error)) qFatal("%s", qPrintable(error.message));
+        if (!CreateWordListDatabase(file, &error)) qFatal("%s", qPrintable(StoreErrorText(error)));
         return file;
     }();
     return path;
@@ -161,7 +162,7 @@ void BM_StoreSeek(benchmark::State& state) {
     StoreError error;
     auto db = WordListDatabase::Open(DatabasePath(), &error);
     auto table = db->OpenTable(SkipListSchema(), &error);
-    table->SetIndex(SkipListSchema().index, &error);
+    table->SetIndex(&error);
     const std::array<QStringView, 4> names = {u"b", u"div", u"font", u"h1"};
     size_t i = 0;
     for (auto _ : state) benchmark::DoNotOptimize(table->Seek(names[i++ % names.size()], &error));
@@ -170,7 +171,7 @@ void BM_StoreSeek(benchmark::State& state) {
 /// A lookup of a name the pass has met before.
 void BM_PassLookupRepeated(benchmark::State& state) {
     StoreListSource source(DatabasePath());
-    QString error;
+    StoreError error;
     auto lists = source.openLists(&error);
     const std::array<QStringView, 4> names = {u"b", u"div", u"font", u"h1"};
     size_t i = 0;

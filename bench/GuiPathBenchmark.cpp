@@ -21,6 +21,7 @@
 #include "mainwindow/ProgressDisplay.h"
 #include "windows/WorkBoxEditor.h"
 #include "wordlists/DefaultWordLists.h"
+#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 
 #include <sys/resource.h>
@@ -269,7 +270,7 @@ int RunBenchmark(int argc, char** argv) {
     }
     StoreError error;
     if (!CreateWordListDatabase(database, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error.message));
+        std::fprintf(stderr, "%s\n", qPrintable(StoreErrorText(error)));
         return 1;
     }
     const qint64 tags = bytes.count('<');

@@ -9,6 +9,7 @@
 #include "engine/Functions.h"
 #include "engine/Utilities.h"
 #include "wordlists/DefaultWordLists.h"
+#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListLocation.h"
 #include "wordlists/WordListStore.h"
@@ -139,6 +140,16 @@ class StreamWriter final : public DocumentWriter {
     bool closed_ = false;
 };
 
+/// What the batch tool says when the word lists fail: an entry listed exactly as given
+/// is the editors' "Duplicate Entry"; anything else is said as both programs say it.
+QString StoreFailureText(const StoreError& error) {
+    if (error.kind == StoreError::Kind::Duplicate && error.listed == error.entry) {
+        return QStringLiteral("Duplicate Entry: \"%1\" is in the %2 already")
+            .arg(error.entry, error.list);
+    }
+    return StoreErrorText(error);
+}
+
 class Batch {
   public:
     explicit Batch(BatchIo io) : io_(io) {}
@@ -185,6 +196,14 @@ class Batch {
         QString refusal;
     };
 
+    /// The options that only some commands take.
+    struct CommandOptions {
+        std::optional<QString> output;  // -o
+        bool joinLf = false;
+        bool html5 = false;
+    };
+    int RunRepairCommand(const QString& command, const QStringList& inputs,
+                         const CommandOptions& options);
     int RunRepair(Repair repair, const QStringList& inputs, const QString& output);
     QList<Job> PlanJobs(const QStringList& inputs, const QString& output);
     bool RepairOne(Repair repair, const QString& input, const QString& output);
@@ -198,9 +217,26 @@ class Batch {
     bool WriteResult(const QString& label, const QString& output, Page& page,
                      const RepairResult& result);
     int RunWordLists(const QStringList& words);
+    int InitWordLists(const QStringList& arguments);
+    /// The list's table, open with its index selected; null when the store failed.
+    std::unique_ptr<WordListTable> OpenWordList(const ListSchema& schema);
+    int ListEntries(WordListTable& table);
+    int ChangeEntries(WordListTable& table, const ListSchema& schema, bool adding,
+                      const QStringList& entries);
+    /// Deletes `entry`; false with `error` left as it was when the list does not hold it.
+    static bool DeleteEntry(WordListTable& table, const QString& entry, StoreError* error);
     /// Chooses the word lists as both programs do and makes the per-user file when it is
     /// missing, saying so; false when it could not be made.
     bool PrepareWordLists();
+    // The outcomes of the word-list commands that fail: said, and status 1.
+    int StoreFailed(const StoreError& error) {
+        Error(StoreFailureText(error));
+        return kExitFailed;
+    }
+    int NotListed(const QString& entry, const ListSchema& schema) {
+        Error(QStringLiteral("\"%1\" is not in the %2").arg(entry, schema.description));
+        return kExitFailed;
+    }
 
     BatchIo io_;
     QString given_;  // --wordlists
@@ -257,17 +293,26 @@ int Batch::Run(const QStringList& arguments) {
     QStringList words = parser.positionalArguments();
     if (words.isEmpty()) return Usage(QStringLiteral("no command given"));
     const QString command = words.takeFirst();
+    CommandOptions options;
+    if (parser.isSet(output)) options.output = parser.value(output);
+    options.joinLf = parser.isSet(joinLf);
+    options.html5 = parser.isSet(html5);
     if (command == u"wordlists") {
-        if (parser.isSet(output)) return Usage(QStringLiteral("-o is not an option of wordlists"));
-        if (parser.isSet(joinLf)) {
+        if (options.output) return Usage(QStringLiteral("-o is not an option of wordlists"));
+        if (options.joinLf) {
             return Usage(QStringLiteral("--join-lf is an option of strip-newlines only"));
         }
         if (encoding_) return Usage(QStringLiteral("--encoding is not an option of wordlists"));
         return RunWordLists(words);
     }
+    return RunRepairCommand(command, words, options);
+}
+
+int Batch::RunRepairCommand(const QString& command, const QStringList& inputs,
+                            const CommandOptions& options) {
     Repair repair;
     if (command == u"fix") {
-        repair = parser.isSet(html5) ? Repair::FixHtml5 : Repair::Fix;
+        repair = options.html5 ? Repair::FixHtml5 : Repair::Fix;
     } else if (command == u"strip-newlines") {
         repair = Repair::StripNewlines;
     } else if (command == u"strip-spaces") {
@@ -275,23 +320,23 @@ int Batch::Run(const QStringList& arguments) {
     } else {
         return Usage(QStringLiteral("unknown command '%1'").arg(command));
     }
-    if (parser.isSet(joinLf)) {
+    if (options.joinLf) {
         if (repair != Repair::StripNewlines) {
             return Usage(QStringLiteral("--join-lf is an option of strip-newlines only"));
         }
         lineFeeds_ = LoneLineFeeds::Join;
     }
-    if (parser.isSet(html5) && command != u"fix") {
+    if (options.html5 && command != u"fix") {
         return Usage(QStringLiteral("--html5 is an option of fix only"));
     }
-    if (words.isEmpty()) return Usage(QStringLiteral("%1: no INPUT given").arg(command));
-    if (parser.isSet(output) && words.size() > 1) {
+    if (inputs.isEmpty()) return Usage(QStringLiteral("%1: no INPUT given").arg(command));
+    if (options.output && inputs.size() > 1) {
         return Usage(QStringLiteral("-o names the output of a single INPUT"));
     }
-    if (parser.isSet(output) && parser.value(output).isEmpty()) {
+    if (options.output && options.output->isEmpty()) {
         return Usage(QStringLiteral("-o needs a file name (\"-\": standard output)"));
     }
-    return RunRepair(repair, words, parser.value(output));
+    return RunRepair(repair, inputs, options.output.value_or(QString()));
 }
 
 bool Batch::PrepareWordLists() {
@@ -299,7 +344,7 @@ bool Batch::PrepareWordLists() {
     bool created = false;
     StoreError error;
     if (!location.Prepare(&created, &error)) {
-        Error(error.message);
+        StoreFailed(error);
         return false;
     }
     if (created) {
@@ -393,7 +438,9 @@ bool Batch::RepairOneInMemory(Repair repair, const QString& label, const QString
     const RepairResult result = RunEngine(repair, engine, units, page->decoded.text);
     progress.finish();
     if (!result.ok()) {
-        Error(QStringLiteral("%1: %2").arg(label, result.error));
+        const bool lists = result.status == RepairResult::Status::ListsUnavailable;
+        Error(QStringLiteral("%1: %2").arg(
+            label, lists ? StoreFailureText(result.listsError) : result.error));
         return false;
     }
     if (!WriteResult(label, output, *page, result)) return false;
@@ -498,16 +545,7 @@ int Batch::RunWordLists(const QStringList& words) {
     if (words.isEmpty())
         return Usage(QStringLiteral("wordlists: init, list, add or delete expected"));
     const QString& action = words.first();
-    if (action == u"init") {
-        if (words.size() != 1) return Usage(QStringLiteral("wordlists init takes no arguments"));
-        StoreError error;
-        if (!CreateWordListDatabase(database_, &error)) {
-            Error(error.message);
-            return kExitFailed;
-        }
-        io_.err.write(EncodeFileName(QStringLiteral("created %1\n").arg(database_)));
-        return kExitOk;
-    }
+    if (action == u"init") return InitWordLists(words.mid(1));
     if (action != u"list" && action != u"add" && action != u"delete") {
         return Usage(QStringLiteral("wordlists: unknown action '%1'").arg(action));
     }
@@ -521,60 +559,65 @@ int Batch::RunWordLists(const QStringList& words) {
                          ? QStringLiteral("wordlists list takes no entries")
                          : QStringLiteral("wordlists %1: no ENTRY given").arg(action));
     }
-
     if (!PrepareWordLists()) return kExitFailed;
+    const std::unique_ptr<WordListTable> table = OpenWordList(schema);
+    if (!table) return kExitFailed;
+    if (action == u"list") return ListEntries(*table);
+    return ChangeEntries(*table, schema, action == u"add", entries);
+}
+
+int Batch::InitWordLists(const QStringList& arguments) {
+    if (!arguments.isEmpty()) return Usage(QStringLiteral("wordlists init takes no arguments"));
+    StoreError error;
+    if (!CreateWordListDatabase(database_, &error)) return StoreFailed(error);
+    io_.err.write(EncodeFileName(QStringLiteral("created %1\n").arg(database_)));
+    return kExitOk;
+}
+
+std::unique_ptr<WordListTable> Batch::OpenWordList(const ListSchema& schema) {
     StoreError error;
     const auto db = WordListDatabase::Open(database_, &error);
     auto table = db ? db->OpenTable(schema, &error) : nullptr;
-    if (!table || !table->SetIndex(schema.index, &error)) {
-        Error(error.message);
-        return kExitFailed;
+    if (!table || !table->SetIndex(&error)) {
+        StoreFailed(error);
+        return nullptr;
     }
+    return table;  // it keeps the connection open
+}
 
-    if (action == u"list") {
-        const std::optional<QStringList> listed = table->Walk(&error);
-        if (!listed) {
-            Error(error.message);
-            return kExitFailed;
-        }
-        for (const QString& entry : *listed) {
-            if (!Out(entry + u'\n')) return kExitFailed;
-        }
-        return kExitOk;
+int Batch::ListEntries(WordListTable& table) {
+    StoreError error;
+    const std::optional<QStringList> listed = table.Walk(&error);
+    if (!listed) return StoreFailed(error);
+    for (const QString& entry : *listed) {
+        if (!Out(entry + u'\n')) return kExitFailed;
     }
+    return kExitOk;
+}
 
-    bool allOk = true;
+int Batch::ChangeEntries(WordListTable& table, const ListSchema& schema, bool adding,
+                         const QStringList& entries) {
+    int status = kExitOk;
     for (const QString& given : entries) {
         // The editors' rule: entries lose their outer spaces, and an empty one is no entry.
         const QString entry = TrimSpaces(given).toString();
+        StoreError error;
         if (entry.isEmpty()) {
-            Error(QStringLiteral("an empty entry was not %1")
-                      .arg(action == u"add" ? u"added" : u"deleted"));
-            allOk = false;
-            continue;
-        }
-        if (action == u"add") {
-            const std::optional<QStringList> listed = table->Walk(&error);
-            if (listed && listed->contains(entry)) {
-                Error(QStringLiteral("Duplicate Entry: \"%1\" is in the %2 already")
-                          .arg(entry, schema.description));
-                allOk = false;
-            } else if (!listed || !table->Add(entry, &error)) {
-                Error(error.message);
-                allOk = false;
-            }
-            continue;
-        }
-        const std::optional<bool> found = table->Seek(entry, &error);
-        if (!found || (*found && !table->DeleteCurrent(&error))) {
-            Error(error.message);
-            allOk = false;
-        } else if (!*found) {
-            Error(QStringLiteral("\"%1\" is not in the %2").arg(entry, schema.description));
-            allOk = false;
+            Error(QStringLiteral("an empty entry was not %1").arg(adding ? u"added" : u"deleted"));
+            status = kExitFailed;
+        } else if (adding ? !table.Add(entry, &error) : !DeleteEntry(table, entry, &error)) {
+            // The store refuses an entry it holds already, in any letter case; a delete
+            // that found nothing to delete leaves no error.
+            status = error.kind == StoreError::Kind::None ? NotListed(entry, schema)
+                                                          : StoreFailed(error);
         }
     }
-    return allOk ? kExitOk : kExitFailed;
+    return status;
+}
+
+bool Batch::DeleteEntry(WordListTable& table, const QString& entry, StoreError* error) {
+    const std::optional<bool> found = table.Seek(entry, error);
+    return found && *found && table.DeleteCurrent(error);
 }
 
 }  // namespace

@@ -3,24 +3,26 @@
 namespace quillet {
 
 namespace {
-constexpr quint32 kCallsPerClockRead = 4096;
+constexpr int kCallsPerClockRead = 4096;
 constexpr qint64 kRedrawMs = 100;
 constexpr int kBarWidth = 30;
 }  // namespace
 
 TerminalProgress::TerminalProgress(QIODevice& err, QString label, qint64 total, bool drawBar)
-    : err_(err), label_(std::move(label)), total_(total), drawBar_(drawBar) {
-    sinceDraw_.start();
-}
+    : err_(err),
+      label_(std::move(label)),
+      total_(total),
+      drawBar_(drawBar),
+      throttle_(kRedrawMs, kCallsPerClockRead) {}
 
 TerminalProgress::~TerminalProgress() {
     finish();
 }
 
 bool TerminalProgress::processEvents() {
-    if (drawBar_ && ++calls_ % kCallsPerClockRead == 0 && sinceDraw_.elapsed() >= kRedrawMs) {
+    if (drawBar_ && throttle_.due()) {
         draw();
-        sinceDraw_.restart();
+        throttle_.drawn();
     }
     return true;
 }

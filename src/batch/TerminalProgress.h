@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/EngineObserver.h"
+#include "engine/ProgressThrottle.h"
 
-#include <QElapsedTimer>
 #include <QIODevice>
 #include <QString>
 
@@ -36,8 +36,7 @@ class TerminalProgress final : public EngineObserver {
     bool drawn_ = false;
     qint64 remaining_ = 0;
     qint32 added_ = -1;
-    quint32 calls_ = 0;
-    QElapsedTimer sinceDraw_;
+    ProgressThrottle throttle_;
 };
 
 }  // namespace quillet

@@ -23,4 +23,8 @@ QList<QTranslator*> InstallTranslations(const QLocale& locale) {
     return installed;
 }
 
+QString MainFormTr(const char* text) {
+    return QCoreApplication::translate("quillet::MainForm", text);
+}
+
 }  // namespace quillet

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QLocale>
+#include <QString>
 
 class QTranslator;
 
@@ -12,5 +13,9 @@ namespace quillet {
 /// the translators installed; the application owns them. The program's own texts are
 /// written in English and stay so where no translation of them exists.
 QList<QTranslator*> InstallTranslations(const QLocale& locale = QLocale());
+
+/// `text` in the one translation context of the main window's texts, which its
+/// definition, its dialogs and its messages share.
+QString MainFormTr(const char* text);
 
 }  // namespace quillet

@@ -37,6 +37,13 @@ class RunningFlag {
     bool& flag_;
 };
 
+RepairResult ListsFailed(StoreError error) {
+    RepairResult result;
+    result.status = RepairResult::Status::ListsUnavailable;
+    result.listsError = std::move(error);
+    return result;
+}
+
 /// `name` in lower case; names read from tags are lower case already and pass unchanged.
 QStringView LowerName(QStringView name, QString& storage) {
     for (const QChar c : name) {
@@ -266,10 +273,10 @@ RepairResult Functions::FixText(const TextUnits& text) {
 
 template <typename Unit>
 RepairResult Functions::FixPass(const Scan<Unit>& source, const TextUnits& text) {
-    QString error;
+    StoreError error;
     // The lists are open for the length of the pass only.
     const std::unique_ptr<WordListLookup> lists = listSource_.openLists(&error);
-    if (!lists) return Fail(RepairResult::Status::ListsUnavailable, error);
+    if (!lists) return ListsFailed(std::move(error));
     RepairResult result;
     const PassScope scope(*this, text, lists.get(), result);
 
@@ -290,7 +297,7 @@ RepairResult Functions::FixPass(const Scan<Unit>& source, const TextUnits& text)
         const qint64 found = FindTagStartIn(source, ScanPos);
         if (found < SourceLen) {
             const std::optional<TagKind> kind = ClassifyTagIn(source, found);
-            if (!kind) return Fail(RepairResult::Status::ListsUnavailable, lists->errorText());
+            if (!kind) return ListsFailed(lists->lastError());
             bool goOn = true;
             if (*kind == TagParaOpen) {
                 if (InParagraph) goOn = CloseParagraph(found);

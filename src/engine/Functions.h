@@ -29,13 +29,14 @@ struct RepairResult {
     enum class Status {
         Completed,         ///< `text` holds the result
         Stopped,           ///< the observer asked the routine to stop
-        ListsUnavailable,  ///< the word lists could not be opened or read; see `error`
+        ListsUnavailable,  ///< the word lists could not be opened or read; see `listsError`
         Busy,              ///< another routine of the same engine was still running
         ParserFailed,      ///< the HTML5 parser could not read the text; see `error`
     };
     Status status = Status::Completed;
     QString text;
-    QString error;
+    QString error;          ///< with ParserFailed: the parser's reason
+    StoreError listsError;  ///< with ListsUnavailable: why the lists failed
     /// From Fix File on TextUnits or with FixOutput::Insertions: the ascending 0-based
     /// offsets in the given units before which "</p>" goes (`text` stays empty).
     QList<qint64> insertions;

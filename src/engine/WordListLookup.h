@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/StoreError.h"
+
 #include <QString>
 #include <QStringView>
 #include <memory>
@@ -12,12 +14,12 @@ class WordListLookup {
   public:
     virtual ~WordListLookup() = default;
 
-    /// Whether the skip list holds `name`; nullopt when the store failed (see errorText).
+    /// Whether the skip list holds `name`; nullopt when the store failed (see lastError).
     virtual std::optional<bool> inSkipList(QStringView name) = 0;
     /// Whether the include list holds `name`; nullopt when the store failed.
     virtual std::optional<bool> inIncludeList(QStringView name) = 0;
-    /// Why the last failed lookup failed, naming the store and the reason.
-    virtual QString errorText() const = 0;
+    /// Why the last failed lookup failed.
+    virtual StoreError lastError() const = 0;
 };
 
 /// Opens the word lists at the start of each pass.
@@ -26,8 +28,8 @@ class WordListSource {
     virtual ~WordListSource() = default;
 
     /// Both lists, open until the returned object is destroyed; null with `*error` set
-    /// (naming the store and the reason) when they cannot be opened.
-    virtual std::unique_ptr<WordListLookup> openLists(QString* error) = 0;
+    /// when they cannot be opened.
+    virtual std::unique_ptr<WordListLookup> openLists(StoreError* error) = 0;
 };
 
 }  // namespace quillet

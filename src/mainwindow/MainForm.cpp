@@ -13,6 +13,7 @@
 #include "windows/FindReplaceDialog.h"
 #include "windows/WorkBoxEditor.h"
 #include "wordlists/StoreListSource.h"
+#include "wordlists/WordListMessages.h"
 #include "wordlists/WordListStore.h"
 
 #include <QAction>
@@ -35,7 +36,6 @@
 
 namespace quillet {
 
-const QString MainForm::kCaption = QStringLiteral("Orvane Quillet");
 const QString MainForm::kGeometryKey = QStringLiteral("window/geometry");
 const QString MainForm::kOpenFolderKey = QStringLiteral("window/openFolder");
 const QString MainForm::kSaveFolderKey = QStringLiteral("window/saveFolder");
@@ -178,22 +178,8 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainForm::ToolBar1ButtonClick(const QString& key) {
-    using Handler = void (MainForm::*)();
-    static const std::pair<QString, Handler> kButtons[] = {
-        {QStringLiteral("Open"), &MainForm::mnuFileOpenClick},
-        {QStringLiteral("Fix"), &MainForm::mnuFileFixClick},
-        {QStringLiteral("Save"), &MainForm::mnuFileSaveClick},
-        {QStringLiteral("Newlines"), &MainForm::mnuFileStripNewlinesClick},
-        {QStringLiteral("Spaces"), &MainForm::mnuFileStripSpacesClick},
-        {QStringLiteral("SkipList"), &MainForm::mnuFileSkipListClick},
-        {QStringLiteral("Include"), &MainForm::mnuFileIncludeListClick},
-    };
-    for (const auto& [buttonKey, handler] : kButtons) {
-        if (key == buttonKey) {
-            (this->*handler)();
-            return;
-        }
-    }
+    // The button runs its menu item's Click handler, so both behave the same.
+    if (QAction* item = ui_.menuItemForKey(key)) item->trigger();
 }
 
 bool MainForm::refuseDuringRun() const {
@@ -214,13 +200,9 @@ void MainForm::mnuFileStripSpacesClick() {
     runRepair(Repair::StripSpaces);
 }
 
-bool MainForm::prepareWordLists(QString* error) {
+bool MainForm::prepareWordLists(StoreError* error) {
     bool created = false;
-    StoreError failure;
-    if (!wordLists_.Prepare(&created, &failure)) {
-        *error = failure.message;
-        return false;
-    }
+    if (!wordLists_.Prepare(&created, error)) return false;
     if (created) {
         statusBar()->showMessage(tr("Created %1 with the default word lists.")
                                      .arg(QDir::toNativeSeparators(wordLists_.path())));
@@ -232,11 +214,9 @@ void MainForm::runRepair(Repair repair) {
     if (refuseDuringRun()) return;
     // The word lists are needed by Fix File unless it follows the HTML5 rules.
     const bool html5 = ui_.mnuOptionsHtml5->isChecked();
-    QString listsError;
+    StoreError listsError;
     if (repair == Repair::Fix && !html5 && !prepareWordLists(&listsError)) {
-        ShowMessage(tr("The word lists could not be read, so the page was left as it was.") +
-                        QStringLiteral("\n\n") + listsError,
-                    this);
+        ShowMessage(WordListMessage(listsError, ListUse::Repair), this);
         return;
     }
     RepairResult result;
@@ -292,9 +272,7 @@ void MainForm::showRepairOutcome(const RepairResult& result) {
         case RepairResult::Status::Completed:
             break;
         case RepairResult::Status::ListsUnavailable:
-            ShowMessage(tr("The word lists could not be read, so the page was left as it was.") +
-                            QStringLiteral("\n\n") + result.error,
-                        this);
+            ShowMessage(WordListMessage(result.listsError, ListUse::Repair), this);
             break;
         case RepairResult::Status::ParserFailed:
             ShowMessage(tr("Fix File could not read the page by HTML5 rules, so the page "
@@ -414,7 +392,7 @@ bool MainForm::showPage(const QString& path, QByteArray& bytes,
     choice_ = choice;
     showEncoding();
     ui_.CountBox->setText(QString::number(characters));
-    setWindowTitle(kCaption + QStringLiteral(" - ") + DocPath);
+    setWindowTitle(MainFormUi::DesignCaption() + QStringLiteral(" - ") + DocPath);
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString::number(functions_->AddedCount));
     return true;
@@ -450,7 +428,7 @@ bool MainForm::saveDocument() {
     ui_.WorkBox->markSaved();
     QSettings().setValue(kSaveFolderKey, QDir::toNativeSeparators(QFileInfo(*path).absolutePath()));
     Beep();
-    setWindowTitle(kCaption + QStringLiteral(" - ") + docName_.fileName);
+    setWindowTitle(MainFormUi::DesignCaption() + QStringLiteral(" - ") + docName_.fileName);
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString());
     return true;
@@ -653,9 +631,9 @@ void MainForm::dropEvent(QDropEvent* event) {
 
 void MainForm::showListEditor(void (MainFormDialogs::*show)(QWidget*, const QString&),
                               const QString& description) {
-    QString error;
+    StoreError error;
     if (!prepareWordLists(&error)) {
-        ShowMessage(tr("The %1 cannot be edited. %2").arg(description, error), this);
+        ShowMessage(WordListMessage(error, ListUse::Edit, description), this);
         return;
     }
     (dialogs_.get()->*show)(this, wordLists_.path());

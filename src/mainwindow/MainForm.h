@@ -44,9 +44,6 @@ class MainForm final : public QMainWindow {
     Q_OBJECT
 
   public:
-    /// The caption before any document was opened or saved.
-    static const QString kCaption;
-
     // The settings the window keeps.
     static const QString kGeometryKey;       ///< the window's place and size
     static const QString kOpenFolderKey;     ///< the folder of the page opened last
@@ -158,7 +155,7 @@ class MainForm final : public QMainWindow {
     void openDroppedPage(const QString& path);
     /// Makes the per-user word lists when they are missing and says so in the status
     /// line; false with `error` set when they could not be made.
-    bool prepareWordLists(QString* error);
+    bool prepareWordLists(StoreError* error);
     /// Opens a list editor once the word lists are there.
     void showListEditor(void (MainFormDialogs::*show)(QWidget*, const QString&),
                         const QString& description);

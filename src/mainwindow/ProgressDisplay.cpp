@@ -12,16 +12,13 @@ ProgressDisplay::ProgressDisplay(QLabel& countBox, QLabel& pBox, QWidget* window
     : countBox_(countBox),
       pBox_(pBox),
       window_(window),
-      clock_(std::move(clock)),
-      clockEvery_(std::max(1, clockEvery)) {
-    timer_.start();
-    if (!clock_) clock_ = [this] { return timer_.elapsed(); };
+      throttle_(kRepaintInterval, clockEvery, std::move(clock)) {
+    throttle_.force();
 }
 
 void ProgressDisplay::begin() {
     stopRequested_ = false;
-    repaintDue_ = true;
-    untilClock_ = 0;
+    throttle_.force();
 }
 
 void ProgressDisplay::finish() {
@@ -46,18 +43,12 @@ void ProgressDisplay::clearAdded() {
 
 bool ProgressDisplay::processEvents() {
     if (stopRequested_) return false;
-    if (!repaintDue_) {
-        if (--untilClock_ > 0) return true;
-        untilClock_ = clockEvery_;
-        if (clock_() - lastRepaint_ < kRepaintInterval) return true;
-    }
-    repaintDue_ = false;
-    untilClock_ = clockEvery_;
+    if (!throttle_.due()) return true;
     applyLabels();
     QCoreApplication::processEvents();
     ++repaints_;
     // Handling the events took time of its own; the interval counts from its end.
-    lastRepaint_ = clock_();
+    throttle_.drawn();
     return !stopRequested_;
 }
 

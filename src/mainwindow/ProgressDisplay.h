@@ -1,9 +1,7 @@
 #pragma once
 
 #include "engine/EngineObserver.h"
-
-#include <QElapsedTimer>
-#include <functional>
+#include "engine/ProgressThrottle.h"
 
 class QLabel;
 class QWidget;
@@ -20,7 +18,7 @@ class ProgressDisplay final : public EngineObserver {
     static constexpr qint64 kRepaintInterval = 30;
 
     /// A source of milliseconds; the default is a monotonic clock.
-    using Clock = std::function<qint64()>;
+    using Clock = ProgressThrottle::Clock;
 
     /// Writes to `countBox` and `pBox`; notices are shown over `window`. The clock is
     /// read at every `clockEvery`-th report only, which is often enough at every tag.
@@ -34,7 +32,6 @@ class ProgressDisplay final : public EngineObserver {
 
     /// Asks the running command to stop at its next step.
     void requestStop() { stopRequested_ = true; }
-    bool stopRequested() const { return stopRequested_; }
 
     /// How many times the labels were brought up to date and the events handled.
     qint64 repaints() const { return repaints_; }
@@ -51,12 +48,7 @@ class ProgressDisplay final : public EngineObserver {
     QLabel& countBox_;
     QLabel& pBox_;
     QWidget* window_;
-    Clock clock_;
-    QElapsedTimer timer_;
-    int clockEvery_;
-    int untilClock_ = 0;
-    qint64 lastRepaint_ = 0;
-    bool repaintDue_ = true;
+    ProgressThrottle throttle_;
     bool stopRequested_ = false;
     qint64 repaints_ = 0;
 

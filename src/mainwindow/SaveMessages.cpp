@@ -1,30 +1,24 @@
 #include "mainwindow/SaveMessages.h"
 
-#include <QCoreApplication>
+#include "common/Translations.h"
 
 namespace quillet {
-
-namespace {
-QString Tr(const char* text) {
-    return QCoreApplication::translate("quillet::MainForm", text);
-}
-}  // namespace
 
 QString SaveFailureMessage(const FileResult& result) {
     switch (result.failure) {
         case FileResult::Failure::None:
             return QString();
         case FileResult::Failure::DiskFull:
-            return Tr("Not enough space on the destination disk");
+            return MainFormTr("Not enough space on the destination disk");
         case FileResult::Failure::Permission:
-            return Tr("File is locked or write protected");
+            return MainFormTr("File is locked or write protected");
         case FileResult::Failure::Unencodable:
-            return Tr("The file was not saved: %1.").arg(result.reason);
+            return MainFormTr("The file was not saved: %1.").arg(result.reason);
         case FileResult::Failure::NotFound:
         case FileResult::Failure::Other:
             break;
     }
-    return Tr("Couldn't copy the database. Reason unknown.");
+    return MainFormTr("Couldn't copy the database. Reason unknown.");
 }
 
 }  // namespace quillet

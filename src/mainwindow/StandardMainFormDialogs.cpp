@@ -1,7 +1,8 @@
 #include "mainwindow/StandardMainFormDialogs.h"
 
-#include "common/SecondaryWindows.h"
+#include "common/Translations.h"
 #include "common/Utilities.h"
+#include "mainwindow/SecondaryWindows.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -22,27 +23,23 @@ std::optional<QString> Chosen(const QString& path) {
 std::optional<QString> StandardMainFormDialogs::askOpenPath(QWidget* parent,
                                                             const QString& startPath) {
     // The dialog only opens files that exist, and never changes the working directory.
-    return Chosen(QFileDialog::getOpenFileName(
-        parent, QCoreApplication::translate("quillet::MainForm", "Open"), startPath,
-        QCoreApplication::translate("quillet::MainForm",
-                                    "HTML Files (*.htm *.html);;All Files (*)")));
+    return Chosen(
+        QFileDialog::getOpenFileName(parent, MainFormTr("Open"), startPath,
+                                     MainFormTr("HTML Files (*.htm *.html);;All Files (*)")));
 }
 
 std::optional<QString> StandardMainFormDialogs::askSavePath(QWidget* parent,
                                                             const QString& proposal) {
     // It asks before replacing a file; a name typed without an extension stays as typed.
-    return Chosen(QFileDialog::getSaveFileName(
-        parent, QCoreApplication::translate("quillet::MainForm", "Save As"), proposal,
-        QCoreApplication::translate("quillet::MainForm", "Fixed Files (*.fix)")));
+    return Chosen(QFileDialog::getSaveFileName(parent, MainFormTr("Save As"), proposal,
+                                               MainFormTr("Fixed Files (*.fix)")));
 }
 
 MainFormDialogs::UnsavedAnswer StandardMainFormDialogs::askUnsavedChanges(QWidget* parent) {
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
-                    QCoreApplication::translate(
-                        "quillet::MainForm", "The document has changes that have not been saved."),
+                    MainFormTr("The document has changes that have not been saved."),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
-    box.setInformativeText(
-        QCoreApplication::translate("quillet::MainForm", "Do you want to save them?"));
+    box.setInformativeText(MainFormTr("Do you want to save them?"));
     box.setDefaultButton(QMessageBox::Save);
     FitTitle(box);
     switch (box.exec()) {
@@ -57,10 +54,9 @@ MainFormDialogs::UnsavedAnswer StandardMainFormDialogs::askUnsavedChanges(QWidge
 
 std::optional<int> StandardMainFormDialogs::askLineNumber(QWidget* parent, int current, int last) {
     bool ok = false;
-    const int line = QInputDialog::getInt(
-        parent, QCoreApplication::translate("quillet::MainForm", "Go to Line"),
-        QCoreApplication::translate("quillet::MainForm", "Line number (1 to %1):").arg(last),
-        current, 1, last, 1, &ok);
+    const int line = QInputDialog::getInt(parent, MainFormTr("Go to Line"),
+                                          MainFormTr("Line number (1 to %1):").arg(last), current,
+                                          1, last, 1, &ok);
     return ok ? std::optional(line) : std::nullopt;
 }
 

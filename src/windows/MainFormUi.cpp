@@ -1,6 +1,8 @@
 #include "windows/MainFormUi.h"
 
+#include "common/Translations.h"
 #include "documents/TextEncoding.h"
+#include "windows/TwipsGeometry.h"
 #include "windows/WindowImages.h"
 #include "windows/WorkBoxEditor.h"
 
@@ -24,18 +26,11 @@ namespace quillet {
 
 namespace {
 
-QString Tr(const char* text) {
-    return QCoreApplication::translate("quillet::MainForm", text);
-}
-
-QString DesignCaption() {
-    return Tr("Orvane Quillet");
-}
 QString AddedCaption() {
-    return Tr("</p>s Added:");
+    return MainFormTr("</p>s Added:");
 }
 QString RemainingCaption() {
-    return Tr("Remaining Characters to Process");
+    return MainFormTr("Remaining Characters to Process");
 }
 
 /// A control's design place in twips.
@@ -70,6 +65,59 @@ double ToolBarHeight() {
     return kToolButtonHeight + 2.0 * (style->pixelMetric(QStyle::PM_ToolBarItemMargin) +
                                       style->pixelMetric(QStyle::PM_ToolBarFrameWidth));
 }
+
+/// Room that a caption, a count or the toolbar needs at a font, in pixels, against the
+/// design length in twips that gives it that room.
+struct Need {
+    double pixels;
+    int twips;
+};
+struct Needs {
+    QList<Need> widths;
+    QList<Need> heights;
+};
+
+/// What the two captions, a ten-digit count in a number box `numberBoxTwips` wide, and the
+/// toolbar need. The design scale gives each its room; the smallest window keeps each at
+/// its proportional share.
+Needs RoomNeeded(const QFontMetricsF& metrics, int numberBoxTwips) {
+    return {{
+                {metrics.horizontalAdvance(RemainingCaption()) + 2.0, kRemaining.width},
+                {metrics.horizontalAdvance(AddedCaption()) + 2.0, kAdded.width},
+                {NumberBoxWidth(metrics), numberBoxTwips},
+            },
+            {
+                {metrics.height(), kRemaining.height},
+                {NumberBoxHeight(metrics), kCountBox.height},
+                {ToolBarHeight(), kToolBar.height},
+            }};
+}
+
+/// A toolbar button: its Key, tool tip and picture, and the menu item whose command it
+/// runs. A button without a Key is a separator.
+struct ToolButton {
+    const char* key;
+    const char* toolTip;
+    const char* image;
+    QAction* MainFormUi::*item;
+};
+
+const ToolButton kToolButtons[] = {
+    {nullptr, nullptr, nullptr, nullptr},
+    {"Open", QT_TRANSLATE_NOOP("quillet::MainForm", "Open File"), "Open", &MainFormUi::mnuFileOpen},
+    {"Fix", QT_TRANSLATE_NOOP("quillet::MainForm", "Fix File"), "Fix", &MainFormUi::mnuFileFix},
+    {"Save", QT_TRANSLATE_NOOP("quillet::MainForm", "Save File"), "Save", &MainFormUi::mnuFileSave},
+    {nullptr, nullptr, nullptr, nullptr},
+    {"Newlines", QT_TRANSLATE_NOOP("quillet::MainForm", "Clear Paragraph Newlines"), "Newlines",
+     &MainFormUi::mnuFileStripNewlines},
+    {"Spaces", QT_TRANSLATE_NOOP("quillet::MainForm", "Clear Excess Spaces"), "Spaces",
+     &MainFormUi::mnuFileStripSpaces},
+    {nullptr, nullptr, nullptr, nullptr},
+    {"SkipList", QT_TRANSLATE_NOOP("quillet::MainForm", "Edit Skip List"), "Skip",
+     &MainFormUi::mnuFileSkipList},
+    {"Include", QT_TRANSLATE_NOOP("quillet::MainForm", "Edit Include List"), "Include",
+     &MainFormUi::mnuFileIncludeList},
+};
 
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption) {
     auto* label = new QLabel(parent);
@@ -125,24 +173,32 @@ QStringList OfferedEncodings() {
 
 }  // namespace
 
+QString MainFormUi::DesignCaption() {
+    return MainFormTr("Orvane Quillet");
+}
+
 double MainFormUi::DesignScale(const QFont& font) {
-    const QFontMetricsF metrics(font);
-    // Room that each needs, against the pixels the design gives it: a caption label's
-    // height, the two captions' widths, ten digits inside a number box with its border
-    // and indent (the box may grow into the gap after it), and the toolbar's height.
-    const double needs[] = {
-        metrics.height() / (kRemaining.height / double(kTwipsPerPixel)),
-        (metrics.horizontalAdvance(RemainingCaption()) + 2.0) /
-            (kRemaining.width / double(kTwipsPerPixel)),
-        (metrics.horizontalAdvance(AddedCaption()) + 2.0) / (kAdded.width / double(kTwipsPerPixel)),
-        NumberBoxWidth(metrics) / (kNumberBoxRoom / double(kTwipsPerPixel)),
-        ToolBarHeight() / (kToolBar.height / double(kTwipsPerPixel)),
-    };
-    return std::max(1.0, *std::max_element(std::begin(needs), std::end(needs)));
+    // Each need against the pixels the design gives it; a number box may grow into the
+    // gap after it.
+    const Needs needs = RoomNeeded(QFontMetricsF(font), kNumberBoxRoom);
+    double scale = 1.0;
+    for (const QList<Need>* list : {&needs.widths, &needs.heights}) {
+        for (const Need& need : *list) {
+            scale = std::max(scale, need.pixels / (need.twips / double(kTwipsPerPixel)));
+        }
+    }
+    return scale;
 }
 
 int MainFormUi::pixels(int twips) const {
-    return int(std::lround(twips * scale / kTwipsPerPixel));
+    return TwipsToPixels(twips, scale);
+}
+
+QAction* MainFormUi::menuItemForKey(const QString& key) const {
+    for (const ToolButton& button : kToolButtons) {
+        if (button.key && key == QLatin1String(button.key)) return this->*button.item;
+    }
+    return nullptr;
 }
 
 QIcon MainFormUi::image(const QString& key) const {
@@ -185,35 +241,17 @@ void MainFormUi::setupUi(QMainWindow& form) {
     ToolBar1->setFloatable(false);
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    struct Button {
-        const char* key;  // empty for a separator
-        const char* toolTip;
-        const char* image;
-    };
-    const Button buttons[] = {
-        {"", "", ""},
-        {"Open", QT_TRANSLATE_NOOP("quillet::MainForm", "Open File"), "Open"},
-        {"Fix", QT_TRANSLATE_NOOP("quillet::MainForm", "Fix File"), "Fix"},
-        {"Save", QT_TRANSLATE_NOOP("quillet::MainForm", "Save File"), "Save"},
-        {"", "", ""},
-        {"Newlines", QT_TRANSLATE_NOOP("quillet::MainForm", "Clear Paragraph Newlines"),
-         "Newlines"},
-        {"Spaces", QT_TRANSLATE_NOOP("quillet::MainForm", "Clear Excess Spaces"), "Spaces"},
-        {"", "", ""},
-        {"SkipList", QT_TRANSLATE_NOOP("quillet::MainForm", "Edit Skip List"), "Skip"},
-        {"Include", QT_TRANSLATE_NOOP("quillet::MainForm", "Edit Include List"), "Include"},
-    };
-    for (const Button& b : buttons) {
-        if (*b.key == '\0') {
+    for (const ToolButton& b : kToolButtons) {
+        if (!b.key) {
             ToolBar1->addSeparator();
             continue;
         }
         QAction* button = ToolBar1->addAction(image(QString::fromLatin1(b.image)), QString());
         button->setData(QString::fromLatin1(b.key));
-        button->setToolTip(Tr(b.toolTip));
+        button->setToolTip(MainFormTr(b.toolTip));
         if (QWidget* widget = ToolBar1->widgetForAction(button)) {
             widget->setFixedSize(24, kToolButtonHeight);
-            widget->setAccessibleName(Tr(b.toolTip));
+            widget->setAccessibleName(MainFormTr(b.toolTip));
         }
     }
     place(ToolBar1, kToolBar);
@@ -221,7 +259,7 @@ void MainFormUi::setupUi(QMainWindow& form) {
     // 2. The document view.
     WorkBox = new WorkBoxEditor(client);
     WorkBox->setObjectName(QStringLiteral("WorkBox"));
-    WorkBox->setAccessibleName(Tr("Document"));
+    WorkBox->setAccessibleName(MainFormTr("Document"));
     place(WorkBox, {150, 900, 9495, 5490});
 
     // 3. The dialogs have no control here: they are asked through an interface.
@@ -233,7 +271,7 @@ void MainFormUi::setupUi(QMainWindow& form) {
     const int boxHeight =
         std::max(pixels(kCountBox.height), int(std::ceil(NumberBoxHeight(metrics))));
     PBox = MakeNumberBox(client, QStringLiteral("PBox"));
-    PBox->setAccessibleName(Tr("</p>s Added"));
+    PBox->setAccessibleName(MainFormTr("</p>s Added"));
     place(PBox, {kPBox.left, kPBox.top, boxWidth, kPBox.height});
     PBox->setMaximumHeight(boxHeight);
     QLabel* added = MakeLabel(client, QStringLiteral("Label1"), AddedCaption());
@@ -245,7 +283,7 @@ void MainFormUi::setupUi(QMainWindow& form) {
     place(remaining, kRemaining);
     Label1.insert(2, remaining);
     CountBox = MakeNumberBox(client, QStringLiteral("CountBox"));
-    CountBox->setAccessibleName(Tr("Remaining Characters to Process"));
+    CountBox->setAccessibleName(MainFormTr("Remaining Characters to Process"));
     place(CountBox, {kCountBox.left, kCountBox.top, boxWidth, kCountBox.height});
     CountBox->setMaximumHeight(boxHeight);
 
@@ -259,24 +297,24 @@ void MainFormUi::setupUi(QMainWindow& form) {
     // The menu tree: File, Edit, Options and Help. The File and Help items keep their
     // designed order; the pages opened last follow Save File.
     QMenuBar* bar = form.menuBar();
-    mnuFile = bar->addMenu(Tr("&File"));
+    mnuFile = bar->addMenu(MainFormTr("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuFileOpen = MakeItem(mnuFile, QStringLiteral("mnuFileOpen"), Tr("&Open File"),
+    mnuFileOpen = MakeItem(mnuFile, QStringLiteral("mnuFileOpen"), MainFormTr("&Open File"),
                            {QKeySequence(Qt::CTRL | Qt::Key_O)});
-    mnuFileFix = MakeItem(mnuFile, QStringLiteral("mnuFileFix"), Tr("&Fix File"),
+    mnuFileFix = MakeItem(mnuFile, QStringLiteral("mnuFileFix"), MainFormTr("&Fix File"),
                           {QKeySequence(Qt::Key_F5)});
     mnuFileStripNewlines = MakeItem(mnuFile, QStringLiteral("mnuFileStripNewlines"),
-                                    Tr("Strip &Newlines"), {QKeySequence(Qt::Key_F6)});
+                                    MainFormTr("Strip &Newlines"), {QKeySequence(Qt::Key_F6)});
     mnuFileStripSpaces = MakeItem(mnuFile, QStringLiteral("mnuFileStripSpaces"),
-                                  Tr("Strip S&paces"), {QKeySequence(Qt::Key_F7)});
-    mnuFileSave = MakeItem(mnuFile, QStringLiteral("mnuFileSave"), Tr("&Save File"),
+                                  MainFormTr("Strip S&paces"), {QKeySequence(Qt::Key_F7)});
+    mnuFileSave = MakeItem(mnuFile, QStringLiteral("mnuFileSave"), MainFormTr("&Save File"),
                            {QKeySequence(Qt::CTRL | Qt::Key_S)});
-    mnuFileRecent = mnuFile->addMenu(Tr("&Recent Files"));
+    mnuFileRecent = mnuFile->addMenu(MainFormTr("&Recent Files"));
     mnuFileRecent->setObjectName(QStringLiteral("mnuFileRecent"));
-    mnuFileEncoding = mnuFile->addMenu(Tr("Reopen with &Encoding"));
+    mnuFileEncoding = mnuFile->addMenu(MainFormTr("Reopen with &Encoding"));
     mnuFileEncoding->setObjectName(QStringLiteral("mnuFileEncoding"));
     mnuFileEncodingItems = new QActionGroup(mnuFileEncoding);
-    QAction* automatic = mnuFileEncoding->addAction(Tr("&Automatic"));
+    QAction* automatic = mnuFileEncoding->addAction(MainFormTr("&Automatic"));
     mnuFileEncodingItems->addAction(automatic);
     mnuFileEncoding->addSeparator();
     for (const QString& name : OfferedEncodings()) {
@@ -286,70 +324,65 @@ void MainFormUi::setupUi(QMainWindow& form) {
     }
     for (QAction* item : mnuFileEncodingItems->actions()) item->setCheckable(true);
     automatic->setChecked(true);
-    mnuFileSkipList = MakeItem(mnuFile, QStringLiteral("mnuFileSkipList"), Tr("&Edit Skip List"));
+    mnuFileSkipList =
+        MakeItem(mnuFile, QStringLiteral("mnuFileSkipList"), MainFormTr("&Edit Skip List"));
     mnuFileIncludeList =
-        MakeItem(mnuFile, QStringLiteral("mnuFileIncludeList"), Tr("Edit &Include List"));
-    mnuFileExit = MakeItem(mnuFile, QStringLiteral("mnuFileExit"), Tr("E&xit"),
+        MakeItem(mnuFile, QStringLiteral("mnuFileIncludeList"), MainFormTr("Edit &Include List"));
+    mnuFileExit = MakeItem(mnuFile, QStringLiteral("mnuFileExit"), MainFormTr("E&xit"),
                            {QKeySequence(Qt::CTRL | Qt::Key_Q)});
 
-    mnuEdit = bar->addMenu(Tr("&Edit"));
+    mnuEdit = bar->addMenu(MainFormTr("&Edit"));
     mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
-    mnuEditUndo = MakeItem(mnuEdit, QStringLiteral("mnuEditUndo"), Tr("&Undo"),
+    mnuEditUndo = MakeItem(mnuEdit, QStringLiteral("mnuEditUndo"), MainFormTr("&Undo"),
                            {QKeySequence(Qt::CTRL | Qt::Key_Z)});
     mnuEditRedo = MakeItem(
-        mnuEdit, QStringLiteral("mnuEditRedo"), Tr("&Redo"),
+        mnuEdit, QStringLiteral("mnuEditRedo"), MainFormTr("&Redo"),
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     mnuEdit->addSeparator();
-    mnuEditCut = MakeItem(mnuEdit, QStringLiteral("mnuEditCut"), Tr("Cu&t"),
+    mnuEditCut = MakeItem(mnuEdit, QStringLiteral("mnuEditCut"), MainFormTr("Cu&t"),
                           {QKeySequence(Qt::CTRL | Qt::Key_X)});
-    mnuEditCopy = MakeItem(mnuEdit, QStringLiteral("mnuEditCopy"), Tr("&Copy"),
+    mnuEditCopy = MakeItem(mnuEdit, QStringLiteral("mnuEditCopy"), MainFormTr("&Copy"),
                            {QKeySequence(Qt::CTRL | Qt::Key_C)});
-    mnuEditPaste = MakeItem(mnuEdit, QStringLiteral("mnuEditPaste"), Tr("&Paste"),
+    mnuEditPaste = MakeItem(mnuEdit, QStringLiteral("mnuEditPaste"), MainFormTr("&Paste"),
                             {QKeySequence(Qt::CTRL | Qt::Key_V)});
-    mnuEditSelectAll = MakeItem(mnuEdit, QStringLiteral("mnuEditSelectAll"), Tr("Select &All"),
-                                {QKeySequence(Qt::CTRL | Qt::Key_A)});
+    mnuEditSelectAll = MakeItem(mnuEdit, QStringLiteral("mnuEditSelectAll"),
+                                MainFormTr("Select &All"), {QKeySequence(Qt::CTRL | Qt::Key_A)});
     mnuEdit->addSeparator();
-    mnuEditFind = MakeItem(mnuEdit, QStringLiteral("mnuEditFind"), Tr("&Find..."),
+    mnuEditFind = MakeItem(mnuEdit, QStringLiteral("mnuEditFind"), MainFormTr("&Find..."),
                            {QKeySequence(Qt::CTRL | Qt::Key_F)});
-    mnuEditFindNext = MakeItem(mnuEdit, QStringLiteral("mnuEditFindNext"), Tr("Find &Next"),
+    mnuEditFindNext = MakeItem(mnuEdit, QStringLiteral("mnuEditFindNext"), MainFormTr("Find &Next"),
                                {QKeySequence(Qt::Key_F3)});
-    mnuEditFindPrevious = MakeItem(mnuEdit, QStringLiteral("mnuEditFindPrevious"),
-                                   Tr("Find Pre&vious"), {QKeySequence(Qt::SHIFT | Qt::Key_F3)});
-    mnuEditReplace = MakeItem(mnuEdit, QStringLiteral("mnuEditReplace"), Tr("R&eplace..."),
+    mnuEditFindPrevious =
+        MakeItem(mnuEdit, QStringLiteral("mnuEditFindPrevious"), MainFormTr("Find Pre&vious"),
+                 {QKeySequence(Qt::SHIFT | Qt::Key_F3)});
+    mnuEditReplace = MakeItem(mnuEdit, QStringLiteral("mnuEditReplace"), MainFormTr("R&eplace..."),
                               {QKeySequence(Qt::CTRL | Qt::Key_H)});
-    mnuEditGoToLine = MakeItem(mnuEdit, QStringLiteral("mnuEditGoToLine"), Tr("&Go to Line..."),
-                               {QKeySequence(Qt::CTRL | Qt::Key_G)});
+    mnuEditGoToLine = MakeItem(mnuEdit, QStringLiteral("mnuEditGoToLine"),
+                               MainFormTr("&Go to Line..."), {QKeySequence(Qt::CTRL | Qt::Key_G)});
 
-    mnuOptions = bar->addMenu(Tr("&Options"));
+    mnuOptions = bar->addMenu(MainFormTr("&Options"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
-    mnuOptionsHtml5 =
-        MakeItem(mnuOptions, QStringLiteral("mnuOptionsHtml5"), Tr("Fix File by &HTML5 Rules"));
+    mnuOptionsHtml5 = MakeItem(mnuOptions, QStringLiteral("mnuOptionsHtml5"),
+                               MainFormTr("Fix File by &HTML5 Rules"));
     mnuOptionsHtml5->setCheckable(true);
-    mnuOptionsHtml5->setToolTip(
-        Tr("Fix File puts </p> where a browser ends each paragraph, without the word lists"));
+    mnuOptionsHtml5->setToolTip(MainFormTr(
+        "Fix File puts </p> where a browser ends each paragraph, without the word lists"));
     mnuOptionsJoinLineFeeds = MakeItem(mnuOptions, QStringLiteral("mnuOptionsJoinLineFeeds"),
-                                       Tr("&Join Lines Ended by a Line Feed Alone"));
+                                       MainFormTr("&Join Lines Ended by a Line Feed Alone"));
     mnuOptionsJoinLineFeeds->setCheckable(true);
     mnuOptionsJoinLineFeeds->setToolTip(
-        Tr("Strip Newlines also joins the lines of a paragraph that end in a line feed "
-           "without a carriage return"));
+        MainFormTr("Strip Newlines also joins the lines of a paragraph that end in a line feed "
+                   "without a carriage return"));
 
-    mnuHelp = bar->addMenu(Tr("&Help"));
+    mnuHelp = bar->addMenu(MainFormTr("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuHelpTutorial = MakeItem(mnuHelp, QStringLiteral("mnuHelpTutorial"),
-                               Tr("&Quillet Help Topics"), {QKeySequence(Qt::Key_F1)});
-    mnuHelpAbout = MakeItem(mnuHelp, QStringLiteral("mnuHelpAbout"), Tr("&About Quillet"));
+                               MainFormTr("&Quillet Help Topics"), {QKeySequence(Qt::Key_F1)});
+    mnuHelpAbout = MakeItem(mnuHelp, QStringLiteral("mnuHelpAbout"), MainFormTr("&About Quillet"));
 
-    // Each button's tool tip names the shortcut of its menu item.
-    const QMap<QString, QAction*> items{
-        {QStringLiteral("Open"), mnuFileOpen},
-        {QStringLiteral("Fix"), mnuFileFix},
-        {QStringLiteral("Save"), mnuFileSave},
-        {QStringLiteral("Newlines"), mnuFileStripNewlines},
-        {QStringLiteral("Spaces"), mnuFileStripSpaces},
-    };
+    // Each button's tool tip names the shortcut of its menu item, where it has one.
     for (QAction* button : ToolBar1->actions()) {
-        const QAction* item = items.value(button->data().toString());
+        const QAction* item = menuItemForKey(button->data().toString());
         if (!item || item->shortcut().isEmpty()) continue;
         button->setToolTip(QStringLiteral("%1 (%2)").arg(
             button->toolTip(), item->shortcut().toString(QKeySequence::NativeText)));
@@ -357,28 +390,16 @@ void MainFormUi::setupUi(QMainWindow& form) {
 
     // The smallest client area: where the captions, a ten-digit count and the toolbar
     // still fit, each at its proportional share of the window.
-    struct Need {
-        double pixels;
-        int twips;  // the design length that receives the share
-    };
-    const Need widths[] = {
-        {metrics.horizontalAdvance(RemainingCaption()) + 2.0, kRemaining.width},
-        {metrics.horizontalAdvance(AddedCaption()) + 2.0, kAdded.width},
-        {NumberBoxWidth(metrics), boxWidth},
-        {double(ToolBar1->sizeHint().width()), kToolBar.width},
-    };
-    const Need heights[] = {
-        {metrics.height(), kRemaining.height},
-        {NumberBoxHeight(metrics), kCountBox.height},
-        {ToolBarHeight(), kToolBar.height},
-    };
-    auto least = [](const auto& needs, int design) {
+    Needs needs = RoomNeeded(metrics, boxWidth);
+    needs.widths.append({double(ToolBar1->sizeHint().width()), kToolBar.width});
+    auto least = [](const QList<Need>& list, int design) {
         double size = 0;
-        for (const Need& need : needs) size = std::max(size, need.pixels * design / need.twips);
+        for (const Need& need : list) size = std::max(size, need.pixels * design / need.twips);
         return int(std::ceil(size)) + 1;
     };
     minimumClientSize =
-        QSize(least(widths, kDesignWidth), least(heights, kDesignHeight)).boundedTo(clientSize);
+        QSize(least(needs.widths, kDesignWidth), least(needs.heights, kDesignHeight))
+            .boundedTo(clientSize);
     client->setMinimumSize(minimumClientSize);
 
     // The status bar, below the client area.

@@ -34,7 +34,9 @@ class MainFormUi {
   public:
     static constexpr int kDesignWidth = 9780;   ///< client width in twips
     static constexpr int kDesignHeight = 6720;  ///< client height in twips
-    static constexpr int kTwipsPerPixel = 15;
+
+    /// The window's design caption, which it shows before any page is opened or saved.
+    static QString DesignCaption();
 
     /// The growth factor of the design for `font`: at least 1, and enough for the
     /// captions, the toolbar and a ten-digit count to fit. Every window of the program is
@@ -50,6 +52,10 @@ class MainFormUi {
 
     /// The picture of `ImageList1` with `key`; a null icon when there is none.
     QIcon image(const QString& key) const;
+
+    /// The menu item that the toolbar button with the Key `key` stands for; null for a
+    /// Key that no button has (Keys are compared exactly).
+    QAction* menuItemForKey(const QString& key) const;
 
     double scale = 1.0;
     /// The smallest client area at which every caption and the toolbar still fit.

@@ -24,7 +24,6 @@ class RegistryAccess {
     /// Statuses.
     static constexpr long kSuccess = 0;
     static constexpr long kFileNotFound = 2;
-    static constexpr long kMoreData = 234;
 
     virtual ~RegistryAccess() = default;
 
@@ -32,7 +31,7 @@ class RegistryAccess {
     virtual long OpenKey(quint32 root, const QByteArray& path, quint32 access, KeyHandle* key) = 0;
     /// Reads the value `name` of `key` into `buffer`, which holds `*byteCount` bytes. On
     /// success `*type` is the value's type and `*byteCount` the number of bytes written; a
-    /// value larger than the buffer fails with kMoreData.
+    /// value larger than the buffer fails (ERROR_MORE_DATA) with `*byteCount` its size.
     virtual long QueryValue(KeyHandle key, const QByteArray& name, quint32* type, char* buffer,
                             quint32* byteCount) = 0;
     /// Closes a key that OpenKey opened.

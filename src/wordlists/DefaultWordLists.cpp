@@ -154,14 +154,8 @@ QStringList DefaultIncludeList() {
 
 namespace {
 
-const char kSchema[] =
-    "CREATE TABLE \"Lookup\" (\"Reject\" TEXT NOT NULL COLLATE NOCASE);"
-    "CREATE UNIQUE INDEX \"Alpha\" ON \"Lookup\" (\"Reject\" COLLATE NOCASE);"
-    "CREATE TABLE \"IncludeList\" (\"Include\" TEXT NOT NULL COLLATE NOCASE);"
-    "CREATE UNIQUE INDEX \"Include\" ON \"IncludeList\" (\"Include\" COLLATE NOCASE);";
-
-bool Fill(sqlite3* db, const char* sql, const QStringList& entries) {
-    Statement insert(db, sql);
+bool Fill(sqlite3* db, const ListSchema& schema, const QStringList& entries) {
+    Statement insert(db, InsertEntrySql(schema).constData());
     if (!insert.ok()) return false;
     for (const QString& entry : entries) {
         BindText(insert.get(), 1, entry);
@@ -182,17 +176,18 @@ bool CreateWordListDatabase(const QString& path, StoreError* error) {
         sqlite3* raw = nullptr;
         const int rc = sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
         const Connection connection(raw, absolute);  // closed at the end of this block
+        const QByteArray tables =
+            CreateListSql(SkipListSchema()) + CreateListSql(IncludeListSchema());
         const bool built =
             rc == SQLITE_OK && sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK &&
-            sqlite3_exec(raw, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK &&
-            Fill(raw, "INSERT INTO \"Lookup\" (\"Reject\") VALUES (?1)", DefaultSkipList()) &&
-            Fill(raw, "INSERT INTO \"IncludeList\" (\"Include\") VALUES (?1)",
-                 DefaultIncludeList()) &&
+            sqlite3_exec(raw, tables.constData(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+            Fill(raw, SkipListSchema(), DefaultSkipList()) &&
+            Fill(raw, IncludeListSchema(), DefaultIncludeList()) &&
             sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
         sqlite3_int64 size = 0;
         unsigned char* bytes = built ? sqlite3_serialize(raw, "main", &size, 0) : nullptr;
         if (!bytes) {
-            if (error) *error = connection.LastError(QStringLiteral("creating the file"));
+            if (error) *error = connection.LastError(StoreError::Step::Creating);
             return false;
         }
         image = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(size));
@@ -201,9 +196,8 @@ bool CreateWordListDatabase(const QString& path, StoreError* error) {
     const FileResult written = WriteNewFile(absolute, image);
     if (!written.ok()) {
         if (error) {
-            const bool refused = written.failure == FileResult::Failure::Permission;
-            *error = StoreError{refused ? StoreError::Kind::ReadOnly : StoreError::Kind::Other,
-                                StoreMessage(absolute, written.reason)};
+            *error = StoreError{
+                .kind = StoreError::Kind::NotWritten, .file = absolute, .reason = written.reason};
         }
         return false;
     }

@@ -47,7 +47,7 @@ void IncludeList::SetupUi() {
 }
 
 bool IncludeList::Load(const QString& databasePath) {
-    return OpenList(databasePath, IncludeListSchema(), QStringLiteral("Include"));
+    return OpenList(databasePath, IncludeListSchema());
 }
 
 }  // namespace quillet

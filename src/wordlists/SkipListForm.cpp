@@ -47,7 +47,7 @@ void SkipListForm::SetupUi() {
 }
 
 bool SkipListForm::Load(const QString& databasePath) {
-    return OpenList(databasePath, SkipListSchema(), QStringLiteral("Alpha"));
+    return OpenList(databasePath, SkipListSchema());
 }
 
 }  // namespace quillet

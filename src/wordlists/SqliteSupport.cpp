@@ -1,6 +1,5 @@
 #include "wordlists/SqliteSupport.h"
 
-#include <QDir>
 #include <cstring>
 
 namespace quillet {
@@ -20,57 +19,60 @@ QString ColumnText(sqlite3_stmt* stmt, int index) {
     return QString(static_cast<const QChar*>(data), bytes / int(sizeof(char16_t)));
 }
 
-QString StoreMessage(const QString& path, const QString& reason) {
-    return QStringLiteral("Word-list database \"%1\": %2.")
-        .arg(QDir::toNativeSeparators(path), reason);
+QString Quoted(const QString& name) {
+    return u'"' + name + u'"';
 }
 
-StoreError ErrorForCode(int code, const QString& path, const QString& doing, const char* detail,
+QByteArray CreateListSql(const ListSchema& schema) {
+    return QStringLiteral(
+               "CREATE TABLE %1 (%2 TEXT NOT NULL COLLATE NOCASE);"
+               "CREATE UNIQUE INDEX %3 ON %1 (%2 COLLATE NOCASE);")
+        .arg(Quoted(schema.table), Quoted(schema.field), Quoted(schema.index))
+        .toUtf8();
+}
+
+QByteArray InsertEntrySql(const ListSchema& schema) {
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (?1)")
+        .arg(Quoted(schema.table), Quoted(schema.field))
+        .toUtf8();
+}
+
+StoreError ErrorForCode(int code, const QString& path, StoreError::Step step, const char* detail,
                         int systemErrno) {
-    StoreError error;
-    QString reason;
+    using Kind = StoreError::Kind;
+    StoreError error{.kind = Kind::Other, .step = step, .file = path};
     switch (code & 0xff) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            error.kind = StoreError::Kind::Locked;
-            reason = QStringLiteral("the file is locked by another program");
+            error.kind = Kind::Locked;
             break;
         case SQLITE_NOTADB:
-            error.kind = StoreError::Kind::NotADatabase;
-            reason = QStringLiteral("the file is not a word-list database");
+            error.kind = Kind::NotADatabase;
             break;
         case SQLITE_CORRUPT:
-            error.kind = StoreError::Kind::NotADatabase;
-            reason = QStringLiteral("the file is damaged");
+            error.kind = Kind::Damaged;
             break;
         case SQLITE_READONLY:
-            error.kind = StoreError::Kind::ReadOnly;
-            reason = QStringLiteral("the file cannot be written (it is read-only)");
+            error.kind = Kind::ReadOnly;
             break;
         case SQLITE_FULL:
-            error.kind = StoreError::Kind::Other;
-            reason = QStringLiteral("the disk is full");
+            error.kind = Kind::DiskFull;
             break;
         case SQLITE_CANTOPEN:
         case SQLITE_PERM:
         case SQLITE_AUTH:
-            error.kind = StoreError::Kind::Unreadable;
-            reason = systemErrno ? QStringLiteral("the file cannot be opened (%1)")
-                                       .arg(QString::fromLocal8Bit(std::strerror(systemErrno)))
-                                 : QStringLiteral("the file cannot be opened");
+            error.kind = Kind::Unreadable;
+            if (systemErrno) error.reason = QString::fromLocal8Bit(std::strerror(systemErrno));
             break;
         default:
-            error.kind = StoreError::Kind::Other;
-            reason = QString::fromUtf8(detail ? detail : sqlite3_errstr(code));
+            error.reason = QString::fromUtf8(detail ? detail : sqlite3_errstr(code));
             break;
     }
-    if (!doing.isEmpty()) reason = doing + QStringLiteral(": ") + reason;
-    error.message = StoreMessage(path, reason);
     return error;
 }
 
-StoreError Connection::LastError(const QString& doing) const {
-    return ErrorForCode(sqlite3_extended_errcode(db_), path_, doing, sqlite3_errmsg(db_),
+StoreError Connection::LastError(StoreError::Step step) const {
+    return ErrorForCode(sqlite3_extended_errcode(db_), path_, step, sqlite3_errmsg(db_),
                         sqlite3_system_errno(db_));
 }
 

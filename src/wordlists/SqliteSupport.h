@@ -19,8 +19,8 @@ class Connection {
     sqlite3* db() const { return db_; }
     const QString& path() const { return path_; }
 
-    /// A StoreError for the last failure on this connection, naming the file.
-    StoreError LastError(const QString& doing) const;
+    /// The error of the last failure on this connection, at `step`.
+    StoreError LastError(StoreError::Step step) const;
 
   private:
     sqlite3* db_;
@@ -48,11 +48,18 @@ int BindText(sqlite3_stmt* stmt, int index, QStringView text);
 /// Column `index` of the current row as text.
 QString ColumnText(sqlite3_stmt* stmt, int index);
 
-/// A sentence naming the database and the reason.
-QString StoreMessage(const QString& path, const QString& reason);
+/// `name` in double quotes, as SQL names a table, field or index.
+QString Quoted(const QString& name);
 
-/// The error kind and reason for an SQLite result code.
-StoreError ErrorForCode(int code, const QString& path, const QString& doing, const char* detail,
+/// The statements that create `schema`'s table and its index: entries are text, and
+/// unique whatever their letter case.
+QByteArray CreateListSql(const ListSchema& schema);
+/// The statement that adds an entry (?1) to `schema`'s table.
+QByteArray InsertEntrySql(const ListSchema& schema);
+
+/// The error for an SQLite result code at `step`: its kind, and the system's or SQLite's
+/// reason where the kind does not say it all.
+StoreError ErrorForCode(int code, const QString& path, StoreError::Step step, const char* detail,
                         int systemErrno);
 
 }  // namespace quillet

@@ -32,19 +32,15 @@ class PassLists final : public WordListLookup {
     std::optional<bool> inIncludeList(QStringView name) override {
         return Lookup(*include_, includeMemo_, name);
     }
-    QString errorText() const override { return error_; }
+    StoreError lastError() const override { return error_; }
 
   private:
     std::optional<bool> Lookup(WordListTable& table, Memo& memo, QStringView name) {
         const std::u16string_view key(reinterpret_cast<const char16_t*>(name.utf16()),
                                       size_t(name.size()));
         if (const auto hit = memo.find(key); hit != memo.end()) return hit->second;
-        StoreError error;
-        const std::optional<bool> found = table.Seek(name.toString().toLower(), &error);
-        if (!found) {
-            error_ = error.message;
-            return std::nullopt;
-        }
+        const std::optional<bool> found = table.Seek(name.toString().toLower(), &error_);
+        if (!found) return std::nullopt;
         memo.emplace(std::u16string(key), *found);
         return found;
     }
@@ -54,27 +50,20 @@ class PassLists final : public WordListLookup {
     std::unique_ptr<WordListTable> include_;
     Memo skipMemo_;
     Memo includeMemo_;
-    QString error_;
+    StoreError error_;
 };
 
 }  // namespace
 
 StoreListSource::StoreListSource(QString path) : path_(std::move(path)) {}
 
-std::unique_ptr<WordListLookup> StoreListSource::openLists(QString* error) {
-    StoreError failure;
-    auto report = [&]() -> std::unique_ptr<WordListLookup> {
-        if (error) *error = failure.message;
-        return nullptr;
-    };
-    auto db = WordListDatabase::Open(path_, &failure);
-    if (!db) return report();
-    auto skip = db->OpenTable(SkipListSchema(), &failure);
-    if (!skip) return report();
-    auto include = db->OpenTable(IncludeListSchema(), &failure);
-    if (!include) return report();
-    if (!skip->SetIndex(SkipListSchema().index, &failure)) return report();
-    if (!include->SetIndex(IncludeListSchema().index, &failure)) return report();
+std::unique_ptr<WordListLookup> StoreListSource::openLists(StoreError* error) {
+    auto db = WordListDatabase::Open(path_, error);
+    if (!db) return nullptr;
+    auto skip = db->OpenTable(SkipListSchema(), error);
+    if (!skip) return nullptr;
+    auto include = db->OpenTable(IncludeListSchema(), error);
+    if (!include || !skip->SetIndex(error) || !include->SetIndex(error)) return nullptr;
     return std::make_unique<PassLists>(std::move(db), std::move(skip), std::move(include));
 }
 

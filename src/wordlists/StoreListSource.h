@@ -14,7 +14,7 @@ class StoreListSource final : public WordListSource {
   public:
     explicit StoreListSource(QString path);
 
-    std::unique_ptr<WordListLookup> openLists(QString* error) override;
+    std::unique_ptr<WordListLookup> openLists(StoreError* error) override;
 
     const QString& path() const { return path_; }
 

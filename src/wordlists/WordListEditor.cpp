@@ -4,6 +4,7 @@
 #include "engine/Utilities.h"
 #include "windows/MainFormUi.h"
 #include "windows/TwipsGeometry.h"
+#include "wordlists/WordListMessages.h"
 #include "wordlists/WordListStore.h"
 
 #include <QKeyEvent>
@@ -52,18 +53,16 @@ void WordListEditor::ConnectHandlers() {
     connect(QuitButton, &QPushButton::clicked, this, &WordListEditor::QuitButton_Click);
 }
 
-bool WordListEditor::OpenList(const QString& databasePath, const ListSchema& schema,
-                              const QString& index) {
+bool WordListEditor::OpenList(const QString& databasePath, const ListSchema& schema) {
     CenterForm(*this);
 
     StoreError error;
     database_ = WordListDatabase::Open(databasePath, &error);
     if (database_) table_ = database_->OpenTable(schema, &error);
-    if (!table_ || !table_->SetIndex(index, &error)) {
+    if (!table_ || !table_->SetIndex(&error)) {
         table_.reset();
         database_.reset();
-        ShowMessage(tr("The %1 cannot be edited. %2").arg(schema.description, error.message),
-                    parentWidget());
+        ShowMessage(WordListMessage(error, ListUse::Edit, schema.description), parentWidget());
         return false;
     }
     FillList();
@@ -75,7 +74,7 @@ void WordListEditor::FillList() {
     StoreError error;
     const std::optional<QStringList> entries = table_->Walk(&error);
     if (!entries) {
-        ShowMessage(error.message, this);
+        ShowMessage(WordListMessage(error, ListUse::Change), this);
         return;
     }
     List->addItems(*entries);
@@ -112,7 +111,7 @@ void WordListEditor::AddButton_Click() {
         if (!table_->Add(entry, &error)) {
             // Refused by the store (an entry equal but for letter case, or the file is
             // locked or read-only): the list stays as it is, and the text stays for another try.
-            ShowMessage(error.message, this);
+            ShowMessage(WordListMessage(error, ListUse::Change), this);
             List->clearSelection();
             CurrentBox->setText(entry);
             CurrentBox->setFocus();
@@ -136,13 +135,13 @@ void WordListEditor::DeleteButton_Click() {
         StoreError error;
         const std::optional<bool> found = table_->Seek(selected.first()->text(), &error);
         if (!found) {
-            ShowMessage(error.message, this);
+            ShowMessage(WordListMessage(error, ListUse::Change), this);
         } else if (*found) {
             if (table_->DeleteCurrent(&error)) {
                 CurrentBox->clear();
                 FillList();
             } else {
-                ShowMessage(error.message, this);
+                ShowMessage(WordListMessage(error, ListUse::Change), this);
             }
         }
     }

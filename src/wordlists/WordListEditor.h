@@ -52,9 +52,9 @@ class WordListEditor : public QDialog {
     QRect Place(int left, int top, int width, int height) const;
     /// Connects the handlers; called once the controls exist.
     void ConnectHandlers();
-    /// Centres the window, then opens `schema`'s table with `index` selected and fills
+    /// Centres the window, then opens `schema`'s table with its index selected and fills
     /// the list.
-    bool OpenList(const QString& databasePath, const ListSchema& schema, const QString& index);
+    bool OpenList(const QString& databasePath, const ListSchema& schema);
 
     void keyPressEvent(QKeyEvent* event) override;
 

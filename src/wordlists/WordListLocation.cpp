@@ -1,7 +1,6 @@
 #include "wordlists/WordListLocation.h"
 
 #include "wordlists/DefaultWordLists.h"
-#include "wordlists/SqliteSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,15 +31,11 @@ WordListLocation WordListLocation::Choose(const QString& given) {
 bool WordListLocation::Prepare(bool* created, StoreError* error) const {
     if (created) *created = false;
     if (origin_ != Origin::PerUser) return true;
-    auto fail = [&](const QString& message) {
-        if (error) *error = StoreError{StoreError::Kind::Other, message};
+    auto fail = [&](StoreError::Kind kind, const QString& reason = QString()) {
+        if (error) *error = StoreError{.kind = kind, .file = path_, .reason = reason};
         return false;
     };
-    if (path_.isEmpty()) {
-        return fail(
-            QStringLiteral("The word lists cannot be made: no per-user data folder is "
-                           "known (HOME is not set)."));
-    }
+    if (path_.isEmpty()) return fail(StoreError::Kind::NoDataFolder);
     // Anything at the path, even a dangling link, is left for opening to report.
     const QFileInfo info(path_);
     if (info.exists() || info.isSymLink()) return true;
@@ -49,9 +44,7 @@ bool WordListLocation::Prepare(bool* created, StoreError* error) const {
     std::filesystem::create_directories(QFile::encodeName(info.absolutePath()).toStdString(),
                                         failure);
     if (failure) {
-        return fail(StoreMessage(path_, QStringLiteral("cannot create the folder %1 (%2)")
-                                            .arg(QDir::toNativeSeparators(info.absolutePath()),
-                                                 QString::fromStdString(failure.message()))));
+        return fail(StoreError::Kind::FolderNotMade, QString::fromStdString(failure.message()));
     }
     StoreError refused;
     if (CreateWordListDatabase(path_, &refused)) {

@@ -3,7 +3,6 @@
 #include "documents/FileNames.h"
 #include "wordlists/SqliteSupport.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <cerrno>
 
@@ -18,12 +17,11 @@ namespace {
 /// How long an open or a lookup waits for another program's lock before it fails.
 constexpr int kBusyTimeoutMs = 2000;
 
+using Kind = StoreError::Kind;
+using Step = StoreError::Step;
+
 QByteArray Sql(const QString& text) {
     return text.toUtf8();
-}
-
-QString Quoted(const QString& name) {
-    return u'"' + name + u'"';
 }
 
 /// The names that a table-valued pragma (table_info, index_list, index_info) gives for
@@ -37,6 +35,31 @@ std::optional<QStringList> PragmaNames(sqlite3* db, const char* pragma, const QS
     while ((rc = sqlite3_step(query.get())) == SQLITE_ROW) names << ColumnText(query.get(), 0);
     if (rc != SQLITE_DONE) return std::nullopt;
     return names;
+}
+
+/// Looks for an entry equal to `entry` by the entry field's comparison: SQLITE_ROW with
+/// `*listed` set when there is one, SQLITE_DONE when there is none, else the failure.
+int FindListed(sqlite3* db, const ListSchema& schema, const QString& entry, QString* listed) {
+    const QByteArray sql = Sql(QStringLiteral("SELECT %2 FROM %1 WHERE %2 = ?1")
+                                   .arg(Quoted(schema.table), Quoted(schema.field)));
+    Statement lookup(db, sql.constData());
+    const int rc = lookup.ok() && BindText(lookup.get(), 1, entry) == SQLITE_OK
+                       ? sqlite3_step(lookup.get())
+                       : sqlite3_errcode(db);
+    if (rc == SQLITE_ROW) *listed = ColumnText(lookup.get(), 0);
+    return rc;
+}
+
+/// An error of `kind` in `file` that names `schema`'s list, table, field and index.
+StoreError SchemaError(const QString& file, const ListSchema& schema, Kind kind,
+                       QStringList found = {}) {
+    return StoreError{.kind = kind,
+                      .file = file,
+                      .list = schema.description,
+                      .table = schema.table,
+                      .field = schema.field,
+                      .index = schema.index,
+                      .found = std::move(found)};
 }
 
 /// Whether `names` holds `name` as SQLite compares identifiers (ASCII letters in any case).
@@ -72,27 +95,23 @@ const QString& WordListDatabase::path() const {
 std::unique_ptr<WordListDatabase> WordListDatabase::Open(const QString& path, StoreError* error) {
     const QString absolute = AbsoluteFileName(path);
     const QByteArray name = EncodeFileName(absolute);
-    auto fail = [&](StoreError::Kind kind, const QString& reason) {
-        if (error) *error = StoreError{kind, StoreMessage(absolute, reason)};
+    auto fail = [&](Kind kind, const QString& reason = QString()) {
+        if (error) *error = StoreError{.kind = kind, .file = absolute, .reason = reason};
         return nullptr;
     };
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
 #ifdef Q_OS_UNIX
     struct stat info {};
     if (::stat(name.constData(), &info) != 0) {
-        if (errno == ENOENT)
-            return fail(StoreError::Kind::Missing, QStringLiteral("file not found"));
-        return fail(StoreError::Kind::Unreadable,
-                    QStringLiteral("the file cannot be opened (%1)").arg(qt_error_string(errno)));
+        return errno == ENOENT ? fail(Kind::Missing)
+                               : fail(Kind::Unreadable, qt_error_string(errno));
     }
-    if (S_ISDIR(info.st_mode)) {
-        return fail(StoreError::Kind::Unreadable, QStringLiteral("it is a folder"));
-    }
+    if (S_ISDIR(info.st_mode)) return fail(Kind::Folder);
     const bool readOnly = !(info.st_mode & S_IWUSR);
 #else
     const QFileInfo info(absolute);
-    if (!info.exists()) return fail(StoreError::Kind::Missing, QStringLiteral("file not found"));
-    if (info.isDir()) return fail(StoreError::Kind::Unreadable, QStringLiteral("it is a folder"));
+    if (!info.exists()) return fail(Kind::Missing);
+    if (info.isDir()) return fail(Kind::Folder);
     const bool readOnly = !(info.permissions() & QFileDevice::WriteOwner);
 #endif
     // A file marked read-only is opened for reading only, so that no change goes into it
@@ -103,7 +122,7 @@ std::unique_ptr<WordListDatabase> WordListDatabase::Open(const QString& path, St
     const int rc = sqlite3_open_v2(name.constData(), &db, flags, nullptr);
     auto connection = std::make_shared<Connection>(db, absolute);
     if (rc != SQLITE_OK) {
-        if (error) *error = connection->LastError(QString());
+        if (error) *error = connection->LastError(Step::Opening);
         return nullptr;
     }
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
@@ -117,7 +136,7 @@ std::unique_ptr<WordListDatabase> WordListDatabase::Open(const QString& path, St
     Statement probe(db, "SELECT count(*) FROM sqlite_master");
     const int step = probe.ok() ? sqlite3_step(probe.get()) : sqlite3_errcode(db);
     if (step != SQLITE_ROW) {
-        if (error) *error = connection->LastError(QString());
+        if (error) *error = connection->LastError(Step::Opening);
         return nullptr;
     }
     return std::unique_ptr<WordListDatabase>(new WordListDatabase(std::move(connection)));
@@ -128,20 +147,15 @@ std::unique_ptr<WordListTable> WordListDatabase::OpenTable(const ListSchema& sch
     // The table must have the entry field; statements are built only after this check.
     const std::optional<QStringList> fields =
         PragmaNames(connection_->db(), "table_info", schema.table);
-    QString wrong;
     if (!fields) {
-        if (error) *error = connection_->LastError(QStringLiteral("reading the tables"));
+        if (error) *error = connection_->LastError(Step::ReadingTables);
         return nullptr;
     }
-    if (fields->isEmpty()) {
-        wrong = QStringLiteral("the table %1 is missing").arg(schema.table);
-    } else if (!HoldsName(*fields, schema.field)) {
-        wrong = QStringLiteral("the table %1 has no field %2 (its fields: %3)")
-                    .arg(schema.table, schema.field, fields->join(QStringLiteral(", ")));
-    }
-    if (!wrong.isEmpty()) {
-        if (error)
-            *error = StoreError{StoreError::Kind::MissingSchema, StoreMessage(path(), wrong)};
+    if (fields->isEmpty() || !HoldsName(*fields, schema.field)) {
+        if (error) {
+            *error = fields->isEmpty() ? SchemaError(path(), schema, Kind::NoTable)
+                                       : SchemaError(path(), schema, Kind::NoField, *fields);
+        }
         return nullptr;
     }
     return std::unique_ptr<WordListTable>(new WordListTable(connection_, schema));
@@ -161,58 +175,41 @@ void WordListTable::Finalize() {
     seek_ = nullptr;
 }
 
-bool WordListTable::SetIndex(const QString& index, StoreError* error) {
+bool WordListTable::SetIndex(StoreError* error) {
     Finalize();
     hasCurrent_ = false;
-    auto fail = [&](const QString& wrong) {
+    auto fail = [&](Kind kind, QStringList found = {}) {
         Finalize();
-        if (error) {
-            *error = StoreError{StoreError::Kind::MissingSchema,
-                                StoreMessage(connection_->path(), wrong)};
-        }
+        if (error) *error = SchemaError(connection_->path(), schema_, kind, std::move(found));
         return false;
     };
-    if (index != schema_.index) {
-        return fail(QStringLiteral("the %1 is looked up through the index %2, not %3")
-                        .arg(schema_.description, schema_.index, index));
-    }
     // The index must be the table's, and on the entry field alone.
     sqlite3* db = connection_->db();
     const std::optional<QStringList> indexes = PragmaNames(db, "index_list", schema_.table);
-    const std::optional<QStringList> columns = PragmaNames(db, "index_info", index);
+    const std::optional<QStringList> columns = PragmaNames(db, "index_info", schema_.index);
     if (!indexes || !columns) {
-        if (error) *error = connection_->LastError(QStringLiteral("reading the indexes"));
+        if (error) *error = connection_->LastError(Step::ReadingIndexes);
         return false;
     }
-    if (!HoldsName(*indexes, index)) {
-        return fail(QStringLiteral("the table %1 has no index %2").arg(schema_.table, index));
-    }
+    if (!HoldsName(*indexes, schema_.index)) return fail(Kind::NoIndex);
     if (columns->size() != 1 || columns->first().compare(schema_.field, Qt::CaseInsensitive) != 0) {
-        return fail(
-            QStringLiteral("the index %1 of the table %2 is on %3, not on the field %4 "
-                           "alone")
-                .arg(index, schema_.table, columns->join(QStringLiteral(", ")), schema_.field));
+        return fail(Kind::IndexOnOtherFields, *columns);
     }
     // INDEXED BY makes the statement fail to prepare unless the named index can answer
     // the comparison itself, so a seek is never a scan of the table.
     const QByteArray sql =
         Sql(QStringLiteral("SELECT rowid FROM %1 INDEXED BY %2 WHERE %3 = ?1")
-                .arg(Quoted(schema_.table), Quoted(index), Quoted(schema_.field)));
+                .arg(Quoted(schema_.table), Quoted(schema_.index), Quoted(schema_.field)));
     if (sqlite3_prepare_v3(db, sql.constData(), -1, SQLITE_PREPARE_PERSISTENT, &seek_, nullptr) !=
         SQLITE_OK) {
-        return fail(QStringLiteral("the index %1 on %2 (%3) cannot serve lookups")
-                        .arg(index, schema_.table, schema_.field));
+        return fail(Kind::IndexUnusable);
     }
     return true;
 }
 
 std::optional<bool> WordListTable::Seek(QStringView key, StoreError* error) {
     if (!seek_) {
-        if (error) {
-            *error =
-                StoreError{StoreError::Kind::Other,
-                           StoreMessage(connection_->path(), QStringLiteral("no index selected"))};
-        }
+        if (error) *error = StoreError{.kind = Kind::NoIndexSelected, .file = connection_->path()};
         return std::nullopt;
     }
     BindText(seek_, 1, key);
@@ -224,7 +221,7 @@ std::optional<bool> WordListTable::Seek(QStringView key, StoreError* error) {
     } else if (rc == SQLITE_DONE) {
         found = false;
     } else if (error) {
-        *error = connection_->LastError(QStringLiteral("looking up an entry"));
+        *error = connection_->LastError(Step::LookingUp);
     }
     hasCurrent_ = found.value_or(false);
     // Resetting ends the statement's read, so no lock is held between lookups.
@@ -250,17 +247,13 @@ std::optional<qint32> WordListTable::RecordCount(StoreError* error) {
     if (count.ok() && sqlite3_step(count.get()) == SQLITE_ROW) {
         return qint32(sqlite3_column_int64(count.get(), 0));
     }
-    if (error) *error = connection_->LastError(QStringLiteral("counting the entries"));
+    if (error) *error = connection_->LastError(Step::Counting);
     return std::nullopt;
 }
 
 std::optional<QStringList> WordListTable::Walk(StoreError* error) {
     if (!seek_) {
-        if (error) {
-            *error =
-                StoreError{StoreError::Kind::Other,
-                           StoreMessage(connection_->path(), QStringLiteral("no index selected"))};
-        }
+        if (error) *error = StoreError{.kind = Kind::NoIndexSelected, .file = connection_->path()};
         return std::nullopt;
     }
     const QByteArray sql =
@@ -274,55 +267,46 @@ std::optional<QStringList> WordListTable::Walk(StoreError* error) {
         rc = sqlite3_step(walk.get());
     }
     if (rc != SQLITE_DONE) {
-        if (error) *error = connection_->LastError(QStringLiteral("reading the entries"));
+        if (error) *error = connection_->LastError(Step::ReadingEntries);
         return std::nullopt;
     }
     return entries;
 }
 
 bool WordListTable::Add(const QString& entry, StoreError* error) {
-    const QByteArray sql = Sql(QStringLiteral("INSERT INTO %1 (%2) VALUES (?1)")
-                                   .arg(Quoted(schema_.table), Quoted(schema_.field)));
-    Statement insert(connection_->db(), sql.constData());
-    if (insert.ok()) {
-        BindText(insert.get(), 1, entry);
-        if (sqlite3_step(insert.get()) == SQLITE_DONE) return true;
-    }
-    const int code = sqlite3_extended_errcode(connection_->db());
-    if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY) {
-        if (error) {
-            // Name the listed entry: it may differ from the new one in letter case.
-            QString listed = entry;
-            const QByteArray find = Sql(QStringLiteral("SELECT %2 FROM %1 WHERE %2 = ?1")
-                                            .arg(Quoted(schema_.table), Quoted(schema_.field)));
-            Statement lookup(connection_->db(), find.constData());
-            if (lookup.ok() && BindText(lookup.get(), 1, entry) == SQLITE_OK &&
-                sqlite3_step(lookup.get()) == SQLITE_ROW) {
-                listed = ColumnText(lookup.get(), 0);
-            }
-            const QString reason =
-                listed == entry
-                    ? QStringLiteral("the %1 already holds \"%2\"").arg(schema_.description, listed)
-                    : QStringLiteral(
-                          "the %1 already holds \"%2\", which differs from \"%3\" only "
-                          "in letter case")
-                          .arg(schema_.description, listed, entry);
-            *error =
-                StoreError{StoreError::Kind::Duplicate, StoreMessage(connection_->path(), reason)};
+    sqlite3* db = connection_->db();
+    // An equal entry is looked for first, so that it is refused, and named as listed (it
+    // may differ in letter case), even where the index would take a second one.
+    QString listed;
+    const int found = FindListed(db, schema_, entry, &listed);
+    if (found == SQLITE_DONE) {
+        Statement insert(db, InsertEntrySql(schema_).constData());
+        if (insert.ok() && BindText(insert.get(), 1, entry) == SQLITE_OK &&
+            sqlite3_step(insert.get()) == SQLITE_DONE) {
+            return true;
         }
+        // Another program may have added it meanwhile.
+        const int code = sqlite3_extended_errcode(db);
+        if (code != SQLITE_CONSTRAINT_UNIQUE && code != SQLITE_CONSTRAINT_PRIMARYKEY) {
+            if (error) *error = connection_->LastError(Step::Adding);
+            return false;
+        }
+        listed = entry;
+    } else if (found != SQLITE_ROW) {
+        if (error) *error = connection_->LastError(Step::Adding);
         return false;
     }
-    if (error) *error = connection_->LastError(QStringLiteral("adding an entry"));
+    if (error) {
+        *error = SchemaError(connection_->path(), schema_, Kind::Duplicate);
+        error->entry = entry;
+        error->listed = listed;
+    }
     return false;
 }
 
 bool WordListTable::DeleteCurrent(StoreError* error) {
     if (!hasCurrent_) {
-        if (error) {
-            *error =
-                StoreError{StoreError::Kind::Other,
-                           StoreMessage(connection_->path(), QStringLiteral("no entry to delete"))};
-        }
+        if (error) *error = StoreError{.kind = Kind::NoCurrentEntry, .file = connection_->path()};
         return false;
     }
     const QByteArray sql =
@@ -333,7 +317,7 @@ bool WordListTable::DeleteCurrent(StoreError* error) {
         hasCurrent_ = false;
         return true;
     }
-    if (error) *error = connection_->LastError(QStringLiteral("deleting an entry"));
+    if (error) *error = connection_->LastError(Step::Deleting);
     return false;
 }
 

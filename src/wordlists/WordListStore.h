@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/StoreError.h"
+
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -10,24 +12,6 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace quillet {
-
-/// Why an operation on the word-list database failed.
-struct StoreError {
-    enum class Kind {
-        None,
-        Missing,        ///< the file does not exist
-        Unreadable,     ///< the file cannot be opened (permissions, a folder, ...)
-        NotADatabase,   ///< the file is not a database, or is damaged
-        Locked,         ///< another program holds the file locked
-        MissingSchema,  ///< a table, field or index the program needs is missing or wrong
-        Duplicate,      ///< the list already holds an equal entry
-        ReadOnly,       ///< the file cannot be written
-        Other,
-    };
-    Kind kind = Kind::None;
-    /// A sentence naming the database file and the reason.
-    QString message;
-};
 
 /// The file the program opens its lists from, relative to the working directory.
 inline QString DefaultDatabasePath() {
@@ -73,9 +57,9 @@ class WordListTable {
     WordListTable(const WordListTable&) = delete;
     WordListTable& operator=(const WordListTable&) = delete;
 
-    /// Selects the index that seeks and walks use; it must be the schema's index, on the
-    /// entry field alone.
-    bool SetIndex(const QString& index, StoreError* error);
+    /// Selects the schema's index for seeks and walks, after checking that the table has
+    /// it, on the entry field alone.
+    bool SetIndex(StoreError* error);
     /// Seeks the entry equal to `key` by the index's comparison. When found it becomes
     /// the current entry. nullopt when the store failed.
     std::optional<bool> Seek(QStringView key, StoreError* error);
@@ -83,13 +67,12 @@ class WordListTable {
     std::optional<qint32> RecordCount(StoreError* error);
     /// Every entry, in index order.
     std::optional<QStringList> Walk(StoreError* error);
-    /// Stores a new entry. An entry equal to a listed one by the index's comparison is
-    /// refused with Kind::Duplicate.
+    /// Stores a new entry. An entry equal to a listed one by the entry field's comparison
+    /// is refused with Kind::Duplicate, whether or not the index is unique.
     bool Add(const QString& entry, StoreError* error);
     /// Deletes the entry that the last successful Seek found.
     bool DeleteCurrent(StoreError* error);
 
-    const ListSchema& schema() const { return schema_; }
     /// How the store answers a seek (SQLite's query plan), for diagnostics and tests.
     QString SeekPlan() const;
 

@@ -172,6 +172,10 @@ std::string Around(const QStringList& events, qsizetype at) {
     } else if (!got.text.isEmpty() && got.text != input) {
         return ::testing::AssertionFailure() << "an unfinished run returned a changed text";
     }
+    if (got.listsError.reason != want.listsError.reason)
+        return ::testing::AssertionFailure()
+               << "lists error \"" << Escaped(got.listsError.reason) << "\", expected \""
+               << Escaped(want.listsError.reason) << '"';
     if (got.error != want.error)
         return ::testing::AssertionFailure() << "error \"" << Escaped(got.error)
                                              << "\", expected \"" << Escaped(want.error) << '"';

@@ -116,7 +116,7 @@ TEST(EngineRunTest, ListsThatCannotBeOpenedLeaveEverythingAsItWas) {
     fixture.engine.InParagraph = true;
     const RepairResult result = fixture.engine.FixText(QStringLiteral("<p>a<div>b"));
     EXPECT_EQ(result.status, RepairResult::Status::ListsUnavailable);
-    EXPECT_EQ(result.error, QStringLiteral("lists unavailable"));
+    EXPECT_EQ(result.listsError.reason, QStringLiteral("lists unavailable"));
     EXPECT_TRUE(result.text.isEmpty());
     EXPECT_TRUE(fixture.Events().isEmpty());
     EXPECT_EQ(fixture.engine.AddedCount, 7);
@@ -129,7 +129,7 @@ TEST(EngineRunTest, ALookupFailingMidPassAbandonsThePass) {
     fixture.lists.failAfterLookups = 1;
     const RepairResult result = fixture.engine.FixText(QStringLiteral("<p>a<b>c<i>d<div>e"));
     EXPECT_EQ(result.status, RepairResult::Status::ListsUnavailable);
-    EXPECT_EQ(result.error, QStringLiteral("lookup failed"));
+    EXPECT_EQ(result.listsError.reason, QStringLiteral("lookup failed"));
     EXPECT_TRUE(result.text.isEmpty());
     EXPECT_EQ(fixture.lists.closes, fixture.lists.opens);
     EXPECT_FALSE(fixture.engine.IsRunning());

@@ -28,6 +28,12 @@ RepairResult Outcome(RepairResult::Status status, QString text = {}, QString err
     return result;
 }
 
+RepairResult ListsOutcome(StoreError error) {
+    RepairResult result = Outcome(RepairResult::Status::ListsUnavailable);
+    result.listsError = std::move(error);
+    return result;
+}
+
 }  // namespace
 
 void ReferenceEngine::ProcessPendingEvents() {
@@ -35,9 +41,9 @@ void ReferenceEngine::ProcessPendingEvents() {
 }
 
 RepairResult ReferenceEngine::FixText(const QString& text) {
-    QString error;
+    StoreError error;
     std::unique_ptr<WordListLookup> lists = listSource_.openLists(&error);
-    if (!lists) return Outcome(RepairResult::Status::ListsUnavailable, {}, error);
+    if (!lists) return ListsOutcome(error);
     lists_ = lists.get();
     try {
         FixedText = QString();
@@ -77,7 +83,7 @@ RepairResult ReferenceEngine::FixText(const QString& text) {
         return Outcome(RepairResult::Status::Stopped);
     } catch (const LookupFailed& failure) {
         lists_ = nullptr;
-        return Outcome(RepairResult::Status::ListsUnavailable, {}, failure.error);
+        return ListsOutcome(failure.error);
     }
 }
 
@@ -119,13 +125,13 @@ TagKind ReferenceEngine::ClassifyTag(qint64 pos) {
 
 bool ReferenceEngine::InSkipList(const QString& name) {
     const std::optional<bool> held = lists_->inSkipList(name.toLower());
-    if (!held) throw LookupFailed{lists_->errorText()};
+    if (!held) throw LookupFailed{lists_->lastError()};
     return *held;
 }
 
 bool ReferenceEngine::InIncludeList(const QString& name) {
     const std::optional<bool> held = lists_->inIncludeList(name.toLower());
-    if (!held) throw LookupFailed{lists_->errorText()};
+    if (!held) throw LookupFailed{lists_->lastError()};
     return *held;
 }
 

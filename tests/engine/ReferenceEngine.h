@@ -36,7 +36,7 @@ class ReferenceEngine {
   private:
     struct StopRequested {};
     struct LookupFailed {
-        QString error;
+        StoreError error;
     };
 
     void ProcessPendingEvents();

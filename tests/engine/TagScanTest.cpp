@@ -82,7 +82,7 @@ TEST(TagScanTest, ClassifyTagConsultsTheListTheFirstCharacterChooses) {
                            QStringLiteral("/div"), QStringLiteral("/b")},
                           {QStringLiteral("/div"), QStringLiteral("/h1"), QStringLiteral("/"),
                            QStringLiteral("h1"), QStringLiteral("")});
-    QString error;
+    StoreError error;
     std::unique_ptr<WordListLookup> lists = fixture.lists.openLists(&error);
     ASSERT_TRUE(lists);
     const struct {

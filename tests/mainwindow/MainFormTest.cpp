@@ -125,7 +125,9 @@ class MainFormTest : public ::testing::Test {
     QString text() const { return view().documentText(); }
     QString count() const { return form->ui().CountBox->text(); }
     QString added() const { return form->ui().PBox->text(); }
-    QString caption(const QString& name) const { return MainForm::kCaption + " - " + name; }
+    QString caption(const QString& name) const {
+        return MainFormUi::DesignCaption() + " - " + name;
+    }
 
     ScopedWorkingDir dir;
     ScopedDataHome home;

@@ -25,7 +25,10 @@ class MemoryLookup final : public WordListLookup {
     std::optional<bool> inIncludeList(QStringView name) override {
         return Find(lists_.include, name);
     }
-    QString errorText() const override { return QStringLiteral("lookup failed"); }
+    StoreError lastError() const override {
+        return StoreError{.kind = StoreError::Kind::Other,
+                          .reason = QStringLiteral("lookup failed")};
+    }
 
   private:
     std::optional<bool> Find(const QSet<QString>& set, QStringView name) {
@@ -39,9 +42,12 @@ class MemoryLookup final : public WordListLookup {
 
 }  // namespace
 
-std::unique_ptr<WordListLookup> MemoryWordLists::openLists(QString* error) {
+std::unique_ptr<WordListLookup> MemoryWordLists::openLists(StoreError* error) {
     if (failOpen) {
-        if (error) *error = QStringLiteral("lists unavailable");
+        if (error) {
+            *error = StoreError{.kind = StoreError::Kind::Other,
+                                .reason = QStringLiteral("lists unavailable")};
+        }
         return nullptr;
     }
     ++opens;

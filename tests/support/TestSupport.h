@@ -69,7 +69,7 @@ class MemoryWordLists final : public WordListSource {
     int closes = 0;
     int lookups = 0;
 
-    std::unique_ptr<WordListLookup> openLists(QString* error) override;
+    std::unique_ptr<WordListLookup> openLists(StoreError* error) override;
 };
 
 /// Records every call the engine makes, in order, as short strings.

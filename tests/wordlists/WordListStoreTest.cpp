@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "engine/Functions.h"
 #include "wordlists/DefaultWordLists.h"
+#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListStore.h"
 
@@ -22,16 +23,16 @@ class StoreTest : public ::testing::Test {
     void SetUp() override {
         StoreError error;
         ASSERT_TRUE(CreateWordListDatabase(DefaultDatabasePath(), &error))
-            << error.message.toStdString();
+            << StoreErrorText(error).toStdString();
     }
 
     /// Opens `schema`'s table with its index selected.
     std::unique_ptr<WordListTable> Table(WordListDatabase& db, const ListSchema& schema) {
         StoreError error;
         auto table = db.OpenTable(schema, &error);
-        EXPECT_TRUE(table) << error.message.toStdString();
+        EXPECT_TRUE(table) << StoreErrorText(error).toStdString();
         if (table) {
-            EXPECT_TRUE(table->SetIndex(schema.index, &error)) << error.message.toStdString();
+            EXPECT_TRUE(table->SetIndex(&error)) << StoreErrorText(error).toStdString();
         }
         return table;
     }
@@ -109,18 +110,35 @@ TEST_F(StoreTest, AddRefusesEqualEntriesAndNamesTheListedOne) {
     StoreError error;
     EXPECT_FALSE(include->Add(QStringLiteral("/div"), &error));
     EXPECT_EQ(error.kind, StoreError::Kind::Duplicate);
-    EXPECT_TRUE(error.message.contains(u"already holds \"/div\"")) << error.message.toStdString();
+    EXPECT_TRUE(StoreErrorText(error).contains(u"already holds \"/div\""))
+        << StoreErrorText(error).toStdString();
 
     EXPECT_FALSE(include->Add(QStringLiteral("/DIV"), &error));
     EXPECT_EQ(error.kind, StoreError::Kind::Duplicate);
-    EXPECT_TRUE(
-        error.message.contains(u"\"/div\", which differs from \"/DIV\" only in letter case"))
-        << error.message.toStdString();
+    EXPECT_TRUE(StoreErrorText(error).contains(
+        u"\"/div\", which differs from \"/DIV\" only in letter case"))
+        << StoreErrorText(error).toStdString();
     EXPECT_EQ(include->RecordCount(&error), DefaultIncludeList().size());
 
     ASSERT_TRUE(include->Add(QStringLiteral("/Object"), &error));
     const QStringList entries = *include->Walk(&error);
     EXPECT_EQ(entries.indexOf(u"/Object"), entries.indexOf(u"/nav") + 1);  // sorted in place
+}
+
+TEST_F(StoreTest, AddRefusesEqualEntriesEvenWhereTheIndexWouldTakeThem) {
+    ASSERT_EQ(Exec("DROP INDEX \"Include\";"
+                   "CREATE INDEX \"Include\" ON \"IncludeList\" (\"Include\" COLLATE NOCASE);"),
+              SQLITE_OK);
+    auto db = Open();
+    auto include = Table(*db, IncludeListSchema());
+    StoreError error;
+    for (const QString& entry : {QStringLiteral("/div"), QStringLiteral("/Div")}) {
+        EXPECT_FALSE(include->Add(entry, &error));
+        EXPECT_EQ(error.kind, StoreError::Kind::Duplicate);
+        EXPECT_EQ(error.entry, entry);
+        EXPECT_EQ(error.listed, QStringLiteral("/div"));
+    }
+    EXPECT_EQ(include->RecordCount(&error), DefaultIncludeList().size());
 }
 
 TEST_F(StoreTest, DeleteRemovesOnlyTheEntryFoundBySeek) {
@@ -142,14 +160,14 @@ TEST_F(StoreTest, OpeningFailsClearlyForMissingAndBrokenFiles) {
     StoreError error;
     EXPECT_FALSE(WordListDatabase::Open(QStringLiteral("nosuch.db"), &error));
     EXPECT_EQ(error.kind, StoreError::Kind::Missing);
-    EXPECT_TRUE(
-        error.message.contains(QDir::current().absoluteFilePath(QStringLiteral("nosuch.db"))));
-    EXPECT_TRUE(error.message.contains(u"file not found"));
+    EXPECT_TRUE(StoreErrorText(error).contains(
+        QDir::current().absoluteFilePath(QStringLiteral("nosuch.db"))));
+    EXPECT_TRUE(StoreErrorText(error).contains(u"file not found"));
     EXPECT_FALSE(QFile::exists(QStringLiteral("nosuch.db")));  // never created
 
     QDir().mkdir(QStringLiteral("folder.db"));
     EXPECT_FALSE(WordListDatabase::Open(QStringLiteral("folder.db"), &error));
-    EXPECT_EQ(error.kind, StoreError::Kind::Unreadable);
+    EXPECT_EQ(error.kind, StoreError::Kind::Folder);
 
     QFile junk(QStringLiteral("junk.db"));
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
@@ -157,7 +175,7 @@ TEST_F(StoreTest, OpeningFailsClearlyForMissingAndBrokenFiles) {
     junk.close();
     EXPECT_FALSE(WordListDatabase::Open(QStringLiteral("junk.db"), &error));
     EXPECT_EQ(error.kind, StoreError::Kind::NotADatabase);
-    EXPECT_TRUE(error.message.contains(u"junk.db")) << error.message.toStdString();
+    EXPECT_TRUE(StoreErrorText(error).contains(u"junk.db")) << StoreErrorText(error).toStdString();
 
     // A database cut short: its header promises pages that are not there.
     QFile real(DefaultDatabasePath());
@@ -170,11 +188,11 @@ TEST_F(StoreTest, OpeningFailsClearlyForMissingAndBrokenFiles) {
     auto db = WordListDatabase::Open(QStringLiteral("cut.db"), &error);
     std::unique_ptr<WordListTable> table;
     if (db) table = db->OpenTable(IncludeListSchema(), &error);
-    if (table && table->SetIndex(IncludeListSchema().index, &error)) {
+    if (table && table->SetIndex(&error)) {
         EXPECT_FALSE(table->Walk(&error));
     }
     EXPECT_NE(error.kind, StoreError::Kind::None);
-    EXPECT_TRUE(error.message.contains(u"cut.db")) << error.message.toStdString();
+    EXPECT_TRUE(StoreErrorText(error).contains(u"cut.db")) << StoreErrorText(error).toStdString();
 }
 
 TEST_F(StoreTest, MissingTablesAndIndexesAreReported) {
@@ -183,13 +201,14 @@ TEST_F(StoreTest, MissingTablesAndIndexesAreReported) {
     ASSERT_TRUE(db);
     StoreError error;
     EXPECT_FALSE(db->OpenTable(SkipListSchema(), &error));
-    EXPECT_EQ(error.kind, StoreError::Kind::MissingSchema);
-    EXPECT_TRUE(error.message.contains(u"Lookup")) << error.message.toStdString();
+    EXPECT_EQ(StoreErrorText(error),
+              QStringLiteral("Word-list database \"%1\": the table Lookup is missing.")
+                  .arg(QDir::current().absoluteFilePath(DefaultDatabasePath())));
 
     auto include = db->OpenTable(IncludeListSchema(), &error);
     ASSERT_TRUE(include);
-    EXPECT_FALSE(include->SetIndex(QStringLiteral("Include"), &error));
-    EXPECT_EQ(error.kind, StoreError::Kind::MissingSchema);
+    EXPECT_FALSE(include->SetIndex(&error));
+    EXPECT_EQ(error.kind, StoreError::Kind::NoIndex);
     EXPECT_FALSE(include->Seek(u"/div", &error));  // no index, no seek
 }
 
@@ -200,7 +219,7 @@ TEST_F(StoreTest, LockedDatabaseIsWaitedForThenReported) {
     StoreError error;
     EXPECT_FALSE(WordListDatabase::Open(DefaultDatabasePath(), &error));
     EXPECT_EQ(error.kind, StoreError::Kind::Locked);
-    EXPECT_TRUE(error.message.contains(u"locked")) << error.message.toStdString();
+    EXPECT_TRUE(StoreErrorText(error).contains(u"locked")) << StoreErrorText(error).toStdString();
     sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     EXPECT_TRUE(WordListDatabase::Open(DefaultDatabasePath(), &error));
@@ -247,11 +266,10 @@ TEST(StoreSchema, TablesAndIndexesOnOtherFieldsAreRefusedByName) {
 
         StoreError error;
         auto db = WordListDatabase::Open(DefaultDatabasePath(), &error);
-        ASSERT_TRUE(db) << error.message.toStdString();
+        ASSERT_TRUE(db) << StoreErrorText(error).toStdString();
         auto table = db->OpenTable(SkipListSchema(), &error);
-        EXPECT_FALSE(table && table->SetIndex(SkipListSchema().index, &error)) << c.schema;
-        EXPECT_EQ(error.kind, StoreError::Kind::MissingSchema) << c.schema;
-        EXPECT_EQ(error.message,
+        EXPECT_FALSE(table && table->SetIndex(&error)) << c.schema;
+        EXPECT_EQ(StoreErrorText(error),
                   QStringLiteral("Word-list database \"%1\": %2.")
                       .arg(dir.file(DefaultDatabasePath()), QString::fromLatin1(c.wrong)));
     }
@@ -265,7 +283,7 @@ TEST_F(StoreTest, CreationRefusesAnExistingFileAndLeavesNoTemporaryFile) {
         return f.readAll();
     }();
     EXPECT_FALSE(CreateWordListDatabase(DefaultDatabasePath(), &error));
-    EXPECT_TRUE(error.message.contains(u"exists already"));
+    EXPECT_TRUE(StoreErrorText(error).contains(u"exists already"));
     QFile f(DefaultDatabasePath());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
@@ -285,9 +303,9 @@ TEST_F(StoreTest, CreationRefusesAnExistingFileAndLeavesNoTemporaryFile) {
 
 TEST_F(StoreTest, PassListsAnswerFromTheStoreAndHoldNoLockBetweenLookups) {
     StoreListSource source(DefaultDatabasePath());
-    QString error;
+    StoreError error;
     auto lists = source.openLists(&error);
-    ASSERT_TRUE(lists) << error.toStdString();
+    ASSERT_TRUE(lists) << StoreErrorText(error).toStdString();
     EXPECT_EQ(lists->inSkipList(u""), true);
     EXPECT_EQ(lists->inSkipList(u"b"), true);
     EXPECT_EQ(lists->inSkipList(u"div"), false);
@@ -340,15 +358,16 @@ TEST_F(StoreTest, AnEditMadeWhileAFixPassIsPausedGoesThrough) {
 
 TEST_F(StoreTest, PassListsReportWhyTheyCannotOpen) {
     StoreListSource missing(QStringLiteral("elsewhere.db"));
-    QString error;
+    StoreError error;
     EXPECT_FALSE(missing.openLists(&error));
-    EXPECT_TRUE(error.contains(u"elsewhere.db") && error.contains(u"file not found"))
-        << error.toStdString();
+    EXPECT_EQ(StoreErrorText(error), QStringLiteral("Word-list database \"%1\": file not found.")
+                                         .arg(QDir::current().absoluteFilePath("elsewhere.db")));
 
     ASSERT_EQ(Exec("DROP INDEX \"Alpha\";"), SQLITE_OK);
     StoreListSource noIndex(DefaultDatabasePath());
     EXPECT_FALSE(noIndex.openLists(&error));
-    EXPECT_TRUE(error.contains(u"Alpha")) << error.toStdString();
+    EXPECT_EQ(error.kind, StoreError::Kind::NoIndex);
+    EXPECT_EQ(error.index, QStringLiteral("Alpha"));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The About box: its keys, and System Info over a fake registry.
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
-#include "common/SecondaryWindows.h"
+#include "mainwindow/SecondaryWindows.h"
 #include "windows/EmptyRegistry.h"
 #include "windows/RegistryAccess.h"
 #include "windows/frmAbout.h"
@@ -50,7 +50,7 @@ class FakeRegistry final : public RegistryAccess {
         const bool fits = quint32(value.bytes.size()) <= *byteCount;
         if (fits) std::memcpy(buffer, value.bytes.constData(), size_t(value.bytes.size()));
         *byteCount = quint32(value.bytes.size());
-        return fits ? kSuccess : kMoreData;
+        return fits ? kSuccess : 234;  // ERROR_MORE_DATA
     }
     long CloseKey(KeyHandle key) override {
         ++closes;

@@ -1,7 +1,7 @@
 // The help window over the collection built for the program.
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
-#include "common/SecondaryWindows.h"
+#include "mainwindow/SecondaryWindows.h"
 #include "windows/HelpBrowser.h"
 #include "windows/HelpViewer.h"
 

@@ -1,11 +1,14 @@
 // The two word-list editor windows over a real word-list database.
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
-#include "common/SecondaryWindows.h"
 #include "engine/Functions.h"
+#include "mainwindow/MainForm.h"
+#include "mainwindow/SecondaryWindows.h"
+#include "windows/WorkBoxEditor.h"
 #include "wordlists/DefaultWordLists.h"
 #include "wordlists/IncludeList.h"
 #include "wordlists/SkipListForm.h"
+#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListStore.h"
 
@@ -27,7 +30,8 @@ class ListFolder {
   public:
     ListFolder(const QStringList& skip, const QStringList& include) {
         StoreError error;
-        EXPECT_TRUE(CreateWordListDatabase(databasePath(), &error)) << error.message.toStdString();
+        EXPECT_TRUE(CreateWordListDatabase(databasePath(), &error))
+            << StoreErrorText(error).toStdString();
         sqlite3* db = nullptr;
         EXPECT_EQ(sqlite3_open(QFile::encodeName(databasePath()).constData(), &db), SQLITE_OK);
         Fill(db, SkipListSchema(), skip);
@@ -42,8 +46,8 @@ class ListFolder {
         StoreError error;
         auto db = WordListDatabase::Open(databasePath(), &error);
         auto table = db ? db->OpenTable(schema, &error) : nullptr;
-        if (!table || !table->SetIndex(schema.index, &error)) return {error.message};
-        return table->Walk(&error).value_or(QStringList{error.message});
+        if (!table || !table->SetIndex(&error)) return {StoreErrorText(error)};
+        return table->Walk(&error).value_or(QStringList{StoreErrorText(error)});
     }
 
   private:
@@ -260,6 +264,24 @@ TEST(WordListEditor, AStoreThatCannotBeOpenedIsReportedAndNoWindowOpens) {
         EXPECT_TRUE(text.contains(QString::fromLatin1(c.file))) << text.toStdString();
         EXPECT_TRUE(text.contains(QString::fromLatin1(c.reason))) << text.toStdString();
     }
+}
+
+TEST(WordListEditor, FixFileAndTheEditorsSayTheSameOfADamagedStore) {
+    ScopedWorkingDir dir;
+    const QString path = dir.file(QStringLiteral("junk.db"));
+    ASSERT_TRUE(PutFile(path, QByteArray(4096, 'x')));
+    const QString why =
+        StoreErrorText(StoreError{.kind = StoreError::Kind::NotADatabase, .file = path});
+    MessageLog messages;
+    MainForm form(nullptr, nullptr, nullptr, path);
+    form.ui().WorkBox->loadDocument(QStringLiteral("<p>a<div>"));
+    form.mnuFileFixClick();
+    form.mnuFileSkipListClick();  // the editor reports it and does not open
+    EXPECT_EQ(
+        messages.texts,
+        QStringList({"The word lists could not be read, so the page was left as it was.\n\n" + why,
+                     "The skip list cannot be edited. " + why}));
+    EXPECT_EQ(form.ui().WorkBox->documentText(), QStringLiteral("<p>a<div>"));
 }
 
 TEST(WordListEditor, AnEditorShownDuringAFixPassEditsAndEachShowingLoadsAfresh) {

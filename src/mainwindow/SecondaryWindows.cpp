@@ -1,4 +1,4 @@
-#include "common/SecondaryWindows.h"
+#include "mainwindow/SecondaryWindows.h"
 
 #include "windows/HelpViewer.h"
 #include "windows/RegistryAccess.h"

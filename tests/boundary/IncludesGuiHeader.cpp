@@ -1,0 +1,3 @@
+// A core source that reaches for the windows: it must not compile.
+#include "common/Utilities.h"
+#include "engine/Functions.h"
