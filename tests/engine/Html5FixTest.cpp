@@ -223,7 +223,8 @@ TEST(Html5FixTest, ReportsAsTheWordListPassDoesAndStopsWhenAsked) {
     // While the parser runs, events are processed as often as it takes.
     QStringList calls = fixture.Events();
     calls.removeAll(QStringLiteral("events"));
-    EXPECT_EQ(calls, Calls({"added 0", "count 13", "count 8", "added 1", "count 4", "added 2"}));
+    EXPECT_EQ(calls,
+              QStringList({"added 0", "count 13", "count 8", "added 1", "count 4", "added 2"}));
 
     for (int stopAt = 1; stopAt <= 2; ++stopAt) {
         fixture.Reset();
