@@ -92,34 +92,14 @@ TEST(Html5FixTest, WhereTheParserDiffersFromBrowsersNothingIsInserted) {
 }
 
 TEST(Html5FixTest, TheDocumentTypeDecidesWhetherATableEndsAParagraph) {
+    // Quirks mode keeps a table inside an open paragraph (see the rules below).
     EngineFixture fixture;
-    const char* const quirks[] = {
-        "",
-        "x",  // text before the declaration
-        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\" "
-        "\"http://www.w3.org/TR/REC-html32.dtd\">",
-        "<!DOCTYPE html PUBLIC \"html\">",
-        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">",
-    };
-    const char* const standard[] = {
-        "<!DOCTYPE html>",
-        "\r\n<!-- a comment --><!doctypehtml>",
-        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"\r\n"
-        "\"http://www.w3.org/TR/html4/loose.dtd\">",
-    };
     const QString body = QStringLiteral("<p>a<table><tr><td>b</table>c<p>d");
-    for (const char* doctype : quirks) {
-        const QString text = QString::fromLatin1(doctype) + body;
-        EXPECT_EQ(Html5Fix(fixture, text),
-                  QString::fromLatin1(doctype) + "<p>a<table><tr><td>b</table>c</p><p>d")
-            << doctype;
-    }
-    for (const char* doctype : standard) {
-        const QString text = QString::fromLatin1(doctype) + body;
-        EXPECT_EQ(Html5Fix(fixture, text),
-                  QString::fromLatin1(doctype) + "<p>a</p><table><tr><td>b</table>c<p>d")
-            << doctype;
-    }
+    EXPECT_EQ(Html5Fix(fixture, "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">" + body),
+              "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\"><p>a<table><tr><td>b</table>c</p>"
+              "<p>d");
+    EXPECT_EQ(Html5Fix(fixture, "\r\n<!-- a comment --><!doctypehtml>" + body),
+              "\r\n<!-- a comment --><!doctypehtml><p>a</p><table><tr><td>b</table>c<p>d");
 }
 
 TEST(Html5FixTest, DocumentModeFollowsTheDeclarationRules) {
