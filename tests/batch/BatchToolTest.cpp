@@ -102,10 +102,11 @@ TEST_F(BatchTest, StandardInputAndOutputCarryBytesUnchanged) {
 }
 
 TEST_F(BatchTest, PagesAreRepairedAndWrittenInTheirOwnEncoding) {
-    const auto utf16 = [](QStringView text, QStringConverter::Encoding order) {
-        return QByteArray(QStringEncoder(order, QStringConverter::Flag::WriteBom).encode(text));
+    const auto utf16be = [](QStringView text) {
+        return QByteArray(
+            QStringEncoder(QStringConverter::Utf16BE, QStringConverter::Flag::WriteBom)
+                .encode(text));
     };
-    using Q = QStringConverter;
     const QString page = QStringLiteral("<p>\u00e9t\u00e9<p>\u0151<div>");
     const QString fixed = QStringLiteral("<p>\u00e9t\u00e9</p><p>\u0151</p><div>");
     const struct {
@@ -114,10 +115,7 @@ TEST_F(BatchTest, PagesAreRepairedAndWrittenInTheirOwnEncoding) {
         QByteArray out;
         const char* readAs;
     } cases[] = {
-        {"le.htm", utf16(page, Q::Utf16LE), utf16(fixed, Q::Utf16LE),
-         "UTF-16LE with byte-order mark"},
-        {"be.htm", utf16(page, Q::Utf16BE), utf16(fixed, Q::Utf16BE),
-         "UTF-16BE with byte-order mark"},
+        {"be.htm", utf16be(page), utf16be(fixed), "UTF-16BE with byte-order mark"},
         {"u8.htm", page.toUtf8(), fixed.toUtf8(), "UTF-8"},
         {"bom.htm", "\xEF\xBB\xBF" + page.toUtf8(), "\xEF\xBB\xBF" + fixed.toUtf8(),
          "UTF-8 with byte-order mark"},

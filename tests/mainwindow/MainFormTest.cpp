@@ -448,10 +448,11 @@ TEST_F(MainFormTest, AFailedSaveIsReportedAndThePageStaysUnsaved) {
 // --- Encodings ------------------------------------------------------------------------
 
 TEST_F(MainFormTest, PagesAreShownRepairedAndSavedInTheirOwnEncoding) {
-    const auto utf16 = [](QStringView text, QStringConverter::Encoding order) {
-        return QByteArray(QStringEncoder(order, QStringConverter::Flag::WriteBom).encode(text));
+    const auto utf16le = [](QStringView text) {
+        return QByteArray(
+            QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)
+                .encode(text));
     };
-    using Q = QStringConverter;
     const QString page = QStringLiteral("<p>caf\u00e9<div>");
     const QString saved = QStringLiteral("<p>caf\u00e9</p><div>\u00e9");
     const struct {
@@ -460,14 +461,10 @@ TEST_F(MainFormTest, PagesAreShownRepairedAndSavedInTheirOwnEncoding) {
         const char* encoding;
         QByteArray saved;
     } cases[] = {
-        {"plain.htm", page.toUtf8(), "UTF-8", saved.toUtf8()},
         // After the mark, a U+FEFF is a character of the text.
         {"twice.htm", "\xEF\xBB\xBF\xEF\xBB\xBF" + page.toUtf8(), "UTF-8 with byte-order mark",
          "\xEF\xBB\xBF\xEF\xBB\xBF" + saved.toUtf8()},
-        {"le.htm", utf16(page, Q::Utf16LE), "UTF-16LE with byte-order mark",
-         utf16(saved, Q::Utf16LE)},
-        {"be.htm", utf16(page, Q::Utf16BE), "UTF-16BE with byte-order mark",
-         utf16(saved, Q::Utf16BE)},
+        {"le.htm", utf16le(page), "UTF-16LE with byte-order mark", utf16le(saved)},
         {"old.htm", "<p>caf\xE9<div>", "Windows-1252", "<p>caf\xE9</p><div>\xE9"},
         {"latin2.htm", "<meta charset=iso-8859-2><p>caf\xE9<div>", "ISO-8859-2",
          "<meta charset=iso-8859-2><p>caf\xE9</p><div>\xE9"},

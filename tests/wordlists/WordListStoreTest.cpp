@@ -209,23 +209,5 @@ TEST_F(StoreTest, CreationRefusesAnExistingFileAndLeavesNoTemporaryFile) {
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
-TEST_F(StoreTest, APassSeesTheStoreAndHoldsNoLockBetweenLookups) {
-    StoreListSource source(DefaultDatabasePath());
-    auto lists = source.openLists(&error_);
-    ASSERT_TRUE(lists) << Text(error_);
-    EXPECT_EQ(lists->inSkipList(u""), true);
-    EXPECT_EQ(lists->inSkipList(u"b"), true);
-    EXPECT_EQ(lists->inSkipList(u"div"), false);
-    EXPECT_EQ(lists->inIncludeList(u"/div"), true);
-    EXPECT_EQ(lists->inIncludeList(u"/b"), false);
-    // Another program (an editor window) changes the lists while the pass is open.
-    ASSERT_EQ(Exec("INSERT INTO \"Lookup\" VALUES ('Blockquote'); DELETE FROM \"IncludeList\" "
-                   "WHERE \"Include\" = '/div';"),
-              SQLITE_OK);
-    EXPECT_EQ(lists->inSkipList(u"blockquote"), true);
-    lists.reset();
-    EXPECT_EQ(source.openLists(&error_)->inIncludeList(u"/div"), false);
-}
-
 }  // namespace
 }  // namespace quillet

@@ -1,4 +1,4 @@
-// The About box: its keys, and System Info over a registry held in memory.
+// The About box: its keys, and reading System Info's place from a registry held in memory.
 #include "GuiTestSupport.h"
 #include "mainwindow/SecondaryWindows.h"
 #include "windows/RegistryAccess.h"
@@ -14,7 +14,6 @@ namespace quillet::test {
 namespace {
 
 const QByteArray kPathKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-const QByteArray kFolderKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
 
 /// Keys under HKEY_LOCAL_MACHINE, each with its values as type and bytes; a key named
 /// "Locked" refuses access. Counts the keys left open.
@@ -109,52 +108,6 @@ TEST(AboutBox, GetKeyValueReadsTextAndNumbersAndClosesTheKeyOnEveryPath) {
             << c.name;
         EXPECT_EQ(value, c.value) << c.name;
         EXPECT_TRUE(registry.open.isEmpty()) << c.name;
-    }
-}
-
-TEST(AboutBox, SystemInfoTriesThePathEntryThenTheFolderEntryAndReportsFailure) {
-    const QString program = QStringLiteral("C:\\Tools\\MSINFO32.EXE");
-    const QString named = QStringLiteral("C:\\Win\\msinfo32.exe");
-    const struct {
-        const char* what;
-        QByteArray path;    // the first entry: the program itself (null: none)
-        QByteArray folder;  // the second: the folder that holds it (null: none)
-        bool folderHoldsIt;
-        bool startSucceeds;
-        QStringList tested;
-        QStringList started;
-    } cases[] = {
-        // The first entry is started as it stands; when it fails, the second is not tried.
-        {"path", named.toLatin1() + '\0', "C:\\Tools", true, true, {}, {named}},
-        {"path of a missing file", named.toLatin1(), "C:\\Tools", true, false, {}, {named}},
-        {"path of no bytes", "", "C:\\Tools", true, true, {}, {}},
-        {"folder holding it", {}, QByteArray("C:\\Tools\0", 9), true, true, {program}, {program}},
-        {"folder without it", {}, "C:\\Tools", false, true, {program}, {}},
-        {"no entries", {}, {}, true, true, {}, {}},
-    };
-    for (const auto& c : cases) {
-        FakeRegistry registry;
-        if (!c.path.isNull()) registry.keys[kPathKey]["PATH"] = Text(c.path);
-        if (!c.folder.isNull()) registry.keys[kFolderKey]["MSINFO"] = Text(c.folder);
-        QStringList tested, started;
-        SystemInfoAccess access(registry);
-        access.isFile = [&](const QString& path) {
-            tested << path;
-            return c.folderHoldsIt && path == program;
-        };
-        access.startProgram = [&](const QString& path) {
-            started << path;
-            return c.startSucceeds;
-        };
-        MessageLog messages;
-        frmAbout{access}.StartSysInfo();
-        EXPECT_EQ(tested, c.tested) << c.what;
-        EXPECT_EQ(started, c.started) << c.what;
-        const bool ran = !started.isEmpty() && c.startSucceeds;
-        EXPECT_EQ(messages.texts, ran ? QStringList() : QStringList{frmAbout::kSysInfoUnavailable})
-            << c.what;
-        EXPECT_EQ(messages.beeps, 0) << c.what;  // the About box's message does not beep
-        EXPECT_TRUE(registry.open.isEmpty()) << c.what;
     }
 }
 
