@@ -34,6 +34,9 @@ const char16_t* const kIncludePool[] = {u"/div", u"/td", u"/b", u"/", u"/h1", u"
 
 enum class Routine { Fix, StripNewlines, JoinAllLines, StripSpaces };
 enum class Width { Utf16, Utf8, SingleByte };
+void PrintTo(Width width, std::ostream* os) {
+    *os << (width == Width::Utf16 ? "UTF-16" : width == Width::Utf8 ? "UTF-8" : "bytes");
+}
 
 /// The document as both sides read it: UTF-8 has no room for half a surrogate pair, which
 /// becomes "?"; single bytes are the UTF-8 bytes, each a character of its own.
