@@ -46,6 +46,7 @@ class BatchTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_EQ(Batch(QStringLiteral("wordlists init")).code, kExitOk); }
     ScopedWorkingDir dir_;
+    test::ScopedDataHome home_;
 };
 
 TEST(BatchUsage, HelpVersionAndUsageErrors) {
@@ -230,6 +231,13 @@ TEST_F(BatchTest, WordListsAreNeededByFixAloneAndEditedByTheEditorsRules) {
     EXPECT_EQ(r.err, u"quillet-batch: \"nosuch\" is not in the skip list\n");
     EXPECT_FALSE(Batch(QStringLiteral("wordlists list skip")).out.contains("Table"));
     EXPECT_TRUE(Batch(QStringLiteral("wordlists list include")).out.startsWith("/address\n"));
+
+    // The working folder's file comes before the user's own, damaged or not.
+    ASSERT_TRUE(PutFile(QStringLiteral("SkipList.db"), "not a database"));
+    r = Batch(QStringLiteral("fix page.htm"));
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_TRUE(r.err.contains(dir_.file(QStringLiteral("SkipList.db")))) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(home_.wordLists()));
 }
 
 TEST(TerminalProgress, DrawsABarByTimeAndClearsIt) {
