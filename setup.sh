@@ -18,7 +18,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     python3 python3-html5lib tidy
     xvfb xauth clang-format
-    desktop-file-utils appstream dpkg-dev file
+    desktop-file-utils appstream dpkg-dev file strace
 )
 
 install_missing() {

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the built quillet-batch where a fault belongs to the process: file size and memory
-# limits, closed and failing standard streams, file names that are not UTF-8, and a
-# database creation killed midway. Checks that need the superuser (device nodes) or an
-# unsanitized build (memory limits) are skipped with a note.
+# limits, closed and failing standard streams, a failing sync, file names that are not
+# UTF-8, and a database creation killed midway. Checks that need the superuser (device
+# nodes), tracing (strace) or an unsanitized build (memory limits) are skipped with a note.
 set -uo pipefail
 batch=$(realpath "$1")
 sanitized=${2:-OFF}
@@ -76,6 +76,19 @@ if mknod full c 1 7 2>/dev/null; then
     check "a list on a full device" 1 $? "$out" "the disk is full (No space left on device)"
 else
     skip "device nodes cannot be made here"
+fi
+
+# A sync that fails (as on a full disk that allocates late) fails the output, and the old
+# one stays.
+printf 'old' >synced.fix
+if strace -qq -o strace.log -e trace=none true 2>/dev/null; then
+    # LeakSanitizer cannot work under a tracer.
+    out=$(ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" strace -f -qq -o strace.log \
+        -e trace=fsync -e inject=fsync:error=EIO "$batch" fix small.htm -o synced.fix 2>&1)
+    check "a failed sync" 1 $? "$out" "small.htm: cannot write synced.fix: Input/output error"
+    [ "$(cat synced.fix)" = old ] || fail "a failed sync replaced the old output"
+else
+    skip "strace cannot trace here"
 fi
 
 # Endless input, under a memory limit: it fails alone and the run goes on. (A sanitized

@@ -78,30 +78,28 @@ TEST(CodePage, CharactersOutsideTheCodePageAreRefusedWithTheirPlace) {
     EXPECT_EQ(EncodeCodePage(u"", &bad), QByteArray());
 }
 
-TEST(DocName, SplitsAtTheLastSeparatorAndTheLastDot) {
+TEST(DocName, TheRepairedCopyTakesTheFolderAndTheNameUpToTheLastDot) {
     const PathRules unix{false, false};
-    DocName name = SplitDocName(QStringLiteral("/home/ann/Web Site/Page.Old.htm"), unix);
-    EXPECT_EQ(name.dir, u"/home/ann/Web Site/");
-    EXPECT_EQ(name.fileName, u"Page.Old.htm");
-    EXPECT_EQ(name.baseName, u"Page.Old");
-    EXPECT_EQ(FixedFileName(name), u"/home/ann/Web Site/Page.Old.fix");
-
-    name = SplitDocName(QStringLiteral("README"), unix);
-    EXPECT_EQ(name.dir, u"");
-    EXPECT_EQ(FixedFileName(name), u"README.fix");
-    EXPECT_EQ(FixedFileName(SplitDocName(QStringLiteral("/srv/.htaccess"), unix)), u"/srv/.fix");
-    EXPECT_EQ(FixedFileName(SplitDocName(QStringLiteral("/srv/dir.d/page"), unix)),
-              u"/srv/dir.d/page.fix");
-    EXPECT_EQ(FixedFileName(SplitDocName(QString(), unix)), u".fix");
-    EXPECT_EQ(FixedFileName(SplitDocName(QStringLiteral(" spaced .htm "), unix)), u" spaced .fix");
-
-    const PathRules windows{true, true};
-    name = SplitDocName(QStringLiteral("C:\\Web\\index.htm"), windows);
-    EXPECT_EQ(name.dir, u"C:\\WEB\\");
-    EXPECT_EQ(name.fileName, u"INDEX.HTM");
-    EXPECT_EQ(FixedFileName(name), u"C:\\WEB\\INDEX.fix");
-    EXPECT_EQ(FixedFileName(SplitDocName(QStringLiteral("C:/Web/a.b\\c"), windows)),
-              u"C:/WEB/A.B\\C.fix");
+    const PathRules windows{true, true};  // names in capitals, either separator
+    const struct {
+        const char16_t* path;
+        PathRules rules;
+        const char16_t* fixed;
+    } cases[] = {
+        {u"/home/ann/Web Site/Page.Old.htm", unix, u"/home/ann/Web Site/Page.Old.fix"},
+        {u"README", unix, u"README.fix"},
+        {u"/srv/.htaccess", unix, u"/srv/.fix"},
+        {u"/srv/dir.d/page", unix, u"/srv/dir.d/page.fix"},
+        {u"", unix, u".fix"},
+        {u" spaced .htm ", unix, u" spaced .fix"},
+        {u"C:\\Web\\index.htm", windows, u"C:\\WEB\\INDEX.fix"},
+        {u"C:/Web/a.b\\c", windows, u"C:/WEB/A.B\\C.fix"},
+    };
+    for (const auto& c : cases) {
+        const QString path = QString::fromUtf16(c.path);
+        EXPECT_EQ(FixedFileName(SplitDocName(path, c.rules)), QString::fromUtf16(c.fixed))
+            << path.toStdString();
+    }
 }
 
 }  // namespace

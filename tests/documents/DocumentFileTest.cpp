@@ -42,35 +42,6 @@ TEST(DocumentFile, ReadsWholeFilesAndNamesWhyNot) {
     EXPECT_EQ(result.reason, u"it is a folder");
 }
 
-TEST(DocumentFile, AFileInAFolderWithoutSearchPermissionIsNamedAsSuch) {
-    ScopedWorkingDir dir;
-    // The working folder must be open to the user nobody; the inner one is not.
-    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0711), 0);
-    QDir().mkdir(QStringLiteral("locked"));
-    ASSERT_TRUE(PutFile(QStringLiteral("locked/page.htm"), "<p>"));
-    // Without search permission for the user nobody, or, when not the superuser, for
-    // anyone.
-    ASSERT_EQ(chmod("locked", geteuid() == 0 ? 0700 : 0600), 0);
-    const std::optional<QByteArray> answer = test::InChildAsNobody([] {
-        FileResult result;
-        const bool read = ReadDocumentBytes(QStringLiteral("locked/page.htm"), &result).has_value();
-        return (read ? QStringLiteral("read") : result.reason).toUtf8();
-    });
-    if (!answer) GTEST_SKIP() << "no child process could run as another user";
-    EXPECT_EQ(*answer, "Permission denied");
-}
-
-TEST(FileNames, NamesThatAreNotUtf8KeepTheirBytes) {
-    const QByteArray names[] = {"caf\xe9.htm", "\xff\xfe\x80",
-                                "\xed\xa0\x80.htm" /* an encoded surrogate */,
-                                "\xf0\x90\x82\x80\xe9" /* U+10080, then a stray byte */};
-    for (const QByteArray& name : names) {
-        EXPECT_EQ(EncodeFileName(DecodeFileName(name)), name) << name.toHex().constData();
-    }
-    EXPECT_EQ(DecodeFileName("caf\xc3\xa9"), QStringLiteral("caf\u00e9"));
-    EXPECT_NE(DecodeFileName("caf\xe9"), DecodeFileName("caf\xc3\xa9"));
-}
-
 TEST(DocumentFile, ReplacementKeepsLinksAndPermissions) {
     ScopedWorkingDir dir;
     AtomicFileWriter writer;

@@ -126,13 +126,10 @@ TEST(TextEncoding, NamesAndTheirProperties) {
         {"utf-16", "UTF-16LE", false, true},
         {"utf-16be", "UTF-16BE", false, true},
         {" Latin2 ", "ISO-8859-2", true, false},
-        {"iso-8859-1", "ISO-8859-1", true, false},
-        {"koi8-r", "KOI8-R", true, false},
         {"shift_jis", "Shift_JIS", false, false},
         {"iso-2022-jp", "ISO-2022-JP", false, false},
         {"utf-7", "UTF-7", false, false},
         {"klingon", nullptr, false, false},
-        {"\u00e9", nullptr, false, false},
     };
     for (const auto& c : cases) {
         const std::optional<TextEncoding> e = TextEncoding::ForName(QString::fromUtf8(c.given));

