@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up a Debian 12 machine for Quillet, builds it, and then runs it or tests it.
 #
 #   ./setup.sh run     install what is missing, build, and run the program

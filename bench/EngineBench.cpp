@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the repair routines with the default lists in SQLite, and the cost of
 // one word-list lookup.
 #include "PageGenerator.h"

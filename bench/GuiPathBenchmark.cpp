@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fix File on a large generated page: through the main window (progress display with
 // its throttled repaints, the pass over the document view's buffer, the insertions into
 // the view) against the engine alone on the same UTF-8 text, building the repaired text;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The least work a repair pass could do on a page: read the file, widen it to 16-bit
 // characters, find every "<", copy the text in segments between them, narrow it and
 // write it. Quillet's commands are measured against it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HTML5 parser alone, as the yardstick of Fix File by HTML5 rules: reads a UTF-8 page
 // and parses it once with gumbo, then prints the parse time in seconds. With --lean it
 // parses as Quillet does (no error list, memory from large blocks that are never freed one

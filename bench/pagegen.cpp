@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a generated old-style page: pagegen MEGABYTES OUT [SEED]
 #include "PageGenerator.h"
 

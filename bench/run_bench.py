@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Runs Quillet's benchmarks and prints the results as Markdown for bench/README.md.
 
 usage: run_bench.py BUILD_DIR [--runs N] [--skip-tidy] [--skip-engine] [--baseline QUILLET_BATCH] [--html5-only]

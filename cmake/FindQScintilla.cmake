@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Finds QScintilla built for Qt 6 and provides the imported target QScintilla::QScintilla.
 # Debian ships it without a CMake package or pkg-config file: the headers live in the
 # Qt 6 include directory under Qsci/ and the library is qscintilla2_qt6.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A Debian package of the installed layout: `cpack -G DEB` in the build folder writes
 # quillet_VERSION_ARCH.deb. The libraries the programs link come from dpkg-shlibdeps;
 # the Qt plugins they load at run time are listed by hand, as no link names them.

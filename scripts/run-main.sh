@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The main job: starts the Quillet window in a working folder that holds the word-list
 # database (made with the default lists when there is none) and the sample page, so that
 # Open File finds oldpage.htm there.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Quillet: repairs HTML pages whose paragraphs were opened with <p> and never closed.
 #include "common/Translations.h"
 #include "documents/FileNames.h"

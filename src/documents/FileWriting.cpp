@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing documents: the atomic replacement of regular files, and writing in place what
 // must not be replaced.
 #include "documents/DocumentFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/Functions.h"
 
 #include "engine/Html5Paragraphs.h"

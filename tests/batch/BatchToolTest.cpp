@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quillet-batch in-process, its streams swapped for buffers; golden.sh and file_safety.sh
 // run the built program.
 #include "FileSystemSupport.h"

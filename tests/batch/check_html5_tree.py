@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks Fix File against the HTML5 parser of the test suite (html5lib).
 
 usage: check_html5_tree.py [--html5] QUILLET_BATCH PAGE...

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the built quillet-batch where a fault belongs to the process: file size and memory
 # limits, closed and failing standard streams, a failing sync, file names that are not
 # UTF-8, and a database creation killed midway. Checks that need the superuser (device

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the built quillet-batch on the sample pages and compares every output with the
 # expected bytes.
 set -euo pipefail

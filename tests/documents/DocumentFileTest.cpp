@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileSystemSupport.h"
 #include "TestSupport.h"
 #include "documents/DocumentFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "documents/HtmlPrescan.h"
 #include "documents/PageDecoding.h"
 #include "documents/TextEncoding.h"

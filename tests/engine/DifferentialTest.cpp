@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine against a literal rendering of its routines (ReferenceEngine.h) on seeded
 // random documents, the engine reading them as 16-bit units, as UTF-8 and as single bytes.
 // A failure names the seed and the document; QUILLET_DIFF_SEED runs another seed.

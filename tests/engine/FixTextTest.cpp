@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The word-list repair pass, and how any routine ends when it cannot run to completion.
 
 #include "EngineFixture.h"

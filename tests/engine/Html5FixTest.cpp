@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fix File by HTML5 rules: where the parser ends paragraphs, the document type that decides
 // quirks mode, exact positions in any text, and the run's reports, stops and failures.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A 20-million-character page through each routine: they must finish (a routine that is
 // quadratic anywhere would not, in any sensible time) and give the page's pieces' results.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main of the GUI tests: GoogleTest inside a QApplication, with the program's settings
 // kept in a temporary folder of their own.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Installs the build into an empty DESTDIR and checks what a packager and a new user get.
 
 usage: check_install.py BUILD-DIR GUI(ON|OFF) PAGE EXPECTED

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks that each manual page matches its program's --help.
 
 usage: check_man_pages.py MAN-DIR PROGRAM...

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Builds the Debian package of the build with CPack and checks its contents and fields.
 
 usage: check_package.py BUILD-DIR GUI(ON|OFF)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window end to end: its commands by menu, button and key, opening and saving in
 // the page's own encoding, runs, closing, editing and what it remembers.
 #include "FileSystemSupport.h"

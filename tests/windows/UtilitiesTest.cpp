@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared window routines: centring a window by its frame, message boxes, and Qt's
 // translations.
 #include "GuiTestSupport.h"

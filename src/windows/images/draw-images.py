@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the main window's toolbar pictures and the small application icons as PNG files.
 
 The pictures are pixel art in the 16 colours of the classic desktop palette, drawn

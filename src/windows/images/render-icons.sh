@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the SVG drawings into the PNG files beside this script: the application icon
 # from 48 x 48 up (draw-images.py draws the smaller ones as pixel art), and the toolbar
 # pictures at double size for screens with twice the pixel density (NAME@2x.png).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About box and its keys, on a system without System Info.
 #include "GuiTestSupport.h"
 #include "mainwindow/SecondaryWindows.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help window over the collection built for the program.
 #include "GuiTestSupport.h"
 #include "TestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two word-list editor windows over a real word-list database.
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
