@@ -390,12 +390,12 @@ RepairResult Functions::StripNewlines(const TextUnits& text, LoneLineFeeds lineF
 
 namespace {
 
-/// Keeps the stretch [`from`, `to`) of `source` as JoinLines does: without its outer
-/// spaces, each carriage return removed with a line feed that directly follows it, and
-/// with LoneLineFeeds::Join every other line feed too.
+/// JoinLines over the stretch [`from`, `to`) of `source`, as the stretches it keeps: the
+/// stretch without its outer spaces, each carriage return removed with a line feed that
+/// directly follows it, and with LoneLineFeeds::Join every other line feed too.
 template <typename Source>
-void KeepJoinedLines(QList<TextSpan>& kept, const Source& source, qint64 from, qint64 to,
-                     LoneLineFeeds lineFeeds) {
+void JoinLines(QList<TextSpan>& kept, const Source& source, qint64 from, qint64 to,
+               LoneLineFeeds lineFeeds) {
     while (from < to && source[from] == u' ') ++from;
     while (to > from && source[to - 1] == u' ') --to;
     qint64 start = from;
@@ -431,7 +431,7 @@ RepairResult Functions::StripNewlinesPass(const Scan<Unit>& source, const TextUn
         const qint64 mark = source.find(InParagraph ? std::u16string_view(u"</p>") : u"<p>", cut);
         if (mark < 0) break;
         if (InParagraph) {
-            KeepJoinedLines(result.kept, source, cut, mark + 1, lineFeeds);
+            JoinLines(result.kept, source, cut, mark + 1, lineFeeds);
             InParagraph = false;
         } else {
             Keep(result.kept, cut, mark + 1 - cut);

@@ -231,16 +231,6 @@ std::optional<bool> WordListTable::Seek(QStringView key, StoreError* error) {
     return found;
 }
 
-QString WordListTable::SeekPlan() const {
-    if (!seek_) return QString();
-    const QByteArray sql = QByteArray("EXPLAIN QUERY PLAN ") + sqlite3_sql(seek_);
-    Statement plan(connection_->db(), sql.constData());
-    QStringList details;
-    while (plan.ok() && sqlite3_step(plan.get()) == SQLITE_ROW)
-        details << ColumnText(plan.get(), 3);
-    return details.join(u'\n');
-}
-
 std::optional<qint32> WordListTable::RecordCount(StoreError* error) {
     const QByteArray sql =
         Sql(QStringLiteral("SELECT count(*) FROM %1").arg(Quoted(schema_.table)));

@@ -74,9 +74,6 @@ class WordListTable {
     /// Deletes the entry that the last successful Seek found.
     bool DeleteCurrent(StoreError* error);
 
-    /// How the store answers a seek (SQLite's query plan), for diagnostics and tests.
-    QString SeekPlan() const;
-
   private:
     friend class WordListDatabase;
     WordListTable(std::shared_ptr<Connection> connection, const ListSchema& schema);
