@@ -26,6 +26,156 @@ constexpr char16_t AsciiLower(char16_t c) {
     return (c >= u'A' && c <= u'Z') ? char16_t(c + (u'a' - u'A')) : c;
 }
 
+constexpr bool IsAsciiDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
+
+constexpr bool IsAsciiAlphanumeric(char16_t c) {
+    return IsAsciiDigit(c) || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+/// The length of the tag name that starts at `pos`, just after a "<": the run of name
+/// characters, or none when the "<" is followed by a digit (a less-than sign before a
+/// number, as in "<5 mg", is no tag).
+template <typename Source>
+qint64 NameLength(const Source& source, qint64 pos) {
+    if (pos < source.size() && IsAsciiDigit(source[pos])) return 0;
+    qint64 i = pos;
+    while (i < source.size() && IsNameChar(source[i])) ++i;
+    return i - pos;
+}
+
+/// What kind of content follows an opening tag, by its lower-cased name: text in which a
+/// browser sees no tag until the element's own end tag (scripts, styles, titles, text
+/// areas...), text that runs to the end of the page, or ordinary content.
+enum class Content { Ordinary, Raw, ToTheEnd };
+
+/// Whether a tag named `name` may open a comment or tagless text: a cheap first test, by
+/// the name's length and first letter, that nearly every tag fails.
+inline bool MayOpenPassage(QStringView name) {
+    // For each length from 3 to 9, the first letters of the names of that length.
+    constexpr auto kLetters = [](std::u16string_view letters) {
+        quint32 bits = 0;
+        for (const char16_t c : letters) bits |= 1u << (c - u'a');
+        return bits;
+    };
+    constexpr quint32 kFirstLetters[] = {
+        kLetters(u"x"), 0, kLetters(u"st"), kLetters(u"si"), kLetters(u"n"), kLetters(u"tn"),
+        kLetters(u"p")};
+    if (name.isEmpty()) return true;  // a comment has the empty name
+    const qsizetype length = name.size();
+    const char16_t first = name[0].unicode();
+    return length >= 3 && length <= 9 && first >= u'a' && first <= u'z' &&
+           (kFirstLetters[length - 3] >> (first - u'a') & 1u) != 0;
+}
+
+/// The same test by the first two characters after the "<", lower-cased.
+inline bool MayOpenPassage(char16_t first, char16_t second) {
+    switch (first) {
+        case u'!':
+            return second == u'-';
+        case u's':
+            return second == u'c' || second == u't';
+        case u't':
+            return second == u'e' || second == u'i';
+        case u'x':
+            return second == u'm';
+        case u'i':
+            return second == u'f';
+        case u'n':
+            return second == u'o';
+        case u'p':
+            return second == u'l';
+        default:
+            return false;
+    }
+}
+
+/// Whether `name` is `literal`; inlined, as this runs for many tags.
+template <size_t N>
+bool NameIs(QStringView name, const char16_t (&literal)[N]) {
+    if (name.size() != qsizetype(N - 1)) return false;
+    for (size_t i = 0; i < N - 1; ++i) {
+        if (name[qsizetype(i)] != literal[i]) return false;
+    }
+    return true;
+}
+
+Content ContentAfter(QStringView name) {
+    // Most names are none of these: the length and the first letter tell at once.
+    if (name.size() < 3 || name.size() > 9) return Content::Ordinary;
+    switch (name[0].unicode()) {
+        case u's':
+            return NameIs(name, u"script") || NameIs(name, u"style") ? Content::Raw
+                                                                     : Content::Ordinary;
+        case u't':
+            return NameIs(name, u"textarea") || NameIs(name, u"title") ? Content::Raw
+                                                                       : Content::Ordinary;
+        case u'x':
+            return NameIs(name, u"xmp") ? Content::Raw : Content::Ordinary;
+        case u'i':
+            return NameIs(name, u"iframe") ? Content::Raw : Content::Ordinary;
+        case u'n':
+            return NameIs(name, u"noembed") || NameIs(name, u"noframes") ||
+                           NameIs(name, u"noscript")
+                       ? Content::Raw
+                       : Content::Ordinary;
+        case u'p':
+            return NameIs(name, u"plaintext") ? Content::ToTheEnd : Content::Ordinary;
+        default:
+            return Content::Ordinary;
+    }
+}
+
+/// What the scan passes over after the "<" at `lt` whose name is `name`: the stretch
+/// [`hiddenFrom`, `resume`) in which no "<" is a tag, and where the search for the next
+/// "<" goes on. For an ordinary tag the stretch is empty and the search goes on right
+/// after the "<".
+struct Passage {
+    qint64 hiddenFrom = 0;
+    qint64 resume = 0;
+};
+
+/// The passage after the "<" at `lt`: a comment "<!--" runs to the first "-->" from its
+/// first "-" on (so "<!-->" is a whole one) or to the end of the text; the content of an
+/// element whose text holds no tags runs from its name to its end tag ("</" and the name
+/// in any letter case, then anything but a letter or digit), which is read as usual, or
+/// to the end of the text when there is none.
+template <typename Source>
+Passage PassageAfter(const Source& source, qint64 lt, QStringView name) {
+    const qint64 n = source.size();
+    if (name.isEmpty()) {
+        // A comment's name is empty: "!" is no name character.
+        if (lt + 3 < n && source[lt + 1] == u'!' && source[lt + 2] == u'-' &&
+            source[lt + 3] == u'-') {
+            const qint64 close = source.find(std::u16string_view(u"-->"), lt + 2);
+            return {lt + 1, close < 0 ? n : close + 3};
+        }
+        return {lt + 1, lt + 1};
+    }
+    const qint64 nameEnd = lt + 1 + name.size();
+    switch (ContentAfter(name)) {
+        case Content::Ordinary:
+            return {lt + 1, lt + 1};
+        case Content::ToTheEnd:
+            return {nameEnd, n};
+        case Content::Raw:
+            break;
+    }
+    const qint64 length = name.size();
+    for (qint64 at = source.find(std::u16string_view(u"</"), nameEnd); at >= 0;
+         at = source.find(std::u16string_view(u"</"), at + 2)) {
+        if (n - at - 2 < length) break;
+        qint64 i = 0;
+        while (i < length && AsciiLower(source[at + 2 + i]) == name[i]) ++i;
+        if (i == length &&
+            (at + 2 + length == n || !IsAsciiAlphanumeric(source[at + 2 + length]))) {
+            return {nameEnd, at};
+        }
+    }
+    return {nameEnd, n};
+}
+
 /// Clears a flag when the running routine leaves, however it leaves.
 class RunningFlag {
   public:
@@ -194,9 +344,8 @@ namespace {
 template <typename Source>
 QString TagNameAt(const Source& source, qint64 pos) {
     QString name;
-    for (qint64 i = pos; i < source.size() && IsNameChar(source[i]); ++i) {
-        name.append(QChar(AsciiLower(source[i])));
-    }
+    const qint64 length = NameLength(source, pos);
+    for (qint64 i = pos; i < pos + length; ++i) name.append(QChar(AsciiLower(source[i])));
     return name;
 }
 
@@ -208,20 +357,24 @@ QString Functions::ReadTagName(qint64 pos) const {
 }
 
 template <typename Unit>
-std::optional<TagKind> Functions::ClassifyTagIn(const Scan<Unit>& source, qint64 pos) {
+std::optional<TagKind> Functions::ClassifyTagIn(const Scan<Unit>& source, qint64 pos,
+                                                qint64* resume) {
     // The name is read into a small buffer: names are short, and this runs once per tag.
     std::array<char16_t, 24> buffer;
     qint64 length = 0;
-    for (qint64 i = pos; i < SourceLen && IsNameChar(source[i]); ++i) {
-        if (length < qint64(buffer.size())) buffer[length] = AsciiLower(source[i]);
-        ++length;
+    if (pos < SourceLen && !IsAsciiDigit(source[pos])) {
+        for (qint64 i = pos; i < SourceLen && IsNameChar(source[i]); ++i) {
+            if (length < qint64(buffer.size())) buffer[length] = AsciiLower(source[i]);
+            ++length;
+        }
     }
     QString longName;
     QStringView name(buffer.data(), length);
     if (length > qint64(buffer.size())) {
-        longName = ReadTagName(pos);
+        longName = TagNameAt(source, pos);
         name = longName;
     }
+    if (resume) *resume = MayOpenPassage(name) ? PassageAfter(source, pos - 1, name).resume : pos;
 
     if (name == u"p") return TagParaOpen;
     if (name == u"/p") return TagParaClose;
@@ -236,8 +389,8 @@ std::optional<TagKind> Functions::ClassifyTagIn(const Scan<Unit>& source, qint64
 }
 
 std::optional<TagKind> Functions::ClassifyTag(qint64 pos) {
-    if (Source.isUtf16()) return ClassifyTagIn(Scan<char16_t>(Source), pos);
-    return ClassifyTagIn(Scan<unsigned char>(Source), pos);
+    if (Source.isUtf16()) return ClassifyTagIn(Scan<char16_t>(Source), pos, nullptr);
+    return ClassifyTagIn(Scan<unsigned char>(Source), pos, nullptr);
 }
 
 std::optional<bool> Functions::InSkipList(QStringView name) {
@@ -296,8 +449,10 @@ RepairResult Functions::FixPass(const Scan<Unit>& source, const TextUnits& text)
         observer_.showRemaining(remaining);
         if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
         const qint64 found = FindTagStartIn(source, ScanPos);
+        // The scan goes on after the "<", or past the comment or the text it opens.
+        qint64 resume = found;
         if (found < SourceLen) {
-            const std::optional<TagKind> kind = ClassifyTagIn(source, found);
+            const std::optional<TagKind> kind = ClassifyTagIn(source, found, &resume);
             if (!kind) return ListsFailed(lists->lastError());
             bool goOn = true;
             if (*kind == TagParaOpen) {
@@ -311,7 +466,7 @@ RepairResult Functions::FixPass(const Scan<Unit>& source, const TextUnits& text)
             }
             if (!goOn) return Fail(RepairResult::Status::Stopped);
         }
-        ScanPos = found + 1;
+        ScanPos = resume + 1;
     }
     return result;
 }
@@ -392,21 +547,75 @@ namespace {
 
 /// JoinLines over the stretch [`from`, `to`) of `source`, as the stretches it keeps: the
 /// stretch without its outer spaces, each carriage return removed with a line feed that
-/// directly follows it, and with LoneLineFeeds::Join every other line feed too.
+/// directly follows it, and with LoneLineFeeds::Join every other line feed too. The line
+/// breaks of the `hidden` stretches (ascending, inside the stretch) stay: they belong to
+/// comments and scripts, whose lines must not be joined.
 template <typename Source>
 void JoinLines(QList<TextSpan>& kept, const Source& source, qint64 from, qint64 to,
-               LoneLineFeeds lineFeeds) {
+               LoneLineFeeds lineFeeds, const QList<TextSpan>& hidden) {
     while (from < to && source[from] == u' ') ++from;
     while (to > from && source[to - 1] == u' ') --to;
     qint64 start = from;
-    for (qint64 i = from; i < to; ++i) {
-        const char16_t c = source[i];
-        if (c != u'\r' && !(c == u'\n' && lineFeeds == LoneLineFeeds::Join)) continue;
-        Keep(kept, start, i - start);
-        if (c == u'\r' && i + 1 < to && source[i + 1] == u'\n') ++i;
-        start = i + 1;
+    qint64 i = from;
+    for (auto next = hidden.cbegin();; ++next) {
+        // The stretch up to the next hidden one, or to the end.
+        const qint64 end = next == hidden.cend() ? to : std::min(next->start, to);
+        for (; i < end; ++i) {
+            const char16_t c = source[i];
+            if (c != u'\r' && !(c == u'\n' && lineFeeds == LoneLineFeeds::Join)) continue;
+            Keep(kept, start, i - start);
+            if (c == u'\r' && i + 1 < to && source[i + 1] == u'\n') ++i;
+            start = i + 1;
+        }
+        if (next == hidden.cend()) break;
+        i = std::max(i, next->start + next->length);
     }
     Keep(kept, start, to - start);
+}
+
+/// Whether `mark` (ASCII) stands in `source` at `at`.
+template <typename Source>
+bool MarkAt(const Source& source, qint64 at, std::u16string_view mark) {
+    if (source.size() - at < qint64(mark.size())) return false;
+    for (size_t i = 0; i < mark.size(); ++i) {
+        if (source[at + qint64(i)] != mark[i]) return false;
+    }
+    return true;
+}
+
+/// The first `mark` ("<p>" or "</p>") at or after `from` that is a tag: a "<" inside a
+/// comment, or in the text of a script, style or the like, is none. The stretches passed
+/// over on the way are added to `hidden` (when given); -1 when there is no such mark.
+template <typename Source>
+qint64 FindParagraphMarkIn(const Source& source, qint64 from, std::u16string_view mark,
+                           QList<TextSpan>* hidden) {
+    std::array<char16_t, 10> buffer;  // enough for the names that open tagless text
+    const qint64 n = source.size();
+    for (qint64 at = source.find(u'<', from); at >= 0; at = source.find(u'<', from)) {
+        if (MarkAt(source, at, mark)) return at;
+        // Only "<!-" and names that begin with one of a few pairs of letters can open a
+        // passage; most tags are passed at their first two characters.
+        const char16_t first = at + 1 < n ? AsciiLower(source[at + 1]) : u'\0';
+        const char16_t second = at + 2 < n ? AsciiLower(source[at + 2]) : u'\0';
+        if (!MayOpenPassage(first, second)) {
+            from = at + 1;
+            continue;
+        }
+        qint64 length = first == u'!' ? 0 : NameLength(source, at + 1);
+        if (length > qint64(buffer.size())) length = 0;  // no such name is this long
+        for (qint64 i = 0; i < length; ++i) buffer[i] = AsciiLower(source[at + 1 + i]);
+        const QStringView name(buffer.data(), length);
+        if (length > 0 && !MayOpenPassage(name)) {
+            from = at + 1;
+            continue;
+        }
+        const Passage passage = PassageAfter(source, at, name);
+        if (hidden && passage.resume > passage.hiddenFrom) {
+            hidden->append({passage.hiddenFrom, passage.resume - passage.hiddenFrom});
+        }
+        from = passage.resume;
+    }
+    return -1;
 }
 
 }  // namespace
@@ -420,6 +629,7 @@ RepairResult Functions::StripNewlinesPass(const Scan<Unit>& source, const TextUn
     CharacterCursor counted(text);
     qint64 cut = 0;
     RepairResult result;
+    QList<TextSpan> hidden;  // inside the open paragraph
 
     observer_.clearAdded();
     observer_.showRemaining(total);
@@ -428,10 +638,12 @@ RepairResult Functions::StripNewlinesPass(const Scan<Unit>& source, const TextUn
 
     for (;;) {
         // The piece runs up to and including the "<" of the next mark.
-        const qint64 mark = source.find(InParagraph ? std::u16string_view(u"</p>") : u"<p>", cut);
+        hidden.clear();
+        const qint64 mark = FindParagraphMarkIn(source, cut, InParagraph ? u"</p>" : u"<p>",
+                                                InParagraph ? &hidden : nullptr);
         if (mark < 0) break;
         if (InParagraph) {
-            JoinLines(result.kept, source, cut, mark + 1, lineFeeds);
+            JoinLines(result.kept, source, cut, mark + 1, lineFeeds, hidden);
             InParagraph = false;
         } else {
             Keep(result.kept, cut, mark + 1 - cut);

@@ -134,8 +134,10 @@ class Functions {
     RepairResult StripSpacesPass(const Scan<Unit>& source, const TextUnits& text);
     template <typename Unit>
     qint64 FindTagStartIn(const Scan<Unit>& source, qint64 pos);
+    /// Classifies the tag at `pos`; with `resume`, also says where the scan goes on (0-based):
+    /// right after the "<", or past the comment or the tagless text that the tag opens.
     template <typename Unit>
-    std::optional<TagKind> ClassifyTagIn(const Scan<Unit>& source, qint64 pos);
+    std::optional<TagKind> ClassifyTagIn(const Scan<Unit>& source, qint64 pos, qint64* resume);
     /// Closes the open paragraph in front of the tag at `found`.
     bool CloseParagraph(qint64 found);
     RepairResult Fail(RepairResult::Status status, QString error = {});

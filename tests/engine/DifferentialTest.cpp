@@ -25,7 +25,11 @@ const std::u16string_view kPieces[] = {
     u"<!-- c -->", u"<!DOCTYPE html>", u"<?xml?>", u"< ", u"<<", u"<\t", u"<\u00e9>",
     u"<\u0416x>", u"\u00e9t\u00e9", u"\u20ac", u"\U0001F600", u"<\U0001F600>", u"\xD83D",
     u"<\xDE00", u"\0"sv, u"a\0 "sv, u" ", u" ", u"   ", u"\t", u"\r\n", u"\n", u"\r", u"\r\r\n",
-    u"\n\r", u" \r\n ", u">", u"p>", u"/p>", u"text", u"Word ", u"x", u"<p>a\r\nb</p>"};
+    u"\n\r", u" \r\n ", u">", u"p>", u"/p>", u"text", u"Word ", u"x", u"<p>a\r\nb</p>",
+    u"<5", u"<!--", u"-->", u"<!-->", u"<!--->", u"--", u"<script>", u"<SCRIPT type=x>",
+    u"</script>", u"</Script ", u"</scripts>", u"<title>", u"</TITLE>", u"<textarea>",
+    u"</textarea>", u"<style>", u"</style>", u"<xmp>", u"</xmp>", u"<noscript>", u"</noscript\n",
+    u"<plaintext>", u"<script/>", u"</"};
 const std::u16string_view kEndings[] = {u"<", u"<x", u"<<", u"< ", u"</", u"<p", u" ", u"\r", u""};
 const char16_t* const kSkipPool[] = {u"", u"b", u"i", u"br", u"br/", u"span", u"a", u"h1",
                                      u"pre", u"p", u"td", u"Div", u"x1", u"a/b", u"/b", u"3d"};

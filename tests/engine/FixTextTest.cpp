@@ -66,6 +66,54 @@ TEST(FixTextTest, InsertsBeforeEachTagThatEndsAnOpenParagraph) {
                            "added 1", "events", "count 8", "events", "count 2", "events"}));
 }
 
+TEST(FixTextTest, NoTagIsReadInAComment_ATaglessElementOrALessThanSign) {
+    // The empty name is not skipped here, so a "<" that is looked at as one shows.
+    EngineFixture fixture({"b", "5mg", "script", "style", "title", "textarea", "xmp", "iframe",
+                           "noembed", "noframes", "noscript", "plaintext", "script/"},
+                          {"/div", "/title"});
+    const struct {
+        const char* name;
+        const char16_t* text;
+        const char16_t* fixed;
+    } cases[] = {
+        {"a digit after < reads the empty name", u"<p>Dose <5mg daily.<p>Next",
+         u"<p>Dose </p><5mg daily.<p>Next"},
+        {"a comment's < is looked at, nothing inside it", u"<p>a<!-- <p>b<div> --> c<div>",
+         u"<p>a</p><!-- <p>b<div> --> c<div>"},
+        {"an unclosed comment runs to the end", u"<p>a<b><!-- <div>x<", u"<p>a<b></p><!-- <div>x<"},
+        {"<!--> and <!---> are whole comments", u"<p>a<b><!-->x<!--->y<div>",
+         u"<p>a<b></p><!-->x<!--->y<div>"},
+        {"<!- opens no comment", u"<p>a<b><!- <div> -->", u"<p>a<b></p><!- <div> -->"},
+        {"a script's text holds no tags", u"<p>Count:<script>for(i=0;i<n;i++){x()}</script>",
+         u"<p>Count:<script>for(i=0;i<n;i++){x()}</script>"},
+        {"its end tag in any case, then no letter or digit, is read as usual",
+         u"<p>a<SCRIPT type=x><div></scripts><div></ScRiPt\n><div>",
+         u"<p>a<SCRIPT type=x><div></scripts><div></ScRiPt\n></p><div>"},
+        {"an end tag at the end of the page", u"<p>a<title><p></title",
+         u"<p>a<title><p></p></title"},
+        {"the text of every such element",
+         u"<p>1<style><div></style>"
+         u"<p>2<textarea><div></textarea><p>3<xmp><div></xmp><p>4<iframe><div></iframe>"
+         u"<p>5<noembed><div></noembed><p>6<noframes><div></noframes><p>7<noscript><div>"
+         u"</noscript>x",
+         u"<p>1<style><div></style></p><p>2<textarea><div></textarea></p><p>3<xmp><div></xmp>"
+         u"</p><p>4<iframe><div></iframe></p><p>5<noembed><div></noembed></p><p>6<noframes>"
+         u"<div></noframes></p><p>7<noscript><div></noscript>x"},
+        {"without its end tag, the rest of the page", u"<p>a<textarea><div><p></p>",
+         u"<p>a<textarea><div><p></p>"},
+        {"plaintext holds the rest of the page", u"<p>a<plaintext></plaintext><div>",
+         u"<p>a<plaintext></plaintext><div>"},
+        {"a name with more after it opens nothing", u"<p>a<script/><div><p>b<scripts><div>",
+         u"<p>a<script/></p><div><p>b</p><scripts><div>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString text = QString::fromUtf16(c.text);
+        EXPECT_EQ(fixture.Fix(text), QString::fromUtf16(c.fixed));
+        EXPECT_TRUE(fixture.observer.notices.isEmpty());
+    }
+}
+
 TEST(FixTextTest, ListsThatFailLeaveTheTextAndTheStateAsTheyWere) {
     EngineFixture fixture;
     fixture.lists.failOpen = true;

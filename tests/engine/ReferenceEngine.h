@@ -31,13 +31,15 @@ class ReferenceEngine {
             observer_.showAdded(AddedCount);
             Yield();
             InParagraph = false;
+            const QList<Hidden> hidden = HiddenStretches(text);
             while (pos < length) {
                 observer_.showRemaining(length - pos);
                 Yield();
                 qint64 found = text.indexOf(u'<', pos - 1) + 1;  // 0: none
                 if (found == length) observer_.notice(kNotice.toString());
+                pos = found + 1;
                 if (found == 0 || found == length) {
-                    found = length;
+                    pos = length + 1;
                 } else {
                     const TagKind kind = Classify(text, found, *lists);
                     if (InParagraph && (kind == TagParaOpen || kind == TagBreak)) {
@@ -47,8 +49,11 @@ class ReferenceEngine {
                         Yield();
                     }
                     if (kind != TagOther) InParagraph = kind == TagParaOpen;
+                    // A comment or a script is passed over: the next "<" is the first after it.
+                    for (const Hidden& h : hidden) {
+                        if (h.lt == found - 1) pos = h.to + 1;
+                    }
                 }
-                pos = found + 1;
             }
             return Done(fixed + text.mid(segment - 1));
         } catch (const Stop&) {
@@ -60,17 +65,28 @@ class ReferenceEngine {
 
     RepairResult StripNewlines(const QString& text, LoneLineFeeds lineFeeds) {
         try {
+            const QList<Hidden> hidden = HiddenStretches(text);
+            QList<bool> inside(text.size() + 1, false);  // a "<" there is no tag
+            for (const Hidden& h : hidden) {
+                for (qint64 i = h.from; i < h.to; ++i) inside[i] = true;
+            }
             QString rest = text;
+            qint64 offset = 0;  // where `rest` starts in `text`
             QString out;
             observer_.clearAdded();
             observer_.showRemaining(rest.size());
             Yield();
             InParagraph = false;
-            for (qint64 k;
-                 (k = rest.indexOf(QStringView(InParagraph ? u"</p>" : u"<p>")) + 1) > 0;) {
-                out += InParagraph ? Joined(rest.left(k), lineFeeds) : rest.left(k);
+            for (;;) {
+                const QStringView mark = InParagraph ? u"</p>" : u"<p>";
+                qint64 k = rest.indexOf(mark) + 1;
+                while (k > 0 && inside[offset + k - 1]) k = rest.indexOf(mark, k) + 1;
+                if (k == 0) break;
+                out += InParagraph ? Joined(rest.left(k), inside.mid(offset, k), lineFeeds)
+                                   : rest.left(k);
                 InParagraph = !InParagraph;
                 rest.remove(0, k);
+                offset += k;
                 observer_.showRemaining(rest.size());
                 Yield();
             }
@@ -114,14 +130,69 @@ class ReferenceEngine {
         if (!observer_.processEvents()) throw Stop{};
     }
 
-    /// The tag whose "<" stands at 1-based `pos`: its name is the ASCII letters, digits and
-    /// "/" after it; a closing tag asks the include list, any other the skip list.
+    static bool IsAsciiLetterOrDigit(QChar c) { return c.unicode() < 0x80 && c.isLetterOrNumber(); }
+
+    /// The name of the tag whose "<" stands at 0-based `lt`: the ASCII letters, digits and
+    /// "/" after it, lower-cased; none when a digit follows the "<".
+    static QString NameAt(const QString& text, qint64 lt) {
+        if (lt + 1 < text.size() && text[lt + 1].isDigit() && text[lt + 1].unicode() < 0x80)
+            return QString();
+        qint64 end = lt + 1;  // the first character after the name
+        while (end < text.size() && (IsAsciiLetterOrDigit(text[end]) || text[end] == u'/')) ++end;
+        return text.mid(lt + 1, end - lt - 1).toLower();
+    }
+
+    /// A stretch [from, to) of 0-based positions in which no "<" is a tag, opened by the
+    /// tag at `lt`: a comment, or the text of an element that holds no tags.
+    struct Hidden {
+        qint64 lt, from, to;
+    };
+
+    /// Every such stretch of `text`, found by walking from one "<" that is a tag to the next.
+    static QList<Hidden> HiddenStretches(const QString& text) {
+        static const QStringList kTagless = {"script", "style",   "textarea", "title",   "xmp",
+                                             "iframe", "noembed", "noframes", "noscript"};
+        QList<Hidden> found;
+        for (qint64 lt = text.indexOf(u'<'); lt >= 0;) {
+            const QString name = NameAt(text, lt);
+            qint64 to = -1;
+            qint64 from = lt + 1 + name.size();
+            if (text.mid(lt, 4) == u"<!--") {
+                from = lt + 1;
+                to = text.indexOf(u"-->", lt + 2);
+                to = to < 0 ? text.size() : to + 3;
+            } else if (name == u"plaintext") {
+                to = text.size();
+            } else if (kTagless.contains(name)) {
+                to = text.size();
+                for (qint64 at = text.indexOf(u"</", from); at >= 0;
+                     at = text.indexOf(u"</", at + 1)) {
+                    const QString after = text.mid(at + 2, name.size() + 1);
+                    bool same = after.size() >= name.size();
+                    for (qint64 i = 0; same && i < name.size(); ++i) {
+                        same = after[i].unicode() < 0x80 && after[i].toLower() == name[i];
+                    }
+                    if (same &&
+                        (after.size() == name.size() || !IsAsciiLetterOrDigit(after.back()))) {
+                        to = at;
+                        break;
+                    }
+                }
+            }
+            if (to < 0) {
+                lt = text.indexOf(u'<', lt + 1);
+            } else {
+                found.append({lt, from, to});
+                lt = text.indexOf(u'<', to);
+            }
+        }
+        return found;
+    }
+
+    /// The tag whose "<" stands at 1-based `pos`; a closing tag asks the include list, any
+    /// other the skip list.
     static TagKind Classify(const QString& text, qint64 pos, WordListLookup& lists) {
-        qint64 end = pos;  // 0-based: the first character after the name
-        while (end < text.size() && text[end].unicode() < 0x80 &&
-               (text[end].isLetterOrNumber() || text[end] == u'/'))
-            ++end;
-        const QString name = text.mid(pos, end - pos).toLower();
+        const QString name = NameAt(text, pos - 1);
         if (name == u"p") return TagParaOpen;
         if (name == u"/p") return TagParaClose;
         const bool closing = name.startsWith(u'/');
@@ -137,10 +208,22 @@ class ReferenceEngine {
         return t;
     }
 
-    /// Trimmed, with each carriage return removed together with a line feed right after it.
-    static QString Joined(const QString& text, LoneLineFeeds lineFeeds) {
-        QString t = Trimmed(text).replace(QStringLiteral("\r\n"), QString()).remove(u'\r');
-        return lineFeeds == LoneLineFeeds::Join ? t.remove(u'\n') : t;
+    /// Trimmed, with each carriage return removed together with a line feed right after it,
+    /// except where `inside` marks a character of a comment or a script.
+    static QString Joined(const QString& text, const QList<bool>& inside, LoneLineFeeds lineFeeds) {
+        qint64 from = 0, to = text.size();
+        while (from < to && text[from] == u' ') ++from;
+        while (to > from && text[to - 1] == u' ') --to;
+        QString t;
+        for (qint64 i = from; i < to; ++i) {
+            const bool lineFeed = text[i] == u'\n' && lineFeeds == LoneLineFeeds::Join;
+            if (inside[i] || (text[i] != u'\r' && !lineFeed)) {
+                t += text[i];
+            } else if (text[i] == u'\r' && i + 1 < to && text[i + 1] == u'\n') {
+                ++i;
+            }
+        }
+        return t;
     }
 
     static RepairResult Done(QString text) {

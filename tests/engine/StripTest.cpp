@@ -44,6 +44,32 @@ TEST(StripNewlinesTest, JoinsTheLinesOfExactParagraphsOnly) {
     EXPECT_EQ(fixture.Events(), QStringList({"clear", "count 7", "events", "count 6", "events"}));
 }
 
+TEST(StripNewlinesTest, KeepsTheLinesOfCommentsAndScriptsAndFindsNoMarkInThem) {
+    EngineFixture fixture;
+    const struct {
+        const char* name;
+        const char* text;
+        const char* joined;
+    } cases[] = {
+        {"a comment inside a paragraph", "<p>a\r\n<!-- x\r\n</p> -->\r\nb</p>\r\n",
+         "<p>a<!-- x\r\n</p> -->b</p>\r\n"},
+        {"a script inside a paragraph", "<p>a\r\n<script>\r\nif(a<p>b)\r\n</p></SCRIPT>\r\nc</p>",
+         "<p>a<script>\r\nif(a<p>b)\r\n</p></SCRIPT>c</p>"},
+        {"no paragraph opens in a script or comment",
+         "<script>\r\n<p>\r\n</script><!--<p>\r\n-->\r\n<p>a\r\nb</p>",
+         "<script>\r\n<p>\r\n</script><!--<p>\r\n-->\r\n<p>ab</p>"},
+        {"an unclosed one keeps the rest", "<p>a\r\n<style>\r\n</p>", "<p>a\r\n<style>\r\n</p>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(fixture.StripNewlines(QString::fromLatin1(c.text), LoneLineFeeds::Join),
+                  QString::fromLatin1(c.joined));
+    }
+    // Strip Spaces exempts nothing.
+    EXPECT_EQ(fixture.StripSpaces(QStringLiteral("<script>a   b</script><!--  -->")),
+              QStringLiteral("<script>a b</script><!-- -->"));
+}
+
 TEST(StripNewlinesTest, HandlesParagraphsAndGapsOfAnyLength) {
     QString gap, paragraph, joined;
     while (gap.size() < 100'000) gap += QStringLiteral("gap line\r\n");
