@@ -7,7 +7,36 @@
 
 namespace quillet {
 
-QStringList DefaultSkipList() {
+namespace {
+
+/// The elements of drawings (SVG) and formulas (MathML) whose names are no HTML element's.
+/// Inside a paragraph they stay in it, and so do the drawing's and formula's own parts. A
+/// name is what the scan reads: lower-cased, and up to a "-" ("color-profile" is "color").
+/// The HTML elements that SVG shares (a, font, image, script, style, title...) are in the
+/// list already.
+constexpr const char* kForeignElements[] = {
+    // SVG
+    "svg", "altglyph", "altglyphdef", "altglyphitem", "animate", "animatecolor", "animatemotion",
+    "animatetransform", "animation", "circle", "clippath", "color", "cursor", "defs", "desc",
+    "discard", "ellipse", "feblend", "fecolormatrix", "fecomponenttransfer", "fecomposite",
+    "feconvolvematrix", "fediffuselighting", "fedisplacementmap", "fedistantlight", "fedropshadow",
+    "feflood", "fefunca", "fefuncb", "fefuncg", "fefuncr", "fegaussianblur", "feimage", "femerge",
+    "femergenode", "femorphology", "feoffset", "fepointlight", "fespecularlighting", "fespotlight",
+    "fetile", "feturbulence", "filter", "foreignobject", "g", "glyph", "glyphref", "handler",
+    "hatch", "hatchpath", "hkern", "line", "lineargradient", "listener", "marker", "mask", "mesh",
+    "meshgradient", "meshpatch", "meshrow", "metadata", "missing", "mpath", "path", "pattern",
+    "polygon", "polyline", "prefetch", "radialgradient", "rect", "set", "solidcolor", "stop",
+    "switch", "symbol", "tbreak", "text", "textpath", "tref", "tspan", "unknown", "use", "view",
+    "vkern",
+    // MathML
+    "math", "annotation", "maction", "maligngroup", "malignmark", "menclose", "merror", "mfenced",
+    "mfrac", "mglyph", "mi", "mlabeledtr", "mlongdiv", "mmultiscripts", "mn", "mo", "mover",
+    "mpadded", "mphantom", "mprescripts", "mroot", "mrow", "ms", "mscarries", "mscarry", "msgroup",
+    "msline", "mspace", "msqrt", "msrow", "mstack", "mstyle", "msub", "msubsup", "msup", "mtable",
+    "mtd", "mtext", "mtr", "munder", "munderover", "none", "semantics"};
+
+/// The HTML elements that leave an open paragraph open, with the empty name.
+QStringList HtmlSkipList() {
     return {
         // Comments, declarations, processing instructions and a "<" before a space.
         QStringLiteral(""),
@@ -50,7 +79,6 @@ QStringList DefaultSkipList() {
         QStringLiteral("map"),
         QStringLiteral("mark"),
         QStringLiteral("marquee"),
-        QStringLiteral("math"),
         QStringLiteral("menuitem"),
         QStringLiteral("meter"),
         QStringLiteral("nobr"),
@@ -81,7 +109,6 @@ QStringList DefaultSkipList() {
         QStringLiteral("strong"),
         QStringLiteral("sub"),
         QStringLiteral("sup"),
-        QStringLiteral("svg"),
         QStringLiteral("template"),
         QStringLiteral("textarea"),
         QStringLiteral("time"),
@@ -130,6 +157,18 @@ QStringList DefaultSkipList() {
         QStringLiteral("v"),
         QStringLiteral("w"),
     };
+}
+
+}  // namespace
+
+QStringList DefaultSkipList() {
+    QStringList list = HtmlSkipList();
+    // Drawings and formulas: each name, and its self-closing spelling ("<rect/>").
+    for (const char* name : kForeignElements) {
+        list.append(QString::fromLatin1(name));
+        list.append(QString::fromLatin1(name) + u'/');
+    }
+    return list;
 }
 
 QStringList DefaultIncludeList() {
