@@ -287,6 +287,23 @@ TEST_F(MainFormTest, FixFileInsertsInPlaceAmongCharactersOfEveryWidthAsOneStepTo
     EXPECT_EQ(text(), page + "<table>");
 }
 
+TEST_F(MainFormTest, FixFileAndStripNewlinesPassOverScriptsCommentsAndLessThanSigns) {
+    lists->skip += {"script", "textarea", "svg", "rect/"};
+    view().loadDocument(QStringLiteral(
+        "<p>Count:\r\n<script>\r\nfor(i=0;i<n;i++){x()}\r\n</script>\r\n<!-- <div>\r\n -->"
+        "Dose <5mg\r\n<textarea><table></textarea><svg><rect/></svg>\r\n<table>"));
+    form->mnuFileFixClick();
+    const QString fixed = QStringLiteral(
+        "<p>Count:\r\n<script>\r\nfor(i=0;i<n;i++){x()}\r\n</script>\r\n<!-- <div>\r\n -->"
+        "Dose <5mg\r\n<textarea><table></textarea><svg><rect/></svg>\r\n</p><table>");
+    EXPECT_EQ(text(), fixed);
+    EXPECT_EQ(added(), QStringLiteral("1"));
+    form->mnuFileStripNewlinesClick();
+    EXPECT_EQ(text(), QStringLiteral("<p>Count:<script>\r\nfor(i=0;i<n;i++){x()}\r\n</script>"
+                                     "<!-- <div>\r\n -->Dose <5mg<textarea><table></textarea>"
+                                     "<svg><rect/></svg></p><table>"));
+}
+
 TEST_F(MainFormTest, WordListsThatFailAreReportedAndLeaveThePageAlone) {
     const QString page = QStringLiteral("<p>one<h1>two<p>three<h2>");
     view().loadDocument(page);
