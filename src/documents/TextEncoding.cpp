@@ -144,13 +144,15 @@ QByteArray ToGeneralizedUtf8(QStringView text) {
 }
 
 std::optional<QString> FromGeneralizedUtf8(QByteArrayView bytes, qsizetype* badOffset) {
+    // A U+FEFF at the start is a character of the text, not a mark to drop.
+    QStringDecoder decoder(QStringConverter::Utf8, kDecoderFlags);
+    // Nearly every text is plain UTF-8, which Qt converts at once.
+    if (bytes.isValidUtf8()) return QString(decoder.decode(bytes));
     QString text;
     text.reserve(bytes.size());
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
     qsizetype from = 0;  // the start of the valid UTF-8 not yet converted
-    // A U+FEFF at the start is a character of the text, not a mark to drop.
-    QStringDecoder decoder(QStringConverter::Utf8, kDecoderFlags);
     const auto flush = [&](qsizetype to) {
         text.append(decoder.decode(bytes.sliced(from, to - from)));
     };
