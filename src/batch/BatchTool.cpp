@@ -54,10 +54,12 @@ const char kUsage[] =
     "page.fix). \"-\" as INPUT reads standard input and writes standard output.\n"
     "\n"
     "A page is read in the encoding of its byte-order mark (UTF-8, UTF-16LE, UTF-16BE), else\n"
-    "in the one it declares in a <meta> tag, else in UTF-16 when it starts with \"<\" in\n"
-    "UTF-16, else in UTF-8 when it is valid UTF-8, else in Windows-1252; an encoding that\n"
-    "would change a byte on the way back is passed over for Windows-1252, which keeps every\n"
-    "byte. The output is written in the same encoding.\n"
+    "in the one it declares in a <meta> tag as browsers read it, else in UTF-16 when its\n"
+    "first 512 bytes are nearly all characters below U+0100 in UTF-16, else in UTF-8 when it\n"
+    "is valid UTF-8, else in Windows-1252; an encoding that would change a byte on the way\n"
+    "back is passed over for Windows-1252, which keeps every byte, and a declaration passed\n"
+    "over is named. Damage in a UTF-16 page (a stray last byte, half a surrogate pair) is\n"
+    "named and kept. The output is written in the same encoding.\n"
     "\n"
     "Options:\n"
     "  -o, --output OUT   Write the result of a single INPUT to OUT (\"-\": standard output).\n"
@@ -475,6 +477,10 @@ std::optional<Batch::Page> Batch::ReadPage(Repair repair, const QString& label,
         io_.err.write(EncodeFileName(
             QStringLiteral("%1: read as %2\n").arg(label, decoded->encoding.description())));
     }
+    // A declaration passed over, or damage kept as it is.
+    for (const QString& note : decoded->notes) {
+        io_.err.write(EncodeFileName(QStringLiteral("%1: %2\n").arg(label, note)));
+    }
     Page page{std::move(*bytes), std::move(*decoded)};
     const TextEncoding& encoding = page.decoded.encoding;
     if (repair == Repair::FixHtml5 && encoding.kind() != TextEncoding::Kind::Utf8 &&
@@ -525,8 +531,9 @@ bool Batch::WriteResult(const QString& label, const QString& output, Page& page,
         // The text's own memory is the page's encoding; what the repairs add and remove is
         // ASCII, so there is nothing it cannot hold.
         const QByteArrayView body(reinterpret_cast<const char*>(text.utf16()), 2 * text.size());
-        const QList<QByteArrayView> pieces = OutputPieces(
-            encoding.byteOrderMark(), body, 2, QByteArrayView("<\0/\0p\0>\0", 8), result);
+        QList<QByteArrayView> pieces = OutputPieces(encoding.byteOrderMark(), body, 2,
+                                                    QByteArrayView("<\0/\0p\0>\0", 8), result);
+        pieces.append(encoding.strayByte());
         written = writer.Write(output, {pieces.constData(), size_t(pieces.size())});
     } else {
         const QString repaired = result.kept.isEmpty()

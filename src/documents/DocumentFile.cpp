@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -238,9 +237,29 @@ FileResult SaveDocumentUtf8(DocumentWriter& writer, const QString& path, QByteAr
         }
     }
     // Any other encoding, or a character the code page lacks, which the 16-bit text names. A
-    // U+FEFF at the start is a character of the text, not a mark to drop.
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    return SaveDocument(writer, path, QString(decoder.decode(text)), encoding);
+    // U+FEFF at the start is a character of the text, not a mark to drop; a surrogate kept
+    // from a damaged UTF-16 page goes back to its place.
+    qsizetype bad = -1;
+    const std::optional<QString> units = FromGeneralizedUtf8(text, &bad);
+    if (!units) {
+        // Only a byte of a kept surrogate that was edited apart can be no character.
+        qsizetype line = 1;
+        qsizetype column = 1;
+        for (qsizetype i = 0; i < bad; ++i) {
+            if (text[i] == '\n' || (text[i] == '\r' && text[i + 1] != '\n')) {
+                ++line;
+                column = 1;
+            } else if ((text[i] & 0xC0) != 0x80) {
+                ++column;  // the first byte of a character
+            }
+        }
+        return Failed(FileResult::Failure::Unencodable,
+                      QStringLiteral("the byte 0x%1 in line %2, column %3 is part of no character")
+                          .arg(QString::number(static_cast<unsigned char>(text[bad]), 16).toUpper())
+                          .arg(line)
+                          .arg(column));
+    }
+    return SaveDocument(writer, path, *units, encoding);
 }
 
 }  // namespace quillet

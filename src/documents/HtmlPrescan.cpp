@@ -5,7 +5,8 @@
 #include <QList>
 #include <QString>
 #include <algorithm>
-#include <array>
+#include <string>
+#include <string_view>
 
 namespace quillet {
 
@@ -13,7 +14,276 @@ namespace {
 
 constexpr qsizetype kPrescanBytes = 1024;
 
-bool IsSpace(char c) {
+/// A label of the Encoding Standard and the encoding it names.
+struct Label {
+    std::string_view label;
+    std::string_view encoding;
+};
+
+/// Every label browsers accept in a page, in byte order, as the standard lists them (names
+/// in its spelling, but "Windows-" in capitals as this program writes it).
+constexpr Label kLabels[] = {
+    {"866", "IBM866"},
+    {"ansi_x3.4-1968", "Windows-1252"},
+    {"arabic", "ISO-8859-6"},
+    {"ascii", "Windows-1252"},
+    {"asmo-708", "ISO-8859-6"},
+    {"big5", "Big5"},
+    {"big5-hkscs", "Big5"},
+    {"chinese", "GBK"},
+    {"cn-big5", "Big5"},
+    {"cp1250", "Windows-1250"},
+    {"cp1251", "Windows-1251"},
+    {"cp1252", "Windows-1252"},
+    {"cp1253", "Windows-1253"},
+    {"cp1254", "Windows-1254"},
+    {"cp1255", "Windows-1255"},
+    {"cp1256", "Windows-1256"},
+    {"cp1257", "Windows-1257"},
+    {"cp1258", "Windows-1258"},
+    {"cp819", "Windows-1252"},
+    {"cp866", "IBM866"},
+    {"csbig5", "Big5"},
+    {"cseuckr", "EUC-KR"},
+    {"cseucpkdfmtjapanese", "EUC-JP"},
+    {"csgb2312", "GBK"},
+    {"csibm866", "IBM866"},
+    {"csiso2022jp", "ISO-2022-JP"},
+    {"csiso2022kr", "replacement"},
+    {"csiso58gb231280", "GBK"},
+    {"csiso88596e", "ISO-8859-6"},
+    {"csiso88596i", "ISO-8859-6"},
+    {"csiso88598e", "ISO-8859-8"},
+    {"csiso88598i", "ISO-8859-8-I"},
+    {"csisolatin1", "Windows-1252"},
+    {"csisolatin2", "ISO-8859-2"},
+    {"csisolatin3", "ISO-8859-3"},
+    {"csisolatin4", "ISO-8859-4"},
+    {"csisolatin5", "Windows-1254"},
+    {"csisolatin6", "ISO-8859-10"},
+    {"csisolatin9", "ISO-8859-15"},
+    {"csisolatinarabic", "ISO-8859-6"},
+    {"csisolatincyrillic", "ISO-8859-5"},
+    {"csisolatingreek", "ISO-8859-7"},
+    {"csisolatinhebrew", "ISO-8859-8"},
+    {"cskoi8r", "KOI8-R"},
+    {"csksc56011987", "EUC-KR"},
+    {"csmacintosh", "macintosh"},
+    {"csshiftjis", "Shift_JIS"},
+    {"csunicode", "UTF-16LE"},
+    {"cyrillic", "ISO-8859-5"},
+    {"dos-874", "Windows-874"},
+    {"ecma-114", "ISO-8859-6"},
+    {"ecma-118", "ISO-8859-7"},
+    {"elot_928", "ISO-8859-7"},
+    {"euc-jp", "EUC-JP"},
+    {"euc-kr", "EUC-KR"},
+    {"gb18030", "gb18030"},
+    {"gb2312", "GBK"},
+    {"gb_2312", "GBK"},
+    {"gb_2312-80", "GBK"},
+    {"gbk", "GBK"},
+    {"greek", "ISO-8859-7"},
+    {"greek8", "ISO-8859-7"},
+    {"hebrew", "ISO-8859-8"},
+    {"hz-gb-2312", "replacement"},
+    {"ibm819", "Windows-1252"},
+    {"ibm866", "IBM866"},
+    {"iso-10646-ucs-2", "UTF-16LE"},
+    {"iso-2022-cn", "replacement"},
+    {"iso-2022-cn-ext", "replacement"},
+    {"iso-2022-jp", "ISO-2022-JP"},
+    {"iso-2022-kr", "replacement"},
+    {"iso-8859-1", "Windows-1252"},
+    {"iso-8859-10", "ISO-8859-10"},
+    {"iso-8859-11", "Windows-874"},
+    {"iso-8859-13", "ISO-8859-13"},
+    {"iso-8859-14", "ISO-8859-14"},
+    {"iso-8859-15", "ISO-8859-15"},
+    {"iso-8859-16", "ISO-8859-16"},
+    {"iso-8859-2", "ISO-8859-2"},
+    {"iso-8859-3", "ISO-8859-3"},
+    {"iso-8859-4", "ISO-8859-4"},
+    {"iso-8859-5", "ISO-8859-5"},
+    {"iso-8859-6", "ISO-8859-6"},
+    {"iso-8859-6-e", "ISO-8859-6"},
+    {"iso-8859-6-i", "ISO-8859-6"},
+    {"iso-8859-7", "ISO-8859-7"},
+    {"iso-8859-8", "ISO-8859-8"},
+    {"iso-8859-8-e", "ISO-8859-8"},
+    {"iso-8859-8-i", "ISO-8859-8-I"},
+    {"iso-8859-9", "Windows-1254"},
+    {"iso-ir-100", "Windows-1252"},
+    {"iso-ir-101", "ISO-8859-2"},
+    {"iso-ir-109", "ISO-8859-3"},
+    {"iso-ir-110", "ISO-8859-4"},
+    {"iso-ir-126", "ISO-8859-7"},
+    {"iso-ir-127", "ISO-8859-6"},
+    {"iso-ir-138", "ISO-8859-8"},
+    {"iso-ir-144", "ISO-8859-5"},
+    {"iso-ir-148", "Windows-1254"},
+    {"iso-ir-149", "EUC-KR"},
+    {"iso-ir-157", "ISO-8859-10"},
+    {"iso-ir-58", "GBK"},
+    {"iso8859-1", "Windows-1252"},
+    {"iso8859-10", "ISO-8859-10"},
+    {"iso8859-11", "Windows-874"},
+    {"iso8859-13", "ISO-8859-13"},
+    {"iso8859-14", "ISO-8859-14"},
+    {"iso8859-15", "ISO-8859-15"},
+    {"iso8859-2", "ISO-8859-2"},
+    {"iso8859-3", "ISO-8859-3"},
+    {"iso8859-4", "ISO-8859-4"},
+    {"iso8859-5", "ISO-8859-5"},
+    {"iso8859-6", "ISO-8859-6"},
+    {"iso8859-7", "ISO-8859-7"},
+    {"iso8859-8", "ISO-8859-8"},
+    {"iso8859-9", "Windows-1254"},
+    {"iso88591", "Windows-1252"},
+    {"iso885910", "ISO-8859-10"},
+    {"iso885911", "Windows-874"},
+    {"iso885913", "ISO-8859-13"},
+    {"iso885914", "ISO-8859-14"},
+    {"iso885915", "ISO-8859-15"},
+    {"iso88592", "ISO-8859-2"},
+    {"iso88593", "ISO-8859-3"},
+    {"iso88594", "ISO-8859-4"},
+    {"iso88595", "ISO-8859-5"},
+    {"iso88596", "ISO-8859-6"},
+    {"iso88597", "ISO-8859-7"},
+    {"iso88598", "ISO-8859-8"},
+    {"iso88599", "Windows-1254"},
+    {"iso_8859-1", "Windows-1252"},
+    {"iso_8859-15", "ISO-8859-15"},
+    {"iso_8859-1:1987", "Windows-1252"},
+    {"iso_8859-2", "ISO-8859-2"},
+    {"iso_8859-2:1987", "ISO-8859-2"},
+    {"iso_8859-3", "ISO-8859-3"},
+    {"iso_8859-3:1988", "ISO-8859-3"},
+    {"iso_8859-4", "ISO-8859-4"},
+    {"iso_8859-4:1988", "ISO-8859-4"},
+    {"iso_8859-5", "ISO-8859-5"},
+    {"iso_8859-5:1988", "ISO-8859-5"},
+    {"iso_8859-6", "ISO-8859-6"},
+    {"iso_8859-6:1987", "ISO-8859-6"},
+    {"iso_8859-7", "ISO-8859-7"},
+    {"iso_8859-7:1987", "ISO-8859-7"},
+    {"iso_8859-8", "ISO-8859-8"},
+    {"iso_8859-8:1988", "ISO-8859-8"},
+    {"iso_8859-9", "Windows-1254"},
+    {"iso_8859-9:1989", "Windows-1254"},
+    {"koi", "KOI8-R"},
+    {"koi8", "KOI8-R"},
+    {"koi8-r", "KOI8-R"},
+    {"koi8-ru", "KOI8-U"},
+    {"koi8-u", "KOI8-U"},
+    {"koi8_r", "KOI8-R"},
+    {"korean", "EUC-KR"},
+    {"ks_c_5601-1987", "EUC-KR"},
+    {"ks_c_5601-1989", "EUC-KR"},
+    {"ksc5601", "EUC-KR"},
+    {"ksc_5601", "EUC-KR"},
+    {"l1", "Windows-1252"},
+    {"l2", "ISO-8859-2"},
+    {"l3", "ISO-8859-3"},
+    {"l4", "ISO-8859-4"},
+    {"l5", "Windows-1254"},
+    {"l6", "ISO-8859-10"},
+    {"l9", "ISO-8859-15"},
+    {"latin1", "Windows-1252"},
+    {"latin2", "ISO-8859-2"},
+    {"latin3", "ISO-8859-3"},
+    {"latin4", "ISO-8859-4"},
+    {"latin5", "Windows-1254"},
+    {"latin6", "ISO-8859-10"},
+    {"logical", "ISO-8859-8-I"},
+    {"mac", "macintosh"},
+    {"macintosh", "macintosh"},
+    {"ms932", "Shift_JIS"},
+    {"ms_kanji", "Shift_JIS"},
+    {"replacement", "replacement"},
+    {"shift-jis", "Shift_JIS"},
+    {"shift_jis", "Shift_JIS"},
+    {"sjis", "Shift_JIS"},
+    {"sun_eu_greek", "ISO-8859-7"},
+    {"tis-620", "Windows-874"},
+    {"ucs-2", "UTF-16LE"},
+    {"unicode", "UTF-16LE"},
+    {"unicode-1-1-utf-8", "UTF-8"},
+    {"unicode11utf8", "UTF-8"},
+    {"unicode20utf8", "UTF-8"},
+    {"unicodefeff", "UTF-16LE"},
+    {"unicodefffe", "UTF-16BE"},
+    {"us-ascii", "Windows-1252"},
+    {"utf-16", "UTF-16LE"},
+    {"utf-16be", "UTF-16BE"},
+    {"utf-16le", "UTF-16LE"},
+    {"utf-8", "UTF-8"},
+    {"utf8", "UTF-8"},
+    {"visual", "ISO-8859-8"},
+    {"windows-1250", "Windows-1250"},
+    {"windows-1251", "Windows-1251"},
+    {"windows-1252", "Windows-1252"},
+    {"windows-1253", "Windows-1253"},
+    {"windows-1254", "Windows-1254"},
+    {"windows-1255", "Windows-1255"},
+    {"windows-1256", "Windows-1256"},
+    {"windows-1257", "Windows-1257"},
+    {"windows-1258", "Windows-1258"},
+    {"windows-31j", "Shift_JIS"},
+    {"windows-874", "Windows-874"},
+    {"windows-949", "EUC-KR"},
+    {"x-cp1250", "Windows-1250"},
+    {"x-cp1251", "Windows-1251"},
+    {"x-cp1252", "Windows-1252"},
+    {"x-cp1253", "Windows-1253"},
+    {"x-cp1254", "Windows-1254"},
+    {"x-cp1255", "Windows-1255"},
+    {"x-cp1256", "Windows-1256"},
+    {"x-cp1257", "Windows-1257"},
+    {"x-cp1258", "Windows-1258"},
+    {"x-euc-jp", "EUC-JP"},
+    {"x-gbk", "GBK"},
+    {"x-mac-cyrillic", "x-mac-cyrillic"},
+    {"x-mac-roman", "macintosh"},
+    {"x-mac-ukrainian", "x-mac-cyrillic"},
+    {"x-sjis", "Shift_JIS"},
+    {"x-unicode20utf8", "UTF-8"},
+    {"x-user-defined", "x-user-defined"},
+    {"x-x-big5", "Big5"},
+};
+static_assert(std::is_sorted(std::begin(kLabels), std::end(kLabels),
+                             [](const Label& a, const Label& b) { return a.label < b.label; }));
+
+/// The encodings that Qt reads under another name than browsers give them, or with
+/// another converter than that name gives: Qt's "EUC-KR" lacks the characters browsers
+/// read in it (Windows' code page 949), its "Big5" those of Hong Kong.
+struct QtName {
+    std::string_view encoding;
+    const char16_t* qtName;
+};
+constexpr QtName kQtNames[] = {
+    {"Big5", u"Big5-HKSCS"},
+    {"EUC-KR", u"windows-949"},
+};
+
+/// The encoding of `name`, a name of the table, as this program reads it; nothing when it
+/// is not available here.
+std::optional<TextEncoding> ReadableEncoding(std::string_view name) {
+    if (name == "Windows-1252") return TextEncoding::Windows1252();
+    if (name == "UTF-8") return TextEncoding::Utf8();
+    const QString shown = QString::fromLatin1(name.data(), qsizetype(name.size()));
+    QStringView qtName = shown;
+    for (const QtName& other : kQtNames) {
+        if (other.encoding == name) qtName = other.qtName;
+    }
+    const std::optional<TextEncoding> encoding = TextEncoding::ForName(qtName);
+    if (!encoding) return std::nullopt;
+    return encoding->name() == shown ? *encoding : encoding->withName(shown);
+}
+
+/// ASCII white space, of a byte or a character.
+bool IsSpace(char16_t c) {
     return c == 0x09 || c == 0x0A || c == 0x0C || c == 0x0D || c == 0x20;
 }
 
@@ -110,11 +380,14 @@ std::optional<QByteArray> CharsetOfContentType(const QByteArray& value) {
 }
 
 /// Examines the attributes of a `<meta` tag from `*pos`; the declared encoding, if any.
-std::optional<TextEncoding> ReadMeta(QByteArrayView d, qsizetype* pos) {
+std::optional<Declaration> ReadMeta(QByteArrayView d, qsizetype* pos) {
     QList<QByteArray> seen;
     bool gotPragma = false;
     std::optional<bool> needPragma;
-    std::optional<TextEncoding> charset;
+    // A charset attribute sets the charset even to no encoding, which a later content
+    // attribute then cannot change.
+    bool charsetSet = false;
+    std::optional<Declaration> charset;
     while (const std::optional<Attribute> a = ReadAttribute(d, pos)) {
         if (seen.contains(a->name)) continue;
         seen.append(a->name);
@@ -122,14 +395,16 @@ std::optional<TextEncoding> ReadMeta(QByteArrayView d, qsizetype* pos) {
             if (a->value == "content-type") gotPragma = true;
         } else if (a->name == "content") {
             const std::optional<QByteArray> label = CharsetOfContentType(a->value);
-            std::optional<TextEncoding> named;
-            if (label) named = EncodingForLabel(QString::fromLatin1(*label));
-            if (named && !charset) {
+            std::optional<Declaration> named;
+            if (label) named = DeclarationForLabel(QString::fromLatin1(*label));
+            if (named && !charsetSet) {
                 charset = named;
+                charsetSet = true;
                 needPragma = true;
             }
         } else if (a->name == "charset") {
-            charset = EncodingForLabel(QString::fromLatin1(a->value));
+            charset = DeclarationForLabel(QString::fromLatin1(a->value));
+            charsetSet = true;
             needPragma = false;
         }
     }
@@ -139,42 +414,51 @@ std::optional<TextEncoding> ReadMeta(QByteArrayView d, qsizetype* pos) {
 
 }  // namespace
 
-std::optional<TextEncoding> EncodingForLabel(QStringView given) {
-    const QString label = given.trimmed().toString().toLower();
-    if (label.isEmpty()) return std::nullopt;
-    struct Family {
-        std::optional<TextEncoding> (*encoding)();
-        std::initializer_list<const char16_t*> labels;
-    };
-    static const std::array<Family, 5> kFamilies = {{
-        {[] { return std::optional(TextEncoding::Windows1252()); },
-         {u"ansi_x3.4-1968", u"ascii", u"cp1252", u"cp819", u"csisolatin1", u"ibm819",
-          u"iso-8859-1", u"iso-ir-100", u"iso8859-1", u"iso88591", u"iso_8859-1",
-          u"iso_8859-1:1987", u"l1", u"latin1", u"us-ascii", u"windows-1252", u"x-cp1252",
-          u"x-user-defined"}},
-        {[] { return std::optional(TextEncoding::Utf8()); },
-         {u"unicode-1-1-utf-8", u"unicode11utf8", u"unicode20utf8", u"utf-8", u"utf8",
-          u"x-unicode20utf8", u"csunicode", u"iso-10646-ucs-2", u"ucs-2", u"unicode",
-          u"unicodefeff", u"unicodefffe", u"utf-16", u"utf-16be", u"utf-16le"}},
-        {[] { return TextEncoding::ForName(u"windows-1254"); },
-         {u"cp1254", u"csisolatin5", u"iso-8859-9", u"iso-ir-148", u"iso8859-9", u"iso88599",
-          u"iso_8859-9", u"iso_8859-9:1989", u"l5", u"latin5", u"windows-1254", u"x-cp1254"}},
-        {[] { return TextEncoding::ForName(u"windows-874"); },
-         {u"dos-874", u"iso-8859-11", u"iso8859-11", u"iso885911", u"tis-620", u"windows-874"}},
-        // Labels browsers refuse to decode with, as their decoders were used for attacks.
-        {[] { return std::optional<TextEncoding>(); },
-         {u"csiso2022kr", u"hz-gb-2312", u"iso-2022-cn", u"iso-2022-cn-ext", u"iso-2022-kr",
-          u"replacement", u"utf-7", u"utf-32", u"utf-32le", u"utf-32be"}},
-    }};
-    for (const Family& family : kFamilies) {
-        for (const char16_t* known : family.labels) {
-            if (label == QStringView(known)) return family.encoding();
-        }
+std::optional<Declaration> DeclarationForLabel(QStringView given) {
+    qsizetype from = 0;
+    qsizetype to = given.size();
+    while (from < to && IsSpace(given[from].unicode())) ++from;
+    while (to > from && IsSpace(given[to - 1].unicode())) --to;
+    std::string label;
+    for (const QChar c : given.sliced(from, to - from)) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80) return std::nullopt;
+        label += (u >= 'A' && u <= 'Z') ? char(u + 0x20) : char(u);
     }
-    return TextEncoding::ForName(label);
+    const Label* end = std::end(kLabels);
+    const Label* found = std::lower_bound(
+        std::begin(kLabels), end, label,
+        [](const Label& entry, const std::string& key) { return entry.label < key; });
+    if (found == end || found->label != label || found->encoding == "replacement") {
+        return std::nullopt;
+    }
+    // A declaration is read as ASCII, so the page is in no UTF-16; x-user-defined is the
+    // code page's ASCII half with the other half mapped to private characters.
+    std::string_view meant = found->encoding;
+    if (meant == "UTF-16LE" || meant == "UTF-16BE") meant = "UTF-8";
+    if (meant == "x-user-defined") meant = "Windows-1252";
+    const auto text = [](std::string_view name) {
+        return QString::fromLatin1(name.data(), qsizetype(name.size()));
+    };
+    return Declaration{text(found->encoding), text(meant), ReadableEncoding(meant)};
 }
 
-std::optional<TextEncoding> DeclaredEncoding(QByteArrayView bytes) {
+std::optional<TextEncoding> EncodingForLabel(QStringView label) {
+    const std::optional<Declaration> declaration = DeclarationForLabel(label);
+    return declaration ? declaration->encoding : std::nullopt;
+}
+
+QStringList LabelledEncodings() {
+    QStringList names;
+    for (const Label& entry : kLabels) {
+        const QString name =
+            QString::fromLatin1(entry.encoding.data(), qsizetype(entry.encoding.size()));
+        if (!names.contains(name)) names.append(name);
+    }
+    return names;
+}
+
+std::optional<Declaration> DeclaredEncoding(QByteArrayView bytes) {
     const QByteArrayView d = bytes.first(std::min(bytes.size(), kPrescanBytes));
     const qsizetype n = d.size();
     for (qsizetype p = 0; p < n; ++p) {
@@ -190,7 +474,7 @@ std::optional<TextEncoding> DeclaredEncoding(QByteArrayView bytes) {
         } else if (StartsWithNoCase(d, p, "<meta") && p + 5 < n &&
                    (IsSpace(d[p + 5]) || d[p + 5] == '/')) {
             p += 6;
-            if (std::optional<TextEncoding> declared = ReadMeta(d, &p)) return declared;
+            if (std::optional<Declaration> declared = ReadMeta(d, &p)) return declared;
         } else if (p + 1 < n &&
                    (IsLetter(d[p + 1]) || (d[p + 1] == '/' && p + 2 < n && IsLetter(d[p + 2])))) {
             // Another tag: skip its name and attributes, which may hold a ">" in quotes.

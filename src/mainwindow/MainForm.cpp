@@ -392,6 +392,15 @@ bool MainForm::showPage(const QString& path, QByteArray& bytes,
     encoding_ = page->encoding;
     choice_ = choice;
     showEncoding();
+    // A declaration passed over, or damage kept as it is; a note of the page before goes.
+    if (page->notes.isEmpty()) {
+        statusBar()->clearMessage();
+    } else {
+        const QString name = QFileInfo(path).fileName();
+        QStringList notes;
+        for (const QString& note : page->notes) notes.append(name + QStringLiteral(": ") + note);
+        statusBar()->showMessage(notes.join(QStringLiteral("; ")));
+    }
     ui_.CountBox->setText(QString::number(characters));
     setWindowTitle(MainFormUi::DesignCaption() + QStringLiteral(" - ") + DocPath);
     functions_->AddedCount = 0;

@@ -165,7 +165,7 @@ QLabel* AddStatusLabel(QStatusBar* bar, const QString& name, const QString& tool
 QStringList OfferedEncodings() {
     QStringList names = {QStringLiteral("UTF-8"), QStringLiteral("UTF-16LE"),
                          QStringLiteral("UTF-16BE"), QStringLiteral("Windows-1252")};
-    for (int part = 1; part <= 15; ++part) {
+    for (int part = 1; part <= 16; ++part) {
         const QString name = QStringLiteral("ISO-8859-%1").arg(part);
         if (TextEncoding::ForName(name)) names.append(name);
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/WorkBoxEditor.h"
 
+#include "documents/TextEncoding.h"
 #include "windows/Contrast.h"
 #include "windows/HtmlLexer.h"
 
@@ -161,9 +162,11 @@ void WorkBoxEditor::changeEvent(QEvent* event) {
 }
 
 QString WorkBoxEditor::documentText() const {
+    const QByteArrayView bytes = documentBytes();
     // A U+FEFF at the start is a character of the text, not a mark to drop.
+    if (std::optional<QString> text = FromGeneralizedUtf8(bytes, nullptr)) return *text;
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    return decoder.decode(documentBytes());
+    return decoder.decode(bytes);
 }
 
 QByteArrayView WorkBoxEditor::documentBytes() const {
@@ -199,7 +202,8 @@ void WorkBoxEditor::appendText(QStringView text) {
         qsizetype length = std::min(kSliceLength, text.size() - start);
         // Keep a surrogate pair within one slice.
         if (start + length < text.size() && text[start + length - 1].isHighSurrogate()) ++length;
-        const QByteArray bytes = text.sliced(start, length).toUtf8();
+        // A surrogate kept from a damaged UTF-16 page keeps its place as its three bytes.
+        const QByteArray bytes = ToGeneralizedUtf8(text.sliced(start, length));
         SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(bytes.size()), bytes.constData());
         start += length;
     }

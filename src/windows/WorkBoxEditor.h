@@ -17,7 +17,9 @@ class HtmlLexer;
 /// The whole text is read and replaced through calls that take its length, since the
 /// editor's own text() and setText() stop at a NUL character. The editor stores UTF-8 in
 /// one buffer, which the repairs read in place and which a UTF-8 page is loaded from and
-/// saved from as it is; a 16-bit text is converted, so every character survives.
+/// saved from as it is; a 16-bit text is converted, so every character survives, and so
+/// does a surrogate that is not half of a pair (from a damaged UTF-16 page), as the three
+/// bytes of ToGeneralizedUtf8.
 /// Line ends are never converted: CR, LF and CRLF stay what they are, and a newly typed
 /// line end takes the kind the document already uses.
 ///
@@ -29,7 +31,7 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
     explicit WorkBoxEditor(QWidget* parent = nullptr);
     ~WorkBoxEditor() override;
 
-    /// The whole text: NUL characters and every kind of line end included.
+    /// The whole text: NUL characters, every kind of line end and kept surrogates included.
     QString documentText() const;
     /// The whole text in the editor's own buffer, as UTF-8, without a copy. It stays valid
     /// and unchanged until the text next changes; a read-only view keeps it so.

@@ -179,6 +179,86 @@ TEST_F(BatchTest, PagesAreRepairedAndWrittenInTheirOwnEncoding) {
     EXPECT_TRUE(r.err.startsWith(u"standard input: read as ISO-8859-2\n"));
 }
 
+TEST_F(BatchTest, PagesAreReadInWhatTheyDeclareAsBrowsersReadIt) {
+    const struct {
+        const char* name;
+        QByteArray in;
+        QByteArray out;
+        const char* err;  // after "NAME: ", before "NAME: 1 </p> added"
+    } cases[] = {
+        // No browser reads a page in EBCDIC, whose "<" is no ASCII "<".
+        {"ebcdic.htm", "<meta charset=\"cp037\"><p>x<div>y",
+         "<meta charset=\"cp037\"><p>x</p><div>y", "read as Windows-1252\n"},
+        {"nul.htm", QByteArray("\0 <p>one<div>x</div>", 20),
+         QByteArray("\0 <p>one</p><div>x</div>", 24), "read as Windows-1252\n"},
+        {"latin10.htm", "<meta charset=iso-8859-16><p>\xAA<div>",
+         "<meta charset=iso-8859-16><p>\xAA</p><div>", "read as ISO-8859-16\n"},
+        {"latin3.htm", "<meta charset=iso-8859-3><p>\xA5<div>",
+         "<meta charset=iso-8859-3><p>\xA5</p><div>",
+         "read as Windows-1252\nlatin3.htm: declares ISO-8859-3 but is read as Windows-1252, since "
+         "its bytes are not ISO-8859-3\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString name = QString::fromLatin1(c.name);
+        ASSERT_TRUE(PutFile(name, c.in));
+        const Outcome r = Batch("fix -v " + name);
+        EXPECT_EQ(r.code, kExitOk);
+        EXPECT_EQ(r.err.toStdString(), QStringLiteral("%1: %2%1: 1 </p> added\n")
+                                           .arg(name, QString::fromLatin1(c.err))
+                                           .toStdString());
+        EXPECT_EQ(FileBytes(name.chopped(3) + QStringLiteral("fix")), c.out);
+    }
+}
+
+/// `text` in UTF-16 of either byte order with its mark, every unit as it is, and `stray`.
+QByteArray Utf16Units(QStringView text, bool bigEndian, QByteArrayView stray) {
+    QByteArray bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const QChar c : text) {
+        const char high = char(c.unicode() >> 8);
+        const char low = char(c.unicode() & 0xFF);
+        bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
+    }
+    return bytes.append(stray);
+}
+
+TEST_F(BatchTest, ADamagedUtf16PageIsRepairedWithItsDamageKeptAndNamed) {
+    const QString page =
+        QStringLiteral("<p>a\r\nb  ") + QChar(0xD800) + QStringLiteral("  c</p><p>d<div>x");
+    const auto with = [&](QString text, qsizetype at, const char* insert) {
+        return text.insert(at, QString::fromLatin1(insert));
+    };
+    QString fixed = with(page, 21, "</p>");
+    QString joined = page;
+    joined.remove(4, 2);
+    QString spaced = page;
+    spaced.remove(11, 1).remove(8, 1);
+    const struct {
+        const char* command;
+        QString out;
+    } commands[] = {{"fix", fixed},
+                    {"fix --html5", fixed},
+                    {"strip-newlines", joined},
+                    {"strip-spaces", spaced}};
+    for (const bool bigEndian : {false, true}) {
+        for (const auto& c : commands) {
+            SCOPED_TRACE(std::string(c.command) + (bigEndian ? " BE" : " LE"));
+            const QByteArray in = Utf16Units(page, bigEndian, "!");
+            ASSERT_TRUE(PutFile(QStringLiteral("u.htm"), in));
+            const Outcome r = Batch(QString::fromLatin1(c.command) + QStringLiteral(" u.htm"));
+            EXPECT_EQ(r.code, kExitOk);
+            const QString damaged = bigEndian ? QStringLiteral("u.htm: damaged UTF-16BE: ")
+                                              : QStringLiteral("u.htm: damaged UTF-16LE: ");
+            EXPECT_TRUE(r.err.startsWith(damaged +
+                                         "an unpaired surrogate (U+D800) at byte 21, "
+                                         "kept as it is\n" +
+                                         damaged + "a stray last byte at byte 57, kept as it is\n"))
+                << r.err.toStdString();
+            EXPECT_EQ(FileBytes(QStringLiteral("u.fix")), Utf16Units(c.out, bigEndian, "!"));
+        }
+    }
+}
+
 TEST_F(BatchTest, FailedInputsAreNamedAndTheOthersAreStillRepaired) {
     for (const char* name : {"a.htm", "a.html", "x.htm", "page.htm", "good.htm"}) {
         ASSERT_TRUE(PutFile(QString::fromLatin1(name), "<p>new<div>"));

@@ -557,6 +557,55 @@ TEST_F(MainFormTest, APageReopensInAChosenEncodingWhichIsRemembered) {
     EXPECT_EQ(other.encoding(), TextEncoding::Utf8());
 }
 
+TEST_F(MainFormTest, ADamagedUtf16PageKeepsItsDamageThroughFixFileAndSave) {
+    // A lone surrogate, held in the view as its three bytes, and a stray last byte.
+    const auto utf16le = [](QStringView text) {
+        QByteArray bytes("\xFF\xFE");
+        for (const QChar c : text)
+            bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+        return bytes + "A";
+    };
+    const QString page = QStringLiteral("<p>a") + QChar(0xD800) + QStringLiteral("b<div>x");
+    const QString fixed = QStringLiteral("<p>a") + QChar(0xD800) + QStringLiteral("b</p><div>x");
+    const QString path = file(QStringLiteral("u.htm"), utf16le(page));
+    for (const bool html5 : {false, true}) {
+        SCOPED_TRACE(html5 ? "HTML5 rules" : "word lists");
+        form->ui().mnuOptionsHtml5->setChecked(html5);
+        dialogs->unsavedAnswers = {Answer::Discard};
+        open(path);
+        EXPECT_EQ(form->statusBar()->currentMessage(),
+                  u"u.htm: damaged UTF-16LE: an unpaired surrogate (U+D800) at byte 11, kept as it "
+                  u"is; u.htm: damaged UTF-16LE: a stray last byte at byte 27, kept as it is");
+        EXPECT_EQ(form->ui().EncodingBox->text(), u"UTF-16LE with byte-order mark");
+        EXPECT_EQ(text(), page);
+        EXPECT_EQ(count(), QStringLiteral("12"));
+        form->mnuFileFixClick();
+        EXPECT_EQ(added(), QStringLiteral("1"));
+        saveAs(QStringLiteral("out.fix"));
+        EXPECT_EQ(FileBytes(dir.file(QStringLiteral("out.fix"))), utf16le(fixed));
+    }
+    EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'\n').toStdString();
+
+    // A kept surrogate edited apart is no character: the page is not saved.
+    dialogs->unsavedAnswers = {Answer::Discard};
+    open(path);
+    view().SendScintilla(QsciScintilla::SCI_DELETERANGE, 5UL, 1L);
+    saveAs(QStringLiteral("apart.fix"));
+    EXPECT_EQ(messages.texts.join(u'\n'),
+              u"The file was not saved: the byte 0xED in line 1, column 5 is part of no "
+              u"character.");
+    EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("apart.fix"))));
+
+    // A declaration passed over is said in the status line until another page opens.
+    dialogs->unsavedAnswers = {Answer::Discard};
+    open(file(QStringLiteral("latin3.htm"), "<meta charset=iso-8859-3><p>\xA5"));
+    EXPECT_EQ(form->statusBar()->currentMessage(),
+              u"latin3.htm: declares ISO-8859-3 but is read as Windows-1252, since its bytes are "
+              u"not ISO-8859-3");
+    open(file(QStringLiteral("plain.htm"), "<p>plain"));
+    EXPECT_TRUE(form->statusBar()->currentMessage().isEmpty());
+}
+
 TEST_F(MainFormTest, UnsavedChangesAreAskedAboutBeforeTheyAreLost) {
     form->show();
     EXPECT_TRUE(form->close());  // nothing loaded
