@@ -92,6 +92,20 @@ TEST(Html5FixTest, WhereTheParserDiffersFromBrowsersNothingIsInserted) {
               QStringLiteral("<p>a</p><p>b<template></template><p>c<div>"));
 }
 
+TEST(Html5FixTest, APageNestedTooDeeplyIsRefusedUnparsed) {
+    // At this depth the parser would take hours; the refusal takes a scan of the tags. Any
+    // depth beyond the limit is refused the same way.
+    EngineFixture fixture;
+    const QString page = "<p>x" + QStringLiteral("<div>").repeated(200000) + "<p>y\n";
+    const RepairResult result = fixture.engine.FixTextHtml5(page);
+    EXPECT_EQ(result.status, RepairResult::Status::ParserFailed);
+    EXPECT_EQ(result.error,
+              "the page is nested too deeply for the HTML5 rules (200,001 levels; the parser "
+              "reads at most 5,000)");
+    EXPECT_TRUE(result.text.isEmpty());
+    EXPECT_EQ(fixture.engine.AddedCount, 0);
+}
+
 TEST(Html5FixTest, TheDocumentTypeDecidesWhetherATableEndsAParagraph) {
     // Quirks mode keeps a table inside an open paragraph (see the rules below).
     EngineFixture fixture;
