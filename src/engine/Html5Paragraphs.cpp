@@ -162,8 +162,9 @@ Html5Limits Html5Limits::ForPage(qint64 bytes) {
 #ifdef Q_OS_UNIX
     const long pages = ::sysconf(_SC_PHYS_PAGES);
     const long pageSize = ::sysconf(_SC_PAGESIZE);
-    if (pages > 0 && pageSize > 0)
+    if (pages > 0 && pageSize > 0) {
         limits.memory = std::min(limits.memory, qint64(pages) * pageSize);
+    }
 #endif
     return limits;
 }
@@ -195,7 +196,10 @@ struct Html5Parse::Job {
 #ifdef Q_OS_UNIX
     bool parse(int page, qint64 size, const Html5Limits& limits, std::vector<qint64>* offsets);
     bool start(const QString& helper, int page, int answer, const Html5Limits& limits);
-    QByteArray collect(int answer, qint64 most, const Html5Limits& limits, bool* timedOut);
+    /// The helper's answer, read from `answer` up to its end; `killed` tells why the
+    /// helper was killed meanwhile, if it was.
+    enum class Killed { No, TimedOut, Overflowed };
+    QByteArray collect(int answer, qint64 most, const Html5Limits& limits, Killed* killed);
     bool explain(int status, const rusage& usage, bool timedOut, const Html5Limits& limits);
     /// Waits for the helper to end, if there is one; its wait status and resource use.
     int reap(rusage* usage);
@@ -322,7 +326,7 @@ void Html5Parse::Job::run() {
         depth = EstimateNestingDepth(QByteArrayView(page.data(), size));
         page.unmap();
     }
-    if (depth > limits.depth) {
+    if (limits.depth > 0 && depth > limits.depth) {
         error = TooDeep(depth, limits.depth);
         return finish(false, {});
     }
@@ -360,16 +364,19 @@ bool Html5Parse::Job::parse(int page, qint64 size, const Html5Limits& limits,
     }
     // The answer has a line of at most 20 digits for each offset, and the offsets are tags
     // at least three bytes apart; more means a helper gone astray.
-    bool timedOut = false;
-    const QByteArray data = collect(answer[0], 21 * (size / 3 + 1) + 8, limits, &timedOut);
+    Killed killed = Killed::No;
+    const QByteArray data = collect(answer[0], 21 * (size / 3 + 1) + 8, limits, &killed);
     ::close(answer[0]);
     // A complete answer ends the parse; the helper is reaped later, while the caller goes
     // on.
-    if (!timedOut && ReadAnswer(data, size, offsets)) return true;
+    if (killed == Killed::No && ReadAnswer(data, size, offsets)) return true;
     offsets->clear();
     rusage usage{};
     const int status = reap(&usage);
-    if (explain(status, usage, timedOut, limits)) return false;
+    if (killed != Killed::Overflowed &&
+        explain(status, usage, killed == Killed::TimedOut, limits)) {
+        return false;
+    }
     error = QStringLiteral("the HTML5 parser helper %1 gave an answer that cannot be read")
                 .arg(QDir::toNativeSeparators(helper));
     return false;
@@ -425,29 +432,33 @@ bool Html5Parse::Job::start(const QString& helper, int page, int answer,
 }
 
 QByteArray Html5Parse::Job::collect(int answer, qint64 most, const Html5Limits& limits,
-                                    bool* timedOut) {
+                                    Killed* killed) {
     // Read until the helper closes its end, which it does when it ends, however it ends;
-    // one that takes too long, or answers without end, is killed.
+    // one that takes too long, or answers without end, is killed. After the kill the end
+    // closes at once, unless something the helper started holds it: that is not waited for.
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + limits.wall;
-    const auto kill = [this] {
+    const auto kKillGrace = std::chrono::seconds(2);
+    Clock::time_point deadline =
+        limits.wall.count() > 0 ? Clock::now() + limits.wall : Clock::time_point::max();
+    const auto kill = [&](Killed why) {
         const std::lock_guard lock(mutex);
         if (child > 0) ::kill(pid_t(child), SIGKILL);
+        *killed = why;
+        deadline = Clock::now() + kKillGrace;
     };
     QByteArray data;
-    bool killed = false;
     for (;;) {
         int wait = -1;
-        if (!killed) {
+        if (deadline != Clock::time_point::max()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             wait = int(std::clamp<qint64>(left.count(), 0, 1 << 30));
         }
         pollfd ready{answer, POLLIN, 0};
         const int polled = ::poll(&ready, 1, wait);
         if (polled < 0 && errno == EINTR) continue;
+        if (polled == 0 && *killed != Killed::No) break;
         if (polled == 0) {
-            kill();
-            killed = *timedOut = true;
+            kill(Killed::TimedOut);
             continue;
         }
         char buffer[1 << 16];
@@ -455,10 +466,7 @@ QByteArray Html5Parse::Job::collect(int answer, qint64 most, const Html5Limits& 
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         data.append(buffer, got);
-        if (data.size() > most && !killed) {
-            kill();
-            killed = true;
-        }
+        if (data.size() > most && *killed == Killed::No) kill(Killed::Overflowed);
     }
     return data;
 }
@@ -540,7 +548,7 @@ void Html5Parse::Job::run() {
     }
     const Html5Limits limits = settings.limits.value_or(Html5Limits::ForPage(bytes.size()));
     const qsizetype depth = EstimateNestingDepth(bytes);
-    if (depth > limits.depth) {
+    if (limits.depth > 0 && depth > limits.depth) {
         error = TooDeep(depth, limits.depth);
         return finish(false, {});
     }

@@ -11,7 +11,7 @@
 
 namespace quillet {
 
-/// What one parse may take.
+/// What one parse may take; 0 stands for no limit.
 struct Html5Limits {
     /// Pages nested deeper than this (as EstimateNestingDepth reckons) are refused unread.
     qsizetype depth = 0;
@@ -20,7 +20,7 @@ struct Html5Limits {
     /// Time the parser gets to answer, whatever it does meanwhile (it may have been
     /// stopped); then it is ended.
     std::chrono::milliseconds wall{0};
-    /// Address space of the parser in bytes; 0 for no limit of its own.
+    /// Address space of the parser in bytes.
     qint64 memory = 0;
 
     /// The limits for a page of `bytes` bytes of UTF-8: nesting up to kMostHtml5Depth, 10 s

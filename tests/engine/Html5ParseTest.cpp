@@ -77,6 +77,8 @@ TEST(Html5ParseTest, EveryWayTheHelperFailsIsReportedWithItsReason) {
          "/helper gave an answer that cannot be read"},
         {"an offset beyond the page", "printf '9\\nend\\n'", "<p><p>", SmallLimits(),
          "/helper gave an answer that cannot be read"},
+        {"an endless answer", "exec yes 1", "<p><p>", SmallLimits(),
+         "/helper gave an answer that cannot be read"},
         {"exited", "exit 7", "<p>", SmallLimits(),
          "the HTML5 parser ended without a result (exit status 7)"},
         {"the real helper, out of processor time",
