@@ -57,8 +57,9 @@ qsizetype Utf8Size(QStringView text, qsizetype units) {
 }
 
 /// Writes the text as UTF-8, character for character, to `out`, which has room for
-/// Utf8Size(text, text.size()) bytes: a lone surrogate becomes U+FFFD.
-void WriteUtf8(QStringView text, char* out) {
+/// Utf8Size(text, text.size()) bytes: a lone surrogate becomes U+FFFD. Returns the end of
+/// what it wrote.
+char* WriteUtf8(QStringView text, char* out) {
     int units = 1;
     for (qsizetype i = 0; i < text.size(); i += units) {
         const char32_t c = text[i].unicode();
@@ -87,6 +88,7 @@ void WriteUtf8(QStringView text, char* out) {
             }
         }
     }
+    return out;
 }
 
 /// Prepares the parser's UTF-8 input in `bytes`: the parser strips no byte-order mark and
@@ -106,6 +108,27 @@ void LeadToMode(char* bytes, const DocumentStart& start, qsizetype begin, qsizet
     } else if (start.mode != DocumentMode::Quirks && length == kPlain.size()) {
         std::memcpy(doctype, "<!DOCTYPEhtml>", kPlain.size());
     }
+}
+
+/// The beginning of the parser's input that differs from the page's UTF-8 (see
+/// LeadToMode): up to the end of the declaration or of the byte-order mark.
+QByteArray ParserInputStart(QByteArrayView utf8) {
+    const DocumentStart start = ReadDocumentStart(utf8);
+    QByteArray bytes =
+        utf8.first(std::max<qsizetype>(start.doctypeEnd, start.byteOrderMark ? 3 : 0))
+            .toByteArray();
+    LeadToMode(bytes.data(), start, start.doctypeBegin, start.doctypeEnd - start.doctypeBegin);
+    return bytes;
+}
+QByteArray ParserInputStart(QStringView text) {
+    const DocumentStart start = ReadDocumentStart(text);
+    const QStringView changed =
+        text.first(std::max<qsizetype>(start.doctypeEnd, start.byteOrderMark ? 1 : 0));
+    QByteArray bytes(Utf8Size(changed, changed.size()), Qt::Uninitialized);
+    WriteUtf8(changed, bytes.data());
+    const qsizetype begin = Utf8Size(text, start.doctypeBegin);
+    LeadToMode(bytes.data(), start, begin, Utf8Size(text, start.doctypeEnd) - begin);
+    return bytes;
 }
 
 /// For ascending byte offsets in the UTF-8 form of `text` (each at the start of a
@@ -221,19 +244,46 @@ void Html5Parse::Job::finish(bool parsed, QList<qint64> found) {
 namespace {
 
 /// The parser's input: the page in UTF-8 in a file of its own in memory, which the helper
-/// maps, so that the page is written once and read in place.
+/// maps, so that the page is copied once, by the system, and read in place.
 class PageFile {
   public:
     PageFile() = default;
     ~PageFile() {
-        unmap();
         if (fd_ >= 0) ::close(fd_);
     }
     PageFile(const PageFile&) = delete;
     PageFile& operator=(const PageFile&) = delete;
 
-    /// Makes the file `size` bytes long and maps it for writing.
-    bool create(qint64 size, QString* error) {
+    int fd() const { return fd_; }
+
+    /// Writes `text` into the file, then `start` over its beginning; false with `error`
+    /// set when the system refused.
+    bool write(QByteArrayView text, QByteArrayView start, QString* error) {
+        return open() && append(text) && overwrite(start) ? true : fail(error);
+    }
+    /// The same with a 16-bit text, written as UTF-8 a piece at a time.
+    bool write(QStringView text, QByteArrayView start, QString* error) {
+        if (!open()) return fail(error);
+        constexpr qsizetype kPiece = qsizetype(1) << 16;
+        QByteArray buffer(3 * (kPiece + 1), Qt::Uninitialized);
+        for (qsizetype at = 0; at < text.size();) {
+            qsizetype end = std::min(at + kPiece, text.size());
+            // A surrogate pair stays whole.
+            if (end < text.size() && text[end - 1].isHighSurrogate() &&
+                text[end].isLowSurrogate()) {
+                ++end;
+            }
+            const char* written = WriteUtf8(text.sliced(at, end - at), buffer.data());
+            if (!append(QByteArrayView(buffer.constData(), written - buffer.constData()))) {
+                return fail(error);
+            }
+            at = end;
+        }
+        return overwrite(start) ? true : fail(error);
+    }
+
+  private:
+    bool open() {
 #ifdef Q_OS_LINUX
         fd_ = ::memfd_create("quillet-page", MFD_CLOEXEC);
 #else
@@ -244,26 +294,28 @@ class PageFile {
             ::fcntl(fd_, F_SETFD, FD_CLOEXEC);
         }
 #endif
-        if (fd_ < 0 || ::ftruncate(fd_, off_t(size)) != 0) return fail(error);
-        size_ = size;
-        if (size == 0) return true;
-        void* map = ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
-        if (map == MAP_FAILED) return fail(error);
-        data_ = static_cast<char*>(map);
+        return fd_ >= 0;
+    }
+    bool append(QByteArrayView bytes) {
+        const char* from = bytes.data();
+        for (qsizetype left = bytes.size(); left > 0;) {
+            const ssize_t written = ::write(fd_, from, size_t(left));
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) return false;
+            from += written;
+            left -= written;
+        }
         return true;
     }
-    char* data() const {
-        return data_;
+    /// Writes `bytes` over the file's beginning, and leaves the file at its start for the
+    /// helper to read.
+    bool overwrite(QByteArrayView bytes) {
+        if (!bytes.isEmpty() &&
+            ::pwrite(fd_, bytes.data(), size_t(bytes.size()), 0) != ssize_t(bytes.size())) {
+            return false;
+        }
+        return ::lseek(fd_, 0, SEEK_SET) == 0;
     }
-    int fd() const {
-        return fd_;
-    }
-    void unmap() {
-        if (data_) ::munmap(data_, size_t(size_));
-        data_ = nullptr;
-    }
-
-  private:
     static bool fail(QString* error) {
         *error = QStringLiteral("the page could not be handed to the HTML5 parser: %1")
                      .arg(qt_error_string());
@@ -271,8 +323,6 @@ class PageFile {
     }
 
     int fd_ = -1;
-    char* data_ = nullptr;
-    qint64 size_ = 0;
 };
 
 /// The helper's answer: one offset a line, ascending and within the page, then "end".
@@ -301,33 +351,24 @@ bool ReadAnswer(const QByteArray& answer, qint64 size, std::vector<qint64>* offs
 void Html5Parse::Job::run() {
     const qint64 size = isUtf8 ? utf8.size() : Utf8Size(text, text.size());
     const Html5Limits limits = settings.limits.value_or(Html5Limits::ForPage(size));
-    PageFile page;
-    {
-        QString failure;
-        if (!page.create(size, &failure)) {
-            error = failure;
-            return finish(false, {});
-        }
-    }
+    // A page nested too deeply would hold the parser up for minutes or hours: its depth is
+    // estimated while the page is written for the helper, and it is refused before the
+    // helper starts.
     qsizetype depth = 0;
-    if (size > 0) {
-        if (isUtf8) {
-            std::memcpy(page.data(), utf8.data(), size_t(size));
-            const DocumentStart start = ReadDocumentStart(utf8);
-            LeadToMode(page.data(), start, start.doctypeBegin,
-                       start.doctypeEnd - start.doctypeBegin);
-        } else {
-            WriteUtf8(text, page.data());
-            const DocumentStart start = ReadDocumentStart(text);
-            const qsizetype begin = Utf8Size(text, start.doctypeBegin);
-            LeadToMode(page.data(), start, begin, Utf8Size(text, start.doctypeEnd) - begin);
-        }
-        // A page nested too deeply would hold the parser up for minutes or hours.
-        depth = EstimateNestingDepth(QByteArrayView(page.data(), size));
-        page.unmap();
-    }
+    std::thread scan([this, &depth] {
+        depth = isUtf8 ? EstimateNestingDepth(utf8) : EstimateNestingDepth(text);
+    });
+    PageFile page;
+    QString failure;
+    const bool written = isUtf8 ? page.write(utf8, ParserInputStart(utf8), &failure)
+                                : page.write(text, ParserInputStart(text), &failure);
+    scan.join();
     if (limits.depth > 0 && depth > limits.depth) {
         error = TooDeep(depth, limits.depth);
+        return finish(false, {});
+    }
+    if (!written) {
+        error = failure;
         return finish(false, {});
     }
     std::vector<qint64> offsets;
@@ -537,15 +578,12 @@ void Html5Parse::Job::run() {
     QByteArray bytes;
     if (isUtf8) {
         bytes = utf8.toByteArray();
-        const DocumentStart start = ReadDocumentStart(utf8);
-        LeadToMode(bytes.data(), start, start.doctypeBegin, start.doctypeEnd - start.doctypeBegin);
     } else {
         bytes.resize(Utf8Size(text, text.size()));
         WriteUtf8(text, bytes.data());
-        const DocumentStart start = ReadDocumentStart(text);
-        const qsizetype begin = Utf8Size(text, start.doctypeBegin);
-        LeadToMode(bytes.data(), start, begin, Utf8Size(text, start.doctypeEnd) - begin);
     }
+    const QByteArray start = isUtf8 ? ParserInputStart(utf8) : ParserInputStart(text);
+    std::memcpy(bytes.data(), start.constData(), size_t(start.size()));
     const Html5Limits limits = settings.limits.value_or(Html5Limits::ForPage(bytes.size()));
     const qsizetype depth = EstimateNestingDepth(bytes);
     if (limits.depth > 0 && depth > limits.depth) {

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/NestingDepth.h"
 
+#include <QStringView>
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace quillet {
@@ -151,17 +151,74 @@ constexpr std::array kKnown = std::to_array<Known>({
 static_assert(std::is_sorted(kKnown.begin(), kKnown.end(),
                              [](const Known& a, const Known& b) { return a.name < b.name; }));
 
-constexpr bool IsAsciiAlpha(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+constexpr bool IsAsciiAlpha(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
 }
 
-constexpr bool IsSpace(char c) {
-    return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+constexpr bool IsSpace(char16_t c) {
+    return c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r' || c == u' ';
 }
 
 constexpr char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
+
+/// The elements' names, each with its number: the known ones first, in the order of
+/// kKnown, then the others as they come. A table of open addressing, so that a name read
+/// from the page is found with its hash and, mostly, one comparison.
+class NameTable {
+  public:
+    /// The hash of a name, built up a character at a time (FNV-1a).
+    static constexpr uint64_t kStart = 14695981039346656037ull;
+    static constexpr uint64_t Step(uint64_t hash, char c) {
+        return (hash ^ uint8_t(c)) * 1099511628211ull;
+    }
+
+    NameTable() : slots_(256) {
+        for (const Known& known : kKnown) {
+            uint64_t hash = kStart;
+            for (const char c : known.name) hash = Step(hash, c);
+            Id(known.name, hash);
+        }
+    }
+
+    /// The number of `name`, which has `hash`; a new name gets the next one.
+    uint32_t Id(std::string_view name, uint64_t hash) {
+        const size_t mask = slots_.size() - 1;
+        for (size_t slot = size_t(hash) & mask;; slot = (slot + 1) & mask) {
+            Slot& entry = slots_[slot];
+            if (entry.id == kEmpty) {
+                entry = {hash, uint32_t(names_.size())};
+                names_.emplace_back(name);
+                if (2 * names_.size() > slots_.size()) Grow();
+                return uint32_t(names_.size() - 1);
+            }
+            if (entry.hash == hash && names_[entry.id] == name) return entry.id;
+        }
+    }
+
+  private:
+    static constexpr uint32_t kEmpty = ~uint32_t(0);
+    struct Slot {
+        uint64_t hash = 0;
+        uint32_t id = kEmpty;
+    };
+
+    void Grow() {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        const size_t mask = slots_.size() - 1;
+        for (const Slot& entry : old) {
+            if (entry.id == kEmpty) continue;
+            size_t slot = size_t(entry.hash) & mask;
+            while (slots_[slot].id != kEmpty) slot = (slot + 1) & mask;
+            slots_[slot] = entry;
+        }
+    }
+
+    std::vector<Slot> slots_;
+    std::vector<std::string> names_;
+};
 
 /// The open elements as the parser would hold them, reduced to what decides the depth:
 /// each element by a number for its name, and for the elements that close others, the
@@ -171,16 +228,6 @@ class OpenElements {
     qsizetype deepest() const { return deepest_; }
     bool inForeign() const { return foreign_ > 0; }
 
-    /// The number of the element named `name` (lower case).
-    uint32_t Id(std::string_view name) {
-        const auto known = std::lower_bound(
-            kKnown.begin(), kKnown.end(), name,
-            [](const Known& entry, std::string_view key) { return entry.name < key; });
-        if (known != kKnown.end() && known->name == name) return uint32_t(known - kKnown.begin());
-        const auto [it, added] = others_.try_emplace(std::string(name), 0);
-        if (added) it->second = uint32_t(kKnown.size() + others_.size() - 1);
-        return it->second;
-    }
     static uint32_t Traits(uint32_t id) { return id < kKnown.size() ? kKnown[id].traits : 0; }
 
     /// Whether the element `id` is open.
@@ -305,7 +352,6 @@ class OpenElements {
 
     std::vector<Entry> stack_;
     std::vector<uint32_t> counts_;  // open elements by number
-    std::unordered_map<std::string, uint32_t> others_;
     Places paragraphs_, paragraphScopes_, listItems_, definitions_, listScopes_, tableParts_;
     int headings_ = 0;
     int foreign_ = 0;
@@ -313,36 +359,39 @@ class OpenElements {
 };
 
 /// Reads the page as the HTML tokenizer reads it, as far as tags go: comments,
-/// declarations and the text of text-only elements hold no tags.
+/// declarations and the text of text-only elements hold no tags. `Unit` is `char` (bytes
+/// of UTF-8 or another code that extends ASCII) or `char16_t`; every decision is about
+/// ASCII characters, which are single units in both.
+template <typename Unit>
 class TagReader {
   public:
-    explicit TagReader(QByteArrayView page) : p_(page.data()), n_(size_t(page.size())) {}
+    TagReader(const Unit* page, size_t size) : p_(page), n_(size) {}
 
     qsizetype Read() {
         size_t i = 0;
-        while ((i = Find('<', i)) < n_) {
-            const char next = At(i + 1);
-            if (next == '!') {
+        while ((i = Find(u'<', i)) < n_) {
+            const char16_t next = At(i + 1);
+            if (next == u'!') {
                 i = SkipMarkup(i);
-            } else if (next == '?') {
-                i = Find('>', i + 2) + 1;
-            } else if (next == '/' && IsAsciiAlpha(At(i + 2))) {
+            } else if (next == u'?') {
+                i = Find(u'>', i + 2) + 1;
+            } else if (next == u'/' && IsAsciiAlpha(At(i + 2))) {
                 size_t end = 0;
-                const std::string_view name = Name(i + 2, &end);
-                open_.End(open_.Id(name));
+                const uint64_t hash = Name(i + 2, &end);
+                open_.End(names_.Id(name_, hash));
                 i = TagEnd(end, nullptr);
-            } else if (next == '/') {
-                i = Find('>', i + 2) + 1;
+            } else if (next == u'/') {
+                i = Find(u'>', i + 2) + 1;
             } else if (IsAsciiAlpha(next)) {
                 size_t end = 0;
-                const std::string_view name = Name(i + 1, &end);
+                const uint64_t hash = Name(i + 1, &end);
                 bool selfClosing = false;
                 i = TagEnd(end, &selfClosing);
-                const uint32_t id = open_.Id(name);
+                const uint32_t id = names_.Id(name_, hash);
                 open_.Start(id, selfClosing);
                 const uint32_t traits = OpenElements::Traits(id);
                 if (traits & kPlainText) break;
-                if (traits & kRawText) i = SkipText(i, name);
+                if (traits & kRawText) i = SkipText(i, name_);
             } else {
                 ++i;
             }
@@ -351,52 +400,87 @@ class TagReader {
     }
 
   private:
-    char At(size_t i) const { return i < n_ ? p_[i] : '\0'; }
-    size_t Find(char c, size_t from) const {
-        if (from >= n_) return n_;
-        const void* hit = std::memchr(p_ + from, c, n_ - from);
-        return hit ? size_t(static_cast<const char*>(hit) - p_) : n_;
+    /// The unit at `i` as a number, bytes read unsigned so that none passes for ASCII;
+    /// 0 past the end.
+    char16_t At(size_t i) const {
+        if (i >= n_) return 0;
+        if constexpr (sizeof(Unit) == 1) return char16_t(uint8_t(p_[i]));
+        return p_[i];
     }
-    size_t Find(std::string_view what, size_t from) const {
+    size_t Find(char16_t c, size_t from) const {
         if (from >= n_) return n_;
-        const size_t at = std::string_view(p_, n_).find(what, from);
-        return at == std::string_view::npos ? n_ : at;
+        if constexpr (sizeof(Unit) == 1) {
+            const void* hit = std::memchr(p_ + from, int(c), n_ - from);
+            return hit ? size_t(static_cast<const Unit*>(hit) - p_) : n_;
+        } else {
+            const qsizetype at = QStringView(p_ + from, qsizetype(n_ - from)).indexOf(QChar(c));
+            return at < 0 ? n_ : from + size_t(at);
+        }
+    }
+    /// The first place of `what` (ASCII) at or after `from`, or the end.
+    size_t Find(std::string_view what, size_t from) const {
+        for (size_t at = Find(char16_t(what[0]), from); at < n_;
+             at = Find(char16_t(what[0]), at + 1)) {
+            if (HasAt(at, what)) return at;
+        }
+        return n_;
+    }
+    bool HasAt(size_t at, std::string_view what) const {
+        for (size_t k = 0; k < what.size(); ++k) {
+            if (At(at + k) != char16_t(uint8_t(what[k]))) return false;
+        }
+        return true;
     }
 
     /// "<!" at `i`: a comment, CDATA or a declaration; where the reading goes on.
     size_t SkipMarkup(size_t i) const {
-        if (At(i + 2) == '-' && At(i + 3) == '-') return Find("-->", i + 2) + 3;
-        if (std::string_view(p_ + i, std::min<size_t>(9, n_ - i)) == "<![CDATA[") {
-            return Find("]]>", i + 9) + 3;
-        }
-        return Find('>', i + 2) + 1;
+        if (At(i + 2) == u'-' && At(i + 3) == u'-') return Find("-->", i + 2) + 3;
+        if (HasAt(i, "<![CDATA[")) return Find("]]>", i + 9) + 3;
+        return Find(u'>', i + 2) + 1;
     }
 
-    /// The tag name from `from`, in lower case; `end` gets the place after it.
-    std::string_view Name(size_t from, size_t* end) {
+    /// Reads the tag name from `from` into `name_`, in lower case, and returns its hash;
+    /// `end` gets the place after it. A unit beyond ASCII goes in as three bytes above
+    /// ASCII, so that names stay apart.
+    uint64_t Name(size_t from, size_t* end) {
         name_.clear();
+        uint64_t hash = NameTable::kStart;
+        const auto put = [&](char c) {
+            name_ += c;
+            hash = NameTable::Step(hash, c);
+        };
         size_t i = from;
-        for (; i < n_ && !IsSpace(p_[i]) && p_[i] != '/' && p_[i] != '>'; ++i) {
-            name_ += AsciiLower(p_[i]);
+        for (; i < n_; ++i) {
+            const char16_t c = At(i);
+            if (IsSpace(c) || c == u'/' || c == u'>') break;
+            if (c < 0x80) {
+                put(AsciiLower(char(c)));
+            } else if constexpr (sizeof(Unit) == 1) {
+                put(char(c));
+            } else {
+                put(char(0x80 | (c >> 12)));
+                put(char(0x80 | ((c >> 6) & 0x3F)));
+                put(char(0x80 | (c & 0x3F)));
+            }
         }
         *end = i;
-        return name_;
+        return hash;
     }
 
     /// Reads the attributes from `from` to the tag's ">" (a quoted value may hold ">");
     /// returns the place after it. `selfClosing` tells whether it ends in "/>".
     size_t TagEnd(size_t from, bool* selfClosing) const {
         size_t i = from;
-        while (i < n_ && p_[i] != '>') {
-            if (p_[i] != '=') {
+        while (i < n_ && At(i) != u'>') {
+            if (At(i) != u'=') {
                 ++i;
                 continue;
             }
             ++i;
-            while (i < n_ && IsSpace(p_[i])) ++i;
-            if (i < n_ && (p_[i] == '"' || p_[i] == '\'')) i = Find(p_[i], i + 1) + 1;
+            while (i < n_ && IsSpace(At(i))) ++i;
+            if (At(i) == u'"' || At(i) == u'\'') i = Find(At(i), i + 1) + 1;
         }
-        if (selfClosing) *selfClosing = i < n_ && i > from && p_[i - 1] == '/';
+        if (selfClosing) *selfClosing = i < n_ && i > from && At(i - 1) == u'/';
         return std::min(i + 1, n_);
     }
 
@@ -404,23 +488,31 @@ class TagReader {
     size_t SkipText(size_t from, std::string_view name) const {
         for (size_t i = Find("</", from); i < n_; i = Find("</", i + 2)) {
             size_t k = 0;
-            while (k < name.size() && AsciiLower(At(i + 2 + k)) == name[k]) ++k;
-            const char after = At(i + 2 + k);
-            if (k == name.size() && (IsSpace(after) || after == '/' || after == '>')) return i;
+            while (k < name.size() && At(i + 2 + k) < 0x80 &&
+                   AsciiLower(char(At(i + 2 + k))) == name[k]) {
+                ++k;
+            }
+            const char16_t after = At(i + 2 + k);
+            if (k == name.size() && (IsSpace(after) || after == u'/' || after == u'>')) return i;
         }
         return n_;
     }
 
-    const char* p_;
+    const Unit* p_;
     size_t n_;
     std::string name_;
+    NameTable names_;
     OpenElements open_;
 };
 
 }  // namespace
 
 qsizetype EstimateNestingDepth(QByteArrayView page) {
-    return TagReader(page).Read();
+    return TagReader<char>(page.data(), size_t(page.size())).Read();
+}
+
+qsizetype EstimateNestingDepth(QStringView page) {
+    return TagReader<char16_t>(page.utf16(), size_t(page.size())).Read();
 }
 
 }  // namespace quillet

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QStringView>
 
 namespace quillet {
 
@@ -22,5 +23,7 @@ constexpr qsizetype kMostHtml5Depth = 5000;
 /// it counts low, so that an ordinary page is never taken for a deep one. Time and memory
 /// grow linearly with the page.
 qsizetype EstimateNestingDepth(QByteArrayView page);
+/// The same for a 16-bit text.
+qsizetype EstimateNestingDepth(QStringView page);
 
 }  // namespace quillet

@@ -48,10 +48,15 @@ TEST(NestingDepthTest, FollowsTheTagsThatCloseOthers) {
         {"self-closing in SVG, not in HTML", "<svg><path/><g><circle/></g></svg><div/>", 2},
         {"end tags close what they name", "<div><span><b>x</div>" + Repeated("<div></div>", 9), 3},
         {"the rest of the page is text", "<plaintext><div><div>", 1},
+        // "<résumé><règle><x-€></régle><p>": the end tag names none of them.
+        {"names beyond ASCII, each its own",
+         "<r\xC3\xA9sum\xC3\xA9><r\xC3\xA8gle><x-\xE2\x82\xAC></r\xC3\xA9gle><p>", 4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(EstimateNestingDepth(c.page), c.depth);
+        // The same read as 16-bit text.
+        EXPECT_EQ(EstimateNestingDepth(QString::fromUtf8(c.page)), c.depth);
     }
 }
 
