@@ -427,10 +427,6 @@ bool Html5Parse::Job::start(const QString& helper, int page, int answer,
                             const Html5Limits& limits) {
     // The helper reads the page as its standard input and answers on its standard output;
     // it starts with the signals at their defaults, whatever this program ignores.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, page, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, answer, STDOUT_FILENO);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t none;
@@ -443,6 +439,15 @@ bool Html5Parse::Job::start(const QString& helper, int page, int answer,
     }
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    // The helper's standard streams are made of these, so neither may be one of them
+    // already (a program started without them).
+    const int input = page > STDERR_FILENO ? page : ::fcntl(page, F_DUPFD_CLOEXEC, 3);
+    const int output = answer > STDERR_FILENO ? answer : ::fcntl(answer, F_DUPFD_CLOEXEC, 3);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
 
     const QByteArray program = QFile::encodeName(helper);
     const QByteArray cpu = QByteArray::number(qint64(limits.cpu.count()));
@@ -462,6 +467,8 @@ bool Html5Parse::Job::start(const QString& helper, int page, int answer,
     }
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
+    if (input != page) ::close(input);
+    if (output != answer) ::close(output);
     if (result == ENOENT) {
         error = QStringLiteral("the HTML5 parser helper %1 is missing")
                     .arg(QDir::toNativeSeparators(helper));
