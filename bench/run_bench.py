@@ -13,8 +13,8 @@ quillet-batch fix on the 50 MB page, for a before-and-after. Each program runs N
 (tidy once: it is slow), in rounds that run every program once, so that a change in the
 machine's load falls on all of them alike; the median wall time and the largest peak
 memory are reported.
-Last, quillet-batch fix --html5 against the HTML5 parser alone on the same page, in turns
-(--html5-only runs just that).
+Last, quillet-batch fix --html5 against the HTML5 parser alone on the same page, in turns,
+and with --baseline that build's fix --html5 too (--html5-only runs just that).
 """
 import json
 import os
@@ -64,8 +64,9 @@ def run_sampled(cmd, cwd):
     return wall, own, max(peaks.values(), default=0), proc.returncode
 
 
-def html5_section(build, out, page50, runs):
-    """quillet-batch fix --html5 and the parser alone, in turns on the 50 MB page."""
+def html5_section(build, out, page50, runs, baseline=None):
+    """quillet-batch fix --html5 and the parser alone, in turns on the 50 MB page; and the
+    baseline build's fix --html5, when given."""
     batch = os.path.join(build, "src", "quillet-batch")
     parser = os.path.join(build, "bench", "html5parse")
     utf8 = os.path.join(out, "page50.utf8.htm")
@@ -75,7 +76,7 @@ def html5_section(build, out, page50, runs):
         with open(utf8, "wb") as f:
             f.write(text.encode("utf-8"))
     result = os.path.join(out, "result.htm")
-    fix, default, lean = [], [], []
+    fix, default, lean, base = [], [], [], []
     for _ in range(runs):
         for options, runs_of in (([], default), (["--lean"], lean)):
             proc = subprocess.Popen([parser, utf8] + options, stdout=subprocess.PIPE, text=True)
@@ -83,6 +84,8 @@ def html5_section(build, out, page50, runs):
             _, _, usage = os.wait4(proc.pid, 0)
             runs_of.append((float(seconds), usage.ru_maxrss * 1024))
         fix.append(run_sampled([batch, "fix", "--html5", page50, "-o", result], out))
+        if baseline:
+            base.append(run_sampled([baseline, "fix", "--html5", page50, "-o", result], out))
     parse_default = statistics.median(r[0] for r in default)
     parse_lean = statistics.median(r[0] for r in lean)
     wall = statistics.median(r[0] for r in fix)
@@ -99,6 +102,10 @@ def html5_section(build, out, page50, runs):
           f"{max(r[1] for r in lean) / 1e6:.0f} MB |")
     print(f"| quillet-batch fix --html5 (whole run) | {wall:.3f} s | {own / 1e6:.0f} MB "
           f"+ parse process {child / 1e6:.0f} MB |")
+    if base:
+        print(f"| the same, baseline build | {statistics.median(r[0] for r in base):.3f} s | "
+              f"{max(r[1] for r in base) / 1e6:.0f} MB + parse process "
+              f"{max(r[2] for r in base) / 1e6:.0f} MB |")
     print(f"\nRatio fix --html5 / parser alone: {wall / parse_default:.2f} (default options), "
           f"{wall / parse_lean:.2f} (as Quillet calls it); target at most 1.5.\n")
 
@@ -139,7 +146,7 @@ def main():
                        f"open(sys.argv[2], 'wb').write(b'{mark}' + data.encode('{codec}'))")
             subprocess.run([sys.executable, "-c", convert, pages[50], pages[name]], check=True)
     if html5_only:
-        html5_section(build, out, pages[50], runs)
+        html5_section(build, out, pages[50], runs, baseline)
         return 0
     fixed50 = os.path.join(out, "page50.fixed.htm")
     subprocess.run([batch, "fix", pages[50], "-o", fixed50], cwd=out, check=True, capture_output=True)
@@ -221,7 +228,7 @@ def end_to_end(build, out, pages, batch, fixed50, runs, skip_tidy, baseline):
     large = measure([batch, "fix", pages[100], "-o", out_file], out, runs)[0]
     print(f"10 MB: {small:.3f} s; 100 MB: {large:.3f} s; ratio {large / small:.1f} (linear: 10)\n")
 
-    html5_section(build, out, pages[50], runs)
+    html5_section(build, out, pages[50], runs, baseline)
     return 0
 
 

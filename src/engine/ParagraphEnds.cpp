@@ -218,9 +218,11 @@ class ParagraphEndFinder {
 
     /// Notes where this parser builds another tree than the standard, from which on its
     /// paragraph ends are not trusted:
-    /// - a `template` (placed elsewhere), a `dialog` (unknown to it), an `rb` or `rtc`
-    ///   (which the reference parsers do not know: they neither close a paragraph nor are
-    ///   closed by the tags that close one);
+    /// - a `template` (placed elsewhere), a `dialog` or a `search` (unknown to it, where
+    ///   browsers close a paragraph), an `rb` or `rtc` (which the reference parsers do not
+    ///   know: they neither close a paragraph nor are closed by the tags that close one), a
+    ///   `noscript` whose contents browsers, running scripts, read as text, unless that
+    ///   leaves them where this parser is;
     /// - an SVG or MathML element that lets HTML in (its contents are parsed as HTML) and
     ///   did not end with its own end tag: the parser keeps it open past the end tag of
     ///   the `svg` or `math` around it;
@@ -242,10 +244,16 @@ class ParagraphEndFinder {
             char own[16];
             implicitEnd = TagNameAt(input_, end, buffer) != TagNameAt(input_, start, own);
         }
+        // (In SVG and MathML such names are foreign elements, there as in browsers.)
+        const std::string_view unknown = element.tag == GUMBO_TAG_UNKNOWN &&
+                                                 element.tag_namespace == GUMBO_NAMESPACE_HTML &&
+                                                 element.original_tag.length > 0
+                                             ? TagNameAt(input_, start, buffer)
+                                             : std::string_view();
         if (node.type == GUMBO_NODE_TEMPLATE || element.tag == GUMBO_TAG_TEMPLATE ||
-            element.tag == GUMBO_TAG_RB || element.tag == GUMBO_TAG_RTC ||
-            (element.tag == GUMBO_TAG_UNKNOWN && element.original_tag.length > 0 &&
-             TagNameAt(input_, start, buffer) == "dialog")) {
+            element.tag == GUMBO_TAG_RB || element.tag == GUMBO_TAG_RTC || unknown == "dialog" ||
+            unknown == "search" ||
+            (element.tag == GUMBO_TAG_NOSCRIPT && !IsInertNoscript(node, implicitEnd))) {
             disputed_.push_back({start, size});
             return;
         }
@@ -274,6 +282,33 @@ class ParagraphEndFinder {
                 disputed_.push_back({end, size});
             }
         }
+    }
+
+    /// Whether a `noscript` element leaves the parser where browsers are after it. Browsers
+    /// run scripts, so they read its contents as text up to the first "</noscript>"; this
+    /// parser reads them as markup. The two agree when that end tag closed it, and it held
+    /// nothing but text and comments, or it stands in the head, where this parser lets in
+    /// only what holds no paragraph (any other tag closes it of itself).
+    bool IsInertNoscript(const GumboNode& node, bool implicitEnd) const {
+        const GumboElement& element = node.v.element;
+        const unsigned int end = element.end_pos.offset;
+        char buffer[16];
+        if (implicitEnd || end >= input_.size() || !IsEndTagAt(input_, end) ||
+            TagNameAt(input_, end, buffer) != "noscript") {
+            return false;
+        }
+        for (unsigned int at = element.start_pos.offset; at + 1 < end; ++at) {
+            if (input_[at] == '<' && input_[at + 1] == '/' &&
+                TagNameAt(input_, at, buffer) == "noscript") {
+                return false;  // an earlier one ends it for browsers
+            }
+        }
+        const GumboNode* parent = node.parent;
+        if (parent && IsElement(*parent) && parent->v.element.tag == GUMBO_TAG_HEAD) return true;
+        for (unsigned int i = 0; i < element.children.length; ++i) {
+            if (IsElement(*static_cast<const GumboNode*>(element.children.data[i]))) return false;
+        }
+        return true;
     }
 
     /// `node` is one that this parser counts as "special" and the reference parsers do not:

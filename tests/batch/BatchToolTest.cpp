@@ -312,6 +312,27 @@ TEST_F(BatchTest, APageTooLargeToHoldFailsAloneAndTheRunGoesOn) {
               u"to hold in memory\n");
 }
 
+TEST_F(BatchTest, APageTooDeepForTheHtml5ParserFailsAloneAndTheRunGoesOn) {
+    // Each in its own encoding: the refusal comes before the parse, in either.
+    ASSERT_TRUE(PutFile(QStringLiteral("deep.htm"),
+                        "<p>x" + QByteArray("<div>").repeated(200000) + "<p>y\n"));
+    ASSERT_TRUE(PutFile(QStringLiteral("deep16.htm"),
+                        QStringEncoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom)
+                            .encode("<p>" + QStringLiteral("<b>").repeated(6000))));
+    ASSERT_TRUE(PutFile(QStringLiteral("good.htm"), "<p>a<div>"));
+    const Outcome r = Batch(QStringLiteral("fix --html5 deep.htm deep16.htm good.htm"));
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_EQ(r.err,
+              "quillet-batch: deep.htm: the page is nested too deeply for the HTML5 rules "
+              "(200,001 levels; the parser reads at most 5,000)\n"
+              "quillet-batch: deep16.htm: the page is nested too deeply for the HTML5 rules "
+              "(6,001 levels; the parser reads at most 5,000)\n"
+              "good.htm: 1 </p> added\n");
+    EXPECT_FALSE(QFile::exists(QStringLiteral("deep.fix")));
+    EXPECT_FALSE(QFile::exists(QStringLiteral("deep16.fix")));
+    EXPECT_EQ(FileBytes(QStringLiteral("good.fix")), "<p>a</p><div>");
+}
+
 TEST_F(BatchTest, WordListsAreNeededByFixAloneAndEditedByTheEditorsRules) {
     ASSERT_TRUE(PutFile(QStringLiteral("page.htm"), "<p>a<div>"));
     Outcome r = Batch(QStringLiteral("fix --wordlists other.db page.htm"));

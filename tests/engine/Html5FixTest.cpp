@@ -83,13 +83,48 @@ TEST(Html5FixTest, WhereTheParserDiffersFromBrowsersNothingIsInserted) {
         "<p><object><applet>x</object><p>",                           // ditto
         "<dt><math><mo><mo></math><button></dt><p><button>",          // the end of math ignored
         "<optgroup><figcaption></optgroup><p></figcaption>x",         // not special elsewhere
+        "<!doctype html><p>foo<search>bar<p>baz",                     // browsers close it here
+        // Browsers run scripts, so a noscript element holds text for them.
+        "<p>a<noscript><div>x</div></noscript>b<div>",
+        "<head><noscript><p>x</noscript></head><div>y",
+        "<p>a<noscript>b<!--</noscript>-->c</noscript><div>",
     };
     for (const char* page : pages) {
         EXPECT_EQ(Html5Fix(fixture, QString::fromLatin1(page)), QString::fromLatin1(page)) << page;
     }
-    // Before such a place, paragraphs get their ends as usual.
-    EXPECT_EQ(Html5Fix(fixture, QStringLiteral("<p>a<p>b<template></template><p>c<div>")),
-              QStringLiteral("<p>a</p><p>b<template></template><p>c<div>"));
+    // Before such a place, paragraphs get their ends as usual; and a noscript element that
+    // leaves both where they were holds no paragraph up: text alone, or what a head takes.
+    const struct {
+        const char* text;
+        const char* fixed;
+    } cases[] = {
+        {"<p>a<p>b<template></template><p>c<div>", "<p>a</p><p>b<template></template><p>c<div>"},
+        {"<p>a<noscript>b &amp; c<!-- d --></noscript>e<div>",
+         "<p>a<noscript>b &amp; c<!-- d --></noscript>e</p><div>"},
+        {"<head><noscript><link rel=stylesheet href=a.css><style>p{}</style></noscript></head>"
+         "<p>a<div>",
+         "<head><noscript><link rel=stylesheet href=a.css><style>p{}</style></noscript></head>"
+         "<p>a</p><div>"},
+        {"<p>a<svg><search/></svg><div>", "<p>a<svg><search/></svg></p><div>"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Html5Fix(fixture, QString::fromLatin1(c.text)), QString::fromLatin1(c.fixed))
+            << c.text;
+    }
+}
+
+TEST(Html5FixTest, APageNestedTooDeeplyIsRefusedUnparsed) {
+    // At this depth the parser would take hours; the refusal takes a scan of the tags. Any
+    // depth beyond the limit is refused the same way.
+    EngineFixture fixture;
+    const QString page = "<p>x" + QStringLiteral("<div>").repeated(200000) + "<p>y\n";
+    const RepairResult result = fixture.engine.FixTextHtml5(page);
+    EXPECT_EQ(result.status, RepairResult::Status::ParserFailed);
+    EXPECT_EQ(result.error,
+              "the page is nested too deeply for the HTML5 rules (200,001 levels; the parser "
+              "reads at most 5,000)");
+    EXPECT_TRUE(result.text.isEmpty());
+    EXPECT_EQ(fixture.engine.AddedCount, 0);
 }
 
 TEST(Html5FixTest, TheDocumentTypeDecidesWhetherATableEndsAParagraph) {

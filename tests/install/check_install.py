@@ -9,6 +9,8 @@ usage: check_install.py BUILD-DIR GUI(ON|OFF) PAGE EXPECTED
   beside itself;
 - the installed programs run from another folder: version, help, usage errors, all
   without a display;
+- the batch tool finds the helper that runs the HTML5 parser (`fix --html5` gives what the
+  build tree gives), and says so clearly when the helper is missing;
 - the first run of `quillet-batch fix PAGE` in an empty folder with an empty home: the
   result equals EXPECTED, the word lists are made in the per-user data folder (said once,
   on standard error, with the usual permissions), and nothing else is written.
@@ -42,7 +44,8 @@ def png_size(path):
 
 
 def expected_files(gui):
-    files = {"bin/quillet-batch", "share/man/man1/quillet-batch.1.gz",
+    files = {"bin/quillet-batch", "libexec/quillet/quillet-html5-parse",
+             "share/man/man1/quillet-batch.1.gz",
              "share/doc/quillet/LICENSE", "share/doc/quillet/copyright"}
     if gui:
         files |= {"bin/quillet", "share/man/man1/quillet.1.gz",
@@ -63,7 +66,7 @@ def check_layout(usr, gui):
                            f"unexpected {sorted(found - wanted)}")
     for name in sorted(found & wanted):
         path = os.path.join(usr, name)
-        if name.startswith("bin/"):
+        if name.startswith(("bin/", "libexec/")):
             check(os.access(path, os.X_OK), f"{name} is not executable")
         if name.endswith(".png"):
             size = int(name.split("/")[3].split("x")[0])
@@ -92,6 +95,34 @@ def check_programs(usr, gui, elsewhere, env):
         r = run(path, "--no-such-option", cwd=elsewhere, env=bare)
         check(r.returncode == 2 and "--help" in r.stderr,
               f"{program} with an unknown option: status {r.returncode}, {r.stderr!r}")
+
+
+def check_html5_helper(usr, build, work, page, env):
+    """fix --html5 from the installed tree, with its helper and without."""
+    batch = os.path.join(usr, "bin", "quillet-batch")
+    folder = os.path.join(work, "html5")
+    os.makedirs(folder)
+    shutil.copy(page, os.path.join(folder, "page.htm"))
+    r = run(batch, "fix", "--html5", "page.htm", "-o", "installed.htm", cwd=folder, env=env)
+    built = run(os.path.join(build, "src", "quillet-batch"), "fix", "--html5", "page.htm", "-o",
+                "built.htm", cwd=folder, env=env)
+    check(r.returncode == 0 and r.stderr.endswith(" </p> added\n") and built.returncode == 0,
+          f"fix --html5 with the installed helper: status {r.returncode}, {r.stderr!r}")
+    if r.returncode == 0 and built.returncode == 0:
+        with open(os.path.join(folder, "installed.htm"), "rb") as a, \
+                open(os.path.join(folder, "built.htm"), "rb") as b:
+            check(a.read() == b.read(), "fix --html5 gives another page installed than built")
+
+    helper = os.path.join(usr, "libexec", "quillet", "quillet-html5-parse")
+    os.rename(helper, helper + ".away")
+    try:
+        r = run(batch, "fix", "--html5", "page.htm", "-o", "missing.htm", cwd=folder, env=env)
+    finally:
+        os.rename(helper + ".away", helper)
+    check(r.returncode == 1 and
+          r.stderr == f"quillet-batch: page.htm: the HTML5 parser helper {helper} is missing\n" and
+          not os.path.exists(os.path.join(folder, "missing.htm")),
+          f"fix --html5 without its helper: status {r.returncode}, {r.stderr!r}")
 
 
 def check_first_run(usr, work, page, expected, env):
@@ -155,6 +186,7 @@ def main():
         os.makedirs(elsewhere)
         check_layout(usr, gui)
         check_programs(usr, gui, elsewhere, env)
+        check_html5_helper(usr, build, work, page, env)
         check_first_run(usr, work, page, expected, env)
     for failure in failures:
         print("FAILED:", failure)

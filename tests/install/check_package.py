@@ -29,7 +29,8 @@ def main():
         contents = subprocess.run(["dpkg-deb", "-c", deb], capture_output=True, text=True,
                                   check=True).stdout
     failures = []
-    wanted = ["./usr/bin/quillet-batch", "./usr/share/doc/quillet/copyright"]
+    wanted = ["./usr/bin/quillet-batch", "./usr/libexec/quillet/quillet-html5-parse",
+              "./usr/share/doc/quillet/copyright"]
     if gui:
         wanted += ["./usr/bin/quillet", "./usr/share/quillet/Quillet.qhc",
                    "./usr/share/applications/io.github.quillet.Quillet.desktop"]
@@ -37,7 +38,7 @@ def main():
         if not any(line.endswith(" " + path) for line in contents.splitlines()):
             failures.append(f"the package lacks {path}")
     depends = fields["Depends"]
-    libraries = ["libqt6core6", "libsqlite3"]
+    libraries = ["libqt6core6", "libsqlite3", "libgumbo"]
     if gui:
         libraries += ["libqt6widgets6", "libqt6help6", "libqscintilla2-qt6", "libqt6sql6-sqlite"]
     for library in libraries:

@@ -704,6 +704,14 @@ TEST_F(MainFormTest, ClosingDuringARunStopsItAndThenCloses) {
     EXPECT_EQ(dialogs->calls, QStringList{"unsaved"});
     EXPECT_TRUE(form->isVisible());  // the answer was Cancel
     EXPECT_EQ(text(), "edited " + page);
+
+    // By HTML5 rules the same.
+    form->ui().mnuOptionsHtml5->trigger();
+    view().loadDocument(page);
+    duringFix([&] { form->close(); });
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->isRunning());
+    EXPECT_EQ(text(), page);
 }
 
 TEST_F(MainFormTest, TheHtml5OptionIsRememberedAndSteersFixFile) {
@@ -734,6 +742,16 @@ TEST_F(MainFormTest, TheHtml5OptionIsRememberedAndSteersFixFile) {
         EXPECT_TRUE(messages.texts[0].startsWith(QStringLiteral(
             "Fix File could not read the page by HTML5 rules, so the page was left as it was.")));
     }
+    // So is a page nested too deeply for the parser, with the reason.
+    messages.texts.clear();
+    const QString deep = "<p>x" + QStringLiteral("<div>").repeated(6000) + "<p>y";
+    view().loadDocument(deep);
+    form->mnuFileFixClick();
+    EXPECT_EQ(text(), deep);
+    EXPECT_EQ(messages.texts,
+              QStringList("Fix File could not read the page by HTML5 rules, so the page was "
+                          "left as it was.\n\nThe page is nested too deeply for the HTML5 rules "
+                          "(6,001 levels; the parser reads at most 5,000)."));
 
     // A new window starts with the option as it was left.
     MainForm next(std::make_unique<ScriptedDialogs>());
