@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "batch/JobPool.h"
+
+#include <QThread>
+#include <algorithm>
+
+#ifdef Q_OS_LINUX
+#include <sched.h>
+#endif
+
+namespace quillet {
+
+JobPool::JobPool(int threads, qsizetype count, qsizetype ahead, std::function<void(qsizetype)> work,
+                 const std::atomic<bool>* interrupted)
+    : count_(count),
+      ahead_(std::max<qsizetype>(ahead, 1)),
+      work_(std::move(work)),
+      interrupted_(interrupted),
+      allowed_(std::min(count, ahead_)),
+      finished_(size_t(count), 0) {
+    const int started = int(std::clamp<qsizetype>(count, 0, std::max(threads, 1)));
+    threads_.reserve(size_t(started));
+    for (int i = 0; i < started; ++i) threads_.emplace_back([this] { runThread(); });
+}
+
+JobPool::~JobPool() {
+    stop();
+    for (std::thread& thread : threads_) thread.join();
+}
+
+bool JobPool::stopping() const {
+    return stopped_ || (interrupted_ && interrupted_->load());
+}
+
+void JobPool::runThread() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stopping() || next_ >= count_ || next_ < allowed_; });
+        if (stopping() || next_ >= count_) return;
+        const qsizetype job = next_++;
+        lock.unlock();
+        work_(job);
+        doneCount_.fetch_add(1, std::memory_order_relaxed);
+        lock.lock();
+        finished_[size_t(job)] = 1;
+        changed_.notify_all();
+    }
+}
+
+bool JobPool::take(qsizetype index, std::chrono::milliseconds interval,
+                   const std::function<void()>& waiting) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (finished_[size_t(index)]) break;
+        // A job that was not started will not be once the pool stops.
+        if (stopping() && index >= next_) {
+            stopped_ = true;
+            changed_.notify_all();
+            return false;
+        }
+        if (!changed_.wait_for(lock, interval, [&] { return finished_[size_t(index)] != 0; })) {
+            lock.unlock();
+            if (waiting) waiting();
+            lock.lock();
+        }
+    }
+    const qsizetype allowed = std::min(count_, index + 1 + ahead_);
+    if (allowed > allowed_) {
+        allowed_ = allowed;
+        changed_.notify_all();
+    }
+    return true;
+}
+
+void JobPool::stop() {
+    const std::lock_guard lock(mutex_);
+    stopped_ = true;
+    changed_.notify_all();
+}
+
+int AvailableProcessors() {
+#ifdef Q_OS_LINUX
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+#endif
+    return std::max(QThread::idealThreadCount(), 1);
+}
+
+}  // namespace quillet

@@ -1,0 +1,157 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "batch/RunPlan.h"
+
+#include "documents/DocName.h"
+#include "documents/DocumentFile.h"
+#include "documents/FileNames.h"
+
+#include <QHash>
+#include <cstdlib>
+
+namespace quillet {
+
+namespace {
+
+struct Keys {
+    QByteArray input;   // empty for standard input
+    QByteArray output;  // empty for none or standard output
+    QByteArray backup;
+};
+
+/// The first job but `self` in `holders` (indexes into the jobs), or -1.
+qsizetype Other(const QHash<QByteArray, QList<qsizetype>>& holders, const QByteArray& key,
+                qsizetype self) {
+    if (key.isEmpty()) return -1;
+    const auto found = holders.constFind(key);
+    if (found == holders.cend()) return -1;
+    for (const qsizetype index : *found) {
+        if (index != self) return index;
+    }
+    return -1;
+}
+
+QString OutputFor(const PageSource& source, const PlanSettings& settings) {
+    using Target = PlanSettings::Target;
+    if (settings.target == Target::Nowhere) return {};
+    if (settings.target == Target::Named) return settings.output;
+    if (source.path == u"-") return source.path;
+    switch (settings.target) {
+        case Target::FixCopy:
+            return FixedFileName(SplitDocName(source.path));
+        case Target::InPlace:
+            return source.path;
+        case Target::OutputDir: {
+            const QString under =
+                source.mirror.isEmpty() ? SplitDocName(source.path).fileName : source.mirror;
+            return settings.output.endsWith(u'/') ? settings.output + under
+                                                  : settings.output + u'/' + under;
+        }
+        default:
+            return {};
+    }
+}
+
+}  // namespace
+
+QList<PageJob> PlanJobs(const QList<PageSource>& sources, const PlanSettings& settings) {
+    using Target = PlanSettings::Target;
+    QList<PageJob> jobs;
+    QList<Keys> keys;
+    jobs.reserve(sources.size());
+    keys.reserve(sources.size());
+    QHash<QByteArray, QList<qsizetype>> inputs;
+    QHash<QByteArray, QList<qsizetype>> outputs;  // and backups
+    for (const PageSource& source : sources) {
+        PageJob job{source.path, {}, {}, false, source.size, source.error};
+        Keys key;
+        if (job.refusal.isEmpty()) {
+            job.output = OutputFor(source, settings);
+            job.replacesPage = settings.target == Target::InPlace && job.path != u"-";
+            if (job.replacesPage && !settings.backupSuffix.isEmpty()) {
+                job.backup = job.path + settings.backupSuffix;
+            }
+            if (job.path != u"-") key.input = FileIdentityKey(job.path);
+            if (!job.output.isEmpty() && job.output != u"-") {
+                key.output = FileIdentityKey(job.output);
+            }
+            if (!job.backup.isEmpty()) key.backup = FileIdentityKey(job.backup);
+            const qsizetype index = jobs.size();
+            if (!key.input.isEmpty()) inputs[key.input].append(index);
+            if (!key.output.isEmpty() && !job.replacesPage) outputs[key.output].append(index);
+            if (!key.backup.isEmpty()) outputs[key.backup].append(index);
+        }
+        jobs.append(job);
+        keys.append(key);
+    }
+    for (qsizetype i = 0; i < jobs.size(); ++i) {
+        PageJob& job = jobs[i];
+        const Keys& key = keys[i];
+        if (!job.refusal.isEmpty() || key.output.isEmpty()) continue;
+        qsizetype other = -1;
+        if (job.replacesPage) {
+            if ((other = Other(inputs, key.input, i)) >= 0) {
+                job.refusal = QStringLiteral(
+                                  "not repaired: it is the same page as %1, which "
+                                  "this run repairs too")
+                                  .arg(jobs[other].path);
+            } else if ((other = Other(outputs, key.input, i)) >= 0) {
+                job.refusal = QStringLiteral("not repaired: %1 would replace it")
+                                  .arg(jobs[other].backup.isEmpty() ? jobs[other].output
+                                                                    : jobs[other].backup);
+            }
+        } else if (settings.target == Target::FixCopy && key.output == key.input) {
+            // Naming the page itself with -o is the user's choice; by default it is refused.
+            job.refusal = QStringLiteral(
+                              "the repaired copy %1 would replace the page itself; "
+                              "name another output with -o")
+                              .arg(job.output);
+        } else if ((other = Other(inputs, key.output, i)) >= 0) {
+            job.refusal = QStringLiteral(
+                              "not repaired: its output %1 would replace %2, a page "
+                              "of this run")
+                              .arg(job.output, jobs[other].path);
+        } else if ((other = Other(outputs, key.output, i)) >= 0) {
+            job.refusal = QStringLiteral(
+                              "not repaired: its output %1 would also be the output "
+                              "of %2")
+                              .arg(job.output, jobs[other].path);
+        }
+        if (job.refusal.isEmpty() && !key.backup.isEmpty()) {
+            if ((other = Other(inputs, key.backup, i)) >= 0 ||
+                (other = Other(outputs, key.backup, i)) >= 0) {
+                job.refusal = QStringLiteral(
+                                  "not repaired: its backup %1 would replace a file "
+                                  "of this run (of %2)")
+                                  .arg(job.backup, jobs[other].path);
+            }
+        }
+    }
+    return jobs;
+}
+
+std::optional<QString> PathWithin(const QString& inner, const QString& outer) {
+    // Each path with links followed as far as it exists, and the rest as it is written.
+    const auto resolved = [](const QString& path) {
+        QString rest;
+        QString existing = AbsoluteFileName(path);
+        for (;;) {
+            if (char* real = ::realpath(EncodeFileName(existing).constData(), nullptr)) {
+                QString full = DecodeFileName(real) + rest;
+                std::free(real);
+                return full;
+            }
+            const qsizetype slash = existing.lastIndexOf(u'/');
+            if (slash <= 0) return AbsoluteFileName(path);
+            rest.prepend(existing.sliced(slash));
+            existing.truncate(slash);
+        }
+    };
+    const QString in = resolved(inner);
+    QString out = resolved(outer);
+    if (in == out) return QString();
+    if (!out.endsWith(u'/')) out += u'/';
+    if (!in.startsWith(out)) return std::nullopt;
+    return in.sliced(out.size());
+}
+
+}  // namespace quillet
