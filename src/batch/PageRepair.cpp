@@ -323,10 +323,7 @@ void PageRepair::finish(Page& page, const RepairResult& result, qint64 count, bo
         record.bytesOut = memory.size();
         if (compared)
             outcome_.diff = UnifiedDiff(original_, memory.bytes(), EncodeFileName(job_.path));
-        outcome_.countText =
-            count > 0 || command.id != RepairId::StripNewlines
-                ? command.countText(count, true)
-                : QStringLiteral("spaces at the ends of paragraphs would be removed");
+        outcome_.countText = command.countText(count, true);
         return;
     }
     if (command.id == RepairId::Fix) outcome_.countText = command.countText(count, false);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // quillet-batch in-process, its streams swapped for buffers; golden.sh and file_safety.sh
 // run the built program.
+#include "BatchTestSupport.h"
 #include "FileSystemSupport.h"
 #include "TestSupport.h"
 #include "batch/BatchTool.h"
@@ -20,26 +21,13 @@ using test::FileBytes;
 using test::PutFile;
 using test::ScopedWorkingDir;
 
-struct Outcome {
-    int code;
-    QByteArray out;
-    QString err;
-};
+using test::Outcome;
 
-/// Runs the tool with `arguments` and `input` on standard input.
 Outcome Batch(const QStringList& arguments, QByteArray input = {}) {
-    QBuffer in(&input);
-    QByteArray outBytes, errBytes;
-    QBuffer out(&outBytes), err(&errBytes);
-    in.open(QIODevice::ReadOnly);
-    out.open(QIODevice::WriteOnly);
-    err.open(QIODevice::WriteOnly);
-    const int code = RunBatch(QStringList{"quillet-batch"} + arguments, {in, out, err, false});
-    return Outcome{code, outBytes, QString::fromUtf8(errBytes)};
+    return test::RunBatchTool(arguments, std::move(input));
 }
-/// The same with the arguments as words parted by spaces.
 Outcome Batch(const QString& arguments, const QByteArray& input = {}) {
-    return Batch(arguments.split(u' ', Qt::SkipEmptyParts), input);
+    return test::RunBatchTool(arguments, input);
 }
 
 class BatchTest : public ::testing::Test {
