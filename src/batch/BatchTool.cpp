@@ -250,12 +250,15 @@ std::optional<QStringList> Batch::ReadFileList(const BatchOptions& options) {
 void Batch::AddSource(const QString& path, const QString& mirror, const BatchOptions& options,
                       QList<PageSource>* sources, QStringList* walked) {
     if (path == u"-" || !IsFolder(path)) {
-        sources->append({path, mirror, path == u"-" ? 0 : FileSize(path), {}});
+        sources->append({path, mirror, path == u"-" ? 0 : FileSize(path), {}, {}});
         return;
     }
     if (!options.recursive) {
-        sources->append(
-            {path, mirror, 0, QStringLiteral("it is a folder; give -r to repair the pages in it")});
+        sources->append({path,
+                         mirror,
+                         0,
+                         QStringLiteral("it is a folder; give -r to repair the pages in it"),
+                         {}});
         return;
     }
     walked->append(path);
@@ -263,7 +266,8 @@ void Batch::AddSource(const QString& path, const QString& mirror, const BatchOpt
     for (FoundPage& page : WalkFolder(path, filter)) {
         // Under --output-dir, a listed folder's pages keep the path it was listed as.
         QString under = mirror.isEmpty() ? page.relative : mirror + u'/' + page.relative;
-        sources->append({std::move(page.path), std::move(under), page.size, std::move(page.error)});
+        sources->append({std::move(page.path), std::move(under), page.size, std::move(page.error),
+                         std::move(page.identity)});
     }
 }
 
@@ -276,10 +280,13 @@ bool Batch::CollectSources(const BatchOptions& options, QList<PageSource>* sourc
     for (const QString& path : *listed) {
         const std::optional<QString> mirror = ListedMirror(path);
         if (!mirror && options.outputDir) {
-            sources->append({path, QString(), 0,
+            sources->append({path,
+                             QString(),
+                             0,
                              QStringLiteral("its path climbs out with \"..\", so it has no "
                                             "place under %1")
-                                 .arg(*options.outputDir)});
+                                 .arg(*options.outputDir),
+                             {}});
             continue;
         }
         AddSource(path, mirror.value_or(QString()), options, sources, walked);
@@ -362,7 +369,9 @@ int Batch::RunRepairCommand(const RepairCommand& command, const BatchOptions& op
                                                 : Target::FixCopy;
     plan.output = options.output ? *options.output : options.outputDir.value_or(QString());
     plan.backupSuffix = options.backup.value_or(QString());
-    const QList<PageJob> jobs = PlanJobs(sources, plan);
+    QList<PageJob> jobs = PlanJobs(sources, plan);
+    sources = QList<PageSource>();  // the jobs hold what the run needs
+    if (plan.target == Target::OutputDir) MakeOutputFolders(jobs);
 
     RunnerSettings settings;
     settings.jobs = options.jobs.value_or(AvailableProcessors());

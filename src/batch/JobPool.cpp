@@ -18,7 +18,10 @@ JobPool::JobPool(int threads, qsizetype count, qsizetype ahead, std::function<vo
       interrupted_(interrupted),
       allowed_(std::min(count, ahead_)),
       finished_(size_t(count), 0) {
-    const int started = int(std::clamp<qsizetype>(count, 0, std::max(threads, 1)));
+    // One job at a time runs in the caller's thread, as it takes each result: nothing to
+    // hand over between threads.
+    if (threads <= 1) return;
+    const int started = int(std::min<qsizetype>(count, threads));
     threads_.reserve(size_t(started));
     for (int i = 0; i < started; ++i) threads_.emplace_back([this] { runThread(); });
 }
@@ -35,7 +38,7 @@ bool JobPool::stopping() const {
 void JobPool::runThread() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return stopping() || next_ >= count_ || next_ < allowed_; });
+        workAllowed_.wait(lock, [&] { return stopping() || next_ >= count_ || next_ < allowed_; });
         if (stopping() || next_ >= count_) return;
         const qsizetype job = next_++;
         lock.unlock();
@@ -43,31 +46,48 @@ void JobPool::runThread() {
         doneCount_.fetch_add(1, std::memory_order_relaxed);
         lock.lock();
         finished_[size_t(job)] = 1;
-        changed_.notify_all();
+        // The caller is woken only for the job it waits for.
+        if (job == awaited_) resultReady_.notify_one();
     }
 }
 
 bool JobPool::take(qsizetype index, std::chrono::milliseconds interval,
                    const std::function<void()>& waiting) {
     std::unique_lock lock(mutex_);
+    if (threads_.empty()) {
+        if (stopping() || index != next_) {
+            stopped_ = true;
+            return false;
+        }
+        ++next_;
+        lock.unlock();
+        work_(index);
+        doneCount_.fetch_add(1, std::memory_order_relaxed);
+        return true;
+    }
+    awaited_ = index;
     for (;;) {
         if (finished_[size_t(index)]) break;
         // A job that was not started will not be once the pool stops.
         if (stopping() && index >= next_) {
             stopped_ = true;
-            changed_.notify_all();
+            workAllowed_.notify_all();
+            awaited_ = -1;
             return false;
         }
-        if (!changed_.wait_for(lock, interval, [&] { return finished_[size_t(index)] != 0; })) {
+        if (!resultReady_.wait_for(lock, interval, [&] { return finished_[size_t(index)] != 0; })) {
             lock.unlock();
             if (waiting) waiting();
             lock.lock();
         }
     }
+    awaited_ = -1;
     const qsizetype allowed = std::min(count_, index + 1 + ahead_);
     if (allowed > allowed_) {
+        // Threads wait for more only when they ran out of reach.
+        const bool waited = next_ >= allowed_;
         allowed_ = allowed;
-        changed_.notify_all();
+        if (waited) workAllowed_.notify_all();
     }
     return true;
 }
@@ -75,7 +95,7 @@ bool JobPool::take(qsizetype index, std::chrono::milliseconds interval,
 void JobPool::stop() {
     const std::lock_guard lock(mutex_);
     stopped_ = true;
-    changed_.notify_all();
+    workAllowed_.notify_all();
 }
 
 int AvailableProcessors() {

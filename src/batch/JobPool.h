@@ -15,7 +15,8 @@ namespace quillet {
 /// Runs numbered jobs on a few threads, each job once, taking them in the order of their
 /// numbers, while one thread (the caller's) takes their results in that same order. The
 /// threads run at most `ahead` jobs past the last one the caller took, so that the results
-/// waiting to be taken stay few.
+/// waiting to be taken stay few. With one thread, each job runs in the caller's thread as
+/// it is taken.
 class JobPool {
   public:
     /// Starts `threads` threads on jobs 0 to `count` - 1; `work(n)` does job n. Once
@@ -47,9 +48,11 @@ class JobPool {
     const std::function<void(qsizetype)> work_;
     const std::atomic<bool>* interrupted_;
     std::mutex mutex_;
-    std::condition_variable changed_;
-    qsizetype next_ = 0;     // the next job to start
-    qsizetype allowed_ = 0;  // jobs below this may start
+    std::condition_variable workAllowed_;  // for the threads
+    std::condition_variable resultReady_;  // for the caller
+    qsizetype next_ = 0;                   // the next job to start
+    qsizetype allowed_ = 0;                // jobs below this may start
+    qsizetype awaited_ = -1;               // the job the caller waits for
     std::vector<char> finished_;
     bool stopped_ = false;
     std::atomic<qsizetype> doneCount_{0};

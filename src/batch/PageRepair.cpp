@@ -6,6 +6,7 @@
 #include "documents/FileNames.h"
 #include "documents/PageDecoding.h"
 #include "engine/Functions.h"
+#include "engine/ProgressThrottle.h"
 #include "wordlists/StoreErrorText.h"
 
 #include <QDir>
@@ -120,7 +121,13 @@ class JobObserver final : public EngineObserver {
     }
     void showAdded(qint32) override {}
     void clearAdded() override {}
-    bool processEvents() override { return true; }
+    bool processEvents() override {
+        if (progress_ && progress_->tick && throttle_.due()) {
+            progress_->tick();
+            throttle_.drawn();
+        }
+        return true;
+    }
     void notice(const QString& text) override {
         notes_.append(EncodeFileName(QString(label_ + QStringLiteral(": ") + text + u'\n')));
     }
@@ -129,6 +136,7 @@ class JobObserver final : public EngineObserver {
     JobProgress* progress_;
     QByteArray& notes_;
     const QString& label_;
+    ProgressThrottle throttle_{100, 4096};
 };
 
 /// A page under repair: its bytes, while the repairs read them, and how it was read.
@@ -174,25 +182,6 @@ FileResult WritePage(DocumentWriter& writer, const QString& output, Page& page,
                                  : KeptText(text, result.kept);
     page.decoded.text = QString();
     return SaveDocument(writer, output, repaired, encoding);
-}
-
-/// Makes the folder of `file` and those above it that are missing.
-void MakeFolderOf(const QString& file) {
-    const qsizetype slash = file.lastIndexOf(u'/');
-    if (slash <= 0) return;
-#ifdef Q_OS_UNIX
-    const QByteArray folder = EncodeFileName(file.first(slash));
-    struct stat info {};
-    if (::stat(folder.constData(), &info) == 0) return;
-    for (qsizetype at = folder.indexOf('/', 1);; at = folder.indexOf('/', at + 1)) {
-        const QByteArray part = at < 0 ? folder : folder.first(at);
-        // One that is there already, or cannot be made, is for the write to report.
-        ::mkdir(part.constData(), 0777);
-        if (at < 0) break;
-    }
-#else
-    QDir().mkpath(file.first(slash));
-#endif
 }
 
 class PageRepair {
@@ -350,7 +339,6 @@ void PageRepair::finish(Page& page, const RepairResult& result, qint64 count, bo
         }
         original_ = QByteArray();
     }
-    MakeFolderOf(job_.output);
     struct Sizer final : DocumentWriter {
         explicit Sizer(DocumentWriter& to) : to_(to) {}
         using DocumentWriter::Write;

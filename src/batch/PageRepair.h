@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -37,6 +38,9 @@ struct JobProgress {
     std::atomic<bool> running{false};
     std::atomic<qint64> characters{0};  ///< of the page's text
     std::atomic<qint64> remaining{0};   ///< characters still to repair
+    /// When the page is repaired in the thread that draws the progress line: called a few
+    /// times a second while it is, to draw it.
+    std::function<void()> tick;
 };
 
 /// What became of one page. Its files, when it has any, wait in `staged` to be committed.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch/PageWalk.h"
 
+#include "documents/DocumentFile.h"
 #include "documents/FileNames.h"
 
 #include <algorithm>
@@ -137,9 +138,11 @@ QList<FoundPage> WalkFolder(const QString& folder, const PageFilter& filter) {
 #ifdef Q_OS_UNIX
         DIR* listing = ::opendir(EncodeFileName(path).constData());
         if (!listing) {
-            found.append(
-                {path, relative, 0,
-                 QStringLiteral("cannot read the folder: %1").arg(qt_error_string(errno))});
+            found.append({path,
+                          relative,
+                          0,
+                          QStringLiteral("cannot read the folder: %1").arg(qt_error_string(errno)),
+                          {}});
             continue;
         }
         for (;;) {
@@ -148,8 +151,11 @@ QList<FoundPage> WalkFolder(const QString& folder, const PageFilter& filter) {
             if (!entry) {
                 if (errno != 0) {
                     found.append(
-                        {path, relative, 0,
-                         QStringLiteral("cannot read the folder: %1").arg(qt_error_string(errno))});
+                        {path,
+                         relative,
+                         0,
+                         QStringLiteral("cannot read the folder: %1").arg(qt_error_string(errno)),
+                         {}});
                 }
                 break;
             }
@@ -162,8 +168,11 @@ QList<FoundPage> WalkFolder(const QString& folder, const PageFilter& filter) {
             if (look) {
                 if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
                     found.append(
-                        {base + inner, inner, 0,
-                         QStringLiteral("cannot look at it: %1").arg(qt_error_string(errno))});
+                        {base + inner,
+                         inner,
+                         0,
+                         QStringLiteral("cannot look at it: %1").arg(qt_error_string(errno)),
+                         {}});
                     continue;
                 }
                 type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
@@ -171,7 +180,11 @@ QList<FoundPage> WalkFolder(const QString& folder, const PageFilter& filter) {
             if (type == DT_DIR && filter.entersFolder(inner)) {
                 folders.push_back(inner);
             } else if (type == DT_REG && look && filter.takesFile(inner)) {
-                found.append({base + inner, inner, qint64(info.st_size), {}});
+                found.append({base + inner,
+                              inner,
+                              qint64(info.st_size),
+                              {},
+                              FileIdentityKey(quint64(info.st_dev), quint64(info.st_ino))});
             }
         }
         ::closedir(listing);
@@ -184,7 +197,7 @@ QList<FoundPage> WalkFolder(const QString& folder, const PageFilter& filter) {
             if (info.isSymLink()) continue;
             if (info.isDir() && filter.entersFolder(inner)) folders.push_back(inner);
             if (info.isFile() && filter.takesFile(inner)) {
-                found.append({base + inner, inner, info.size(), {}});
+                found.append({base + inner, inner, info.size(), {}, {}});
             }
         }
 #endif

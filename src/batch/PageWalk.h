@@ -42,7 +42,8 @@ struct FoundPage {
     QString path;      ///< as walked: the folder as given, then the path in it
     QString relative;  ///< the path from the walked folder
     qint64 size = 0;
-    QString error;  ///< set for a folder that could not be read
+    QString error;        ///< set for a folder that could not be read
+    QByteArray identity;  ///< the file's FileIdentityKey, from the walk's own look at it
 };
 
 /// The pages in `folder` and its folders, in byte order of their paths. Folders whose

@@ -31,8 +31,9 @@ class Runner {
           settings_(settings),
           io_(io),
           report_{run.command, run.settings.html5, run.result == RepairRun::Result::Written},
+          ahead_(std::max<qsizetype>(4 * settings.jobs, 16)),
           outcomes_(size_t(jobs.size())),
-          progress_(size_t(jobs.size())),
+          progress_(size_t(ahead_ + 2)),
           line_(io.err, io.errIsTerminal && !settings.quiet, Total()) {}
 
     int run();
@@ -62,7 +63,12 @@ class Runner {
     const RunnerSettings& settings_;
     BatchIo io_;
     ReportRun report_;
-    std::vector<PageOutcome> outcomes_;
+    /// How far past the page taken last the threads may go.
+    const qsizetype ahead_;
+    /// Each page's outcome from when it is done until it is said.
+    std::vector<std::unique_ptr<PageOutcome>> outcomes_;
+    /// The pages under way, each in the slot of its number modulo the slots: they lie
+    /// within the threads' reach, fewer pages than there are slots.
     std::vector<JobProgress> progress_;
     std::atomic<qint64> doneBytes_{0};
     TerminalProgress line_;
@@ -79,10 +85,9 @@ class Runner {
 
 RunCount Runner::Done(qsizetype from) const {
     RunCount done{0, doneBytes_.load(std::memory_order_relaxed)};
-    // The pages under way lie within the threads' reach past the last one taken.
-    const qsizetype end = std::min<qsizetype>(jobs_.size(), from + 4 * settings_.jobs + 64);
+    const qsizetype end = std::min<qsizetype>(jobs_.size(), from + qsizetype(progress_.size()));
     for (qsizetype i = from; i < end; ++i) {
-        const JobProgress& job = progress_[size_t(i)];
+        const JobProgress& job = progress_[size_t(i) % progress_.size()];
         const qint64 characters = job.characters.load(std::memory_order_relaxed);
         if (!job.running.load(std::memory_order_relaxed) || characters <= 0) continue;
         const qint64 remaining = job.remaining.load(std::memory_order_relaxed);
@@ -93,9 +98,11 @@ RunCount Runner::Done(qsizetype from) const {
 }
 
 void Runner::work(qsizetype index) {
-    JobProgress& progress = progress_[size_t(index)];
+    JobProgress& progress = progress_[size_t(index) % progress_.size()];
+    progress.characters.store(0);
     progress.running.store(true);
-    outcomes_[size_t(index)] = RepairPage(run_, jobs_[index], &progress);
+    outcomes_[size_t(index)] =
+        std::make_unique<PageOutcome>(RepairPage(run_, jobs_[index], &progress));
     progress.running.store(false);
     doneBytes_.fetch_add(jobs_[index].size, std::memory_order_relaxed);
 }
@@ -130,7 +137,7 @@ void Runner::writeReport(const QByteArray& line) {
 void Runner::flush() {
     std::vector<StagedFiles*> groups;
     for (const qsizetype index : held_) {
-        if (StagedFiles* files = outcomes_[size_t(index)].staged.get()) groups.push_back(files);
+        if (StagedFiles* files = outcomes_[size_t(index)]->staged.get()) groups.push_back(files);
     }
     if (!groups.empty()) CommitStagedFiles(groups);
     for (const qsizetype index : held_) report(index);
@@ -140,7 +147,8 @@ void Runner::flush() {
 }
 
 void Runner::report(qsizetype index) {
-    PageOutcome outcome = std::move(outcomes_[size_t(index)]);
+    const std::unique_ptr<PageOutcome> taken = std::move(outcomes_[size_t(index)]);
+    PageOutcome& outcome = *taken;
     const PageJob& job = jobs_[index];
     PageRecord& record = outcome.record;
     if (outcome.staged && !outcome.staged->result().ok()) {
@@ -197,29 +205,36 @@ QString Runner::summary() const {
 int Runner::run() {
     clock_.start();
     const qsizetype count = jobs_.size();
+    qsizetype taking = 0;  // the page taken next
+    if (settings_.jobs <= 1) {
+        // The pages are repaired in this thread, which draws the line as they go.
+        for (JobProgress& slot : progress_) slot.tick = [&] { line_.update(Done(taking)); };
+    }
     {
-        const qsizetype ahead = std::max<qsizetype>(4 * settings_.jobs, 16);
         JobPool pool(
-            settings_.jobs, count, ahead, [this](qsizetype index) { work(index); },
+            settings_.jobs, count, ahead_, [this](qsizetype index) { work(index); },
             io_.interrupted);
         const auto waiting = [&](qsizetype next) {
             line_.update(Done(next));
             if (!held_.empty() && heldSince_.elapsed() >= kCommitWaitMs) flush();
         };
         for (qsizetype i = 0; i < count && !outClosed_; ++i) {
+            taking = i;
             if (!pool.take(i, 100ms, [&] { waiting(i); })) {
                 totals_.interrupted = true;
                 break;
             }
             if (held_.empty()) heldSince_.start();
             held_.push_back(i);
-            if (const StagedFiles* files = outcomes_[size_t(i)].staged.get()) {
+            if (const StagedFiles* files = outcomes_[size_t(i)]->staged.get()) {
                 heldFiles_ += files->count();
                 heldBytes_ += files->bytes();
             }
-            // Nothing to commit, the batch is full, or the last page: say it now.
+            // Nothing to commit, the batch is full, the oldest has waited long enough, or
+            // the last page: say it now.
             if (heldFiles_ == 0 || heldFiles_ >= kCommitFiles || heldBytes_ >= kCommitBytes ||
-                i + 1 == count || outcomes_[size_t(i)].outputClosed) {
+                heldSince_.elapsed() >= kCommitWaitMs || i + 1 == count ||
+                outcomes_[size_t(i)]->outputClosed) {
                 flush();
             }
             line_.update(Done(i + 1));

@@ -5,8 +5,14 @@
 #include "documents/DocumentFile.h"
 #include "documents/FileNames.h"
 
+#include <QDir>
 #include <QHash>
+#include <cerrno>
 #include <cstdlib>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace quillet {
 
@@ -29,6 +35,39 @@ qsizetype Other(const QHash<QByteArray, QList<qsizetype>>& holders, const QByteA
     }
     return -1;
 }
+
+/// Keys of outputs, most of which do not exist yet: those share a few folders, whose
+/// resolved names are worked out once each.
+class OutputKeys {
+  public:
+    QByteArray key(const QString& path) {
+#ifdef Q_OS_UNIX
+        struct stat info {};
+        const QByteArray name = EncodeFileName(path);
+        // A file there (or a link) is known by what it is.
+        if (::lstat(name.constData(), &info) == 0 || errno != ENOENT) return FileIdentityKey(path);
+        const qsizetype slash = name.lastIndexOf('/');
+        const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? "/" : name.left(slash);
+        auto found = folders_.find(folder);
+        if (found == folders_.end()) {
+            QByteArray resolved;
+            if (char* real = ::realpath(folder.constData(), nullptr)) {
+                resolved = real;
+                std::free(real);
+            } else {
+                resolved = EncodeFileName(AbsoluteFileName(DecodeFileName(folder)));
+            }
+            found = folders_.insert(folder, resolved);
+        }
+        return "path " + *found + '/' + name.mid(slash + 1);
+#else
+        return FileIdentityKey(path);
+#endif
+    }
+
+  private:
+    QHash<QByteArray, QByteArray> folders_;
+};
 
 QString OutputFor(const PageSource& source, const PlanSettings& settings) {
     using Target = PlanSettings::Target;
@@ -61,6 +100,7 @@ QList<PageJob> PlanJobs(const QList<PageSource>& sources, const PlanSettings& se
     keys.reserve(sources.size());
     QHash<QByteArray, QList<qsizetype>> inputs;
     QHash<QByteArray, QList<qsizetype>> outputs;  // and backups
+    OutputKeys outputKeys;
     for (const PageSource& source : sources) {
         PageJob job{source.path, {}, {}, false, source.size, source.error};
         Keys key;
@@ -70,11 +110,15 @@ QList<PageJob> PlanJobs(const QList<PageSource>& sources, const PlanSettings& se
             if (job.replacesPage && !settings.backupSuffix.isEmpty()) {
                 job.backup = job.path + settings.backupSuffix;
             }
-            if (job.path != u"-") key.input = FileIdentityKey(job.path);
-            if (!job.output.isEmpty() && job.output != u"-") {
-                key.output = FileIdentityKey(job.output);
+            if (job.path != u"-") {
+                key.input = source.identity.isEmpty() ? FileIdentityKey(job.path) : source.identity;
             }
-            if (!job.backup.isEmpty()) key.backup = FileIdentityKey(job.backup);
+            if (job.replacesPage) {
+                key.output = key.input;
+            } else if (!job.output.isEmpty() && job.output != u"-") {
+                key.output = outputKeys.key(job.output);
+            }
+            if (!job.backup.isEmpty()) key.backup = outputKeys.key(job.backup);
             const qsizetype index = jobs.size();
             if (!key.input.isEmpty()) inputs[key.input].append(index);
             if (!key.output.isEmpty() && !job.replacesPage) outputs[key.output].append(index);
@@ -127,6 +171,37 @@ QList<PageJob> PlanJobs(const QList<PageSource>& sources, const PlanSettings& se
         }
     }
     return jobs;
+}
+
+void MakeOutputFolders(QList<PageJob>& jobs) {
+    QHash<QString, QString> made;  // each folder, and why it could not be made
+    for (PageJob& job : jobs) {
+        const qsizetype slash = job.output.lastIndexOf(u'/');
+        if (!job.refusal.isEmpty() || slash <= 0) continue;
+        const QString folder = job.output.first(slash);
+        auto found = made.find(folder);
+        if (found == made.end()) {
+            QString reason;
+#ifdef Q_OS_UNIX
+            // Each missing folder from the top down; one there already is no failure.
+            const QByteArray name = EncodeFileName(folder);
+            for (qsizetype at = name.indexOf('/', 1);; at = name.indexOf('/', at + 1)) {
+                const QByteArray part = at < 0 ? name : name.first(at);
+                if (::mkdir(part.constData(), 0777) != 0 && errno != EEXIST) {
+                    reason = ResultForErrno(errno).reason;
+                    break;
+                }
+                if (at < 0) break;
+            }
+#else
+            if (!QDir().mkpath(folder)) reason = QStringLiteral("the folder cannot be made");
+#endif
+            found = made.insert(folder, reason);
+        }
+        if (!found->isEmpty()) {
+            job.refusal = QStringLiteral("cannot make the folder %1: %2").arg(folder, *found);
+        }
+    }
 }
 
 std::optional<QString> PathWithin(const QString& inner, const QString& outer) {

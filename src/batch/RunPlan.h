@@ -14,7 +14,8 @@ struct PageSource {
     /// listed; empty for a named page, which goes there by its name.
     QString mirror;
     qint64 size = 0;
-    QString error;  ///< why it cannot be a page (a folder without -r, an unreadable folder)
+    QString error;        ///< why it cannot be a page (a folder without -r, an unreadable folder)
+    QByteArray identity;  ///< its FileIdentityKey when the walk knows it already
 };
 
 /// One page of a run, with where its result goes.
@@ -48,6 +49,10 @@ struct PlanSettings {
 /// output (or backup) would be another's too, or would replace a page of the run (files
 /// are compared by what they are, so links and other spellings of a name count).
 QList<PageJob> PlanJobs(const QList<PageSource>& sources, const PlanSettings& settings);
+
+/// Makes the folders that the outputs of `jobs` go into, where missing; a page whose
+/// folder cannot be made is refused with the reason.
+void MakeOutputFolders(QList<PageJob>& jobs);
 
 /// The path of `inner` from `outer` when it is `outer` or lies inside it ("" for the
 /// folder itself), links followed as far as the path exists; nothing when it lies

@@ -133,6 +133,8 @@ FileResult WriteNewFile(const QString& path, QByteArrayView bytes);
 /// A key that two paths share exactly when they name the same file: the device and inode
 /// of an existing file (links followed), else the absolute path the name resolves to.
 QByteArray FileIdentityKey(const QString& path);
+/// The key of an existing file from its device and inode, as FileIdentityKey gives it.
+QByteArray FileIdentityKey(quint64 device, quint64 inode);
 
 /// Encodes `text` in `encoding` (with its byte-order mark, if it has one) and writes it
 /// through `writer`; nothing is written when a character cannot be encoded.

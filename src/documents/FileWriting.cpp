@@ -217,8 +217,9 @@ class PendingFile {
     /// Opens the file in `folder`, beside `target`; the error number, or 0.
     int open(const QByteArray& folder, const QByteArray& target, mode_t mode) {
 #ifdef O_TMPFILE
-        // Naming the file later goes through /proc.
-        if (::access("/proc/self/fd", X_OK) == 0) {
+        // Naming the file later goes through /proc, which is there or not for good.
+        static const bool named = ::access("/proc/self/fd", X_OK) == 0;
+        if (named) {
             fd_.reset(OpenRetrying(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
             if (fd_.get() >= 0) return 0;
             if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
@@ -238,12 +239,17 @@ class PendingFile {
     }
 
     /// Puts the synced file in `target`'s place: renamed over it, or, when nothing may be
-    /// replaced, linked to its name. The error number, or 0.
-    int commit(const QByteArray& target, bool replace) {
+    /// replaced or the target was `absent`, linked to its name (a target that appeared
+    /// since is replaced all the same). The error number, or 0.
+    int commit(const QByteArray& target, bool replace, bool absent = false) {
         if (temporary_.isEmpty()) {
-            // Unnamed: link it straight to the target, or to a temporary name to rename.
-            if (!replace) {
-                if (!LinkUnnamed(fd_.get(), target)) return errno;
+            // Unnamed: link it straight to the target, or to a temporary name to rename. A
+            // target that was not there is linked straight too, unless it appeared since.
+            if (!replace || absent) {
+                if (!LinkUnnamed(fd_.get(), target)) {
+                    if (replace && errno == EEXIST) return commit(target, true);
+                    return errno;
+                }
                 if (const int error = fd_.close()) {
                     ::unlink(target.constData());
                     return error;
@@ -295,9 +301,14 @@ FileResult Examine(const QString& path, std::span<const QByteArrayView> bytes, b
     *written = false;
     where->name = EncodeFileName(path);
     if (where->name.isEmpty()) return ResultForErrno(ENOENT);
-    if (const int error = ResolveLinks(&where->name)) return ResultForErrno(error);
-    where->exists = ::stat(where->name.constData(), &where->info) == 0;
+    // Mostly the name is no link, and one look tells all.
+    where->exists = ::lstat(where->name.constData(), &where->info) == 0;
     if (!where->exists && errno != ENOENT) return ResultForErrno(errno);
+    if (where->exists && S_ISLNK(where->info.st_mode)) {
+        if (const int error = ResolveLinks(&where->name)) return ResultForErrno(error);
+        where->exists = ::stat(where->name.constData(), &where->info) == 0;
+        if (!where->exists && errno != ENOENT) return ResultForErrno(errno);
+    }
     if (where->exists) {
         if (S_ISDIR(where->info.st_mode)) return IsAFolder();
         if (!replace) return ExistsAlready();
@@ -489,7 +500,8 @@ void CommitStagedFiles(std::span<StagedFiles* const> groups) {
         for (const auto& file : group->files_) {
             const int synced = waiting[next++].error;
             if (!group->result_.ok()) continue;  // an earlier file of the group failed
-            const int error = synced ? synced : file->pending.commit(file->where.name, true);
+            const int error =
+                synced ? synced : file->pending.commit(file->where.name, true, !file->where.exists);
             if (error) {
                 group->fail(file->path, ResultForErrno(error));
             } else if (std::find(folders.begin(), folders.end(), file->where.folder) ==
@@ -559,13 +571,16 @@ FileResult WriteNewFile(const QString& path, QByteArrayView bytes) {
     return WriteFile(path, {&bytes, 1}, false);
 }
 
+QByteArray FileIdentityKey(quint64 device, quint64 inode) {
+    return "file " + QByteArray::number(device) + ' ' + QByteArray::number(inode);
+}
+
 QByteArray FileIdentityKey(const QString& path) {
 #ifdef Q_OS_UNIX
     QByteArray name = EncodeFileName(path);
     struct stat info {};
     if (::stat(name.constData(), &info) == 0) {
-        return "file " + QByteArray::number(quint64(info.st_dev)) + ' ' +
-               QByteArray::number(quint64(info.st_ino));
+        return FileIdentityKey(quint64(info.st_dev), quint64(info.st_ino));
     }
     ResolveLinks(&name);
     // A name that does not exist yet: its folder resolved, and the name in it.

@@ -3,51 +3,30 @@
 
 #include "wordlists/WordListStore.h"
 
-#include <string_view>
-#include <unordered_map>
-
 namespace quillet {
 
 namespace {
 
-struct NameHash {
-    using is_transparent = void;
-    size_t operator()(std::u16string_view name) const noexcept {
-        return std::hash<std::u16string_view>{}(name);
-    }
-};
-
-/// One pass's view of a snapshot. The answers it has given are kept by the name as the
-/// pass asked, so a name the pass meets again costs no conversion.
+/// One pass's view of a snapshot: the snapshot answers itself, without a lock.
 class SnapshotLookup final : public WordListLookup {
   public:
     explicit SnapshotLookup(std::shared_ptr<const WordListSnapshot> lists)
         : lists_(std::move(lists)) {}
 
-    std::optional<bool> inSkipList(QStringView name) override {
-        return Lookup(skipMemo_, name, &WordListSnapshot::inSkipList);
-    }
+    std::optional<bool> inSkipList(QStringView name) override { return lists_->inSkipList(name); }
     std::optional<bool> inIncludeList(QStringView name) override {
-        return Lookup(includeMemo_, name, &WordListSnapshot::inIncludeList);
+        return lists_->inIncludeList(name);
     }
     StoreError lastError() const override { return {}; }
 
   private:
-    using Memo = std::unordered_map<std::u16string, bool, NameHash, std::equal_to<>>;
-
-    bool Lookup(Memo& memo, QStringView name, bool (WordListSnapshot::*holds)(QStringView) const) {
-        const std::u16string_view key(reinterpret_cast<const char16_t*>(name.utf16()),
-                                      size_t(name.size()));
-        if (const auto hit = memo.find(key); hit != memo.end()) return hit->second;
-        const bool found = ((*lists_).*holds)(name.toString().toLower());
-        memo.emplace(std::u16string(key), found);
-        return found;
-    }
-
     std::shared_ptr<const WordListSnapshot> lists_;
-    Memo skipMemo_;
-    Memo includeMemo_;
 };
+
+/// The slot of `key` in a table of `size` slots (a power of two).
+size_t Slot(quint64 key, size_t size) {
+    return size_t((key * 0x9E3779B97F4A7C15ull) >> 32) & (size - 1);
+}
 
 }  // namespace
 
@@ -73,11 +52,52 @@ void WordListSnapshot::List::fill(const QStringList& entries, const QString& col
     foldCase_ = collation == u"NOCASE";
     trimEnd_ = collation == u"RTRIM";
     entries_.reserve(size_t(entries.size()));
-    for (const QString& entry : entries) entries_.insert(key(entry));
+    std::vector<quint64> short_;
+    for (const QString& entry : entries) {
+        const std::u16string form = key(entry);
+        entries_.insert(form);
+        if (form.empty()) holdsEmpty_ = true;
+        // A packed name is lower-cased: an entry with a capital letter that its comparison
+        // keeps is never met by one.
+        const QStringView view(form.data(), qsizetype(form.size()));
+        if (const quint64 number = packed(view); number != 0 && view.toString().toLower() == view) {
+            short_.push_back(number);
+        }
+    }
+    size_t size = 16;
+    while (size < 4 * short_.size()) size *= 2;
+    table_.assign(size, 0);
+    for (const quint64 number : short_) {
+        size_t slot = Slot(number, size);
+        while (table_[slot] != 0 && table_[slot] != number) slot = (slot + 1) & (size - 1);
+        table_[slot] = number;
+    }
+}
+
+quint64 WordListSnapshot::List::packed(QStringView name) const {
+    if (trimEnd_) {
+        while (!name.isEmpty() && name.back() == u' ') name.chop(1);
+    }
+    if (name.isEmpty() || name.size() > 8) return 0;
+    quint64 number = 0;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        char16_t c = name[i].unicode();
+        if (c == 0 || c >= 0x80) return 0;
+        if (c >= u'A' && c <= u'Z') c = char16_t(c - u'A' + u'a');
+        number |= quint64(c) << (8 * i);
+    }
+    return number;
 }
 
 bool WordListSnapshot::List::holds(QStringView name) const {
-    return entries_.contains(key(name));
+    if (name.isEmpty()) return holdsEmpty_;
+    if (const quint64 number = packed(name)) {
+        for (size_t slot = Slot(number, table_.size());; slot = (slot + 1) & (table_.size() - 1)) {
+            if (table_[slot] == number) return true;
+            if (table_[slot] == 0) return false;
+        }
+    }
+    return entries_.contains(key(name.toString().toLower()));
 }
 
 std::u16string WordListSnapshot::List::key(QStringView entry) const {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 namespace quillet {
 
@@ -21,14 +22,15 @@ class WordListSnapshot {
     /// fails.
     static std::shared_ptr<const WordListSnapshot> Read(const QString& path, StoreError* error);
 
-    /// Whether the skip list holds `name`, converted to lower case as the passes look
-    /// names up.
+    /// Whether the skip list holds `name` converted to lower case, as a pass looks it up.
     bool inSkipList(QStringView name) const { return skip_.holds(name); }
-    /// Whether the include list holds `name`, converted to lower case.
+    /// Whether the include list holds `name` converted to lower case.
     bool inIncludeList(QStringView name) const { return include_.holds(name); }
 
   private:
-    /// One list as a set of entries, each in the form its comparison reads it.
+    /// One list as a set of entries, each in the form its comparison reads it. The short
+    /// ASCII names that tags mostly have are also held packed into a number each, in a
+    /// small table that answers without hashing a string.
     class List {
       public:
         void fill(const QStringList& entries, const QString& collation);
@@ -36,10 +38,15 @@ class WordListSnapshot {
 
       private:
         std::u16string key(QStringView entry) const;
+        /// `name` lower-cased and in its comparison's form, packed a byte a character;
+        /// 0 when it is not 1 to 8 ASCII characters (without NUL).
+        quint64 packed(QStringView name) const;
 
         bool foldCase_ = false;
         bool trimEnd_ = false;
+        bool holdsEmpty_ = false;
         std::unordered_set<std::u16string> entries_;
+        std::vector<quint64> table_;  // open addressing; 0 is an empty slot
     };
 
     List skip_;
