@@ -41,9 +41,8 @@ bool Copy(const std::string& from, const std::string& to) {
         got += size_t(n);
     }
     ::close(in);
-    for (const char* at = bytes.data(), *end = at + got;
-         (at = static_cast<const char*>(std::memchr(at, '<', size_t(end - at)))) != nullptr;
-         ++at) {
+    for (const char *at = bytes.data(), *end = at + got;
+         (at = static_cast<const char*>(std::memchr(at, '<', size_t(end - at)))) != nullptr; ++at) {
         ++tags;
     }
     const std::string temporary = to + ".tmp";

@@ -24,16 +24,27 @@ struct Keys {
     QByteArray backup;
 };
 
-/// The first job but `self` in `holders` (indexes into the jobs), or -1.
-qsizetype Other(const QHash<QByteArray, QList<qsizetype>>& holders, const QByteArray& key,
-                qsizetype self) {
+/// The first two jobs that hold a key: all that saying who else holds it needs.
+struct Holders {
+    qsizetype first = -1;
+    qsizetype second = -1;
+
+    void add(qsizetype index) {
+        if (first < 0) {
+            first = index;
+        } else if (second < 0) {
+            second = index;
+        }
+    }
+};
+using HolderMap = QHash<QByteArray, Holders>;
+
+/// The first job but `self` that holds `key`, or -1.
+qsizetype Other(const HolderMap& holders, const QByteArray& key, qsizetype self) {
     if (key.isEmpty()) return -1;
     const auto found = holders.constFind(key);
     if (found == holders.cend()) return -1;
-    for (const qsizetype index : *found) {
-        if (index != self) return index;
-    }
-    return -1;
+    return found->first != self ? found->first : found->second;
 }
 
 /// Keys of outputs, most of which do not exist yet: those share a few folders, whose
@@ -98,8 +109,8 @@ QList<PageJob> PlanJobs(const QList<PageSource>& sources, const PlanSettings& se
     QList<Keys> keys;
     jobs.reserve(sources.size());
     keys.reserve(sources.size());
-    QHash<QByteArray, QList<qsizetype>> inputs;
-    QHash<QByteArray, QList<qsizetype>> outputs;  // and backups
+    HolderMap inputs;
+    HolderMap outputs;  // and backups
     OutputKeys outputKeys;
     for (const PageSource& source : sources) {
         PageJob job{source.path, {}, {}, false, source.size, source.error};
@@ -120,9 +131,9 @@ QList<PageJob> PlanJobs(const QList<PageSource>& sources, const PlanSettings& se
             }
             if (!job.backup.isEmpty()) key.backup = outputKeys.key(job.backup);
             const qsizetype index = jobs.size();
-            if (!key.input.isEmpty()) inputs[key.input].append(index);
-            if (!key.output.isEmpty() && !job.replacesPage) outputs[key.output].append(index);
-            if (!key.backup.isEmpty()) outputs[key.backup].append(index);
+            if (!key.input.isEmpty()) inputs[key.input].add(index);
+            if (!key.output.isEmpty() && !job.replacesPage) outputs[key.output].add(index);
+            if (!key.backup.isEmpty()) outputs[key.backup].add(index);
         }
         jobs.append(job);
         keys.append(key);
