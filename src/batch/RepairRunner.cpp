@@ -7,6 +7,7 @@
 #include "documents/FileNames.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -21,6 +22,9 @@ using namespace std::chrono_literals;
 constexpr qsizetype kCommitFiles = 128;
 constexpr qint64 kCommitBytes = qint64(64) << 20;
 constexpr qint64 kCommitWaitMs = 1000;
+/// The most pages done past the one taken last: each holds its files open until they are
+/// committed, and a process may only have so many open (1024 by default).
+constexpr qsizetype kMostAhead = 128;
 
 class Runner {
   public:
@@ -31,7 +35,7 @@ class Runner {
           settings_(settings),
           io_(io),
           report_{run.command, run.settings.html5, run.result == RepairRun::Result::Written},
-          ahead_(std::max<qsizetype>(4 * settings.jobs, 16)),
+          ahead_(std::clamp<qsizetype>(4 * qsizetype(settings.jobs), 16, kMostAhead)),
           outcomes_(size_t(jobs.size())),
           progress_(size_t(ahead_ + 2)),
           line_(io.err, io.errIsTerminal && !settings.quiet, Total()) {}

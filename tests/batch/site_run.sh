@@ -119,7 +119,7 @@ parallel)
         printf '<p>doc %s<ul>\n' "$i" >"site/docs/d$i.html"
     done
     find site -type f \( -name '*.htm' -o -name '*.html' \) -print0 |
-        parallel -0 --pipe --recend '\0' -N 25 -j2 -S : \
+        parallel -0 --pipe --recend '\0' -N 25 --wd . -j2 -S : \
             "$batch" fix "${lists[@]}" --files-from - -0 --in-place -q --report - >report.jsonl
     status=$?
     [ "$status" = 0 ] || fail "parallel ended with status $status"
