@@ -263,12 +263,12 @@ void Batch::AddSource(const QString& path, const QString& mirror, const BatchOpt
     }
     walked->append(path);
     const PageFilter filter(options.include, options.exclude);
-    for (FoundPage& page : WalkFolder(path, filter)) {
+    WalkFolder(path, filter, [&](FoundPage&& page) {
         // Under --output-dir, a listed folder's pages keep the path it was listed as.
         QString under = mirror.isEmpty() ? page.relative : mirror + u'/' + page.relative;
         sources->append({std::move(page.path), std::move(under), page.size, std::move(page.error),
                          std::move(page.identity)});
-    }
+    });
 }
 
 bool Batch::CollectSources(const BatchOptions& options, QList<PageSource>* sources,
@@ -369,8 +369,7 @@ int Batch::RunRepairCommand(const RepairCommand& command, const BatchOptions& op
                                                 : Target::FixCopy;
     plan.output = options.output ? *options.output : options.outputDir.value_or(QString());
     plan.backupSuffix = options.backup.value_or(QString());
-    QList<PageJob> jobs = PlanJobs(sources, plan);
-    sources = QList<PageSource>();  // the jobs hold what the run needs
+    QList<PageJob> jobs = PlanJobs(std::move(sources), plan);
     if (plan.target == Target::OutputDir) MakeOutputFolders(jobs);
 
     RunnerSettings settings;

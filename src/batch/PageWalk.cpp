@@ -124,9 +124,25 @@ bool PageFilter::takesFile(QStringView relative) const {
     });
 }
 
-QList<FoundPage> WalkFolder(const QString& folder, const PageFilter& filter) {
+void WalkFolder(const QString& folder, const PageFilter& filter,
+                const std::function<void(FoundPage&&)>& take) {
     const QString base = folder.endsWith(u'/') ? folder : folder + u'/';
-    QList<FoundPage> found;
+    // What was found, held compact until it is sorted: the path from the walked folder as
+    // its bytes, which are also what it sorts by.
+    struct Found {
+        QByteArray relative;
+        qint64 size;
+        QString error;
+        QByteArray identity;
+    };
+    std::vector<Found> found;
+    const auto failed = [&](const QString& relative, const char* what) {
+        found.push_back(
+            {EncodeFileName(relative),
+             0,
+             QStringLiteral("%1: %2").arg(QLatin1StringView(what), qt_error_string(errno)),
+             {}});
+    };
     std::vector<QString> folders{QString()};  // still to read, from the walked folder
     while (!folders.empty()) {
         const QString relative = std::move(folders.back());
@@ -138,25 +154,14 @@ QList<FoundPage> WalkFolder(const QString& folder, const PageFilter& filter) {
 #ifdef Q_OS_UNIX
         DIR* listing = ::opendir(EncodeFileName(path).constData());
         if (!listing) {
-            found.append({path,
-                          relative,
-                          0,
-                          QStringLiteral("cannot read the folder: %1").arg(qt_error_string(errno)),
-                          {}});
+            failed(relative, "cannot read the folder");
             continue;
         }
         for (;;) {
             errno = 0;
             const dirent* entry = ::readdir(listing);
             if (!entry) {
-                if (errno != 0) {
-                    found.append(
-                        {path,
-                         relative,
-                         0,
-                         QStringLiteral("cannot read the folder: %1").arg(qt_error_string(errno)),
-                         {}});
-                }
+                if (errno != 0) failed(relative, "cannot read the folder");
                 break;
             }
             const QByteArrayView bytes(entry->d_name, qsizetype(std::strlen(entry->d_name)));
@@ -167,12 +172,7 @@ QList<FoundPage> WalkFolder(const QString& folder, const PageFilter& filter) {
             const bool look = type == DT_UNKNOWN || (type == DT_REG && filter.takesFile(inner));
             if (look) {
                 if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-                    found.append(
-                        {base + inner,
-                         inner,
-                         0,
-                         QStringLiteral("cannot look at it: %1").arg(qt_error_string(errno)),
-                         {}});
+                    failed(inner, "cannot look at it");
                     continue;
                 }
                 type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
@@ -180,11 +180,10 @@ QList<FoundPage> WalkFolder(const QString& folder, const PageFilter& filter) {
             if (type == DT_DIR && filter.entersFolder(inner)) {
                 folders.push_back(inner);
             } else if (type == DT_REG && look && filter.takesFile(inner)) {
-                found.append({base + inner,
-                              inner,
-                              qint64(info.st_size),
-                              {},
-                              FileIdentityKey(quint64(info.st_dev), quint64(info.st_ino))});
+                found.push_back({EncodeFileName(inner),
+                                 qint64(info.st_size),
+                                 {},
+                                 FileIdentityKey(quint64(info.st_dev), quint64(info.st_ino))});
             }
         }
         ::closedir(listing);
@@ -197,22 +196,20 @@ QList<FoundPage> WalkFolder(const QString& folder, const PageFilter& filter) {
             if (info.isSymLink()) continue;
             if (info.isDir() && filter.entersFolder(inner)) folders.push_back(inner);
             if (info.isFile() && filter.takesFile(inner)) {
-                found.append({base + inner, inner, info.size(), {}, {}});
+                found.push_back({EncodeFileName(inner), info.size(), {}, {}});
             }
         }
 #endif
     }
     // In byte order of the paths, so that every run takes the pages in the same order.
-    std::vector<std::pair<QByteArray, qsizetype>> order;
-    order.reserve(size_t(found.size()));
-    for (qsizetype i = 0; i < found.size(); ++i) {
-        order.emplace_back(EncodeFileName(found[i].relative), i);
+    std::sort(found.begin(), found.end(),
+              [](const Found& a, const Found& b) { return a.relative < b.relative; });
+    for (Found& page : found) {
+        const QString relative = DecodeFileName(page.relative);
+        page.relative = QByteArray();
+        take({relative.isEmpty() ? folder : base + relative, relative, page.size,
+              std::move(page.error), std::move(page.identity)});
     }
-    std::sort(order.begin(), order.end());
-    QList<FoundPage> sorted;
-    sorted.reserve(found.size());
-    for (const auto& [key, index] : order) sorted.append(std::move(found[index]));
-    return sorted;
 }
 
 QStringList SplitFileList(QByteArrayView list, bool nul) {

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace quillet {
@@ -46,10 +47,11 @@ struct FoundPage {
     QByteArray identity;  ///< the file's FileIdentityKey, from the walk's own look at it
 };
 
-/// The pages in `folder` and its folders, in byte order of their paths. Folders whose
-/// name starts with "." are not entered, symbolic links are not followed, and only
-/// regular files are taken.
-QList<FoundPage> WalkFolder(const QString& folder, const PageFilter& filter);
+/// Hands `take` the pages in `folder` and its folders, in byte order of their paths.
+/// Folders whose name starts with "." are not entered, symbolic links are not followed,
+/// and only regular files are taken.
+void WalkFolder(const QString& folder, const PageFilter& filter,
+                const std::function<void(FoundPage&&)>& take);
 
 /// The names listed in `list`, one a line or, with `nul`, separated by NUL bytes; empty
 /// names are skipped. Names are read as the system's bytes.

@@ -80,19 +80,19 @@ class OutputKeys {
     QHash<QByteArray, QByteArray> folders_;
 };
 
-QString OutputFor(const PageSource& source, const PlanSettings& settings) {
+/// Where the result of the page at `path` goes; `mirror` is its path under --output-dir.
+QString OutputFor(const QString& path, const QString& mirror, const PlanSettings& settings) {
     using Target = PlanSettings::Target;
     if (settings.target == Target::Nowhere) return {};
     if (settings.target == Target::Named) return settings.output;
-    if (source.path == u"-") return source.path;
+    if (path == u"-") return path;
     switch (settings.target) {
         case Target::FixCopy:
-            return FixedFileName(SplitDocName(source.path));
+            return FixedFileName(SplitDocName(path));
         case Target::InPlace:
-            return source.path;
+            return path;
         case Target::OutputDir: {
-            const QString under =
-                source.mirror.isEmpty() ? SplitDocName(source.path).fileName : source.mirror;
+            const QString under = mirror.isEmpty() ? SplitDocName(path).fileName : mirror;
             return settings.output.endsWith(u'/') ? settings.output + under
                                                   : settings.output + u'/' + under;
         }
@@ -103,7 +103,7 @@ QString OutputFor(const PageSource& source, const PlanSettings& settings) {
 
 }  // namespace
 
-QList<PageJob> PlanJobs(const QList<PageSource>& sources, const PlanSettings& settings) {
+QList<PageJob> PlanJobs(QList<PageSource>&& sources, const PlanSettings& settings) {
     using Target = PlanSettings::Target;
     QList<PageJob> jobs;
     QList<Keys> keys;
@@ -112,17 +112,19 @@ QList<PageJob> PlanJobs(const QList<PageSource>& sources, const PlanSettings& se
     HolderMap inputs;
     HolderMap outputs;  // and backups
     OutputKeys outputKeys;
-    for (const PageSource& source : sources) {
-        PageJob job{source.path, {}, {}, false, source.size, source.error};
+    for (PageSource& source : sources) {
+        PageJob job{std::move(source.path), {}, {}, false, source.size, std::move(source.error)};
         Keys key;
         if (job.refusal.isEmpty()) {
-            job.output = OutputFor(source, settings);
+            job.output = OutputFor(job.path, source.mirror, settings);
+            source.mirror = QString();
             job.replacesPage = settings.target == Target::InPlace && job.path != u"-";
             if (job.replacesPage && !settings.backupSuffix.isEmpty()) {
                 job.backup = job.path + settings.backupSuffix;
             }
             if (job.path != u"-") {
-                key.input = source.identity.isEmpty() ? FileIdentityKey(job.path) : source.identity;
+                key.input = source.identity.isEmpty() ? FileIdentityKey(job.path)
+                                                      : std::move(source.identity);
             }
             if (job.replacesPage) {
                 key.output = key.input;
@@ -135,9 +137,10 @@ QList<PageJob> PlanJobs(const QList<PageSource>& sources, const PlanSettings& se
             if (!key.output.isEmpty() && !job.replacesPage) outputs[key.output].add(index);
             if (!key.backup.isEmpty()) outputs[key.backup].add(index);
         }
-        jobs.append(job);
-        keys.append(key);
+        jobs.append(std::move(job));
+        keys.append(std::move(key));
     }
+    sources = QList<PageSource>();
     for (qsizetype i = 0; i < jobs.size(); ++i) {
         PageJob& job = jobs[i];
         const Keys& key = keys[i];

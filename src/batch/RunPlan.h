@@ -47,8 +47,9 @@ struct PlanSettings {
 
 /// Works out every page's output before anything is written, and refuses a page whose
 /// output (or backup) would be another's too, or would replace a page of the run (files
-/// are compared by what they are, so links and other spellings of a name count).
-QList<PageJob> PlanJobs(const QList<PageSource>& sources, const PlanSettings& settings);
+/// are compared by what they are, so links and other spellings of a name count). The
+/// sources are taken apart on the way.
+QList<PageJob> PlanJobs(QList<PageSource>&& sources, const PlanSettings& settings);
 
 /// Makes the folders that the outputs of `jobs` go into, where missing; a page whose
 /// folder cannot be made is refused with the reason.
