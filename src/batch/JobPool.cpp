@@ -18,10 +18,9 @@ JobPool::JobPool(int threads, qsizetype count, qsizetype ahead, std::function<vo
       interrupted_(interrupted),
       allowed_(std::min(count, ahead_)),
       finished_(size_t(count), 0) {
-    // One job at a time runs in the caller's thread, as it takes each result: nothing to
-    // hand over between threads.
-    if (threads <= 1) return;
-    const int started = int(std::min<qsizetype>(count, threads));
+    // The caller's thread is one of them: it does the next job itself rather than wait.
+    // So one job at a time needs no other thread, and nothing is handed between threads.
+    const int started = int(std::min<qsizetype>(count, threads - 1));
     threads_.reserve(size_t(started));
     for (int i = 0; i < started; ++i) threads_.emplace_back([this] { runThread(); });
 }
@@ -54,17 +53,6 @@ void JobPool::runThread() {
 bool JobPool::take(qsizetype index, std::chrono::milliseconds interval,
                    const std::function<void()>& waiting) {
     std::unique_lock lock(mutex_);
-    if (threads_.empty()) {
-        if (stopping() || index != next_) {
-            stopped_ = true;
-            return false;
-        }
-        ++next_;
-        lock.unlock();
-        work_(index);
-        doneCount_.fetch_add(1, std::memory_order_relaxed);
-        return true;
-    }
     awaited_ = index;
     for (;;) {
         if (finished_[size_t(index)]) break;
@@ -74,6 +62,16 @@ bool JobPool::take(qsizetype index, std::chrono::milliseconds interval,
             workAllowed_.notify_all();
             awaited_ = -1;
             return false;
+        }
+        // Rather than wait, do the next job here.
+        if (!stopping() && next_ < count_ && next_ < allowed_) {
+            const qsizetype job = next_++;
+            lock.unlock();
+            work_(job);
+            doneCount_.fetch_add(1, std::memory_order_relaxed);
+            lock.lock();
+            finished_[size_t(job)] = 1;
+            continue;
         }
         if (!resultReady_.wait_for(lock, interval, [&] { return finished_[size_t(index)] != 0; })) {
             lock.unlock();

@@ -14,12 +14,13 @@ namespace quillet {
 
 /// Runs numbered jobs on a few threads, each job once, taking them in the order of their
 /// numbers, while one thread (the caller's) takes their results in that same order. The
-/// threads run at most `ahead` jobs past the last one the caller took, so that the results
-/// waiting to be taken stay few. With one thread, each job runs in the caller's thread as
-/// it is taken.
+/// caller's thread is one of the few: when the result it waits for is not done, it does the
+/// next job itself. The threads run at most `ahead` jobs past the last one the caller took,
+/// so that the results waiting to be taken stay few.
 class JobPool {
   public:
-    /// Starts `threads` threads on jobs 0 to `count` - 1; `work(n)` does job n. Once
+    /// Runs jobs 0 to `count` - 1 on `threads` threads, the caller's among them; `work(n)`
+    /// does job n. Once
     /// `*interrupted` is true (it may be set by a signal handler), no job is started.
     JobPool(int threads, qsizetype count, qsizetype ahead, std::function<void(qsizetype)> work,
             const std::atomic<bool>* interrupted = nullptr);

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cerrno>
+#include <thread>
 #include <vector>
 
 namespace quillet {
@@ -210,9 +211,12 @@ int Runner::run() {
     clock_.start();
     const qsizetype count = jobs_.size();
     qsizetype taking = 0;  // the page taken next
-    if (settings_.jobs <= 1) {
-        // The pages are repaired in this thread, which draws the line as they go.
-        for (JobProgress& slot : progress_) slot.tick = [&] { line_.update(Done(taking)); };
+    // The pages repaired in this thread draw the line as they go.
+    const std::thread::id self = std::this_thread::get_id();
+    for (JobProgress& slot : progress_) {
+        slot.tick = [&, self] {
+            if (std::this_thread::get_id() == self) line_.update(Done(taking));
+        };
     }
     {
         JobPool pool(
