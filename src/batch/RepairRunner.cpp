@@ -75,6 +75,7 @@ class Runner {
     /// The pages under way, each in the slot of its number modulo the slots: they lie
     /// within the threads' reach, fewer pages than there are slots.
     std::vector<JobProgress> progress_;
+    std::atomic<qint64> donePages_{0};
     std::atomic<qint64> doneBytes_{0};
     TerminalProgress line_;
     QElapsedTimer clock_;
@@ -89,7 +90,8 @@ class Runner {
 };
 
 RunCount Runner::Done(qsizetype from) const {
-    RunCount done{0, doneBytes_.load(std::memory_order_relaxed)};
+    RunCount done{donePages_.load(std::memory_order_relaxed),
+                  doneBytes_.load(std::memory_order_relaxed)};
     const qsizetype end = std::min<qsizetype>(jobs_.size(), from + qsizetype(progress_.size()));
     for (qsizetype i = from; i < end; ++i) {
         const JobProgress& job = progress_[size_t(i) % progress_.size()];
@@ -110,6 +112,7 @@ void Runner::work(qsizetype index) {
         std::make_unique<PageOutcome>(RepairPage(run_, jobs_[index], &progress));
     progress.running.store(false);
     doneBytes_.fetch_add(jobs_[index].size, std::memory_order_relaxed);
+    donePages_.fetch_add(1, std::memory_order_relaxed);
 }
 
 bool Runner::out(QByteArrayView bytes) {

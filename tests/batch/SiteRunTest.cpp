@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QBuffer>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -386,6 +387,24 @@ TEST_F(SiteRun, FilesFromListsPagesAndTheReportKeepsEveryName) {
         Batch(QStringLiteral("strip-spaces -q --check --report - -"), "<p>a   b ");
     EXPECT_EQ(ReportLines(strip.out).first()[u"removed"].toInt(), 3);
     EXPECT_TRUE(ReportLines(strip.out).first()[u"mode"].isNull());
+}
+
+TEST_F(SiteRun, OnATerminalOneLineShowsTheWholeRun) {
+    QByteArray input, outBytes, errBytes;
+    QBuffer in(&input), out(&outBytes), err(&errBytes);
+    in.open(QIODevice::ReadOnly);
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    const QStringList arguments{"quillet-batch", "fix", "-r", "site", "--check"};
+    EXPECT_EQ(RunBatch(arguments, {in, out, err, true}), kExitFailed);
+    // Drawn once the first page is done, taken off the line before the summary.
+    EXPECT_TRUE(errBytes.startsWith("\r1/7 pages  0.0/0.0 MB")) << errBytes.toStdString();
+    EXPECT_TRUE(errBytes.contains("\r\x1b[K7 pages read, ")) << errBytes.toStdString();
+    // Quiet, nothing is drawn.
+    errBytes.clear();
+    err.seek(0);
+    RunBatch(arguments + QStringList{"-q"}, {in, out, err, true});
+    EXPECT_TRUE(errBytes.isEmpty()) << errBytes.toStdString();
 }
 
 TEST(BatchRunUsage, OptionsThatDoNotGoTogetherAreUsageErrors) {
