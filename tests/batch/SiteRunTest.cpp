@@ -401,7 +401,7 @@ TEST_F(SiteRun, OnATerminalOneLineShowsTheWholeRun) {
     EXPECT_TRUE(errBytes.contains("\r1/7 pages  0.0/0.0 MB")) << errBytes.toStdString();
     const qsizetype drawn = errBytes.lastIndexOf("/7 pages  ");
     EXPECT_GT(errBytes.indexOf("\r\x1b[K", drawn), drawn);
-    EXPECT_TRUE(errBytes.contains("\n7 pages read, 5 would change"));
+    EXPECT_TRUE(errBytes.contains("7 pages read, 5 would change"));
     // Quiet, nothing is drawn.
     errBytes.clear();
     err.seek(0);
