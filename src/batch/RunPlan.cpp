@@ -18,10 +18,31 @@ namespace quillet {
 
 namespace {
 
+/// A file's key (FileIdentityKey) as two hashes of its bytes, which is all that comparing
+/// keys needs, in 16 bytes a key instead of a path: two keys share one by chance about once
+/// in 2^127 pairs. The empty key is all zeros.
+struct Digest {
+    quint64 first = 0;
+    quint64 second = 0;
+
+    bool isEmpty() const { return first == 0 && second == 0; }
+    friend bool operator==(const Digest&, const Digest&) = default;
+};
+
+size_t qHash(const Digest& digest, size_t seed = 0) {
+    return size_t(digest.first) ^ seed;
+}
+
+Digest DigestOf(const QByteArray& key) {
+    if (key.isEmpty()) return {};
+    return {quint64(qHashBits(key.constData(), size_t(key.size()), 0x5bd1e995)) | 1,
+            quint64(qHashBits(key.constData(), size_t(key.size()), 0x27d4eb2f))};
+}
+
 struct Keys {
-    QByteArray input;   // empty for standard input
-    QByteArray output;  // empty for none or standard output
-    QByteArray backup;
+    Digest input;   // empty for standard input
+    Digest output;  // empty for none or standard output
+    Digest backup;
 };
 
 /// The first two jobs that hold a key: all that saying who else holds it needs.
@@ -37,10 +58,10 @@ struct Holders {
         }
     }
 };
-using HolderMap = QHash<QByteArray, Holders>;
+using HolderMap = QHash<Digest, Holders>;
 
 /// The first job but `self` that holds `key`, or -1.
-qsizetype Other(const HolderMap& holders, const QByteArray& key, qsizetype self) {
+qsizetype Other(const HolderMap& holders, const Digest& key, qsizetype self) {
     if (key.isEmpty()) return -1;
     const auto found = holders.constFind(key);
     if (found == holders.cend()) return -1;
@@ -123,15 +144,16 @@ QList<PageJob> PlanJobs(QList<PageSource>&& sources, const PlanSettings& setting
                 job.backup = job.path + settings.backupSuffix;
             }
             if (job.path != u"-") {
-                key.input = source.identity.isEmpty() ? FileIdentityKey(job.path)
-                                                      : std::move(source.identity);
+                key.input = DigestOf(source.identity.isEmpty() ? FileIdentityKey(job.path)
+                                                               : source.identity);
+                source.identity = QByteArray();
             }
             if (job.replacesPage) {
                 key.output = key.input;
             } else if (!job.output.isEmpty() && job.output != u"-") {
-                key.output = outputKeys.key(job.output);
+                key.output = DigestOf(outputKeys.key(job.output));
             }
-            if (!job.backup.isEmpty()) key.backup = outputKeys.key(job.backup);
+            if (!job.backup.isEmpty()) key.backup = DigestOf(outputKeys.key(job.backup));
             const qsizetype index = jobs.size();
             if (!key.input.isEmpty()) inputs[key.input].add(index);
             if (!key.output.isEmpty() && !job.replacesPage) outputs[key.output].add(index);
