@@ -106,13 +106,14 @@ const char kUsage[] =
 
 enum class Value { None, Required, Optional };
 
-struct Spec {
+/// An option the tool knows: its letter, its long name and whether it takes a value.
+struct Known {
     char letter;  // 0: none
     const char* name;
     Value value;
 };
 
-const Spec kSpecs[] = {
+const Known kOptions[] = {
     {'h', "help", Value::None},         {'V', "version", Value::None},
     {'v', "verbose", Value::None},      {'q', "quiet", Value::None},
     {'o', "output", Value::Required},   {0, "wordlists", Value::Required},
@@ -128,14 +129,14 @@ const Spec kSpecs[] = {
 
 /// The option spelled `name` or shortened to it; null with `*problem` set when there is
 /// none or more than one.
-const Spec* FindLong(QStringView name, QString* problem) {
-    const Spec* found = nullptr;
+const Known* FindLong(QStringView name, QString* problem) {
+    const Known* found = nullptr;
     int prefixed = 0;
-    for (const Spec& spec : kSpecs) {
-        const QLatin1StringView full(spec.name);
-        if (name == full) return &spec;
+    for (const Known& option : kOptions) {
+        const QLatin1StringView full(option.name);
+        if (name == full) return &option;
         if (full.startsWith(name)) {
-            found = &spec;
+            found = &option;
             ++prefixed;
         }
     }
@@ -145,18 +146,18 @@ const Spec* FindLong(QStringView name, QString* problem) {
     return nullptr;
 }
 
-const Spec* FindShort(QChar letter, QString* problem) {
-    for (const Spec& spec : kSpecs) {
-        if (spec.letter != 0 && letter == QLatin1Char(spec.letter)) return &spec;
+const Known* FindShort(QChar letter, QString* problem) {
+    for (const Known& option : kOptions) {
+        if (option.letter != 0 && letter == QLatin1Char(option.letter)) return &option;
     }
     *problem = QStringLiteral("unknown option '-%1'").arg(letter);
     return nullptr;
 }
 
-/// Takes the option `spec` with `value` (none for a flag) into `options`.
-bool Take(const Spec& spec, const std::optional<QString>& value, BatchOptions* options,
+/// Takes `option` with `value` (none for a flag) into `options`.
+bool Take(const Known& option, const std::optional<QString>& value, BatchOptions* options,
           QString* problem) {
-    const QLatin1StringView name(spec.name);
+    const QLatin1StringView name(option.name);
     options->given.append(name);
     const QString text = value.value_or(QString());
     if (name == "help") {
@@ -232,34 +233,34 @@ bool ParseBatchArguments(const QStringList& arguments, BatchOptions* options, QS
         if (argument.startsWith(u"--")) {
             const qsizetype equals = argument.indexOf(u'=');
             const QStringView name = QStringView(argument).mid(2, equals < 0 ? -1 : equals - 2);
-            const Spec* spec = FindLong(name, problem);
-            if (!spec) return false;
+            const Known* option = FindLong(name, problem);
+            if (!option) return false;
             std::optional<QString> value;
             if (equals >= 0) {
-                if (spec->value == Value::None) {
+                if (option->value == Value::None) {
                     *problem = QStringLiteral("option '--%1' takes no value")
-                                   .arg(QLatin1StringView(spec->name));
+                                   .arg(QLatin1StringView(option->name));
                     return false;
                 }
                 value = argument.mid(equals + 1);
-            } else if (spec->value == Value::Required) {
+            } else if (option->value == Value::Required) {
                 if (i + 1 == arguments.size()) {
                     *problem = QStringLiteral("option '--%1' needs a value")
-                                   .arg(QLatin1StringView(spec->name));
+                                   .arg(QLatin1StringView(option->name));
                     return false;
                 }
                 value = arguments[++i];
             }
-            if (!Take(*spec, value, options, problem)) return false;
+            if (!Take(*option, value, options, problem)) return false;
             continue;
         }
         // Short options, bundled: a letter that takes a value takes the rest of the word,
         // or else the next argument.
         for (qsizetype at = 1; at < argument.size(); ++at) {
-            const Spec* spec = FindShort(argument[at], problem);
-            if (!spec) return false;
+            const Known* option = FindShort(argument[at], problem);
+            if (!option) return false;
             std::optional<QString> value;
-            if (spec->value == Value::Required) {
+            if (option->value == Value::Required) {
                 if (at + 1 < argument.size()) {
                     value = argument.mid(at + 1);
                 } else if (i + 1 < arguments.size()) {
@@ -270,7 +271,7 @@ bool ParseBatchArguments(const QStringList& arguments, BatchOptions* options, QS
                 }
                 at = argument.size();
             }
-            if (!Take(*spec, value, options, problem)) return false;
+            if (!Take(*option, value, options, problem)) return false;
         }
     }
     return true;
