@@ -395,7 +395,7 @@ TEST_F(SiteRun, OnATerminalOneLineShowsTheWholeRun) {
     in.open(QIODevice::ReadOnly);
     out.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
-    const QStringList arguments{"quillet-batch", "fix", "-r", "site", "--check"};
+    const QStringList arguments{"quillet-batch", "fix", "-j1", "-r", "site", "--check"};
     EXPECT_EQ(RunBatch(arguments, {in, out, err, true}), kExitFailed);
     // Drawn once the first page is done, and taken off the line before anything else.
     EXPECT_TRUE(errBytes.contains("\r1/7 pages  0.0/0.0 MB")) << errBytes.toStdString();
