@@ -19,7 +19,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     python3 python3-html5lib tidy
     xvfb xauth clang-format
-    desktop-file-utils appstream dpkg-dev file strace
+    desktop-file-utils appstream dpkg-dev file strace patch parallel
 )
 
 install_missing() {

@@ -3,6 +3,7 @@
 """Runs Quillet's benchmarks and prints the results as Markdown for bench/README.md.
 
 usage: run_bench.py BUILD_DIR [--runs N] [--skip-tidy] [--skip-engine] [--baseline QUILLET_BATCH] [--html5-only]
+       run_bench.py BUILD_DIR --tree [--runs N] [--pages N] [--disk-pages N]
 
 Generates 10, 50 and 100 MB old-style pages, runs the engine benchmarks, then times
 whole programs on the 50 MB page: quillet-batch's three commands, the floor program
@@ -15,6 +16,14 @@ machine's load falls on all of them alike; the median wall time and the largest 
 memory are reported.
 Last, quillet-batch fix --html5 against the HTML5 parser alone on the same page, in turns,
 and with --baseline that build's fix --html5 too (--html5-only runs just that).
+
+--tree measures whole sites instead: a generated tree of --pages pages (5,000 by default) of
+2 to 100 KB on a tmpfs (/dev/shm), where quillet-batch fix -r --output-dir with -j1 and -j2
+and the tree floor (walk, read, memchr every "<", write through a temporary file with fsync
+and rename) run in turns; the peak memory of -j1 and -j2, on that tree and on one four
+times as large; and on the real disk under bench/out/ (--disk-pages, 1,000 by default) the
+floor with and without a flush per page against quillet-batch, which flushes its pages
+with one sync of the file system per batch.
 """
 import json
 import os
@@ -110,6 +119,122 @@ def html5_section(build, out, page50, runs, baseline=None):
           f"{wall / parse_lean:.2f} (as Quillet calls it); target at most 1.5.\n")
 
 
+def tree_runs(commands, cwd, runs):
+    """Each command once per round, after its output folder is removed: the wall times,
+    and, from one more run of each sampled from /proc, its peak memory (the resource
+    usage of a child counts the memory of the process it was forked from)."""
+    results = {name: [] for name, _, _ in commands}
+    for _ in range(runs):
+        for name, cmd, out in commands:
+            shutil.rmtree(out, ignore_errors=True)
+            os.sync()
+            start = time.perf_counter()
+            proc = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+            _, status, usage = os.wait4(proc.pid, 0)
+            wall = time.perf_counter() - start
+            if os.waitstatus_to_exitcode(status) != 0:
+                raise SystemExit(f"{name} failed with status {status}")
+            results[name].append((wall, usage.ru_utime + usage.ru_stime))
+    peaks = {}
+    for name, cmd, out in commands:
+        shutil.rmtree(out, ignore_errors=True)
+        peaks[name] = run_sampled(cmd, cwd)[1]
+    return {name: (times, peaks[name]) for name, times in results.items()}
+
+
+def median_time(results, name):
+    return statistics.median(r[0] for r in results[name][0])
+
+
+def median_cpu(results, name):
+    return statistics.median(r[1] for r in results[name][0])
+
+
+def round_ratio(results, top, bottom):
+    """The median over the rounds of the ratio of two commands' times in the same round."""
+    return statistics.median(a[0] / b[0] for a, b in zip(results[top][0], results[bottom][0]))
+
+
+def tree_section(build, runs, pages, disk_pages):
+    batch = os.path.join(build, "src", "quillet-batch")
+    treegen = os.path.join(build, "bench", "treegen")
+    floor = os.path.join(build, "bench", "treefloor")
+    fast = "/dev/shm/quillet-bench-tree"
+    shutil.rmtree(fast, ignore_errors=True)
+    os.makedirs(fast)
+    lists = os.path.join(fast, "SkipList.db")
+    subprocess.run([batch, "wordlists", "init", "--wordlists", lists], check=True,
+                   capture_output=True)
+
+    def generate(count, folder):
+        made = subprocess.run([treegen, str(count), folder], check=True, capture_output=True,
+                              text=True).stdout.split()
+        return int(made[2]), int(made[5])  # total bytes, largest page
+
+    total, largest = generate(pages, os.path.join(fast, "site"))
+    site = os.path.join(fast, "site")
+    out = os.path.join(fast, "out")
+    fix = [batch, "fix", "-q", "-r", site, "--wordlists", lists, "--output-dir", out]
+    commands = [("floor", [floor, site, out], out),
+                ("fix -j1", fix + ["-j1"], out),
+                ("fix -j2", fix + ["-j2"], out)]
+    results = tree_runs(commands, fast, runs)
+    print(f"## A site of {pages} pages ({total / 1e6:.0f} MB, 2 to 100 KB, largest "
+          f"{largest / 1e3:.0f} KB) on a tmpfs (median of {runs} rounds)\n")
+    print("| program | wall time | processor time | pages/s | peak memory |")
+    print("|---|---|---|---|---|")
+    for name, _, _ in commands:
+        wall = median_time(results, name)
+        print(f"| {name} | {wall:.3f} s | {median_cpu(results, name):.3f} s | {pages / wall:.0f} | "
+              f"{results[name][1] / 1e6:.1f} MB |")
+    print(f"\nfix -j1 / floor: {round_ratio(results, 'fix -j1', 'floor'):.2f} (target at most 1.5); "
+          f"fix -j1 / fix -j2: {round_ratio(results, 'fix -j1', 'fix -j2'):.2f} (target at "
+          f"least 1.6).\n")
+    for jobs in (1, 2):
+        bound = jobs * 1.25 * largest + 32e6
+        peak = results[f"fix -j{jobs}"][1]
+        print(f"Peak memory of -j{jobs}: {peak / 1e6:.1f} MB; bound {jobs} × 1.25 × "
+              f"{largest / 1e3:.0f} KB + 32 MB = {bound / 1e6:.1f} MB.")
+
+    # The same on a tree four times as large: memory must not grow with the pages.
+    shutil.rmtree(site)
+    total, largest = generate(4 * pages, site)
+    larger = tree_runs(commands[1:], fast, max(1, runs // 2))
+    print(f"\nOn {4 * pages} pages ({total / 1e6:.0f} MB): peak memory "
+          + ", ".join(f"{name} {larger[name][1] / 1e6:.1f} MB"
+                      for name, _, _ in commands[1:]) + ".\n")
+    shutil.rmtree(fast)
+
+    # A real disk: what a flush per page costs, and what one sync per batch of pages costs.
+    disk = os.path.join(os.path.dirname(os.path.abspath(__file__)), "out", "tree")
+    shutil.rmtree(disk, ignore_errors=True)
+    os.makedirs(disk)
+    site = os.path.join(disk, "site")
+    out = os.path.join(disk, "out")
+    lists = os.path.join(disk, "SkipList.db")
+    subprocess.run([batch, "wordlists", "init", "--wordlists", lists], check=True,
+                   capture_output=True)
+    total, largest = generate(disk_pages, site)
+    fix = [batch, "fix", "-q", "-r", site, "--wordlists", lists, "--output-dir", out]
+    commands = [("floor, a flush (fsync) per page", [floor, site, out], out),
+                ("floor, no flush", [floor, site, out, "--no-sync"], out),
+                ("fix -j1, one sync of the file system per batch", fix + ["-j1"], out)]
+    results = tree_runs(commands, disk, runs)
+    print(f"## {disk_pages} pages ({total / 1e6:.0f} MB) on the real disk (median of {runs} "
+          f"rounds, each run after a sync)\n")
+    print("| program | wall time | pages/s |")
+    print("|---|---|---|")
+    for name, _, _ in commands:
+        wall = median_time(results, name)
+        print(f"| {name} | {wall:.3f} s | {disk_pages / wall:.0f} |")
+    print(f"\nA flush per page: {round_ratio(results, commands[0][0], commands[1][0]):.1f} × the "
+          f"floor without flushing; quillet-batch with its batched sync: "
+          f"{round_ratio(results, commands[2][0], commands[0][0]):.2f} × the floor that flushes "
+          f"each page.\n")
+    shutil.rmtree(disk)
+
+
 def measure(cmd, cwd, runs):
     results = [run(cmd, cwd) for _ in range(runs)]
     return statistics.median(r[0] for r in results), max(r[1] for r in results), results[0][2]
@@ -126,6 +251,11 @@ def main():
     skip_engine = "--skip-engine" in args
     baseline = os.path.abspath(args[args.index("--baseline") + 1]) if "--baseline" in args else None
     html5_only = "--html5-only" in args
+    if "--tree" in args:
+        pages = int(args[args.index("--pages") + 1]) if "--pages" in args else 5000
+        disk_pages = int(args[args.index("--disk-pages") + 1]) if "--disk-pages" in args else 1000
+        tree_section(build, runs, pages, disk_pages)
+        return 0
     batch = os.path.join(build, "src", "quillet-batch")
     out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "out")
     os.makedirs(out, exist_ok=True)

@@ -1,147 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch/BatchTool.h"
 
+#include "batch/BatchOptions.h"
 #include "batch/DescriptorDevice.h"
-#include "batch/TerminalProgress.h"
-#include "documents/DocName.h"
+#include "batch/JobPool.h"
+#include "batch/PageWalk.h"
+#include "batch/RepairRunner.h"
+#include "batch/RunPlan.h"
 #include "documents/DocumentFile.h"
 #include "documents/FileNames.h"
-#include "documents/PageDecoding.h"
-#include "engine/Functions.h"
+#include "engine/RepairCommands.h"
 #include "engine/Utilities.h"
 #include "wordlists/DefaultWordLists.h"
 #include "wordlists/StoreErrorText.h"
-#include "wordlists/StoreListSource.h"
 #include "wordlists/WordListLocation.h"
+#include "wordlists/WordListSnapshot.h"
 #include "wordlists/WordListStore.h"
 
-#include <QCommandLineParser>
 #include <QDir>
-#include <QSysInfo>
+#include <QFile>
 #include <cerrno>
-#include <new>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#else
+#include <QFileInfo>
+#endif
 
 namespace quillet {
 
 namespace {
-
-/// Inputs at least this large get a progress bar on a terminal.
-constexpr qint64 kProgressBarBytes = 1 << 20;
-
-const char kUsage[] =
-    "Usage: quillet-batch COMMAND [OPTIONS] ...\n"
-    "\n"
-    "Repairs HTML pages whose paragraphs were opened with <p> and never closed.\n"
-    "\n"
-    "Commands:\n"
-    "  fix [--wordlists DB] [--encoding NAME] [-o OUT] INPUT...\n"
-    "      Insert </p> before every tag that ends an open paragraph, as the word lists\n"
-    "      decide.\n"
-    "  fix --html5 [--encoding NAME] [-o OUT] INPUT...\n"
-    "      Insert </p> wherever an HTML5 parser (a browser) ends a paragraph because\n"
-    "      of a tag; the page keeps its tree. No word lists are needed.\n"
-    "  strip-newlines [--join-lf] [--encoding NAME] [-o OUT] INPUT...\n"
-    "      Join the lines of every paragraph from <p> to </p>.\n"
-    "  strip-spaces [--encoding NAME] [-o OUT] INPUT...\n"
-    "      Trim spaces at both ends and shorten every run of spaces to one.\n"
-    "  wordlists init [--wordlists DB]\n"
-    "      Create SkipList.db in the working folder (or DB) with the default lists.\n"
-    "  wordlists list skip|include [--wordlists DB]\n"
-    "  wordlists add skip|include ENTRY... [--wordlists DB]\n"
-    "  wordlists delete skip|include ENTRY... [--wordlists DB]\n"
-    "\n"
-    "Each INPUT is written to its folder and base name with \".fix\" (page.html gives\n"
-    "page.fix). \"-\" as INPUT reads standard input and writes standard output.\n"
-    "\n"
-    "A page is read in the encoding of its byte-order mark (UTF-8, UTF-16LE, UTF-16BE), else\n"
-    "in the one it declares in a <meta> tag as browsers read it, else in UTF-16 when its\n"
-    "first 512 bytes are nearly all characters below U+0100 in UTF-16, else in UTF-8 when it\n"
-    "is valid UTF-8, else in Windows-1252; an encoding that would change a byte on the way\n"
-    "back is passed over for Windows-1252, which keeps every byte, and a declaration passed\n"
-    "over is named. Damage in a UTF-16 page (a stray last byte, half a surrogate pair) is\n"
-    "named and kept. The output is written in the same encoding.\n"
-    "\n"
-    "Options:\n"
-    "  -o, --output OUT   Write the result of a single INPUT to OUT (\"-\": standard output).\n"
-    "  --html5            fix: decide paragraph ends by the HTML5 parser.\n"
-    "  --join-lf          strip-newlines: also join lines ended by a line feed alone\n"
-    "                     (without it, only lines ended by a carriage return are joined).\n"
-    "  --wordlists DB     The word-list database. Without it: SkipList.db in the working\n"
-    "                     folder when it exists, else $XDG_DATA_HOME/quillet/SkipList.db\n"
-    "                     (~/.local/share/quillet/), made with the default lists when\n"
-    "                     first needed.\n"
-    "  --encoding NAME    Read every INPUT in NAME (utf-8, utf-16le, utf-16be, windows-1252,\n"
-    "                     iso-8859-2, ...); an INPUT that NAME cannot read byte for byte\n"
-    "                     fails.\n"
-    "  -v, --verbose      Name the encoding each INPUT was read in.\n"
-    "  -h, --help         Show this help.\n"
-    "  -V, --version      Show the version.\n"
-    "\n"
-    "Exit status: 0 on success, 1 when an input or entry failed, 2 on a usage error.\n";
-
-/// The bytes of a repaired page: `mark`, then the stretches of `body` the strips kept, or
-/// the stretches between Fix File's insertions with `close` ("</p>" in the page's
-/// encoding) between them. Offsets count code units of `unit` bytes.
-QList<QByteArrayView> OutputPieces(QByteArrayView mark, QByteArrayView body, qsizetype unit,
-                                   QByteArrayView close, const RepairResult& result) {
-    QList<QByteArrayView> pieces;
-    pieces.reserve(1 +
-                   (result.kept.isEmpty() ? 2 * result.insertions.size() + 1 : result.kept.size()));
-    pieces.append(mark);
-    for (const TextSpan& span : result.kept) {
-        pieces.append(body.sliced(unit * span.start, unit * span.length));
-    }
-    if (!result.kept.isEmpty()) return pieces;
-    qint64 from = 0;
-    for (const qint64 at : result.insertions) {
-        pieces.append(body.sliced(unit * from, unit * (at - from)));
-        pieces.append(close);
-        from = at;
-    }
-    pieces.append(body.sliced(unit * from));
-    return pieces;
-}
-
-/// Writes a document to a stream, the batch tool's standard output; the path is not used.
-/// Small pieces are gathered into larger writes.
-class StreamWriter final : public DocumentWriter {
-  public:
-    explicit StreamWriter(QIODevice& out) : out_(out) {}
-
-    using DocumentWriter::Write;
-    FileResult Write(const QString&, std::span<const QByteArrayView> pieces) override {
-        QByteArray buffer;
-        for (const QByteArrayView piece : pieces) {
-            if (piece.size() >= kGather) {
-                if (!Put(buffer) || !Put(piece)) return Failed();
-                buffer.clear();
-            } else {
-                if (buffer.size() + piece.size() > kGather && !Put(buffer)) return Failed();
-                if (buffer.size() + piece.size() > kGather) buffer.clear();
-                buffer.append(piece);
-            }
-        }
-        return Put(buffer) ? FileResult{} : Failed();
-    }
-
-    /// Whether the reader went away (a closed pipe).
-    bool closed() const { return closed_; }
-
-  private:
-    static constexpr qsizetype kGather = qsizetype(1) << 20;
-
-    bool Put(QByteArrayView bytes) {
-        return bytes.isEmpty() || out_.write(bytes.data(), bytes.size()) == bytes.size();
-    }
-    FileResult Failed() {
-        const auto* device = dynamic_cast<const DescriptorDevice*>(&out_);
-        closed_ = device && device->systemError() == EPIPE;
-        return FileResult{FileResult::Failure::Other, out_.errorString()};
-    }
-
-    QIODevice& out_;
-    bool closed_ = false;
-};
 
 /// What the batch tool says when the word lists fail: an entry listed exactly as given
 /// is the editors' "Duplicate Entry"; anything else is said as both programs say it.
@@ -153,6 +43,46 @@ QString StoreFailureText(const StoreError& error) {
     return StoreErrorText(error);
 }
 
+/// Whether `path` names a folder (a link to one included).
+bool IsFolder(const QString& path) {
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    return ::stat(EncodeFileName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+#else
+    return QFileInfo(path).isDir();
+#endif
+}
+
+/// The size of the file at `path`, or 0.
+qint64 FileSize(const QString& path) {
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    return ::stat(EncodeFileName(path).constData(), &info) == 0 && S_ISREG(info.st_mode)
+               ? qint64(info.st_size)
+               : 0;
+#else
+    return QFileInfo(path).size();
+#endif
+}
+
+/// A listed path as it goes under --output-dir: without a leading "/" or "./" and the
+/// "." between; nothing when it climbs with "..".
+std::optional<QString> ListedMirror(const QString& listed) {
+    QStringList parts;
+    for (const QString& part : listed.split(u'/', Qt::SkipEmptyParts)) {
+        if (part == u".") continue;
+        if (part == u"..") return std::nullopt;
+        parts.append(part);
+    }
+    return parts.join(u'/');
+}
+
+/// The options that only the repair commands take, as given on the command line.
+const char* const kRepairOptions[] = {"output",   "join-lf",    "html5",  "recursive",  "include",
+                                      "exclude",  "in-place",   "backup", "output-dir", "check",
+                                      "diff",     "files-from", "null",   "jobs",       "report",
+                                      "encoding", "quiet"};
+
 class Batch {
   public:
     explicit Batch(BatchIo io) : io_(io) {}
@@ -160,8 +90,6 @@ class Batch {
     int Run(const QStringList& arguments);
 
   private:
-    enum class Repair { Fix, FixHtml5, StripNewlines, StripSpaces };
-
     int Usage(const QString& problem) {
         Error(problem + QStringLiteral("\nTry 'quillet-batch --help'."));
         return kExitUsage;
@@ -170,55 +98,21 @@ class Batch {
         // File names go out as the bytes they were given in.
         io_.err.write(EncodeFileName(QString(QStringLiteral("quillet-batch: ") + text + u'\n')));
     }
-    bool Out(const QString& text) { return Out(text.toUtf8(), QString()); }
-    bool Out(QByteArrayView bytes, const QString& label);
+    bool Out(const QString& text);
 
-    /// A page under repair: its bytes, while the repairs read them, and how it was read.
-    struct Page {
-        QByteArray bytes;
-        DecodedPage decoded;
+    int RunRepairCommand(const RepairCommand& command, const BatchOptions& options);
+    /// Checks the combination of options for a repair; the usage problem, or empty.
+    QString OptionProblem(const RepairCommand& command, const BatchOptions& options) const;
+    /// The pages of the run: named, walked and listed. False when the list cannot be read.
+    bool CollectSources(const BatchOptions& options, QList<PageSource>* sources,
+                        QStringList* walked);
+    void AddSource(const QString& path, const QString& mirror, const BatchOptions& options,
+                   QList<PageSource>* sources, QStringList* walked);
+    /// Opens the report file; false after saying why it cannot be.
+    bool OpenReport(const QString& name, QFile& file);
+    /// Reads --files-from; nothing after saying why it cannot be read.
+    std::optional<QStringList> ReadFileList(const BatchOptions& options);
 
-        QByteArrayView body() const {
-            return QByteArrayView(bytes).sliced(decoded.encoding.byteOrderMark().size());
-        }
-        /// What the engine reads: the bytes after the mark, or the decoded text.
-        TextUnits units() const {
-            if (decoded.decoded) return TextUnits::Utf16(decoded.text);
-            return decoded.encoding.kind() == TextEncoding::Kind::Utf8
-                       ? TextUnits::Utf8(body())
-                       : TextUnits::SingleByte(body());
-        }
-    };
-
-    /// One input of a repair run, with its output, or why it is refused.
-    struct Job {
-        QString input;
-        QString output;
-        QByteArray inputKey;  // empty for standard input and output
-        QByteArray outputKey;
-        QString refusal;
-    };
-
-    /// The options that only some commands take.
-    struct CommandOptions {
-        std::optional<QString> output;  // -o
-        bool joinLf = false;
-        bool html5 = false;
-    };
-    int RunRepairCommand(const QString& command, const QStringList& inputs,
-                         const CommandOptions& options);
-    int RunRepair(Repair repair, const QStringList& inputs, const QString& output);
-    QList<Job> PlanJobs(const QStringList& inputs, const QString& output);
-    bool RepairOne(Repair repair, const QString& input, const QString& output);
-    bool RepairOneInMemory(Repair repair, const QString& label, const QString& input,
-                           const QString& output);
-    std::optional<Page> ReadPage(Repair repair, const QString& label, const QString& input);
-    /// Runs the repair on `units`, which are those of `text` when the page was decoded.
-    RepairResult RunEngine(Repair repair, Functions& engine, const TextUnits& units,
-                           const QString& text);
-    /// Writes the repaired page; a decoded text is let go of once its repaired copy is made.
-    bool WriteResult(const QString& label, const QString& output, Page& page,
-                     const RepairResult& result);
     int RunWordLists(const QStringList& words);
     int InitWordLists(const QStringList& arguments);
     /// The list's table, open with its index selected; null when the store failed.
@@ -244,102 +138,259 @@ class Batch {
     BatchIo io_;
     QString given_;  // --wordlists
     QString database_ = DefaultDatabasePath();
-    LoneLineFeeds lineFeeds_ = LoneLineFeeds::Keep;
-    std::optional<TextEncoding> encoding_;  // chosen with --encoding; detected when unset
-    bool verbose_ = false;
-    bool outClosed_ = false;  // standard output is a closed pipe: the run ends quietly
 };
 
-bool Batch::Out(QByteArrayView bytes, const QString& label) {
-    if (outClosed_) return false;
-    if (io_.out.write(bytes.data(), bytes.size()) == bytes.size()) return true;
+bool Batch::Out(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    if (io_.out.write(bytes) == bytes.size()) return true;
     // Nobody reads any more: stop, as standard tools do, without a message.
     const auto* device = dynamic_cast<const DescriptorDevice*>(&io_.out);
-    if (device && device->systemError() == EPIPE) {
-        outClosed_ = true;
-        return false;
+    if (!device || device->systemError() != EPIPE) {
+        Error(QStringLiteral("cannot write standard output: ") + io_.out.errorString());
     }
-    Error((label.isEmpty() ? QString() : label + QStringLiteral(": ")) +
-          QStringLiteral("cannot write standard output: ") + io_.out.errorString());
     return false;
 }
 
 int Batch::Run(const QStringList& arguments) {
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringList{QStringLiteral("V"), QStringLiteral("version")});
-    const QCommandLineOption verbose(QStringList{QStringLiteral("v"), QStringLiteral("verbose")});
-    const QCommandLineOption encoding(QStringLiteral("encoding"), QString(),
-                                      QStringLiteral("NAME"));
-    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                    QString(), QStringLiteral("OUT"));
-    const QCommandLineOption wordlists(QStringLiteral("wordlists"), QString(),
-                                       QStringLiteral("DB"));
-    const QCommandLineOption joinLf(QStringLiteral("join-lf"));
-    const QCommandLineOption html5(QStringLiteral("html5"));
-    parser.addOptions({help, version, verbose, output, wordlists, encoding, joinLf, html5});
-    if (!parser.parse(arguments)) return Usage(parser.errorText());
-    if (parser.isSet(help)) return Out(QString::fromLatin1(kUsage)) ? kExitOk : kExitFailed;
-    if (parser.isSet(version)) {
+    BatchOptions options;
+    QString problem;
+    if (!ParseBatchArguments(arguments.mid(1), &options, &problem)) return Usage(problem);
+    if (options.help) return Out(QString::fromLatin1(BatchUsage())) ? kExitOk : kExitFailed;
+    if (options.version) {
         return Out(QStringLiteral("quillet-batch " QUILLET_VERSION "\n")) ? kExitOk : kExitFailed;
     }
-    if (parser.isSet(wordlists)) given_ = database_ = parser.value(wordlists);
-    verbose_ = parser.isSet(verbose);
-    if (parser.isSet(encoding)) {
-        encoding_ = TextEncoding::ForName(parser.value(encoding));
-        if (!encoding_) {
-            return Usage(QStringLiteral("unknown encoding '%1'").arg(parser.value(encoding)));
-        }
-    }
-
-    QStringList words = parser.positionalArguments();
-    if (words.isEmpty()) return Usage(QStringLiteral("no command given"));
-    const QString command = words.takeFirst();
-    CommandOptions options;
-    if (parser.isSet(output)) options.output = parser.value(output);
-    options.joinLf = parser.isSet(joinLf);
-    options.html5 = parser.isSet(html5);
+    if (options.wordlists) given_ = database_ = *options.wordlists;
+    if (options.words.isEmpty()) return Usage(QStringLiteral("no command given"));
+    const QString command = options.words.takeFirst();
     if (command == u"wordlists") {
-        if (options.output) return Usage(QStringLiteral("-o is not an option of wordlists"));
-        if (options.joinLf) {
-            return Usage(QStringLiteral("--join-lf is an option of strip-newlines only"));
+        for (const char* name : kRepairOptions) {
+            if (options.has(name)) {
+                return Usage(QStringLiteral("--%1 is an option of the repair commands")
+                                 .arg(QLatin1StringView(name)));
+            }
         }
-        if (encoding_) return Usage(QStringLiteral("--encoding is not an option of wordlists"));
-        return RunWordLists(words);
+        return RunWordLists(options.words);
     }
-    return RunRepairCommand(command, words, options);
+    const RepairCommand* repair = FindRepairCommand(command);
+    if (!repair) return Usage(QStringLiteral("unknown command '%1'").arg(command));
+    return RunRepairCommand(*repair, options);
 }
 
-int Batch::RunRepairCommand(const QString& command, const QStringList& inputs,
-                            const CommandOptions& options) {
-    Repair repair;
-    if (command == u"fix") {
-        repair = options.html5 ? Repair::FixHtml5 : Repair::Fix;
-    } else if (command == u"strip-newlines") {
-        repair = Repair::StripNewlines;
-    } else if (command == u"strip-spaces") {
-        repair = Repair::StripSpaces;
-    } else {
-        return Usage(QStringLiteral("unknown command '%1'").arg(command));
+QString Batch::OptionProblem(const RepairCommand& command, const BatchOptions& options) const {
+    if (options.joinLf && command.id != RepairId::StripNewlines) {
+        return QStringLiteral("--join-lf is an option of strip-newlines only");
     }
-    if (options.joinLf) {
-        if (repair != Repair::StripNewlines) {
-            return Usage(QStringLiteral("--join-lf is an option of strip-newlines only"));
-        }
-        lineFeeds_ = LoneLineFeeds::Join;
+    if (options.html5 && command.id != RepairId::Fix) {
+        return QStringLiteral("--html5 is an option of fix only");
     }
-    if (options.html5 && command != u"fix") {
-        return Usage(QStringLiteral("--html5 is an option of fix only"));
+    const int targets = int(options.output.has_value()) + int(options.inPlace) +
+                        int(options.outputDir.has_value()) + int(options.check || options.diff);
+    if (targets > 1) {
+        return QStringLiteral(
+            "give only one of -o, --in-place, --output-dir and --check or "
+            "--diff (which write nothing)");
     }
-    if (inputs.isEmpty()) return Usage(QStringLiteral("%1: no INPUT given").arg(command));
-    if (options.output && inputs.size() > 1) {
-        return Usage(QStringLiteral("-o names the output of a single INPUT"));
+    if (options.backup && !options.inPlace) {
+        return QStringLiteral("--backup keeps the originals of --in-place; give --in-place too");
+    }
+    if (options.nul && !options.filesFrom) {
+        return QStringLiteral("-0 separates the names of --files-from; give --files-from too");
+    }
+    if ((!options.include.isEmpty() || !options.exclude.isEmpty()) && !options.recursive) {
+        return QStringLiteral(
+            "--include and --exclude choose the pages of walked folders; "
+            "give -r too");
+    }
+    if (options.words.isEmpty() && !options.filesFrom) {
+        return QStringLiteral("%1: no PAGE given").arg(QLatin1StringView(command.name));
+    }
+    if (options.output && (options.words.size() > 1 || options.filesFrom || options.recursive)) {
+        return QStringLiteral("-o names the output of a single PAGE");
     }
     if (options.output && options.output->isEmpty()) {
-        return Usage(QStringLiteral("-o needs a file name (\"-\": standard output)"));
+        return QStringLiteral("-o needs a file name (\"-\": standard output)");
     }
-    return RunRepair(repair, inputs, options.output.value_or(QString()));
+    if (options.outputDir && options.outputDir->isEmpty()) {
+        return QStringLiteral("--output-dir needs a folder");
+    }
+    if (options.report && options.report->isEmpty()) {
+        return QStringLiteral("--report needs a file name (\"-\": standard output)");
+    }
+    const bool pageFromInput = options.words.contains(u"-");
+    if (pageFromInput && options.filesFrom == u"-") {
+        return QStringLiteral(
+            "standard input cannot hold both the list of --files-from and a "
+            "page");
+    }
+    const bool writesOut = options.diff || options.output == u"-" ||
+                           (pageFromInput && !options.check && !options.output);
+    if (options.report == u"-" && writesOut) {
+        return QStringLiteral(
+            "--report - needs standard output for itself; it carries pages "
+            "or a diff here");
+    }
+    return {};
+}
+
+std::optional<QStringList> Batch::ReadFileList(const BatchOptions& options) {
+    FileResult read;
+    const std::optional<QByteArray> list = *options.filesFrom == u"-"
+                                               ? ReadDeviceBytes(io_.in, &read)
+                                               : ReadDocumentBytes(*options.filesFrom, &read);
+    if (!list) {
+        Error(QStringLiteral("cannot read the list %1: %2")
+                  .arg(*options.filesFrom == u"-" ? QStringLiteral("on standard input")
+                                                  : *options.filesFrom,
+                       read.reason));
+        return std::nullopt;
+    }
+    return SplitFileList(*list, options.nul);
+}
+
+void Batch::AddSource(const QString& path, const QString& mirror, const BatchOptions& options,
+                      QList<PageSource>* sources, QStringList* walked) {
+    if (path == u"-" || !IsFolder(path)) {
+        sources->append({path, mirror, path == u"-" ? 0 : FileSize(path), {}, {}});
+        return;
+    }
+    if (!options.recursive) {
+        sources->append({path,
+                         mirror,
+                         0,
+                         QStringLiteral("it is a folder; give -r to repair the pages in it"),
+                         {}});
+        return;
+    }
+    walked->append(path);
+    const PageFilter filter(options.include, options.exclude);
+    WalkFolder(path, filter, [&](FoundPage&& page) {
+        // Under --output-dir, a listed folder's pages keep the path it was listed as.
+        QString under = mirror.isEmpty() ? page.relative : mirror + u'/' + page.relative;
+        sources->append({std::move(page.path), std::move(under), page.size, std::move(page.error),
+                         std::move(page.identity)});
+    });
+}
+
+bool Batch::CollectSources(const BatchOptions& options, QList<PageSource>* sources,
+                           QStringList* walked) {
+    for (const QString& path : options.words) AddSource(path, QString(), options, sources, walked);
+    if (!options.filesFrom) return true;
+    const std::optional<QStringList> listed = ReadFileList(options);
+    if (!listed) return false;
+    for (const QString& path : *listed) {
+        const std::optional<QString> mirror = ListedMirror(path);
+        if (!mirror && options.outputDir) {
+            sources->append({path,
+                             QString(),
+                             0,
+                             QStringLiteral("its path climbs out with \"..\", so it has no "
+                                            "place under %1")
+                                 .arg(*options.outputDir),
+                             {}});
+            continue;
+        }
+        AddSource(path, mirror.value_or(QString()), options, sources, walked);
+    }
+    return true;
+}
+
+bool Batch::OpenReport(const QString& name, QFile& file) {
+#ifdef Q_OS_UNIX
+    // By the name's own bytes, which need not be UTF-8.
+    const int fd = ::open(EncodeFileName(name).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
+    const QString reason = fd < 0 ? ResultForErrno(errno).reason : QString();
+    if (fd >= 0 && file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) return true;
+#else
+    file.setFileName(name);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return true;
+    const QString reason = file.errorString();
+#endif
+    Error(QStringLiteral("cannot write the report %1: %2").arg(name, reason));
+    return false;
+}
+
+int Batch::RunRepairCommand(const RepairCommand& command, const BatchOptions& options) {
+    if (const QString problem = OptionProblem(command, options); !problem.isEmpty()) {
+        return Usage(problem);
+    }
+    RepairRun run;
+    run.command = &command;
+    run.settings.html5 = options.html5;
+    run.settings.lineFeeds = options.joinLf ? LoneLineFeeds::Join : LoneLineFeeds::Keep;
+    run.verbose = options.verbose;
+    run.result = options.diff    ? RepairRun::Result::Compared
+                 : options.check ? RepairRun::Result::Counted
+                                 : RepairRun::Result::Written;
+    run.in = &io_.in;
+    run.out = &io_.out;
+    if (options.encoding) {
+        run.encoding = TextEncoding::ForName(*options.encoding);
+        if (!run.encoding) {
+            return Usage(QStringLiteral("unknown encoding '%1'").arg(*options.encoding));
+        }
+    }
+
+    QList<PageSource> sources;
+    QStringList walked;
+    if (!CollectSources(options, &sources, &walked)) return kExitFailed;
+    if (options.outputDir) {
+        // The outputs must not become pages of this run, or of the next.
+        const PageFilter filter(options.include, options.exclude);
+        for (const QString& folder : walked) {
+            const std::optional<QString> within = PathWithin(*options.outputDir, folder);
+            if (!within) continue;
+            bool entered = !within->isEmpty();
+            for (qsizetype at = 0; entered && at >= 0; at = within->indexOf(u'/', at + 1)) {
+                const qsizetype end = within->indexOf(u'/', at + 1);
+                entered = filter.entersFolder(within->first(end < 0 ? within->size() : end));
+                if (end < 0) break;
+            }
+            if (entered || within->isEmpty()) {
+                return Usage(QStringLiteral("the output folder %1 lies inside %2, which is "
+                                            "walked; leave it out with --exclude")
+                                 .arg(*options.outputDir, folder));
+            }
+        }
+    }
+    if (command.needsWordLists(run.settings)) {
+        if (!PrepareWordLists()) return kExitFailed;
+        StoreError error;
+        run.lists = WordListSnapshot::Read(database_, &error);
+        if (!run.lists) return StoreFailed(error);
+    }
+
+    PlanSettings plan;
+    using Target = PlanSettings::Target;
+    plan.target = options.check || options.diff ? Target::Nowhere
+                  : options.output              ? Target::Named
+                  : options.inPlace             ? Target::InPlace
+                  : options.outputDir           ? Target::OutputDir
+                                                : Target::FixCopy;
+    plan.output = options.output ? *options.output : options.outputDir.value_or(QString());
+    plan.backupSuffix = options.backup.value_or(QString());
+    QList<PageJob> jobs = PlanJobs(std::move(sources), plan);
+    if (plan.target == Target::OutputDir) MakeOutputFolders(jobs);
+
+    RunnerSettings settings;
+    settings.jobs = options.jobs.value_or(AvailableProcessors());
+    settings.quiet = options.quiet;
+    settings.summary = jobs.size() > 1 || !walked.isEmpty();
+    QFile reportFile;
+    if (options.report == u"-") {
+        settings.report = &io_.out;
+    } else if (options.report) {
+        if (!OpenReport(*options.report, reportFile)) return kExitFailed;
+        settings.report = &reportFile;
+        settings.reportName = *options.report;
+    }
+    int status = RunRepairs(run, jobs, settings, io_);
+    if (reportFile.isOpen() && (!reportFile.flush() || reportFile.error() != QFile::NoError)) {
+        Error(QStringLiteral("cannot write the report %1: %2")
+                  .arg(*options.report, reportFile.errorString()));
+        if (status == kExitOk) status = kExitFailed;
+    }
+    return status;
 }
 
 bool Batch::PrepareWordLists() {
@@ -356,197 +407,6 @@ bool Batch::PrepareWordLists() {
     }
     database_ = location.path();
     return true;
-}
-
-int Batch::RunRepair(Repair repair, const QStringList& inputs, const QString& output) {
-    if (repair == Repair::Fix && !PrepareWordLists()) return kExitFailed;
-    bool allOk = true;
-    for (const Job& job : PlanJobs(inputs, output)) {
-        if (outClosed_) break;
-        if (!job.refusal.isEmpty()) {
-            Error(QStringLiteral("%1: %2").arg(job.input, job.refusal));
-            allOk = false;
-            continue;
-        }
-        allOk = RepairOne(repair, job.input, job.output) && allOk;
-    }
-    return allOk && !outClosed_ ? kExitOk : kExitFailed;
-}
-
-QList<Batch::Job> Batch::PlanJobs(const QStringList& inputs, const QString& output) {
-    // Every output is known before anything is written, so that none can replace another
-    // input's output or a page that the run has yet to read. Files are compared by what
-    // they are, so that links and other spellings of a name are caught too.
-    QList<Job> jobs;
-    for (const QString& input : inputs) {
-        Job job{input, output, {}, {}, {}};
-        if (job.output.isEmpty()) {
-            job.output = input == u"-" ? input : FixedFileName(SplitDocName(input));
-        }
-        if (input != u"-") job.inputKey = FileIdentityKey(input);
-        if (job.output != u"-") job.outputKey = FileIdentityKey(job.output);
-        jobs.append(job);
-    }
-    for (Job& job : jobs) {
-        if (job.outputKey.isEmpty()) continue;
-        // Naming the page itself with -o is the user's choice; by default it is refused.
-        if (output.isEmpty() && job.outputKey == job.inputKey) {
-            job.refusal = QStringLiteral(
-                              "the repaired copy %1 would replace the page itself; "
-                              "name another output with -o")
-                              .arg(job.output);
-            continue;
-        }
-        for (const Job& other : jobs) {
-            if (&other == &job) continue;
-            if (job.outputKey == other.inputKey) {
-                job.refusal = QStringLiteral(
-                                  "not repaired: its output %1 would replace %2, a "
-                                  "page of this run")
-                                  .arg(job.output, other.input);
-            } else if (job.outputKey == other.outputKey) {
-                job.refusal = QStringLiteral(
-                                  "not repaired: its output %1 would also be the "
-                                  "output of %2")
-                                  .arg(job.output, other.input);
-            }
-            if (!job.refusal.isEmpty()) break;
-        }
-    }
-    return jobs;
-}
-
-bool Batch::RepairOne(Repair repair, const QString& input, const QString& output) {
-    const QString label = input == u"-" ? QStringLiteral("standard input") : input;
-    // A page that fits the reading limit may still be too large for the repair: it fails
-    // alone, and the run goes on with the next one.
-    try {
-        return RepairOneInMemory(repair, label, input, output);
-    } catch (const std::bad_alloc&) {
-        Error(QStringLiteral("%1: cannot repair the page: %2").arg(label, TooLargeReason()));
-        return false;
-    }
-}
-
-bool Batch::RepairOneInMemory(Repair repair, const QString& label, const QString& input,
-                              const QString& output) {
-    std::optional<Page> page = ReadPage(repair, label, input);
-    if (!page) return false;
-    const TextUnits units = page->units();
-    const qint64 characters = units.characters();
-    TerminalProgress progress(io_.err, label, characters,
-                              io_.errIsTerminal && characters >= kProgressBarBytes);
-    StoreListSource lists(database_);
-    Functions engine(progress, lists);
-    const RepairResult result = RunEngine(repair, engine, units, page->decoded.text);
-    progress.finish();
-    if (!result.ok()) {
-        const bool lists = result.status == RepairResult::Status::ListsUnavailable;
-        Error(QStringLiteral("%1: %2").arg(
-            label, lists ? StoreFailureText(result.listsError) : result.error));
-        return false;
-    }
-    if (!WriteResult(label, output, *page, result)) return false;
-    if (repair == Repair::Fix || repair == Repair::FixHtml5) {
-        io_.err.write(EncodeFileName(
-            QStringLiteral("%1: %2 </p> added\n").arg(label).arg(engine.AddedCount)));
-    }
-    return true;
-}
-
-std::optional<Batch::Page> Batch::ReadPage(Repair repair, const QString& label,
-                                           const QString& input) {
-    FileResult read;
-    std::optional<QByteArray> bytes =
-        input == u"-" ? ReadDeviceBytes(io_.in, &read) : ReadDocumentBytes(input, &read);
-    if (!bytes) {
-        Error(QStringLiteral("%1: cannot read the page: %2").arg(label, read.reason));
-        return std::nullopt;
-    }
-    // The repairs read the bytes themselves where the encoding allows; the HTML5 parser
-    // reads UTF-8 or 16-bit text.
-    std::optional<DecodedPage> decoded = encoding_
-                                             ? DecodePageAs(*bytes, *encoding_, PageText::KeepBytes)
-                                             : DecodePage(*bytes, PageText::KeepBytes);
-    if (!decoded) {
-        Error(QStringLiteral("%1: cannot be read as %2 without changing its bytes")
-                  .arg(label, encoding_->name()));
-        return std::nullopt;
-    }
-    if (verbose_) {
-        io_.err.write(EncodeFileName(
-            QStringLiteral("%1: read as %2\n").arg(label, decoded->encoding.description())));
-    }
-    // A declaration passed over, or damage kept as it is.
-    for (const QString& note : decoded->notes) {
-        io_.err.write(EncodeFileName(QStringLiteral("%1: %2\n").arg(label, note)));
-    }
-    Page page{std::move(*bytes), std::move(*decoded)};
-    const TextEncoding& encoding = page.decoded.encoding;
-    if (repair == Repair::FixHtml5 && encoding.kind() != TextEncoding::Kind::Utf8 &&
-        !page.decoded.decoded) {
-        page.decoded.text = *encoding.decode(page.body());
-        page.decoded.decoded = true;
-    } else if (repair != Repair::FixHtml5 && encoding.asciiTransparent()) {
-        // A single-byte code that extends ASCII was decoded only to prove that it reads back.
-        page.decoded.text = QString();
-        page.decoded.decoded = false;
-    }
-    if (page.decoded.decoded) page.bytes = QByteArray();  // the text holds the page now
-    return page;
-}
-
-RepairResult Batch::RunEngine(Repair repair, Functions& engine, const TextUnits& units,
-                              const QString& text) {
-    switch (repair) {
-        case Repair::Fix:
-            return engine.FixText(units);
-        case Repair::FixHtml5:
-            // The parser's thread shares a decoded text rather than copying it.
-            return units.isUtf16() ? engine.FixTextHtml5(text, FixOutput::Insertions)
-                                   : engine.FixTextHtml5(units);
-        case Repair::StripNewlines:
-            return engine.StripNewlines(units, lineFeeds_);
-        case Repair::StripSpaces:
-            return engine.StripSpaces(units);
-    }
-    return {};
-}
-
-bool Batch::WriteResult(const QString& label, const QString& output, Page& page,
-                        const RepairResult& result) {
-    AtomicFileWriter file;
-    StreamWriter stream(io_.out);
-    DocumentWriter& writer = output == u"-" ? static_cast<DocumentWriter&>(stream) : file;
-    FileResult written;
-    const TextEncoding& encoding = page.decoded.encoding;
-    const QStringView text = page.decoded.text;
-    if (!page.decoded.decoded) {
-        // Straight from the page's bytes.
-        const QList<QByteArrayView> pieces =
-            OutputPieces(encoding.byteOrderMark(), page.body(), 1, "</p>", result);
-        written = writer.Write(output, {pieces.constData(), size_t(pieces.size())});
-    } else if (encoding.kind() == TextEncoding::Kind::Utf16LE &&
-               QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
-        // The text's own memory is the page's encoding; what the repairs add and remove is
-        // ASCII, so there is nothing it cannot hold.
-        const QByteArrayView body(reinterpret_cast<const char*>(text.utf16()), 2 * text.size());
-        QList<QByteArrayView> pieces = OutputPieces(encoding.byteOrderMark(), body, 2,
-                                                    QByteArrayView("<\0/\0p\0>\0", 8), result);
-        pieces.append(encoding.strayByte());
-        written = writer.Write(output, {pieces.constData(), size_t(pieces.size())});
-    } else {
-        const QString repaired = result.kept.isEmpty()
-                                     ? WithInsertions(text, result.insertions, u"</p>")
-                                     : KeptText(text, result.kept);
-        page.decoded.text = QString();
-        written = SaveDocument(writer, output, repaired, encoding);
-    }
-    if (stream.closed()) outClosed_ = true;
-    if (written.ok() || outClosed_) return written.ok();
-    const QString where = output == u"-" ? QStringLiteral("standard output") : output;
-    Error(QStringLiteral("%1: cannot write %2: %3").arg(label, where, written.reason));
-    return false;
 }
 
 int Batch::RunWordLists(const QStringList& words) {

@@ -3,6 +3,7 @@
 
 #include <QIODevice>
 #include <QStringList>
+#include <atomic>
 
 namespace quillet {
 
@@ -11,12 +12,15 @@ struct BatchIo {
     QIODevice& in;
     QIODevice& out;
     QIODevice& err;
-    /// Whether `err` is a terminal, so that a progress bar may be drawn on it.
+    /// Whether `err` is a terminal, so that the progress line may be drawn on it.
     bool errIsTerminal = false;
+    /// Set (by a signal handler, say) to stop the run: no page is started after it, the
+    /// pages under way are finished, and the run ends with status 130.
+    const std::atomic<bool>* interrupted = nullptr;
 };
 
 /// Exit statuses of the batch tool.
-enum BatchExit { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+enum BatchExit { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitInterrupted = 130 };
 
 /// Runs the batch tool with `arguments` (the program name first) and returns its exit
 /// status.

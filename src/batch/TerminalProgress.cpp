@@ -1,51 +1,51 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch/TerminalProgress.h"
 
+#include <algorithm>
+
 namespace quillet {
 
 namespace {
-constexpr int kCallsPerClockRead = 4096;
 constexpr qint64 kRedrawMs = 100;
-constexpr int kBarWidth = 30;
+
+QString Megabytes(qint64 bytes) {
+    return QString::number(double(bytes) / 1e6, 'f', 1);
+}
 }  // namespace
 
-TerminalProgress::TerminalProgress(QIODevice& err, QString label, qint64 total, bool drawBar)
-    : err_(err),
-      label_(std::move(label)),
-      total_(total),
-      drawBar_(drawBar),
-      throttle_(kRedrawMs, kCallsPerClockRead) {}
-
-TerminalProgress::~TerminalProgress() {
-    finish();
+TerminalProgress::TerminalProgress(QIODevice& err, bool on, RunCount total)
+    : err_(err), on_(on), total_(total) {
+    clock_.start();
 }
 
-bool TerminalProgress::processEvents() {
-    if (drawBar_ && throttle_.due()) {
-        draw();
-        throttle_.drawn();
+QString TerminalProgress::Line(RunCount done, RunCount total, qint64 elapsedMs) {
+    QString line = QStringLiteral("%1/%2 pages  %3/%4 MB")
+                       .arg(done.pages)
+                       .arg(total.pages)
+                       .arg(Megabytes(done.bytes), Megabytes(total.bytes));
+    if (elapsedMs <= 0 || done.pages == 0) return line;
+    line += QStringLiteral("  %1 pages/s").arg(qRound64(double(done.pages) * 1000 / elapsedMs));
+    // The time left, from the bytes done so far, or the pages when the pages are empty.
+    const double share = total.bytes > 0
+                             ? double(done.bytes) / double(total.bytes)
+                             : double(done.pages) / double(std::max<qint64>(total.pages, 1));
+    if (share > 0) {
+        const qint64 left = qRound64(double(elapsedMs) / 1000 * (1 - share) / share);
+        line += QStringLiteral("  %1:%2 left").arg(left / 60).arg(left % 60, 2, 10, QChar(u'0'));
     }
-    return true;
+    return line;
 }
 
-void TerminalProgress::draw() {
-    const qint64 done = total_ > 0 ? qBound<qint64>(0, total_ - remaining_, total_) : 0;
-    const int percent = total_ > 0 ? int(done * 100 / total_) : 100;
-    const int filled = percent * kBarWidth / 100;
-    QString line = QStringLiteral("\r%1 [%2%3] %4%")
-                       .arg(label_, QString(filled, u'#'), QString(kBarWidth - filled, u'.'))
-                       .arg(percent, 3);
-    if (added_ >= 0) line += QStringLiteral("  %1 </p> added").arg(added_);
-    err_.write(line.toUtf8() + "\x1b[K");
+void TerminalProgress::update(RunCount done) {
+    if (!on_) return;
+    const qint64 now = clock_.elapsed();
+    if (drawnAt_ >= 0 && now - drawnAt_ < kRedrawMs) return;
+    err_.write("\r" + Line(done, total_, now).toUtf8() + "\x1b[K");
+    drawnAt_ = now;
     drawn_ = true;
 }
 
-void TerminalProgress::notice(const QString& text) {
-    finish();
-    err_.write((label_ + QStringLiteral(": ") + text + u'\n').toUtf8());
-}
-
-void TerminalProgress::finish() {
+void TerminalProgress::clear() {
     if (drawn_) err_.write("\r\x1b[K");
     drawn_ = false;
 }

@@ -1,43 +1,42 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "engine/EngineObserver.h"
-#include "engine/ProgressThrottle.h"
-
+#include <QElapsedTimer>
 #include <QIODevice>
 #include <QString>
 
 namespace quillet {
 
-/// Reports a batch run's progress: a bar on a terminal for large inputs, notices as
-/// plain lines. The engine calls it at every step; the bar is redrawn at most ten times
-/// a second, and the clock is read only every few thousand calls.
-class TerminalProgress final : public EngineObserver {
+/// How far a run has come.
+struct RunCount {
+    qint64 pages = 0;
+    qint64 bytes = 0;
+};
+
+/// The progress line of a run on a terminal: one line for the whole run, redrawn in place
+/// at most ten times a second, with the pages and megabytes done of the total, the pages
+/// a second and the time left ("  120/5000 pages  3.1/128.4 MB  48 pages/s  1:40 left").
+/// It draws nothing when it is off (standard error is not a terminal, or the run is quiet).
+class TerminalProgress {
   public:
-    /// `label` names the input in notices; the bar is drawn only when `drawBar`.
-    TerminalProgress(QIODevice& err, QString label, qint64 total, bool drawBar);
-    ~TerminalProgress() override;
+    TerminalProgress(QIODevice& err, bool on, RunCount total);
+    ~TerminalProgress() { clear(); }
 
-    void showRemaining(qint64 remaining) override { remaining_ = remaining; }
-    void showAdded(qint32 added) override { added_ = added; }
-    void clearAdded() override { added_ = -1; }
-    bool processEvents() override;
-    void notice(const QString& text) override;
+    /// Redraws the line with `done`, when the last drawing is old enough.
+    void update(RunCount done);
+    /// Takes the line off the terminal, before other output; a later update draws it again.
+    void clear();
 
-    /// Removes the bar from the terminal line.
-    void finish();
+    /// The line's text for `done` of `total` after `elapsedMs`.
+    static QString Line(RunCount done, RunCount total, qint64 elapsedMs);
 
   private:
-    void draw();
-
     QIODevice& err_;
-    QString label_;
-    qint64 total_;
-    bool drawBar_;
+    bool on_;
+    RunCount total_;
+    QElapsedTimer clock_;
+    qint64 drawnAt_ = -1;
     bool drawn_ = false;
-    qint64 remaining_ = 0;
-    qint32 added_ = -1;
-    ProgressThrottle throttle_;
 };
 
 }  // namespace quillet

@@ -4,6 +4,7 @@
 #include "documents/FileNames.h"
 
 #include <QCoreApplication>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #ifdef Q_OS_WIN
@@ -13,6 +14,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 #endif
+
+namespace {
+
+/// Set by the first Ctrl+C: the run starts no more pages, finishes those under way and
+/// ends with its summary.
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void OnInterrupt(int) {
+    g_interrupted.store(true);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // The standard streams, each -1 when the process was started without it. This comes
@@ -37,6 +50,17 @@ int main(int argc, char** argv) {
 #else
     // A write to a closed pipe fails with EPIPE instead of ending the process unseen.
     std::signal(SIGPIPE, SIG_IGN);
+    // Ctrl+C ends the run after the pages under way; a second one ends the process at once
+    // (a page being written then is still either whole or not written at all). A process
+    // started with Ctrl+C ignored (in the background) keeps ignoring it.
+    struct sigaction interrupt {};
+    interrupt.sa_handler = OnInterrupt;
+    sigemptyset(&interrupt.sa_mask);
+    interrupt.sa_flags = SA_RESETHAND | SA_RESTART;
+    struct sigaction before {};
+    if (sigaction(SIGINT, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+        sigaction(SIGINT, &interrupt, nullptr);
+    }
     // The arguments as the system's bytes: Qt would turn file names that are not UTF-8
     // into other names.
     for (int i = 0; i < argc; ++i) arguments << quillet::DecodeFileName(argv[i]);
@@ -46,7 +70,7 @@ int main(int argc, char** argv) {
     quillet::DescriptorDevice out(streams[1], QIODevice::WriteOnly);
     quillet::DescriptorDevice err(streams[2], QIODevice::WriteOnly);
     const bool terminal = streams[2] >= 0 && isatty(streams[2]) != 0;
-    int status = quillet::RunBatch(arguments, {in, out, err, terminal});
+    int status = quillet::RunBatch(arguments, {in, out, err, terminal, &g_interrupted});
 #ifndef Q_OS_WIN
     // The last check on standard output: some file systems report a failed write only
     // when the file is closed.

@@ -127,7 +127,9 @@ qint64 DocumentSizeLimit() {
     // A page must fit into one string of UTF-16 characters as well as into memory.
     const qint64 stringLimit = (std::numeric_limits<qsizetype>::max() - 64) / 2;
     const qint64 set = g_sizeLimit.load();
-    return std::min(set > 0 ? set : MemorySizeLimit(), stringLimit);
+    // The process's memory and its limits are asked once: a run reads thousands of pages.
+    static const qint64 memory = MemorySizeLimit();
+    return std::min(set > 0 ? set : memory, stringLimit);
 }
 
 void SetDocumentSizeLimit(qint64 bytes) {

@@ -8,8 +8,10 @@
 #include <QIODevice>
 #include <QString>
 #include <QStringView>
+#include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace quillet {
 
@@ -76,12 +78,63 @@ class AtomicFileWriter final : public DocumentWriter {
     FileResult Write(const QString& path, std::span<const QByteArrayView> pieces) override;
 };
 
+/// Writes files as AtomicFileWriter does, but flushes many to disk together. Each Write
+/// puts the new contents at once into a new file without a name beside the target (one
+/// under a temporary name where the file system has none); CommitStagedFiles then flushes
+/// them all, with one sync of each file system they are on, and only then puts each in its
+/// target's place. So no target is replaced before its new contents are on disk, and a
+/// program that ends before the commit leaves every target as it was. A device or FIFO is
+/// written in place at once, as AtomicFileWriter writes it. The files of one object are a
+/// group: a later one takes its place only when every earlier one has (a page only after
+/// its backup).
+class StagedFiles final : public DocumentWriter {
+  public:
+    StagedFiles();
+    ~StagedFiles() override;
+    StagedFiles(const StagedFiles&) = delete;
+    StagedFiles& operator=(const StagedFiles&) = delete;
+
+    using DocumentWriter::Write;
+    /// Writes the new contents of `path`; the target stays as it is until the commit.
+    /// After a failure the group takes no more files.
+    FileResult Write(const QString& path, std::span<const QByteArrayView> pieces) override;
+    /// The same, giving the new file the permissions (and, where the system allows, the
+    /// owner) of the file `model` instead of those of the file it replaces.
+    FileResult WriteLike(const QString& path, std::span<const QByteArrayView> pieces,
+                         const QString& model);
+
+    /// The number of files waiting for the commit, and their bytes.
+    qsizetype count() const;
+    qint64 bytes() const { return bytes_; }
+    /// The first failure of the group, staging or commit, and the path it concerns.
+    const FileResult& result() const { return result_; }
+    const QString& failedPath() const { return failedPath_; }
+
+  private:
+    friend void CommitStagedFiles(std::span<StagedFiles* const> groups);
+    FileResult fail(const QString& path, FileResult why);
+
+    struct File;
+    std::vector<std::unique_ptr<File>> files_;
+    qint64 bytes_ = 0;
+    FileResult result_;
+    QString failedPath_;
+};
+
+/// Puts the staged files of `groups` in their targets' places: syncs them (one sync of each
+/// file system when there are more than a few, else each file), checks each file, then
+/// renames them group by group in the order they were written. A group stops at its first
+/// failure, which its result() names; the groups are empty afterwards.
+void CommitStagedFiles(std::span<StagedFiles* const> groups);
+
 /// Writes a new file as AtomicFileWriter does, refusing to replace anything at `path`.
 FileResult WriteNewFile(const QString& path, QByteArrayView bytes);
 
 /// A key that two paths share exactly when they name the same file: the device and inode
 /// of an existing file (links followed), else the absolute path the name resolves to.
 QByteArray FileIdentityKey(const QString& path);
+/// The key of an existing file from its device and inode, as FileIdentityKey gives it.
+QByteArray FileIdentityKey(quint64 device, quint64 inode);
 
 /// Encodes `text` in `encoding` (with its byte-order mark, if it has one) and writes it
 /// through `writer`; nothing is written when a character cannot be encoded.

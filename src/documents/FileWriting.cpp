@@ -154,10 +154,18 @@ void SyncFolder(const QByteArray& folder) {
     if (fd.get() >= 0) ::fsync(fd.get());
 }
 
-/// `target` with a random suffix, for a file that is to take its place.
+/// The longest file name (one component of a path) that the system takes.
+constexpr qsizetype kLongestName = NAME_MAX;
+
+/// A name for a file that is to take `target`'s place, in the same folder: the target's
+/// name with a random suffix, or, when that would be longer than a name may be, a short
+/// random name of its own, so that a target of any legal name can be written.
 QByteArray TemporaryName(const QByteArray& target) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QByteArray name = target + '.';
+    const qsizetype leaf = target.size() - (target.lastIndexOf('/') + 1);
+    QByteArray name = leaf + 7 <= kLongestName
+                          ? target + '.'
+                          : target.left(target.size() - leaf) + QByteArrayLiteral(".quillet-");
     for (int i = 0; i < 6; ++i) {
         name += kLetters[QRandomGenerator::global()->bounded(int(sizeof(kLetters) - 1))];
     }
@@ -209,8 +217,9 @@ class PendingFile {
     /// Opens the file in `folder`, beside `target`; the error number, or 0.
     int open(const QByteArray& folder, const QByteArray& target, mode_t mode) {
 #ifdef O_TMPFILE
-        // Naming the file later goes through /proc.
-        if (::access("/proc/self/fd", X_OK) == 0) {
+        // Naming the file later goes through /proc, which is there or not for good.
+        static const bool named = ::access("/proc/self/fd", X_OK) == 0;
+        if (named) {
             fd_.reset(OpenRetrying(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
             if (fd_.get() >= 0) return 0;
             if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
@@ -230,12 +239,17 @@ class PendingFile {
     }
 
     /// Puts the synced file in `target`'s place: renamed over it, or, when nothing may be
-    /// replaced, linked to its name. The error number, or 0.
-    int commit(const QByteArray& target, bool replace) {
+    /// replaced or the target was `absent`, linked to its name (a target that appeared
+    /// since is replaced all the same). The error number, or 0.
+    int commit(const QByteArray& target, bool replace, bool absent = false) {
         if (temporary_.isEmpty()) {
-            // Unnamed: link it straight to the target, or to a temporary name to rename.
-            if (!replace) {
-                if (!LinkUnnamed(fd_.get(), target)) return errno;
+            // Unnamed: link it straight to the target, or to a temporary name to rename. A
+            // target that was not there is linked straight too, unless it appeared since.
+            if (!replace || absent) {
+                if (!LinkUnnamed(fd_.get(), target)) {
+                    if (replace && errno == EEXIST) return commit(target, true);
+                    return errno;
+                }
                 if (const int error = fd_.close()) {
                     ::unlink(target.constData());
                     return error;
@@ -270,45 +284,86 @@ class PendingFile {
     QByteArray temporary_;
 };
 
-FileResult WriteFile(const QString& path, std::span<const QByteArrayView> bytes, bool replace) {
-    QByteArray name = EncodeFileName(path);
-    if (name.isEmpty()) return ResultForErrno(ENOENT);
-    if (const int error = ResolveLinks(&name)) return ResultForErrno(error);
+/// Where a write goes: the target's name with links followed, its folder, and what is
+/// there now.
+struct Destination {
+    QByteArray name;
+    QByteArray folder;
+    bool exists = false;
+    struct stat info {};
+};
 
-    struct stat target {};
-    const bool exists = ::stat(name.constData(), &target) == 0;
-    if (!exists && errno != ENOENT) return ResultForErrno(errno);
-    if (exists) {
-        if (S_ISDIR(target.st_mode)) return IsAFolder();
+/// Looks at `path` before writing it: a folder, a file that may not be replaced and a
+/// target marked read-only are refused. A device, FIFO or socket is written in place at
+/// once, and `*written` is set.
+FileResult Examine(const QString& path, std::span<const QByteArrayView> bytes, bool replace,
+                   Destination* where, bool* written) {
+    *written = false;
+    where->name = EncodeFileName(path);
+    if (where->name.isEmpty()) return ResultForErrno(ENOENT);
+    // Mostly the name is no link, and one look tells all.
+    where->exists = ::lstat(where->name.constData(), &where->info) == 0;
+    if (!where->exists && errno != ENOENT) return ResultForErrno(errno);
+    if (where->exists && S_ISLNK(where->info.st_mode)) {
+        if (const int error = ResolveLinks(&where->name)) return ResultForErrno(error);
+        where->exists = ::stat(where->name.constData(), &where->info) == 0;
+        if (!where->exists && errno != ENOENT) return ResultForErrno(errno);
+    }
+    if (where->exists) {
+        if (S_ISDIR(where->info.st_mode)) return IsAFolder();
         if (!replace) return ExistsAlready();
         // A file marked read-only stays untouched, even for a user that the system would
         // let replace it.
-        if (!(target.st_mode & S_IWUSR)) return IsReadOnly();
-        if (::access(name.constData(), W_OK) != 0) return ResultForErrno(errno);
-        if (!S_ISREG(target.st_mode)) return WriteInPlace(name, bytes);
+        if (!(where->info.st_mode & S_IWUSR)) return IsReadOnly();
+        if (::access(where->name.constData(), W_OK) != 0) return ResultForErrno(errno);
+        if (!S_ISREG(where->info.st_mode)) {
+            *written = true;
+            return WriteInPlace(where->name, bytes);
+        }
     }
+    where->folder = FolderOf(where->name);
+    return {};
+}
 
-    const QByteArray folder = FolderOf(name);
-    PendingFile pending;
+/// Writes `bytes` into `pending`, a new file beside the target, with the permissions and
+/// owner of `model` (the replaced file, or none for a new file); not yet synced. The error
+/// number, or 0.
+int WritePending(PendingFile& pending, const Destination& where,
+                 std::span<const QByteArrayView> bytes, const struct stat* model) {
     // A new file gets 0666 less the umask; a replacement starts private and takes the
     // replaced file's permissions once written.
-    if (const int error = pending.open(folder, name, exists ? 0600 : 0666)) {
-        return ResultForErrno(error);
+    if (const int error = pending.open(where.folder, where.name, model ? 0600 : 0666)) {
+        return error;
     }
-    if (const int error = WriteAll(pending.fd(), bytes)) return ResultForErrno(error);
-    if (exists) {
+    if (const int error = WriteAll(pending.fd(), bytes)) return error;
+    if (model) {
         // Keeping the owner needs privileges; keeping the group often does not.
-        if (::fchown(pending.fd(), target.st_uid, target.st_gid) != 0 &&
-            ::fchown(pending.fd(), uid_t(-1), target.st_gid) != 0) {
+        if (::fchown(pending.fd(), model->st_uid, model->st_gid) != 0 &&
+            ::fchown(pending.fd(), uid_t(-1), model->st_gid) != 0) {
             // The new file keeps the writer's owner and group.
         }
-        if (::fchmod(pending.fd(), target.st_mode & 07777) != 0) return ResultForErrno(errno);
+        if (::fchmod(pending.fd(), model->st_mode & 07777) != 0) return errno;
+    }
+    return 0;
+}
+
+FileResult WriteFile(const QString& path, std::span<const QByteArrayView> bytes, bool replace) {
+    Destination where;
+    bool written = false;
+    if (FileResult examined = Examine(path, bytes, replace, &where, &written);
+        written || !examined.ok()) {
+        return examined;
+    }
+    PendingFile pending;
+    if (const int error =
+            WritePending(pending, where, bytes, where.exists ? &where.info : nullptr)) {
+        return ResultForErrno(error);
     }
     if (::fsync(pending.fd()) != 0) return ResultForErrno(errno);
-    if (const int error = pending.commit(name, replace)) {
+    if (const int error = pending.commit(where.name, replace)) {
         return error == EEXIST && !replace ? ExistsAlready() : ResultForErrno(error);
     }
-    SyncFolder(folder);
+    SyncFolder(where.folder);
     return {};
 }
 
@@ -340,6 +395,188 @@ FileResult WriteFile(const QString& path, std::span<const QByteArrayView> pieces
 
 }  // namespace
 
+// ---------------------------------------------------------------------------------------
+// Staged files
+
+#ifdef Q_OS_UNIX
+
+namespace {
+
+/// Fewer files than this are synced one by one: a sync of the whole file system also
+/// writes what other programs left to write, which costs more than a few files.
+constexpr size_t kFewFiles = 4;
+/// Fewer folders than this are synced one by one after the renames.
+constexpr size_t kFewFolders = 8;
+
+/// Syncs the file systems of `files` once each (one descriptor of each stands for its file
+/// system); the error number of each file's file system, or 0.
+template <typename Files>
+std::vector<int> SyncFileSystems(const Files& files) {
+    std::vector<int> errors(files.size(), 0);
+    std::vector<std::pair<dev_t, int>> synced;  // file system, its error number
+    for (size_t i = 0; i < files.size(); ++i) {
+        struct stat info {};
+        if (::fstat(files[i].fd, &info) != 0) {
+            errors[i] = errno;
+            continue;
+        }
+        auto known = std::find_if(synced.begin(), synced.end(),
+                                  [&](const auto& entry) { return entry.first == info.st_dev; });
+        if (known == synced.end()) {
+#ifdef Q_OS_LINUX
+            const int error = ::syncfs(files[i].fd) == 0 ? 0 : errno;
+#else
+            ::sync();
+            const int error = 0;
+#endif
+            known = synced.insert(synced.end(), {info.st_dev, error});
+        }
+        errors[i] = known->second;
+    }
+    return errors;
+}
+
+}  // namespace
+
+struct StagedFiles::File {
+    QString path;
+    Destination where;
+    PendingFile pending;
+};
+
+FileResult StagedFiles::WriteLike(const QString& path, std::span<const QByteArrayView> pieces,
+                                  const QString& model) {
+    if (!result_.ok()) return result_;
+    auto file = std::make_unique<File>();
+    file->path = path;
+    bool written = false;
+    FileResult examined = Examine(path, pieces, true, &file->where, &written);
+    if (!examined.ok()) return fail(path, std::move(examined));
+    if (written) return examined;
+    struct stat modelInfo {};
+    const struct stat* permissions = file->where.exists ? &file->where.info : nullptr;
+    if (!model.isEmpty()) {
+        if (::stat(EncodeFileName(model).constData(), &modelInfo) != 0) {
+            return fail(path, ResultForErrno(errno));
+        }
+        permissions = &modelInfo;
+    }
+    if (const int error = WritePending(file->pending, file->where, pieces, permissions)) {
+        return fail(path, ResultForErrno(error));
+    }
+    for (const QByteArrayView piece : pieces) bytes_ += piece.size();
+    files_.push_back(std::move(file));
+    return {};
+}
+
+void CommitStagedFiles(std::span<StagedFiles* const> groups) {
+    struct Waiting {
+        StagedFiles::File* file;
+        int fd;
+        int error;
+    };
+    std::vector<Waiting> waiting;
+    for (StagedFiles* group : groups) {
+        if (!group->result_.ok()) continue;
+        for (const auto& file : group->files_)
+            waiting.push_back({file.get(), file->pending.fd(), 0});
+    }
+    // Everything on disk first: each file synced, or, when there are more than a few, each
+    // file system once, which also flushes the disk's cache once instead of once a file.
+    if (waiting.size() < kFewFiles) {
+        for (Waiting& file : waiting) {
+            if (::fsync(file.fd) != 0) file.error = errno;
+        }
+    } else {
+        const std::vector<int> errors = SyncFileSystems(waiting);
+        for (size_t i = 0; i < waiting.size(); ++i) {
+            waiting[i].error = errors[i];
+            if (errors[i] != 0) continue;
+#ifdef Q_OS_LINUX
+            // Written already; waiting on the file's own data reports a failure to write it
+            // (which the file system's sync reports for all files at once), without another
+            // flush of the disk's cache as a sync of the file would cost.
+            constexpr unsigned kWait =
+                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+            if (::sync_file_range(waiting[i].fd, 0, 0, kWait) != 0) waiting[i].error = errno;
+#else
+            if (::fsync(waiting[i].fd) != 0) waiting[i].error = errno;
+#endif
+        }
+    }
+    size_t next = 0;
+    std::vector<QByteArray> folders;
+    for (StagedFiles* group : groups) {
+        if (!group->result_.ok()) {
+            group->files_.clear();  // failed while staging: nothing of it takes a place
+            continue;
+        }
+        for (const auto& file : group->files_) {
+            const int synced = waiting[next++].error;
+            if (!group->result_.ok()) continue;  // an earlier file of the group failed
+            const int error =
+                synced ? synced : file->pending.commit(file->where.name, true, !file->where.exists);
+            if (error) {
+                group->fail(file->path, ResultForErrno(error));
+            } else if (std::find(folders.begin(), folders.end(), file->where.folder) ==
+                       folders.end()) {
+                folders.push_back(file->where.folder);
+            }
+        }
+        group->files_.clear();
+        group->bytes_ = 0;
+    }
+    // The renames on disk: each folder, or each file system when there are many folders.
+    if (folders.size() < kFewFolders) {
+        for (const QByteArray& folder : folders) SyncFolder(folder);
+        return;
+    }
+    struct Folder {
+        int fd;
+    };
+    std::vector<Folder> descriptors;
+    for (const QByteArray& folder : folders) {
+        const int fd = OpenRetrying(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) descriptors.push_back({fd});
+    }
+    SyncFileSystems(descriptors);
+    for (const Folder& folder : descriptors) ::close(folder.fd);
+}
+
+#else
+
+struct StagedFiles::File {};
+
+FileResult StagedFiles::WriteLike(const QString& path, std::span<const QByteArrayView> pieces,
+                                  const QString&) {
+    if (!result_.ok()) return result_;
+    FileResult written = WriteFile(path, pieces, true);
+    return written.ok() ? written : fail(path, std::move(written));
+}
+
+void CommitStagedFiles(std::span<StagedFiles* const>) {}
+
+#endif
+
+StagedFiles::StagedFiles() = default;
+StagedFiles::~StagedFiles() = default;
+
+FileResult StagedFiles::Write(const QString& path, std::span<const QByteArrayView> pieces) {
+    return WriteLike(path, pieces, QString());
+}
+
+qsizetype StagedFiles::count() const {
+    return qsizetype(files_.size());
+}
+
+FileResult StagedFiles::fail(const QString& path, FileResult why) {
+    if (result_.ok()) {
+        result_ = why;
+        failedPath_ = path;
+    }
+    return why;
+}
+
 FileResult AtomicFileWriter::Write(const QString& path, std::span<const QByteArrayView> pieces) {
     return WriteFile(path, pieces, true);
 }
@@ -348,13 +585,16 @@ FileResult WriteNewFile(const QString& path, QByteArrayView bytes) {
     return WriteFile(path, {&bytes, 1}, false);
 }
 
+QByteArray FileIdentityKey(quint64 device, quint64 inode) {
+    return "file " + QByteArray::number(device) + ' ' + QByteArray::number(inode);
+}
+
 QByteArray FileIdentityKey(const QString& path) {
 #ifdef Q_OS_UNIX
     QByteArray name = EncodeFileName(path);
     struct stat info {};
     if (::stat(name.constData(), &info) == 0) {
-        return "file " + QByteArray::number(quint64(info.st_dev)) + ' ' +
-               QByteArray::number(quint64(info.st_ino));
+        return FileIdentityKey(quint64(info.st_dev), quint64(info.st_ino));
     }
     ResolveLinks(&name);
     // A name that does not exist yet: its folder resolved, and the name in it.

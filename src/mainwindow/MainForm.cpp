@@ -190,15 +190,15 @@ bool MainForm::refuseDuringRun() const {
 }
 
 void MainForm::mnuFileFixClick() {
-    runRepair(Repair::Fix);
+    runRepair(RepairId::Fix);
 }
 
 void MainForm::mnuFileStripNewlinesClick() {
-    runRepair(Repair::StripNewlines);
+    runRepair(RepairId::StripNewlines);
 }
 
 void MainForm::mnuFileStripSpacesClick() {
-    runRepair(Repair::StripSpaces);
+    runRepair(RepairId::StripSpaces);
 }
 
 bool MainForm::prepareWordLists(StoreError* error) {
@@ -211,12 +211,15 @@ bool MainForm::prepareWordLists(StoreError* error) {
     return true;
 }
 
-void MainForm::runRepair(Repair repair) {
+void MainForm::runRepair(RepairId repair) {
     if (refuseDuringRun()) return;
-    // The word lists are needed by Fix File unless it follows the HTML5 rules.
-    const bool html5 = ui_.mnuOptionsHtml5->isChecked();
+    const RepairCommand& command = GetRepairCommand(repair);
+    const RepairSettings settings{.html5 = ui_.mnuOptionsHtml5->isChecked(),
+                                  .lineFeeds = ui_.mnuOptionsJoinLineFeeds->isChecked()
+                                                   ? LoneLineFeeds::Join
+                                                   : LoneLineFeeds::Keep};
     StoreError listsError;
-    if (repair == Repair::Fix && !html5 && !prepareWordLists(&listsError)) {
+    if (command.needsWordLists(settings) && !prepareWordLists(&listsError)) {
         ShowMessage(WordListMessage(listsError, ListUse::Repair), this);
         return;
     }
@@ -227,7 +230,7 @@ void MainForm::runRepair(Repair repair) {
         // read-only while the command runs, so the buffer stays as it is.
         const TextUnits DocumentText = TextUnits::Utf8(ui_.WorkBox->documentBytes());
         progress_->begin();
-        result = runEngine(repair, html5, DocumentText);
+        result = command.run(*functions_, DocumentText, nullptr, settings);
         progress_->finish();
         if (result.ok()) applyRepair(DocumentText, result);
     }
@@ -236,20 +239,6 @@ void MainForm::runRepair(Repair repair) {
         closeAfterRun_ = false;
         close();
     }
-}
-
-RepairResult MainForm::runEngine(Repair repair, bool html5, const TextUnits& text) {
-    switch (repair) {
-        case Repair::Fix:
-            return html5 ? functions_->FixTextHtml5(text) : functions_->FixText(text);
-        case Repair::StripNewlines:
-            return functions_->StripNewlines(text, ui_.mnuOptionsJoinLineFeeds->isChecked()
-                                                       ? LoneLineFeeds::Join
-                                                       : LoneLineFeeds::Keep);
-        case Repair::StripSpaces:
-            return functions_->StripSpaces(text);
-    }
-    return {};
 }
 
 void MainForm::applyRepair(const TextUnits& text, const RepairResult& result) {

@@ -6,6 +6,7 @@
 #include "documents/PageDecoding.h"
 #include "documents/TextEncoding.h"
 #include "engine/Functions.h"
+#include "engine/RepairCommands.h"
 #include "engine/WordListLookup.h"
 #include "mainwindow/MainFormDialogs.h"
 #include "mainwindow/RecentFiles.h"
@@ -122,10 +123,7 @@ class MainForm final : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
-    enum class Repair { Fix, StripNewlines, StripSpaces };
-
-    void runRepair(Repair repair);
-    RepairResult runEngine(Repair repair, bool html5, const TextUnits& text);
+    void runRepair(RepairId repair);
     /// Puts a completed repair of `text`, the view's text, into the view.
     void applyRepair(const TextUnits& text, const RepairResult& result);
     /// Tells the user why a repair left the page as it was.

@@ -264,6 +264,36 @@ std::optional<QStringList> WordListTable::Walk(StoreError* error) {
     return entries;
 }
 
+std::optional<QStringList> WordListTable::TextEntries(QString* collation, StoreError* error) {
+    if (!seek_) {
+        if (error) *error = StoreError{.kind = Kind::NoIndexSelected, .file = connection_->path()};
+        return std::nullopt;
+    }
+    // The seek compares by the index's collation, which SetIndex found usable for it.
+    Statement comparison(connection_->db(),
+                         "SELECT coll FROM pragma_index_xinfo(?1) WHERE key = 1 AND cid >= 0");
+    if (!comparison.ok() || BindText(comparison.get(), 1, schema_.index) != SQLITE_OK ||
+        sqlite3_step(comparison.get()) != SQLITE_ROW) {
+        if (error) *error = connection_->LastError(Step::ReadingIndexes);
+        return std::nullopt;
+    }
+    *collation = ColumnText(comparison.get(), 0).toUpper();
+    const QByteArray sql = Sql(QStringLiteral("SELECT %2 FROM %1 WHERE typeof(%2) = 'text'")
+                                   .arg(Quoted(schema_.table), Quoted(schema_.field)));
+    Statement walk(connection_->db(), sql.constData());
+    QStringList entries;
+    int rc = walk.ok() ? sqlite3_step(walk.get()) : sqlite3_errcode(connection_->db());
+    while (rc == SQLITE_ROW) {
+        entries.append(ColumnText(walk.get(), 0));
+        rc = sqlite3_step(walk.get());
+    }
+    if (rc != SQLITE_DONE) {
+        if (error) *error = connection_->LastError(Step::ReadingEntries);
+        return std::nullopt;
+    }
+    return entries;
+}
+
 bool WordListTable::Add(const QString& entry, StoreError* error) {
     sqlite3* db = connection_->db();
     // An equal entry is looked for first, so that it is refused, and named as listed (it

@@ -68,6 +68,10 @@ class WordListTable {
     std::optional<qint32> RecordCount(StoreError* error);
     /// Every entry, in index order.
     std::optional<QStringList> Walk(StoreError* error);
+    /// Every entry that is text, which is all a seek for a text can find, and in
+    /// `*collation` the comparison the index orders them by ("BINARY", "NOCASE" or
+    /// "RTRIM"): what answering seeks from memory needs.
+    std::optional<QStringList> TextEntries(QString* collation, StoreError* error);
     /// Stores a new entry. An entry equal to a listed one by the entry field's comparison
     /// is refused with Kind::Duplicate, whether or not the index is unique.
     bool Add(const QString& entry, StoreError* error);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // quillet-batch in-process, its streams swapped for buffers; golden.sh and file_safety.sh
 // run the built program.
+#include "BatchTestSupport.h"
 #include "FileSystemSupport.h"
 #include "TestSupport.h"
 #include "batch/BatchTool.h"
@@ -12,7 +13,6 @@
 #include <QBuffer>
 #include <QFile>
 #include <QStringEncoder>
-#include <QThread>
 
 namespace quillet {
 namespace {
@@ -21,26 +21,13 @@ using test::FileBytes;
 using test::PutFile;
 using test::ScopedWorkingDir;
 
-struct Outcome {
-    int code;
-    QByteArray out;
-    QString err;
-};
+using test::Outcome;
 
-/// Runs the tool with `arguments` and `input` on standard input.
 Outcome Batch(const QStringList& arguments, QByteArray input = {}) {
-    QBuffer in(&input);
-    QByteArray outBytes, errBytes;
-    QBuffer out(&outBytes), err(&errBytes);
-    in.open(QIODevice::ReadOnly);
-    out.open(QIODevice::WriteOnly);
-    err.open(QIODevice::WriteOnly);
-    const int code = RunBatch(QStringList{"quillet-batch"} + arguments, {in, out, err, false});
-    return Outcome{code, outBytes, QString::fromUtf8(errBytes)};
+    return test::RunBatchTool(arguments, std::move(input));
 }
-/// The same with the arguments as words parted by spaces.
 Outcome Batch(const QString& arguments, const QByteArray& input = {}) {
-    return Batch(arguments.split(u' ', Qt::SkipEmptyParts), input);
+    return test::RunBatchTool(arguments, input);
 }
 
 class BatchTest : public ::testing::Test {
@@ -168,7 +155,7 @@ TEST_F(BatchTest, PagesAreRepairedAndWrittenInTheirOwnEncoding) {
     }
 
     // A chosen encoding that cannot read a page byte for byte fails that page alone.
-    Outcome r = Batch(QStringLiteral("strip-spaces --encoding utf-8 cp.htm u8.htm"));
+    Outcome r = Batch(QStringLiteral("strip-spaces -q --encoding utf-8 cp.htm u8.htm"));
     EXPECT_EQ(r.code, kExitFailed);
     EXPECT_EQ(r.err,
               u"quillet-batch: cp.htm: cannot be read as UTF-8 without changing its bytes\n");
@@ -376,31 +363,33 @@ TEST_F(BatchTest, WordListsAreNeededByFixAloneAndEditedByTheEditorsRules) {
     EXPECT_FALSE(QFile::exists(home_.wordLists()));
 }
 
-TEST(TerminalProgress, DrawsABarByTimeAndClearsIt) {
+TEST(TerminalProgress, OneLineForTheRunWithRateAndTimeLeft) {
+    const RunCount total{5000, 200'000'000};
+    EXPECT_EQ(TerminalProgress::Line({0, 0}, total, 0), u"0/5000 pages  0.0/200.0 MB");
+    // A quarter of the bytes in 10 s: 30 s left.
+    EXPECT_EQ(TerminalProgress::Line({1000, 50'000'000}, total, 10'000),
+              u"1000/5000 pages  50.0/200.0 MB  100 pages/s  0:30 left");
+    // Empty pages count by pages.
+    EXPECT_EQ(TerminalProgress::Line({1, 0}, {4, 0}, 60'000),
+              u"1/4 pages  0.0/0.0 MB  0 pages/s  3:00 left");
+
     QByteArray bytes;
     QBuffer err(&bytes);
     err.open(QIODevice::WriteOnly);
     {
-        TerminalProgress progress(err, QStringLiteral("page.htm"), 1000, true);
-        progress.showRemaining(250);
-        progress.showAdded(7);
-        QThread::msleep(120);
-        for (int i = 0; i < 4096; ++i) EXPECT_TRUE(progress.processEvents());
-        EXPECT_TRUE(
-            bytes.contains("\rpage.htm [######################........]  75%  7 </p> added"))
-            << bytes.toStdString();
-        progress.notice(QStringLiteral("Last item on the page is an opening <"));
+        TerminalProgress line(err, true, total);
+        line.update({1, 10});
+        EXPECT_TRUE(bytes.startsWith("\r1/5000 pages")) << bytes.toStdString();
+        EXPECT_TRUE(bytes.endsWith("\x1b[K"));
+        line.clear();
+        EXPECT_TRUE(bytes.endsWith("\r\x1b[K"));
     }
-    EXPECT_TRUE(bytes.endsWith("\r\x1b[Kpage.htm: Last item on the page is an opening <\n"))
-        << bytes.toStdString();
-
-    // Not on a terminal, nothing is drawn.
+    // Off (not a terminal, or a quiet run), it draws nothing.
     bytes.clear();
     err.seek(0);
-    TerminalProgress quiet(err, QStringLiteral("small.htm"), 10, false);
-    QThread::msleep(120);
-    for (int i = 0; i < 5000; ++i) quiet.processEvents();
-    quiet.finish();
+    TerminalProgress off(err, false, total);
+    off.update({1, 10});
+    off.clear();
     EXPECT_TRUE(bytes.isEmpty());
 }
 

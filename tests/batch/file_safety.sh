@@ -88,6 +88,17 @@ if strace -qq -o strace.log -e trace=none true 2>/dev/null; then
         -e trace=fsync -e inject=fsync:error=EIO "$batch" fix small.htm -o synced.fix 2>&1)
     check "a failed sync" 1 $? "$out" "small.htm: cannot write synced.fix: Input/output error"
     [ "$(cat synced.fix)" = old ] || fail "a failed sync replaced the old output"
+    # Many pages are synced together, with one sync of the file system: when it fails,
+    # every page of the batch fails and none is replaced.
+    mkdir batch
+    for i in 1 2 3 4 5 6; do printf '<p>%s<div>' "$i" >"batch/p$i.htm"; done
+    out=$(ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" strace -f -qq -o strace.log \
+        -e trace=syncfs -e inject=syncfs:error=EIO "$batch" fix -q --in-place batch/p*.htm 2>&1)
+    check "a failed sync of many pages" 1 $? "$out" "batch/p6.htm: cannot write batch/p6.htm: Input/output error"
+    [ "$(cat batch/p*.htm)" = '<p>1<div><p>2<div><p>3<div><p>4<div><p>5<div><p>6<div>' ] ||
+        fail "a failed sync replaced a page"
+    [ "$(ls batch | wc -l)" = 6 ] || fail "a failed sync left files behind: $(ls batch)"
+    rm -r batch
 else
     skip "strace cannot trace here"
 fi

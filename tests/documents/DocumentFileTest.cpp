@@ -99,6 +99,67 @@ TEST(DocumentFile, RefusedTargetsStayAsTheyWere) {
     EXPECT_EQ(Entries(), (QStringList{"SkipList.db", "folder.fix", "keep.fix"}));
 }
 
+TEST(DocumentFile, NamesUpToTheLongestLegalOneAreWritten) {
+    ScopedWorkingDir dir;
+    AtomicFileWriter writer;
+    // The temporary file beside a target of 249 to 255 bytes needs a name of its own.
+    for (const int length : {248, 249, 254, 255}) {
+        const QString name(length, u'x');
+        ASSERT_TRUE(PutFile(name, "old"));
+        EXPECT_TRUE(writer.Write(name, "new").ok()) << length;
+        EXPECT_EQ(FileBytes(name), "new");
+        EXPECT_TRUE(writer.Write(name + u'y', "new").ok() == (length < 255)) << length;
+    }
+    EXPECT_EQ(Entries().size(), 7);  // nothing else left behind
+}
+
+TEST(StagedFiles, NothingTakesItsPlaceBeforeTheCommitAndAGroupStopsAtItsFirstFailure) {
+    ScopedWorkingDir dir;
+    ASSERT_TRUE(PutFile(QStringLiteral("page.htm"), "old page"));
+    ASSERT_EQ(chmod("page.htm", 0600), 0);
+    ASSERT_TRUE(PutFile(QStringLiteral("locked.orig"), "kept"));
+    ASSERT_EQ(chmod("locked.orig", 0444), 0);
+    ASSERT_TRUE(PutFile(QStringLiteral("other.htm"), "old other"));
+
+    // Enough files for one sync of the file system: a page and its backup, and another
+    // page whose backup is refused.
+    StagedFiles first;
+    StagedFiles second;
+    const QByteArrayView original("old page");
+    EXPECT_TRUE(first.WriteLike(QStringLiteral("page.htm.orig"), {&original, 1}, "page.htm").ok());
+    EXPECT_TRUE(first.Write(QStringLiteral("page.htm"), "new page").ok());
+    EXPECT_TRUE(first.Write(QString(256, u'n'), "too long").reason.contains(u"too long"));
+    StagedFiles third;
+    EXPECT_TRUE(third.Write(QStringLiteral("new.htm"), "new").ok());
+    EXPECT_TRUE(third.Write(QStringLiteral("other.htm"), "new other").ok());
+    EXPECT_FALSE(second.Write(QStringLiteral("locked.orig"), "x").ok());
+    EXPECT_EQ(FileBytes(QStringLiteral("page.htm")), "old page");
+    EXPECT_FALSE(QFile::exists(QStringLiteral("new.htm")));
+
+    StagedFiles* groups[] = {&first, &second, &third};
+    CommitStagedFiles(groups);
+    // The group whose third file failed while staged commits nothing.
+    EXPECT_EQ(first.failedPath(), QString(256, u'n'));
+    EXPECT_EQ(FileBytes(QStringLiteral("page.htm")), "old page");
+    EXPECT_FALSE(QFile::exists(QStringLiteral("page.htm.orig")));
+    EXPECT_EQ(second.result().failure, FileResult::Failure::Permission);
+    EXPECT_TRUE(third.result().ok());
+    EXPECT_EQ(FileBytes(QStringLiteral("other.htm")), "new other");
+    EXPECT_EQ(FileBytes(QStringLiteral("new.htm")), "new");
+
+    // A backup takes the page's permissions.
+    StagedFiles fourth;
+    EXPECT_TRUE(fourth.WriteLike(QStringLiteral("page.htm.orig"), {&original, 1}, "page.htm").ok());
+    EXPECT_TRUE(fourth.Write(QStringLiteral("page.htm"), "new page").ok());
+    StagedFiles* last[] = {&fourth};
+    CommitStagedFiles(last);
+    EXPECT_TRUE(fourth.result().ok());
+    EXPECT_EQ(FileBytes(QStringLiteral("page.htm")), "new page");
+    EXPECT_EQ(test::FileMode(QStringLiteral("page.htm.orig")) & 07777, 0600u);
+    EXPECT_EQ(Entries(),
+              (QStringList{"locked.orig", "new.htm", "other.htm", "page.htm", "page.htm.orig"}));
+}
+
 TEST(DocumentFile, DevicesAndFifosAreWrittenInPlaceAndNeverReplaced) {
     ScopedWorkingDir dir;
     AtomicFileWriter writer;

@@ -3,6 +3,7 @@
 #include "wordlists/DefaultWordLists.h"
 #include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
+#include "wordlists/WordListSnapshot.h"
 #include "wordlists/WordListStore.h"
 
 #include <gtest/gtest.h>
@@ -128,6 +129,48 @@ TEST_F(StoreTest, FilesThatAreNoWordListsAreReportedByNameAndReason) {
         EXPECT_TRUE(StoreErrorText(error).contains(QString::fromLatin1(c.reason))) << Text(error);
     }
     EXPECT_FALSE(QFile::exists(QStringLiteral("nosuch.db")));  // never created
+}
+
+TEST(WordListSnapshot, AnswersAsTheStoreDoesByTheIndexsComparison) {
+    const struct {
+        const char* name;
+        const char* collation;
+    } cases[] = {
+        {"letter case ignored", "NOCASE"}, {"exact", "BINARY"}, {"trailing spaces", "RTRIM"}};
+    const QStringList names{"font", "FONT", "b", "b  ", "\u00e9m", "\u00c9m", "", "7", "/td", "x"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedWorkingDir dir;
+        const std::string schema =
+            std::string("CREATE TABLE Lookup(Reject COLLATE ") + c.collation +
+            "); CREATE INDEX Alpha ON Lookup(Reject COLLATE " + c.collation +
+            "); CREATE TABLE IncludeList(Include TEXT COLLATE NOCASE);"
+            "CREATE INDEX Include ON IncludeList(Include);"
+            "INSERT INTO Lookup VALUES ('Font'), ('b '), ('\u00c9M'), (''), (7), (NULL), (x'78');"
+            "INSERT INTO IncludeList VALUES ('/TD');";
+        ASSERT_EQ(Exec(schema.c_str()), SQLITE_OK);
+        StoreError error;
+        const auto snapshot = WordListSnapshot::Read(DefaultDatabasePath(), &error);
+        ASSERT_TRUE(snapshot) << StoreErrorText(error).toStdString();
+        const auto store = StoreListSource(DefaultDatabasePath()).openLists(&error);
+        ASSERT_TRUE(store);
+        for (const QString& name : names) {
+            // Both as a pass asks: the name lower-cased.
+            const QString asked = name.toLower();
+            EXPECT_EQ(snapshot->inSkipList(asked), store->inSkipList(name).value_or(false))
+                << name.toStdString();
+            EXPECT_EQ(snapshot->inIncludeList(asked), store->inIncludeList(name).value_or(false))
+                << name.toStdString();
+        }
+    }
+    // A file that is no word-list database is refused as the store refuses it.
+    ScopedWorkingDir dir;
+    ASSERT_TRUE(PutFile(DefaultDatabasePath(), "not a database"));
+    StoreError snapshotError;
+    StoreError storeError;
+    EXPECT_FALSE(WordListSnapshot::Read(DefaultDatabasePath(), &snapshotError));
+    EXPECT_FALSE(StoreListSource(DefaultDatabasePath()).openLists(&storeError));
+    EXPECT_EQ(StoreErrorText(snapshotError), StoreErrorText(storeError));
 }
 
 TEST(StoreSchema, TablesFieldsAndIndexesThatDoNotFitAreRefusedByName) {

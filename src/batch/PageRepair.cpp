@@ -1,0 +1,366 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "batch/PageRepair.h"
+
+#include "batch/DescriptorDevice.h"
+#include "batch/UnifiedDiff.h"
+#include "documents/FileNames.h"
+#include "documents/PageDecoding.h"
+#include "engine/Functions.h"
+#include "engine/ProgressThrottle.h"
+#include "wordlists/StoreErrorText.h"
+
+#include <QDir>
+#include <QSysInfo>
+#include <cerrno>
+#include <new>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace quillet {
+
+namespace {
+
+/// The bytes of a repaired page: `mark`, then the stretches of `body` the strips kept, or
+/// the stretches between Fix File's insertions with `close` ("</p>" in the page's
+/// encoding) between them. Offsets count code units of `unit` bytes.
+QList<QByteArrayView> OutputPieces(QByteArrayView mark, QByteArrayView body, qsizetype unit,
+                                   QByteArrayView close, const RepairResult& result) {
+    QList<QByteArrayView> pieces;
+    pieces.reserve(1 +
+                   (result.kept.isEmpty() ? 2 * result.insertions.size() + 1 : result.kept.size()));
+    pieces.append(mark);
+    for (const TextSpan& span : result.kept) {
+        pieces.append(body.sliced(unit * span.start, unit * span.length));
+    }
+    if (!result.kept.isEmpty()) return pieces;
+    qint64 from = 0;
+    for (const qint64 at : result.insertions) {
+        pieces.append(body.sliced(unit * from, unit * (at - from)));
+        pieces.append(close);
+        from = at;
+    }
+    pieces.append(body.sliced(unit * from));
+    return pieces;
+}
+
+/// Writes a document to a stream, the batch tool's standard output; the path is not used.
+/// Small pieces are gathered into larger writes.
+class StreamWriter final : public DocumentWriter {
+  public:
+    explicit StreamWriter(QIODevice& out) : out_(out) {}
+
+    using DocumentWriter::Write;
+    FileResult Write(const QString&, std::span<const QByteArrayView> pieces) override {
+        QByteArray buffer;
+        for (const QByteArrayView piece : pieces) {
+            if (piece.size() >= kGather) {
+                if (!Put(buffer) || !Put(piece)) return Failed();
+                buffer.clear();
+            } else {
+                if (buffer.size() + piece.size() > kGather && !Put(buffer)) return Failed();
+                if (buffer.size() + piece.size() > kGather) buffer.clear();
+                buffer.append(piece);
+            }
+        }
+        return Put(buffer) ? FileResult{} : Failed();
+    }
+
+    /// Whether the reader went away (a closed pipe).
+    bool closed() const { return closed_; }
+
+  private:
+    static constexpr qsizetype kGather = qsizetype(1) << 20;
+
+    bool Put(QByteArrayView bytes) {
+        return bytes.isEmpty() || out_.write(bytes.data(), bytes.size()) == bytes.size();
+    }
+    FileResult Failed() {
+        const auto* device = dynamic_cast<const DescriptorDevice*>(&out_);
+        closed_ = device && device->systemError() == EPIPE;
+        return FileResult{FileResult::Failure::Other, out_.errorString()};
+    }
+
+    QIODevice& out_;
+    bool closed_ = false;
+};
+
+/// Keeps a document's bytes in memory: what --diff compares. Counts them only, with
+/// --check.
+class MemoryWriter final : public DocumentWriter {
+  public:
+    explicit MemoryWriter(bool keep) : keep_(keep) {}
+
+    using DocumentWriter::Write;
+    FileResult Write(const QString&, std::span<const QByteArrayView> pieces) override {
+        for (const QByteArrayView piece : pieces) {
+            size_ += piece.size();
+            if (keep_) bytes_.append(piece);
+        }
+        return {};
+    }
+    const QByteArray& bytes() const { return bytes_; }
+    qint64 size() const { return size_; }
+
+  private:
+    bool keep_;
+    QByteArray bytes_;
+    qint64 size_ = 0;
+};
+
+/// Sees one page's repair: the characters left go to the progress line, notices to the
+/// page's notes.
+class JobObserver final : public EngineObserver {
+  public:
+    JobObserver(JobProgress* progress, QByteArray& notes, const QString& label)
+        : progress_(progress), notes_(notes), label_(label) {}
+
+    void showRemaining(qint64 remaining) override {
+        if (progress_) progress_->remaining.store(remaining, std::memory_order_relaxed);
+    }
+    void showAdded(qint32) override {}
+    void clearAdded() override {}
+    bool processEvents() override {
+        if (progress_ && progress_->tick && throttle_.due()) {
+            progress_->tick();
+            throttle_.drawn();
+        }
+        return true;
+    }
+    void notice(const QString& text) override {
+        notes_.append(EncodeFileName(QString(label_ + QStringLiteral(": ") + text + u'\n')));
+    }
+
+  private:
+    JobProgress* progress_;
+    QByteArray& notes_;
+    const QString& label_;
+    ProgressThrottle throttle_{100, 4096};
+};
+
+/// A page under repair: its bytes, while the repairs read them, and how it was read.
+struct Page {
+    QByteArray bytes;
+    DecodedPage decoded;
+
+    QByteArrayView body() const {
+        return QByteArrayView(bytes).sliced(decoded.encoding.byteOrderMark().size());
+    }
+    /// What the engine reads: the bytes after the mark, or the decoded text.
+    TextUnits units() const {
+        if (decoded.decoded) return TextUnits::Utf16(decoded.text);
+        return decoded.encoding.kind() == TextEncoding::Kind::Utf8 ? TextUnits::Utf8(body())
+                                                                   : TextUnits::SingleByte(body());
+    }
+};
+
+/// Writes the repaired page through `writer`; a decoded text is let go of once its
+/// repaired copy is made.
+FileResult WritePage(DocumentWriter& writer, const QString& output, Page& page,
+                     const RepairResult& result) {
+    const TextEncoding& encoding = page.decoded.encoding;
+    const QStringView text = page.decoded.text;
+    if (!page.decoded.decoded) {
+        // Straight from the page's bytes.
+        const QList<QByteArrayView> pieces =
+            OutputPieces(encoding.byteOrderMark(), page.body(), 1, "</p>", result);
+        return writer.Write(output, {pieces.constData(), size_t(pieces.size())});
+    }
+    if (encoding.kind() == TextEncoding::Kind::Utf16LE &&
+        QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+        // The text's own memory is the page's encoding; what the repairs add and remove is
+        // ASCII, so there is nothing it cannot hold.
+        const QByteArrayView body(reinterpret_cast<const char*>(text.utf16()), 2 * text.size());
+        QList<QByteArrayView> pieces = OutputPieces(encoding.byteOrderMark(), body, 2,
+                                                    QByteArrayView("<\0/\0p\0>\0", 8), result);
+        pieces.append(encoding.strayByte());
+        return writer.Write(output, {pieces.constData(), size_t(pieces.size())});
+    }
+    const QString repaired = result.kept.isEmpty()
+                                 ? WithInsertions(text, result.insertions, u"</p>")
+                                 : KeptText(text, result.kept);
+    page.decoded.text = QString();
+    return SaveDocument(writer, output, repaired, encoding);
+}
+
+class PageRepair {
+  public:
+    PageRepair(const RepairRun& run, const PageJob& job, JobProgress* progress)
+        : run_(run), job_(job), label_(job.label()), progress_(progress) {
+        outcome_.record.path = job.path;
+        outcome_.record.output = job.output;
+    }
+
+    PageOutcome take() {
+        if (!job_.refusal.isEmpty()) {
+            fail(job_.refusal);
+            return std::move(outcome_);
+        }
+        // A page that fits the reading limit may still be too large for the repair: it
+        // fails alone, and the run goes on with the next one.
+        try {
+            repair();
+        } catch (const std::bad_alloc&) {
+            fail(QStringLiteral("cannot repair the page: %1").arg(TooLargeReason()));
+        }
+        return std::move(outcome_);
+    }
+
+  private:
+    void fail(const QString& error) {
+        outcome_.record.status = PageRecord::Status::Failed;
+        outcome_.record.error = error;
+        outcome_.record.written = false;
+        outcome_.countText.clear();
+        outcome_.diff.clear();
+        outcome_.staged.reset();
+    }
+    void note(const QString& text) {
+        outcome_.notes.append(
+            EncodeFileName(QString(label_ + QStringLiteral(": ") + text + u'\n')));
+    }
+
+    void repair();
+    std::optional<Page> read();
+    void finish(Page& page, const RepairResult& result, qint64 count, bool changed);
+
+    const RepairRun& run_;
+    const PageJob& job_;
+    const QString label_;
+    JobProgress* progress_;
+    PageOutcome outcome_;
+    QByteArray original_;  // the page's bytes, for a backup or a diff
+};
+
+std::optional<Page> PageRepair::read() {
+    FileResult read;
+    std::optional<QByteArray> bytes =
+        job_.path == u"-" ? ReadDeviceBytes(*run_.in, &read) : ReadDocumentBytes(job_.path, &read);
+    if (!bytes) {
+        fail(QStringLiteral("cannot read the page: %1").arg(read.reason));
+        return std::nullopt;
+    }
+    outcome_.record.bytesIn = bytes->size();
+    // The repairs read the bytes themselves where the encoding allows; the HTML5 parser
+    // reads UTF-8 or 16-bit text.
+    std::optional<DecodedPage> decoded =
+        run_.encoding ? DecodePageAs(*bytes, *run_.encoding, PageText::KeepBytes)
+                      : DecodePage(*bytes, PageText::KeepBytes);
+    if (!decoded) {
+        fail(QStringLiteral("cannot be read as %1 without changing its bytes")
+                 .arg(run_.encoding->name()));
+        return std::nullopt;
+    }
+    outcome_.record.encoding = decoded->encoding.name();
+    outcome_.record.byteOrderMark = decoded->encoding.hasByteOrderMark();
+    if (run_.verbose) note(QStringLiteral("read as %1").arg(decoded->encoding.description()));
+    // A declaration passed over, or damage kept as it is.
+    for (const QString& text : decoded->notes) note(text);
+    Page page{std::move(*bytes), std::move(*decoded)};
+    const TextEncoding& encoding = page.decoded.encoding;
+    const bool html5 = run_.command->id == RepairId::Fix && run_.settings.html5;
+    if (html5 && encoding.kind() != TextEncoding::Kind::Utf8 && !page.decoded.decoded) {
+        page.decoded.text = *encoding.decode(page.body());
+        page.decoded.decoded = true;
+    } else if (!html5 && encoding.asciiTransparent()) {
+        // A single-byte code that extends ASCII was decoded only to prove that it reads back.
+        page.decoded.text = QString();
+        page.decoded.decoded = false;
+    }
+    const bool keep = !job_.backup.isEmpty() || run_.result == RepairRun::Result::Compared;
+    if (keep) original_ = page.bytes;                     // shared, not copied
+    if (page.decoded.decoded) page.bytes = QByteArray();  // the text holds the page now
+    return page;
+}
+
+void PageRepair::repair() {
+    std::optional<Page> page = read();
+    if (!page) return;
+    const TextUnits units = page->units();
+    if (progress_) {
+        progress_->characters.store(units.characters(), std::memory_order_relaxed);
+        progress_->remaining.store(units.characters(), std::memory_order_relaxed);
+    }
+    JobObserver observer(progress_, outcome_.notes, label_);
+    SnapshotListSource lists(run_.lists);
+    Functions engine(observer, lists);
+    const RepairResult result = run_.command->run(
+        engine, units, page->decoded.decoded ? &page->decoded.text : nullptr, run_.settings);
+    if (!result.ok()) {
+        fail(result.status == RepairResult::Status::ListsUnavailable
+                 ? StoreErrorText(result.listsError)
+                 : result.error);
+        return;
+    }
+    finish(*page, result, run_.command->count(engine, units, result), RepairChanges(units, result));
+}
+
+void PageRepair::finish(Page& page, const RepairResult& result, qint64 count, bool changed) {
+    PageRecord& record = outcome_.record;
+    record.count = count;
+    record.status = changed ? PageRecord::Status::Changed : PageRecord::Status::Unchanged;
+    record.bytesOut = record.bytesIn;
+    const RepairCommand& command = *run_.command;
+    if (run_.result != RepairRun::Result::Written) {
+        if (!changed) return;
+        // Only what would change is said, and compared.
+        const bool compared = run_.result == RepairRun::Result::Compared;
+        MemoryWriter memory(compared);
+        const FileResult made = WritePage(memory, job_.path, page, result);
+        if (!made.ok()) return fail(made.reason);
+        record.bytesOut = memory.size();
+        if (compared)
+            outcome_.diff = UnifiedDiff(original_, memory.bytes(), EncodeFileName(job_.path));
+        outcome_.countText = command.countText(count, true);
+        return;
+    }
+    if (command.id == RepairId::Fix) outcome_.countText = command.countText(count, false);
+    // A page left as it was is not written again.
+    if (job_.replacesPage && !changed) return;
+    if (job_.output == u"-") {
+        StreamWriter stream(*run_.out);
+        const FileResult written = WritePage(stream, job_.output, page, result);
+        outcome_.outputClosed = stream.closed();
+        if (!written.ok()) {
+            fail(QStringLiteral("cannot write standard output: %1").arg(written.reason));
+            return;
+        }
+        record.written = true;
+        return;
+    }
+    outcome_.staged = std::make_unique<StagedFiles>();
+    StagedFiles& files = *outcome_.staged;
+    if (!job_.backup.isEmpty()) {
+        const QByteArrayView bytes = original_;
+        const FileResult kept = files.WriteLike(job_.backup, {&bytes, 1}, job_.path);
+        if (!kept.ok()) {
+            return fail(QStringLiteral("cannot write %1: %2").arg(job_.backup, kept.reason));
+        }
+        original_ = QByteArray();
+    }
+    struct Sizer final : DocumentWriter {
+        explicit Sizer(DocumentWriter& to) : to_(to) {}
+        using DocumentWriter::Write;
+        FileResult Write(const QString& path, std::span<const QByteArrayView> pieces) override {
+            for (const QByteArrayView piece : pieces) size += piece.size();
+            return to_.Write(path, pieces);
+        }
+        DocumentWriter& to_;
+        qint64 size = 0;
+    } sized(files);
+    const FileResult written = WritePage(sized, job_.output, page, result);
+    if (!written.ok()) {
+        return fail(QStringLiteral("cannot write %1: %2").arg(job_.output, written.reason));
+    }
+    record.bytesOut = sized.size;
+    record.written = true;
+}
+
+}  // namespace
+
+PageOutcome RepairPage(const RepairRun& run, const PageJob& job, JobProgress* progress) {
+    return PageRepair(run, job, progress).take();
+}
+
+}  // namespace quillet

@@ -1,0 +1,228 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "batch/PageWalk.h"
+
+#include "documents/DocumentFile.h"
+#include "documents/FileNames.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#else
+#include <QDirIterator>
+#include <QFileInfo>
+#endif
+
+namespace quillet {
+
+namespace {
+
+/// The default pages, matched against a file's name in any letter case.
+const char* const kPagePatterns[] = {"*.htm", "*.html", "*.shtml", "*.xhtml"};
+
+bool SameCharacter(QChar a, QChar b, Qt::CaseSensitivity sensitivity) {
+    return a == b || (sensitivity == Qt::CaseInsensitive && a.toCaseFolded() == b.toCaseFolded());
+}
+
+/// The end (one past the "]") of the set that opens at `glob[at]`; -1 when it is not closed,
+/// and the "[" stands for itself.
+qsizetype SetEnd(QStringView glob, qsizetype at) {
+    qsizetype i = at + 1;
+    if (i < glob.size() && (glob[i] == u'!' || glob[i] == u'^')) ++i;
+    if (i < glob.size() && glob[i] == u']') ++i;  // a "]" first is one of the set
+    const qsizetype close = glob.indexOf(u']', i);
+    return close < 0 ? -1 : close + 1;
+}
+
+/// Whether `c` is one of the set `set` ("[...]" whole).
+bool InSet(QStringView set, QChar c, Qt::CaseSensitivity sensitivity) {
+    set = set.sliced(1, set.size() - 2);
+    const bool negated = !set.isEmpty() && (set[0] == u'!' || set[0] == u'^');
+    if (negated) set = set.sliced(1);
+    bool found = false;
+    for (qsizetype i = 0; i < set.size() && !found; ++i) {
+        if (i + 2 < set.size() && set[i + 1] == u'-') {
+            const auto within = [&](QChar x) { return x >= set[i] && x <= set[i + 2]; };
+            found = within(c) || (sensitivity == Qt::CaseInsensitive &&
+                                  (within(c.toLower()) || within(c.toUpper())));
+            i += 2;
+        } else {
+            found = SameCharacter(set[i], c, sensitivity);
+        }
+    }
+    return found != negated;
+}
+
+}  // namespace
+
+bool MatchesGlob(QStringView glob, QStringView name, Qt::CaseSensitivity sensitivity) {
+    qsizetype g = 0;
+    qsizetype n = 0;
+    qsizetype starGlob = -1;  // after the last "*" met, and where its match now ends
+    qsizetype starName = 0;
+    while (n < name.size()) {
+        if (g < glob.size()) {
+            if (glob[g] == u'*') {
+                starGlob = ++g;
+                starName = n;
+                continue;
+            }
+            bool matched = false;
+            qsizetype next = g + 1;
+            if (glob[g] == u'?') {
+                matched = true;
+            } else if (glob[g] == u'[' && (next = SetEnd(glob, g)) > 0) {
+                matched = InSet(glob.sliced(g, next - g), name[n], sensitivity);
+            } else {
+                if (glob[g] == u'\\' && g + 1 < glob.size()) ++g;
+                next = g + 1;
+                matched = SameCharacter(glob[g], name[n], sensitivity);
+            }
+            if (matched) {
+                g = next;
+                ++n;
+                continue;
+            }
+        }
+        // Let the last "*" take one more character, and try again from there.
+        if (starGlob < 0) return false;
+        g = starGlob;
+        n = ++starName;
+    }
+    while (g < glob.size() && glob[g] == u'*') ++g;
+    return g == glob.size();
+}
+
+bool PageFilter::Matches(const QStringList& globs, QStringView relative,
+                         Qt::CaseSensitivity sensitivity) {
+    const QStringView name = relative.sliced(relative.lastIndexOf(u'/') + 1);
+    return std::any_of(globs.begin(), globs.end(), [&](const QString& glob) {
+        return MatchesGlob(glob, relative, sensitivity) ||
+               (!glob.contains(u'/') && MatchesGlob(glob, name, sensitivity));
+    });
+}
+
+bool PageFilter::entersFolder(QStringView relative) const {
+    const QStringView name = relative.sliced(relative.lastIndexOf(u'/') + 1);
+    return !name.startsWith(u'.') && !Matches(exclude_, relative, Qt::CaseSensitive);
+}
+
+bool PageFilter::takesFile(QStringView relative) const {
+    const QStringView name = relative.sliced(relative.lastIndexOf(u'/') + 1);
+    // A repaired copy is never taken for a page, whatever the patterns.
+    if (name.endsWith(u".fix", Qt::CaseInsensitive)) return false;
+    if (Matches(exclude_, relative, Qt::CaseSensitive)) return false;
+    if (!include_.isEmpty()) return Matches(include_, relative, Qt::CaseSensitive);
+    return std::any_of(std::begin(kPagePatterns), std::end(kPagePatterns), [&](const char* glob) {
+        return MatchesGlob(QString::fromLatin1(glob), name, Qt::CaseInsensitive);
+    });
+}
+
+void WalkFolder(const QString& folder, const PageFilter& filter,
+                const std::function<void(FoundPage&&)>& take) {
+    const QString base = folder.endsWith(u'/') ? folder : folder + u'/';
+    // What was found, held compact until it is sorted: the path from the walked folder as
+    // its bytes, which are also what it sorts by.
+    struct Found {
+        QByteArray relative;
+        qint64 size;
+        QString error;
+        QByteArray identity;
+    };
+    std::vector<Found> found;
+    const auto failed = [&](const QString& relative, const char* what) {
+        found.push_back(
+            {EncodeFileName(relative),
+             0,
+             QStringLiteral("%1: %2").arg(QLatin1StringView(what), qt_error_string(errno)),
+             {}});
+    };
+    std::vector<QString> folders{QString()};  // still to read, from the walked folder
+    while (!folders.empty()) {
+        const QString relative = std::move(folders.back());
+        folders.pop_back();
+        const QString path = relative.isEmpty() ? folder : base + relative;
+        const auto child = [&](const QString& name) {
+            return relative.isEmpty() ? name : relative + u'/' + name;
+        };
+#ifdef Q_OS_UNIX
+        DIR* listing = ::opendir(EncodeFileName(path).constData());
+        if (!listing) {
+            failed(relative, "cannot read the folder");
+            continue;
+        }
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(listing);
+            if (!entry) {
+                if (errno != 0) failed(relative, "cannot read the folder");
+                break;
+            }
+            const QByteArrayView bytes(entry->d_name, qsizetype(std::strlen(entry->d_name)));
+            if (bytes == "." || bytes == "..") continue;
+            const QString inner = child(DecodeFileName(bytes));
+            unsigned char type = entry->d_type;
+            struct stat info {};
+            const bool look = type == DT_UNKNOWN || (type == DT_REG && filter.takesFile(inner));
+            if (look) {
+                if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+                    failed(inner, "cannot look at it");
+                    continue;
+                }
+                type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
+            }
+            if (type == DT_DIR && filter.entersFolder(inner)) {
+                folders.push_back(inner);
+            } else if (type == DT_REG && look && filter.takesFile(inner)) {
+                found.push_back({EncodeFileName(inner),
+                                 qint64(info.st_size),
+                                 {},
+                                 FileIdentityKey(quint64(info.st_dev), quint64(info.st_ino))});
+            }
+        }
+        ::closedir(listing);
+#else
+        QDirIterator it(path,
+                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        while (it.hasNext()) {
+            const QFileInfo info(it.next());
+            const QString inner = child(info.fileName());
+            if (info.isSymLink()) continue;
+            if (info.isDir() && filter.entersFolder(inner)) folders.push_back(inner);
+            if (info.isFile() && filter.takesFile(inner)) {
+                found.push_back({EncodeFileName(inner), info.size(), {}, {}});
+            }
+        }
+#endif
+    }
+    // In byte order of the paths, so that every run takes the pages in the same order.
+    std::sort(found.begin(), found.end(),
+              [](const Found& a, const Found& b) { return a.relative < b.relative; });
+    for (Found& page : found) {
+        const QString relative = DecodeFileName(page.relative);
+        page.relative = QByteArray();
+        take({relative.isEmpty() ? folder : base + relative, relative, page.size,
+              std::move(page.error), std::move(page.identity)});
+    }
+}
+
+QStringList SplitFileList(QByteArrayView list, bool nul) {
+    QStringList names;
+    const char separator = nul ? '\0' : '\n';
+    qsizetype from = 0;
+    while (from < list.size()) {
+        qsizetype end = list.indexOf(separator, from);
+        if (end < 0) end = list.size();
+        if (end > from) names.append(DecodeFileName(list.sliced(from, end - from)));
+        from = end + 1;
+    }
+    return names;
+}
+
+}  // namespace quillet
