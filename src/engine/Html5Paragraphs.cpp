@@ -438,7 +438,11 @@ bool Html5Parse::Job::start(const QString& helper, int page, int answer,
         sigaddset(&defaults, signal);
     }
     posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // In a process group of its own, so that Ctrl+C at a terminal reaches the program,
+    // which decides whether to stop, and not the helper of a page it would finish.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(
+        &attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     // The helper's standard streams are made of these, so neither may be one of them
     // already (a program started without them).
