@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QMargins>
-#include <QPoint>
-#include <QRect>
-#include <QSize>
+#include "common/ScreenFit.h"
+
 #include <QString>
 #include <functional>
 
@@ -12,17 +10,6 @@ class QMessageBox;
 class QWidget;
 
 namespace quillet {
-
-/// Moves `window`, keeping its size, so that its frame (title bar and borders included)
-/// stands in the middle of its screen. A window not shown yet has no frame: it is placed
-/// by the frame the window manager is expected to give it, and placed again once that
-/// frame is known, unless it was moved meanwhile.
-void CenterForm(QWidget& window);
-
-/// Where the top-left corner of a frame goes so that the frame, a client area of
-/// `clientSize` with `margins` around it, is centred in `area`; computed in single
-/// precision and cut to whole pixels.
-QPoint CenteredFramePosition(const QRect& area, QSize clientSize, QMargins margins);
 
 /// Sounds the system beep.
 void Beep();

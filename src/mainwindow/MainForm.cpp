@@ -163,9 +163,14 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     setAcceptDrops(true);
     ui_.WorkBox->viewport()->installEventFilter(this);
 
-    // Load: the window starts where it was left, or else in the middle of the screen.
+    // Load: the window starts where it was left, or else in the middle of the screen; its
+    // whole frame on the screen either way, since the screen may have changed since.
     const QByteArray geometry = settings.value(kGeometryKey).toByteArray();
-    if (geometry.isEmpty() || !restoreGeometry(geometry)) CenterForm(*this);
+    if (geometry.isEmpty() || !restoreGeometry(geometry)) {
+        CenterForm(*this);
+    } else {
+        FitOnScreen(*this);
+    }
 }
 
 MainForm::~MainForm() = default;
@@ -173,6 +178,7 @@ MainForm::~MainForm() = default;
 bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui_.client && event->type() == QEvent::Resize) {
         Resizer.ResizeControls(*ui_.client);
+        ui_.fitSmallClient();
     }
     if (watched == ui_.WorkBox->viewport() && handleDrop(event)) return true;
     return QMainWindow::eventFilter(watched, event);
@@ -666,7 +672,7 @@ void MainForm::mnuHelpTutorialClick() {
 }
 
 void MainForm::mnuHelpAboutClick() {
-    dialogs_->showAbout(this);
+    dialogs_->showAbout(this, wordLists_.path());
 }
 
 }  // namespace quillet

@@ -69,8 +69,8 @@ void StandardMainFormDialogs::showIncludeList(QWidget* parent, const QString& da
     ShowIncludeListForm(parent, databasePath);
 }
 
-void StandardMainFormDialogs::showAbout(QWidget* parent) {
-    ShowAboutBox(parent);
+void StandardMainFormDialogs::showAbout(QWidget* parent, const QString& wordListFile) {
+    ShowAboutBox(parent, wordListFile);
 }
 
 void StandardMainFormDialogs::showHelpTopics(QWidget* parent) {

@@ -15,7 +15,7 @@ class StandardMainFormDialogs final : public MainFormDialogs {
 
     void showSkipList(QWidget* parent, const QString& databasePath) override;
     void showIncludeList(QWidget* parent, const QString& databasePath) override;
-    void showAbout(QWidget* parent) override;
+    void showAbout(QWidget* parent, const QString& wordListFile) override;
     void showHelpTopics(QWidget* parent) override;
 };
 

@@ -66,7 +66,7 @@ class ScriptedDialogs final : public MainFormDialogs {
     void showIncludeList(QWidget*, const QString& path) override {
         calls << "include list " + path;
     }
-    void showAbout(QWidget*) override { calls << QStringLiteral("about"); }
+    void showAbout(QWidget*, const QString&) override { calls << QStringLiteral("about"); }
     void showHelpTopics(QWidget*) override { calls << QStringLiteral("help"); }
 
   private:
@@ -763,7 +763,10 @@ TEST_F(MainFormTest, TheHtml5OptionIsRememberedAndSteersFixFile) {
 TEST_F(MainFormTest, ResizingKeepsTheViewInProportionAndNoSizeClipsACaption) {
     form->show();
     const MainFormUi& ui = form->ui();
+    // At the size of the design, which the screen may have been too small for at first.
+    form->resize(form->size() - ui.client->size() + ui.designClientSize);
     const QSize design = ui.client->size();
+    ASSERT_EQ(design, ui.designClientSize);
     const QRect box = ui.WorkBox->geometry();
     form->resize(form->size() + design);
     ASSERT_EQ(ui.client->size(), design * 2);
@@ -896,7 +899,7 @@ TEST_F(MainFormTest, TheWindowItsFoldersAndOptionsAreRememberedForTheNextStart) 
     QDir(dir.path()).mkdir(QStringLiteral("out"));
     const QString page = file(QStringLiteral("page.htm"), "<p>a\nb</p>");
     form->show();
-    form->resize(form->size() + QSize(120, 80));
+    form->resize(form->size() - QSize(120, 80));
     const QSize size = form->size();
     open(page);
     form->ui().mnuOptionsJoinLineFeeds->trigger();
