@@ -52,7 +52,8 @@ double FittingScale(QSize design, QSize fixed, QSize room) {
 QRect KeepInside(const QRect& frame, const QRect& area) {
     const QSize size = frame.size().boundedTo(area.size());
     // As near to where it was as the area allows.
-    const int left = std::clamp(frame.left(), area.left(), area.left() + area.width() - size.width());
+    const int left =
+        std::clamp(frame.left(), area.left(), area.left() + area.width() - size.width());
     const int top = std::clamp(frame.top(), area.top(), area.top() + area.height() - size.height());
     return {QPoint(left, top), size};
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/Utilities.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -48,6 +49,39 @@ void ShowMessage(const QString& text, QWidget* parent) {
 
 void ShowNotice(const QString& text, QWidget* parent) {
     Show(text, parent);
+}
+
+namespace {
+
+/// The access key of a button's text, lower-cased; a null character when it has none.
+QChar AccessKey(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != u'&') continue;
+        if (text[i + 1] != u'&') return text[i + 1].toLower();
+        ++i;  // "&&" is an ampersand
+    }
+    return {};
+}
+
+}  // namespace
+
+void GiveAccessKeys(const QList<QAbstractButton*>& buttons) {
+    QString used;
+    for (const QAbstractButton* button : buttons) {
+        if (const QChar key = AccessKey(button->text()); !key.isNull()) used += key;
+    }
+    for (QAbstractButton* button : buttons) {
+        QString text = button->text();
+        if (!AccessKey(text).isNull()) continue;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            if (!c.isLetterOrNumber() || used.contains(c.toLower())) continue;
+            used += c.toLower();
+            text.insert(i, u'&');
+            button->setText(text);
+            break;
+        }
+    }
 }
 
 void FitTitle(QMessageBox& box) {

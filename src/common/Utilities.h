@@ -3,9 +3,11 @@
 
 #include "common/ScreenFit.h"
 
+#include <QList>
 #include <QString>
 #include <functional>
 
+class QAbstractButton;
 class QMessageBox;
 class QWidget;
 
@@ -20,6 +22,10 @@ void ShowMessage(const QString& text, QWidget* parent = nullptr);
 
 /// Shows `text` as ShowMessage does, without the beep.
 void ShowNotice(const QString& text, QWidget* parent = nullptr);
+
+/// Gives each of `buttons` that has no access key one: the first letter or digit of its
+/// text that no other of them uses as its key, so that Alt and that letter press it.
+void GiveAccessKeys(const QList<QAbstractButton*>& buttons);
 
 /// Gives `box` room for its whole title, which the window manager would otherwise cut
 /// short on a box narrower than its title bar needs.

@@ -11,6 +11,7 @@
 #include "mainwindow/ProgressDisplay.h"
 #include "mainwindow/SaveMessages.h"
 #include "mainwindow/StandardMainFormDialogs.h"
+#include "windows/ElidedLabel.h"
 #include "windows/FindReplaceDialog.h"
 #include "windows/WorkBoxEditor.h"
 #include "wordlists/StoreListSource.h"
@@ -24,16 +25,22 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 #include <new>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace quillet {
 
@@ -43,6 +50,53 @@ const QString MainForm::kSaveFolderKey = QStringLiteral("window/saveFolder");
 const QString MainForm::kJoinLineFeedsKey = QStringLiteral("repair/joinLineFeeds");
 
 namespace {
+/// The status bar's space after its message, and beside it (it draws the message from 6
+/// pixels in to 2 before its first permanent part), in pixels.
+constexpr int kStatusSpacing = 6;
+constexpr int kStatusMessageMargins = 8;
+}  // namespace
+
+namespace {
+
+/// Why `path` is not a page to open (it is a folder, a named pipe, a device or a socket);
+/// empty for a file, a link to one, or a path that names nothing (which reading reports).
+QString NoPageReason(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile()) return QString();
+    if (info.isDir()) return MainForm::tr("it is a folder, not a file");
+#ifdef Q_OS_UNIX
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0) {
+        if (S_ISFIFO(status.st_mode)) return MainForm::tr("it is a named pipe, not a file");
+        if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) {
+            return MainForm::tr("it is a device, not a file");
+        }
+        if (S_ISSOCK(status.st_mode)) return MainForm::tr("it is a socket, not a file");
+    }
+#endif
+    return MainForm::tr("it is not a file");
+}
+
+/// Whether a key typed into the document view would change its text: a character, or a
+/// key that deletes or breaks a line. Keys that move or select do not.
+bool ChangesText(const QKeyEvent& key) {
+    switch (key.key()) {
+        case Qt::Key_Backspace:
+        case Qt::Key_Delete:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return true;
+        default:
+            break;
+    }
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        return false;
+    }
+    const QString text = key.text();
+    return !text.isEmpty() && text.front().isPrint();
+}
 
 /// The setting that makes Fix File follow the HTML5 parser instead of the word lists.
 const QString kHtml5Setting = QStringLiteral("repair/html5");
@@ -79,25 +133,32 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
       wordLists_(WordListLocation::Choose(wordListFile)),
       lists_(lists ? std::move(lists) : std::make_unique<StoreListSource>(wordLists_.path())) {
     ui_.setupUi(*this);
-    // The status line also names the word-list file in use.
-    auto* wordListsLabel =
-        new QLabel(tr("Word lists: %1").arg(QDir::toNativeSeparators(wordLists_.path())), this);
-    wordListsLabel->setObjectName(QStringLiteral("WordListsLabel"));
+    // The status line also names the word-list file in use; its tool tip says which, in
+    // full, and why that one.
+    QString origin;
     switch (wordLists_.origin()) {
         case WordListLocation::Origin::Given:
-            wordListsLabel->setToolTip(tr("Named with --wordlists"));
+            origin = tr("Named with --wordlists");
             break;
         case WordListLocation::Origin::WorkingFolder:
-            wordListsLabel->setToolTip(tr("SkipList.db in the starting folder"));
+            origin = tr("SkipList.db in the starting folder");
             break;
         case WordListLocation::Origin::PerUser:
-            wordListsLabel->setToolTip(
-                tr("Your own word lists, made from the default lists when first needed"));
+            origin = tr("Your own word lists, made from the default lists when first needed");
             break;
     }
-    wordListsLabel->setAccessibleName(wordListsLabel->toolTip());
-    statusBar()->addPermanentWidget(wordListsLabel);
+    const QString listFile = QDir::toNativeSeparators(wordLists_.path());
+    ui_.WordListsLabel->setText(tr("Word lists: %1").arg(listFile));
+    ui_.WordListsLabel->setToolTip(listFile + u'\n' + origin);
+    ui_.WordListsLabel->setAccessibleName(origin);
+    // A message in the status line gets the room it needs from the word-list label.
+    // The parts of the status bar have their places once its layout has run.
+    connect(statusBar(), &QStatusBar::messageChanged, this,
+            [this] { QTimer::singleShot(0, this, &MainForm::fitStatusLine); });
+    statusBar()->installEventFilter(this);
     progress_ = std::make_unique<ProgressDisplay>(*ui_.CountBox, *ui_.PBox, this);
+    progress_->onBegin = [this] { showBusy(true); };
+    connect(ui_.mnuFileStop, &QAction::triggered, this, &MainForm::mnuFileStopClick);
     functions_ = std::make_unique<Functions>(*progress_, *lists_);
 
     // Initialize: the controls stand at their design places in the design client area.
@@ -123,6 +184,9 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     connect(ui_.mnuFileEncodingItems, &QActionGroup::triggered, this,
             [this](QAction* item) { mnuFileEncodingClick(item->data().toString()); });
     ui_.mnuFileEncoding->setEnabled(false);  // until there is a page to reopen
+    // The title names the page and marks unsaved changes.
+    showTitle(QString());
+    connect(ui_.WorkBox, &QsciScintilla::modificationChanged, this, &QWidget::setWindowModified);
     showEncoding();
 
     // The Edit menu works on the document view.
@@ -162,6 +226,7 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     // A page dropped on the window or the view is opened; the view takes other drops.
     setAcceptDrops(true);
     ui_.WorkBox->viewport()->installEventFilter(this);
+    ui_.WorkBox->installEventFilter(this);
 
     // Load: the window starts where it was left, or else in the middle of the screen; its
     // whole frame on the screen either way, since the screen may have changed since.
@@ -176,6 +241,15 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
 MainForm::~MainForm() = default;
 
 bool MainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == statusBar() && event->type() == QEvent::Resize) {
+        QTimer::singleShot(0, this, &MainForm::fitStatusLine);
+    }
+    // Keys typed into the read-only view during a run are refused as the commands are.
+    if (watched == ui_.WorkBox && event->type() == QEvent::KeyPress && running_ &&
+        ChangesText(*static_cast<QKeyEvent*>(event))) {
+        Beep();
+        return true;
+    }
     if (watched == ui_.client && event->type() == QEvent::Resize) {
         Resizer.ResizeControls(*ui_.client);
         ui_.fitSmallClient();
@@ -275,6 +349,7 @@ void MainForm::applyRepair(const TextUnits& text, const RepairResult& result) {
 }
 
 void MainForm::showRepairOutcome(const RepairResult& result) {
+    showBusy(false);
     switch (result.status) {
         case RepairResult::Status::Completed:
             break;
@@ -289,7 +364,8 @@ void MainForm::showRepairOutcome(const RepairResult& result) {
                         this);
             break;
         case RepairResult::Status::Stopped:
-            // Stopped for closing the window: the document stays as it was.
+            // Stopped by the user, or for closing the window: the page stays as it was.
+            if (!closeAfterRun_) statusBar()->showMessage(tr("Stopped; the page is as it was."));
             break;
         case RepairResult::Status::Busy:
             Beep();
@@ -313,34 +389,30 @@ bool MainForm::openFile(const QString& chosenPath, const std::optional<TextEncod
     if (running_) return false;
     const QString path = QDir::toNativeSeparators(chosenPath);
     dialogPath_ = path;
-    docName_ = SplitDocName(path);
-    DocPath = path;
 
-    ui_.mnuFileEncoding->setEnabled(true);
-
+    // Only a file is read: a named pipe would hold the window until something writes to
+    // it, and a device may never end.
+    if (const QString reason = NoPageReason(path); !reason.isEmpty()) {
+        ShowMessage(tr("Couldn't open %1: %2.").arg(path, reason), this);
+        return false;
+    }
     FileResult failure;
     std::optional<QByteArray> bytes = ReadDocumentBytes(path, &failure);
     if (!bytes) {
         ShowMessage(tr("Couldn't open %1: %2.").arg(path, failure.reason), this);
         return false;
     }
-    // A page read is offered again in the recent files, its folder by the Open dialog.
-    const auto remember = [this, &path] {
-        recentFiles_.add(path);
-        QSettings().setValue(kOpenFolderKey,
-                             QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
-    };
-    if (!bytes->isEmpty()) {
-        // A page within the reading limit may still not fit into memory as text; the
-        // current document stays then.
-        try {
-            if (!showPage(path, *bytes, encoding)) return false;
-        } catch (const std::bad_alloc&) {
-            ShowMessage(tr("Couldn't open %1: %2.").arg(path, TooLargeReason()), this);
-            return false;
-        }
+    // A page within the reading limit may still not fit into memory as text; the current
+    // document stays then. An empty page is a page like any other.
+    try {
+        if (!showPage(path, *bytes, encoding)) return false;
+    } catch (const std::bad_alloc&) {
+        ShowMessage(tr("Couldn't open %1: %2.").arg(path, TooLargeReason()), this);
+        return false;
     }
-    remember();
+    // A page read is offered again in the recent files, its folder by the Open dialog.
+    recentFiles_.add(path);
+    QSettings().setValue(kOpenFolderKey, QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
     return true;
 }
 
@@ -407,8 +479,12 @@ bool MainForm::showPage(const QString& path, QByteArray& bytes,
         for (const QString& note : page->notes) notes.append(name + QStringLiteral(": ") + note);
         statusBar()->showMessage(notes.join(QStringLiteral("; ")));
     }
+    // The page read is now the document, under its own name.
+    DocPath = path;
+    docName_ = SplitDocName(path);
+    ui_.mnuFileEncoding->setEnabled(true);
+    showTitle(path);
     ui_.CountBox->setText(QString::number(characters));
-    setWindowTitle(MainFormUi::DesignCaption() + QStringLiteral(" - ") + DocPath);
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString::number(functions_->AddedCount));
     return true;
@@ -420,7 +496,8 @@ void MainForm::mnuFileSaveClick() {
 }
 
 bool MainForm::saveDocument() {
-    if (ui_.WorkBox->isDocumentEmpty()) return false;
+    // An empty view is saved when it is a page, opened or saved before.
+    if (titlePath_.isEmpty() && ui_.WorkBox->isDocumentEmpty()) return false;
     QString proposal = FixedFileName(docName_);
     // With no folder of a page to propose, the folder of the file saved last.
     const QString saveFolder = QSettings().value(kSaveFolderKey).toString();
@@ -438,13 +515,13 @@ bool MainForm::saveDocument() {
     const FileResult result =
         SaveDocumentUtf8(*writer_, *path, ui_.WorkBox->documentBytes(), encoding_);
     if (!result.ok()) {
-        ShowMessage(SaveFailureMessage(result), this);
+        ShowMessage(SaveFailureMessage(result, *path), this);
         return false;
     }
     ui_.WorkBox->markSaved();
     QSettings().setValue(kSaveFolderKey, QDir::toNativeSeparators(QFileInfo(*path).absolutePath()));
     Beep();
-    setWindowTitle(MainFormUi::DesignCaption() + QStringLiteral(" - ") + docName_.fileName);
+    showTitle(*path);
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString());
     return true;
@@ -467,6 +544,20 @@ void MainForm::mnuFileEncodingClick(const QString& name) {
     if (choice) EncodingChoices().remember(page, choice->name());
 }
 
+void MainForm::showTitle(const QString& path) {
+    titlePath_ = path;
+    // "[*]" stands where the window shows that the page has unsaved changes.
+    if (path.isEmpty()) {
+        setWindowTitle(MainFormUi::DesignCaption() + QStringLiteral("[*]"));
+    } else {
+        const QFileInfo file(path);
+        setWindowTitle(QStringLiteral("%1 - %2[*] (%3)")
+                           .arg(MainFormUi::DesignCaption(), file.fileName(),
+                                QDir::toNativeSeparators(file.absolutePath())));
+    }
+    setWindowModified(ui_.WorkBox->hasUnsavedChanges());
+}
+
 void MainForm::showEncoding() {
     ui_.EncodingBox->setText(encoding_.description());
     const QString checked = choice_ ? choice_->name() : QString();
@@ -476,7 +567,9 @@ void MainForm::showEncoding() {
 }
 
 bool MainForm::mayDropChanges() {
-    if (!ui_.WorkBox->hasUnsavedChanges() || ui_.WorkBox->isDocumentEmpty()) return true;
+    // Text typed into the empty view and deleted again is nothing to lose; a page emptied is.
+    if (!ui_.WorkBox->hasUnsavedChanges()) return true;
+    if (titlePath_.isEmpty() && ui_.WorkBox->isDocumentEmpty()) return true;
     switch (dialogs_->askUnsavedChanges(this)) {
         case MainFormDialogs::UnsavedAnswer::Save:
             return saveDocument();
@@ -661,6 +754,57 @@ void MainForm::mnuFileSkipListClick() {
 
 void MainForm::mnuFileIncludeListClick() {
     showListEditor(&MainFormDialogs::showIncludeList, IncludeListSchema().description);
+}
+
+void MainForm::mnuFileStopClick() {
+    if (running_) progress_->requestStop();
+}
+
+void MainForm::showBusy(bool busy) {
+    if (busy == !ui_.BusyBar->isHidden()) return;
+    ui_.BusyBar->setVisible(busy);
+    ui_.StopButton->setVisible(busy);
+    ui_.mnuFileStop->setEnabled(busy);
+    // The message of the run stands in for the one before it, which comes back after.
+    const QString working = tr("Working; Esc or Stop ends the command, the page as it was.");
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        messageBeforeRun_ = statusBar()->currentMessage();
+        statusBar()->showMessage(working);
+    } else {
+        QApplication::restoreOverrideCursor();
+        if (statusBar()->currentMessage() == working) {
+            statusBar()->showMessage(messageBeforeRun_);
+        }
+    }
+}
+
+void MainForm::fitStatusLine() {
+    ElidedLabel& label = *ui_.WordListsLabel;
+    const QString message = statusBar()->currentMessage();
+    if (message.isEmpty()) {
+        label.setMaximumWidth(QWIDGETSIZE_MAX);
+        statusBar()->setToolTip(QString());
+        return;
+    }
+    // The status bar draws its message from its left edge to just before its first
+    // permanent part shown; the word-list label gives up what the message lacks there,
+    // down to its least width, or takes back what it no longer needs.
+    const QWidget* first = &label;
+    for (QWidget* part : {static_cast<QWidget*>(ui_.BusyBar), static_cast<QWidget*>(ui_.StopButton),
+                          static_cast<QWidget*>(ui_.EncodingBox)}) {
+        if (!part->isHidden()) {
+            first = part;
+            break;
+        }
+    }
+    const int room = first->x() - kStatusMessageMargins;
+    const int needed = statusBar()->fontMetrics().horizontalAdvance(message) + kStatusSpacing;
+    const int least = label.minimumSizeHint().width();
+    const int width = label.width() + room - needed;
+    label.setMaximumWidth(std::max(least, width));
+    // A message that does not fit even so is whole in the status line's tool tip.
+    statusBar()->setToolTip(width < least ? message : QString());
 }
 
 void MainForm::mnuFileExitClick() {

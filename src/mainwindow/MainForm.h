@@ -70,6 +70,8 @@ class MainForm final : public QMainWindow {
     void mnuFileSkipListClick();
     void mnuFileIncludeListClick();
     void mnuFileExitClick();
+    /// Asks the running command to stop; the page stays as it was.
+    void mnuFileStopClick();
     void mnuEditFindClick();
     void mnuEditReplaceClick();
     void mnuEditFindNextClick();
@@ -80,9 +82,10 @@ class MainForm final : public QMainWindow {
 
     /// Open File after its dialog: reads the page at `path` into the view, as the Open
     /// command does with the path the user chose. It asks nothing about unsaved changes
-    /// (callers do that first) and reports a failure with a message; true when the page
-    /// was read (an empty file is read, but leaves the view as it was). A page read is
-    /// put first in the recent files.
+    /// (callers do that first) and reports a failure with a message, leaving the document
+    /// and its name as they were; true when the page was read (an empty file too). What
+    /// is not a file (a folder, a named pipe, a device) is refused. A page read is put
+    /// first in the recent files.
     ///
     /// The page is read in `encoding` when one is given (and fails when that would change
     /// a byte), else in the encoding last chosen for it, else in the one it shows.
@@ -160,8 +163,16 @@ class MainForm final : public QMainWindow {
     /// Opens a list editor once the word lists are there.
     void showListEditor(void (MainFormDialogs::*show)(QWidget*, const QString&),
                         const QString& description);
+    /// Names the page last opened or saved at `path` (none: empty) in the title, which
+    /// marks unsaved changes.
+    void showTitle(const QString& path);
     /// Shows the page's encoding, and checks the encoding menu's entry of its choice.
     void showEncoding();
+    /// Shows that a command runs (the moving bar, the Stop button and a busy cursor), or
+    /// no longer runs.
+    void showBusy(bool busy);
+    /// Gives a message in the status line the room it needs from the word-list label.
+    void fitStatusLine();
 
     MainFormUi ui_;
     ScreenHandler Resizer;
@@ -177,9 +188,11 @@ class MainForm final : public QMainWindow {
     QString DocPath;
     DocName docName_;                     // DocDir, DocFileName and DocBaseName
     QString dialogPath_;                  // the path the file dialogs last returned or were handed
+    QString titlePath_;                   // the page last opened or saved; empty: none
     TextEncoding encoding_;               // the page's encoding, for Save
     std::optional<TextEncoding> choice_;  // the encoding chosen for the page; none: automatic
 
+    QString messageBeforeRun_;  // the status line's message when the run began
     bool running_ = false;
     bool closeAfterRun_ = false;
 };

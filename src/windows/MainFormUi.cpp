@@ -4,6 +4,7 @@
 #include "common/ScreenFit.h"
 #include "common/Translations.h"
 #include "documents/TextEncoding.h"
+#include "windows/ElidedLabel.h"
 #include "windows/TwipsGeometry.h"
 #include "windows/WindowImages.h"
 #include "windows/WorkBoxEditor.h"
@@ -18,6 +19,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -329,6 +331,10 @@ void MainFormUi::setupUi(QMainWindow& form) {
                                     MainFormTr("Strip &Newlines"), {QKeySequence(Qt::Key_F6)});
     mnuFileStripSpaces = MakeItem(mnuFile, QStringLiteral("mnuFileStripSpaces"),
                                   MainFormTr("Strip S&paces"), {QKeySequence(Qt::Key_F7)});
+    mnuFileStop = MakeItem(mnuFile, QStringLiteral("mnuFileStop"), MainFormTr("S&top"),
+                           {QKeySequence(Qt::Key_Escape)});
+    mnuFileStop->setToolTip(MainFormTr("End the command that runs, and leave the page as it was"));
+    mnuFileStop->setEnabled(false);
     mnuFileSave = MakeItem(mnuFile, QStringLiteral("mnuFileSave"), MainFormTr("&Save File"),
                            {QKeySequence(Qt::CTRL | Qt::Key_S)});
     mnuFileRecent = mnuFile->addMenu(MainFormTr("&Recent Files"));
@@ -381,6 +387,29 @@ void MainFormUi::setupUi(QMainWindow& form) {
                               {QKeySequence(Qt::CTRL | Qt::Key_H)});
     mnuEditGoToLine = MakeItem(mnuEdit, QStringLiteral("mnuEditGoToLine"),
                                MainFormTr("&Go to Line..."), {QKeySequence(Qt::CTRL | Qt::Key_G)});
+
+    mnuEdit->addSeparator();
+    mnuEditNextChange = MakeItem(mnuEdit, QStringLiteral("mnuEditNextChange"),
+                                 MainFormTr("Ne&xt Change"), {QKeySequence(Qt::Key_F8)});
+    mnuEditPreviousChange =
+        MakeItem(mnuEdit, QStringLiteral("mnuEditPreviousChange"), MainFormTr("Previ&ous Change"),
+                 {QKeySequence(Qt::SHIFT | Qt::Key_F8)});
+    mnuEditCompare = MakeItem(mnuEdit, QStringLiteral("mnuEditCompare"),
+                              MainFormTr("Co&mpare with HTML5 Rules"));
+
+    mnuView = bar->addMenu(MainFormTr("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuViewZoomIn =
+        MakeItem(mnuView, QStringLiteral("mnuViewZoomIn"), MainFormTr("Zoom &In"),
+                 {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    mnuViewZoomOut = MakeItem(mnuView, QStringLiteral("mnuViewZoomOut"), MainFormTr("Zoom &Out"),
+                              {QKeySequence(QKeySequence::ZoomOut)});
+    mnuViewZoomNormal = MakeItem(mnuView, QStringLiteral("mnuViewZoomNormal"),
+                                 MainFormTr("&Normal Size"), {QKeySequence(Qt::CTRL | Qt::Key_0)});
+    mnuView->addSeparator();
+    mnuViewWordWrap =
+        MakeItem(mnuView, QStringLiteral("mnuViewWordWrap"), MainFormTr("&Word Wrap"));
+    mnuViewWordWrap->setCheckable(true);
 
     mnuOptions = bar->addMenu(MainFormTr("&Options"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
@@ -444,9 +473,36 @@ void MainFormUi::setupUi(QMainWindow& form) {
     // The status bar, below the client area.
     statusBar = form.statusBar();
     statusBar->setObjectName(QStringLiteral("StatusBar"));
+    // While a command runs: a moving bar and the Stop button.
+    BusyBar = new QProgressBar(statusBar);
+    BusyBar->setObjectName(QStringLiteral("BusyBar"));
+    BusyBar->setRange(0, 0);
+    BusyBar->setTextVisible(false);
+    BusyBar->setMaximumWidth(int(std::ceil(metrics.horizontalAdvance(QStringLiteral("9999999")))));
+    BusyBar->setMaximumHeight(int(std::ceil(metrics.height())));
+    BusyBar->setAccessibleName(MainFormTr("Working"));
+    statusBar->addPermanentWidget(BusyBar);
+    BusyBar->hide();
+    StopButton = new QToolButton(statusBar);
+    StopButton->setObjectName(QStringLiteral("StopButton"));
+    StopButton->setDefaultAction(mnuFileStop);
+    StopButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    StopButton->setAutoRaise(true);
+    statusBar->addPermanentWidget(StopButton);
+    StopButton->hide();
     EncodingBox =
         AddStatusLabel(statusBar, QStringLiteral("EncodingBox"),
                        QStringLiteral("The encoding the page was read in and is saved in"));
+    // The word-list file: shortened in the middle when the room is short, so that a
+    // message in the status line keeps its room.
+    WordListsLabel = new ElidedLabel(statusBar);
+    WordListsLabel->setObjectName(QStringLiteral("WordListsLabel"));
+    statusBar->addPermanentWidget(WordListsLabel);
+    // A space before each label, so that no text runs into the one before it.
+    const int space = int(std::ceil(metrics.averageCharWidth())) * 2;
+    for (QLabel* label : {EncodingBox, static_cast<QLabel*>(WordListsLabel)}) {
+        label->setContentsMargins(space, 0, 0, 0);
+    }
 
     // The window's size: the design client area between the menu bar and the status bar,
     // made smaller by one factor where the frame would not fit the screen's free area.

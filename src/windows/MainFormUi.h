@@ -14,12 +14,15 @@ class QActionGroup;
 class QLabel;
 class QMainWindow;
 class QMenu;
+class QProgressBar;
 class QStatusBar;
 class QToolBar;
+class QToolButton;
 class QWidget;
 
 namespace quillet {
 
+class ElidedLabel;
 class WorkBoxEditor;
 
 /// The make-up of the main window: the client area below the menu bar with the toolbar,
@@ -96,6 +99,7 @@ class MainFormUi {
     QAction* mnuFileFix = nullptr;
     QAction* mnuFileStripNewlines = nullptr;
     QAction* mnuFileStripSpaces = nullptr;
+    QAction* mnuFileStop = nullptr;  ///< ends the running command (Esc); enabled during a run
     QAction* mnuFileSave = nullptr;
     QMenu* mnuFileRecent = nullptr;  ///< the pages opened last
     /// "Reopen with Encoding": "Automatic" (no data), then one entry per encoding, whose
@@ -118,6 +122,16 @@ class MainFormUi {
     QAction* mnuEditFindPrevious = nullptr;
     QAction* mnuEditReplace = nullptr;
     QAction* mnuEditGoToLine = nullptr;
+    QAction* mnuEditNextChange = nullptr;      ///< selects the next review mark (F8)
+    QAction* mnuEditPreviousChange = nullptr;  ///< the previous one (Shift+F8)
+    /// Compares Fix File with the other way of deciding; its caption names the other way.
+    QAction* mnuEditCompare = nullptr;
+
+    QMenu* mnuView = nullptr;
+    QAction* mnuViewZoomIn = nullptr;
+    QAction* mnuViewZoomOut = nullptr;
+    QAction* mnuViewZoomNormal = nullptr;
+    QAction* mnuViewWordWrap = nullptr;  ///< checkable
 
     QMenu* mnuOptions = nullptr;
     QAction* mnuOptionsJoinLineFeeds = nullptr;  ///< checkable: Strip Newlines joins lone LFs
@@ -127,9 +141,12 @@ class MainFormUi {
     QAction* mnuHelpTutorial = nullptr;
     QAction* mnuHelpAbout = nullptr;
 
-    /// The status bar; its permanent labels stand at its right end, in the order added.
+    /// The status bar; its permanent parts stand at its right end, in this order.
     QStatusBar* statusBar = nullptr;
-    QLabel* EncodingBox = nullptr;  ///< the encoding the page was read in
+    QProgressBar* BusyBar = nullptr;        ///< moves while a command runs; hidden otherwise
+    QToolButton* StopButton = nullptr;      ///< runs mnuFileStop; shown while a command runs
+    QLabel* EncodingBox = nullptr;          ///< the encoding the page was read in
+    ElidedLabel* WordListsLabel = nullptr;  ///< the word-list file in use
 
   private:
     /// The sizes the small placement keeps, in pixels.

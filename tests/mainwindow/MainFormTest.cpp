@@ -7,6 +7,7 @@
 #include "documents/DocumentFile.h"
 #include "mainwindow/MainForm.h"
 #include "mainwindow/MainFormDialogs.h"
+#include "mainwindow/StandardMainFormDialogs.h"
 #include "windows/FindReplaceDialog.h"
 #include "windows/WorkBoxEditor.h"
 
@@ -18,10 +19,12 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSettings>
 #include <QStatusBar>
@@ -126,8 +129,11 @@ class MainFormTest : public ::testing::Test {
     QString text() const { return view().documentText(); }
     QString count() const { return form->ui().CountBox->text(); }
     QString added() const { return form->ui().PBox->text(); }
-    QString caption(const QString& name) const {
-        return MainFormUi::DesignCaption() + " - " + name;
+    /// The title for the page at `path`: its name, the mark of changes, and its folder.
+    QString caption(const QString& path) const {
+        const QFileInfo page(path);
+        return MainFormUi::DesignCaption() + " - " + page.fileName() + "[*] (" +
+               page.absolutePath() + ")";
     }
     /// Shows the window, active, with the focus in the document view, as the user has it.
     void showActive() {
@@ -366,7 +372,7 @@ TEST_F(MainFormTest, EveryByteSurvivesOpenAndSaveAndTheNamesFollow) {
     saveAs(QStringLiteral("out"));
     EXPECT_EQ(dialogs->calls.last(), "save " + dir.file(QStringLiteral("Page.Old.fix")));
     EXPECT_EQ(FileBytes(dir.file(QStringLiteral("out"))), bytes);
-    EXPECT_EQ(form->windowTitle(), caption(QStringLiteral("out")));
+    EXPECT_EQ(form->windowTitle(), caption(dir.file(QStringLiteral("out"))));
     form->mnuFileSaveClick();
     EXPECT_EQ(dialogs->calls.last(), "save " + dir.file(QStringLiteral("out.fix")));
     // The Open dialog starts at the path last handed to a dialog.
@@ -375,49 +381,116 @@ TEST_F(MainFormTest, EveryByteSurvivesOpenAndSaveAndTheNamesFollow) {
     EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'\n').toStdString();
 }
 
-TEST_F(MainFormTest, AnOpenThatBringsNoPageKeepsTheDocument) {
+TEST_F(MainFormTest, AnOpenThatBringsNoPageKeepsTheDocumentAndItsName) {
     const QString first = file(QStringLiteral("first.htm"), "first");
     open(first);
-    QStringList tooLarge{file(QStringLiteral("huge.htm"), QByteArray(1001, 'x'))};
-    if (MakeCharDevice(dir.file(QStringLiteral("zero")), 1, 5)) {
-        tooLarge << dir.file(QStringLiteral("zero"));  // endless
-    }
+    const QString huge = file(QStringLiteral("huge.htm"), QByteArray(1001, 'x'));
+    QDir(dir.path()).mkdir(QStringLiteral("folder.htm"));
+    const QString pipe = dir.file(QStringLiteral("pipe.htm"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString device = dir.file(QStringLiteral("zero"));
+    const bool haveDevice = MakeCharDevice(device, 1, 5);  // endless
     const struct {
         QString answer;
-        QString proposal;  // for the next save
-        QString message;
+        QString message;  // none: cancelled
     } cases[] = {
-        {QString(), dir.file(QStringLiteral("first.fix")), QString()},  // cancelled
-        // An empty file is not shown, but its name is taken, with ".fix" added whole.
-        {file(QStringLiteral("empty"), {}), dir.file(QStringLiteral("empty.fix")), QString()},
-        {dir.file(QStringLiteral("gone.htm")), dir.file(QStringLiteral("gone.fix")),
-         QStringLiteral("gone.htm")},
-        {tooLarge[0], dir.file(QStringLiteral("huge.fix")),
-         "Couldn't open " + tooLarge[0] + ": it is too large to hold in memory."},
-        {tooLarge.value(1), dir.file(QStringLiteral("zero.fix")),
-         "Couldn't open " + tooLarge.value(1) + ": it is too large to hold in memory."},
+        {QString(), QString()},
+        {dir.file(QStringLiteral("gone.htm")), QStringLiteral("gone.htm: file not found")},
+        {huge, "Couldn't open " + huge + ": it is too large to hold in memory."},
+        // What is not a file is refused before it is read: a named pipe would hold the
+        // window until something wrote to it.
+        {pipe, "Couldn't open " + pipe + ": it is a named pipe, not a file."},
+        {dir.file(QStringLiteral("folder.htm")), "Couldn't open " +
+                                                     dir.file(QStringLiteral("folder.htm")) +
+                                                     ": it is a folder, not a file."},
+        {haveDevice ? device : QString(),
+         "Couldn't open " + device + ": it is a device, not a file."},
     };
     SetDocumentSizeLimit(1000);
     for (const auto& c : cases) {
         if (c.answer.isEmpty() && !c.message.isEmpty()) continue;  // no device node
+        SCOPED_TRACE(c.answer.toStdString());
         messages.texts.clear();
         open(c.answer);
-        EXPECT_EQ(text(), QStringLiteral("first")) << c.answer.toStdString();
-        EXPECT_EQ(form->windowTitle(), caption(first)) << c.answer.toStdString();
-        EXPECT_EQ(count(), QStringLiteral("5")) << c.answer.toStdString();
+        EXPECT_EQ(text(), QStringLiteral("first"));
+        EXPECT_EQ(form->windowTitle(), caption(first));
+        EXPECT_EQ(count(), QStringLiteral("5"));
         EXPECT_EQ(messages.texts.size(), c.message.isEmpty() ? 0 : 1);
-        EXPECT_TRUE(messages.texts.value(0).contains(c.message)) << c.answer.toStdString();
+        EXPECT_TRUE(messages.texts.value(0).contains(c.message))
+            << messages.texts.value(0).toStdString();
+        // Save still proposes the page's own name.
         form->mnuFileSaveClick();  // cancelled
-        EXPECT_EQ(dialogs->calls.last(), "save " + c.proposal) << c.answer.toStdString();
+        EXPECT_EQ(dialogs->calls.last(), "save " + dir.file(QStringLiteral("first.fix")));
     }
     SetDocumentSizeLimit(0);
 
-    // Nothing is asked or written for an empty view.
-    view().replaceDocument(QString());
-    dialogs->calls.clear();
-    form->mnuFileSaveClick();
-    EXPECT_TRUE(dialogs->calls.isEmpty());
-    EXPECT_EQ(writer->writes, 0);
+    // Nothing is asked or written for an empty view that holds no page.
+    MainForm fresh(std::make_unique<ScriptedDialogs>(), std::make_unique<FailingWriter>());
+    fresh.ui().WorkBox->insert(QStringLiteral("typed"));
+    fresh.ui().WorkBox->selectAll();
+    fresh.ui().WorkBox->removeSelectedText();
+    fresh.mnuFileSaveClick();
+    EXPECT_TRUE(fresh.close());
+}
+
+TEST_F(MainFormTest, AnEmptyPageIsShownWithItsNameAndSaved) {
+    // Over another page, and as the first page of a window.
+    const QString other = file(QStringLiteral("s.htm"), "<p>something");
+    const QString empty = file(QStringLiteral("zero.htm"), {});
+    for (const bool afterAnother : {true, false}) {
+        SCOPED_TRACE(afterAnother);
+        dialogs->unsavedAnswers = {Answer::Discard};
+        if (afterAnother) open(other);
+        view().insert(QStringLiteral("changed "));
+        open(empty);
+        EXPECT_EQ(text(), QString());
+        EXPECT_EQ(form->windowTitle(), caption(empty));
+        EXPECT_EQ(count(), QStringLiteral("0"));
+        EXPECT_EQ(RecentFiles().paths().first(), empty);
+        form->mnuFileFixClick();
+        saveAs(QStringLiteral("zero.fix"));
+        EXPECT_EQ(dialogs->calls.last(), "save " + dir.file(QStringLiteral("zero.fix")));
+        EXPECT_EQ(FileBytes(dir.file(QStringLiteral("zero.fix"))), QByteArray());
+        EXPECT_EQ(form->windowTitle(), caption(dir.file(QStringLiteral("zero.fix"))));
+        ASSERT_TRUE(QFile::remove(dir.file(QStringLiteral("zero.fix"))));
+    }
+    // A page emptied by hand is a change to ask about, and is saved empty.
+    open(other);
+    view().selectAll();
+    view().removeSelectedText();
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(dialogs->calls.last(), QStringLiteral("unsaved"));
+    saveAs(QStringLiteral("emptied.fix"));
+    EXPECT_EQ(FileBytes(dir.file(QStringLiteral("emptied.fix"))), QByteArray());
+    EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'\n').toStdString();
+}
+
+TEST_F(MainFormTest, TheTitleNamesThePageAndMarksUnsavedChanges) {
+    EXPECT_EQ(form->windowTitle(), MainFormUi::DesignCaption() + "[*]");
+    EXPECT_FALSE(form->isWindowModified());
+    const QString page = file(QStringLiteral("page.htm"), "<p>one<p>two");
+    open(page);
+    EXPECT_EQ(form->windowTitle(), "Orvane Quillet - page.htm[*] (" + dir.path() + ")");
+    EXPECT_FALSE(form->isWindowModified());
+    const struct {
+        const char* step;
+        std::function<void()> run;
+        bool modified;
+    } steps[] = {
+        {"typing", [&] { typeAtEnd(QStringLiteral("x")); }, true},
+        {"undoing it", [&] { view().undo(); }, false},
+        {"Fix File", [&] { form->mnuFileFixClick(); }, true},
+        {"Save", [&] { saveAs(QStringLiteral("page.fix")); }, false},
+        {"Strip Spaces, which changes nothing", [&] { form->mnuFileStripSpacesClick(); }, false},
+        {"Undo after Save", [&] { view().undo(); }, true},
+        {"Redo", [&] { view().redo(); }, false},
+    };
+    for (const auto& step : steps) {
+        step.run();
+        EXPECT_EQ(form->isWindowModified(), step.modified) << step.step;
+    }
+    // Before and after Save, the same form: the name and its folder.
+    EXPECT_EQ(form->windowTitle(), caption(dir.file(QStringLiteral("page.fix"))));
 }
 
 TEST_F(MainFormTest, AFailedSaveIsReportedAndThePageStaysUnsaved) {
@@ -435,6 +508,10 @@ TEST_F(MainFormTest, AFailedSaveIsReportedAndThePageStaysUnsaved) {
     } cases[] = {
         {FileResult::Failure::Other, RLIM_INFINITY, 10, "other.fix",
          QStringLiteral("Couldn't copy the database. Reason unknown.")},
+        // A folder removed after the dialog showed it.
+        {std::nullopt, RLIM_INFINITY, 10, "removed/out.fix",
+         "The file was not saved: the folder " + dir.file(QStringLiteral("removed")) +
+             " no longer exists."},
         {std::nullopt, RLIM_INFINITY, 10, "locked.fix",
          QStringLiteral("File is locked or write protected")},
         // A large page cut short, a small one refused at its first byte, a full device.
@@ -924,6 +1001,39 @@ TEST_F(MainFormTest, TheWindowItsFoldersAndOptionsAreRememberedForTheNextStart) 
     again.mnuFileStripNewlinesClick();
     EXPECT_EQ(again.ui().WorkBox->documentText(), QStringLiteral("<p>cd</p>"));
     again.ui().WorkBox->markSaved();
+}
+
+TEST(StandardDialogs, OpenOffersEveryKindOfPageAndEachAnswerHasItsAccessKey) {
+    MessageLog messages;
+    StandardMainFormDialogs dialogs;
+    QStringList filters;
+    EXPECT_TRUE(WithModal([&] { dialogs.askOpenPath(nullptr, QString()); },
+                          [&](QWidget* modal) {
+                              auto* chooser = qobject_cast<QFileDialog*>(modal);
+                              ASSERT_TRUE(chooser);
+                              filters = chooser->nameFilters();
+                              chooser->reject();
+                          }));
+    EXPECT_EQ(filters, (QStringList{"HTML Files (*.htm *.html *.xhtml)", "Fixed Files (*.fix)",
+                                    "All Files (*)"}));
+
+    // Save, Discard and Cancel, each with a key of its own.
+    QStringList keys;
+    std::optional<MainFormDialogs::UnsavedAnswer> answer;
+    EXPECT_TRUE(WithModal([&] { answer = dialogs.askUnsavedChanges(nullptr); },
+                          [&](QWidget* modal) {
+                              auto* box = qobject_cast<QMessageBox*>(modal);
+                              ASSERT_TRUE(box);
+                              for (QAbstractButton* button : box->buttons()) {
+                                  const qsizetype at = button->text().indexOf(u'&');
+                                  ASSERT_GE(at, 0) << button->text().toStdString();
+                                  keys << button->text().mid(at + 1, 1).toLower();
+                              }
+                              QTest::keyClick(box, Qt::Key_D, Qt::AltModifier);
+                          }));
+    EXPECT_EQ(keys.size(), 3);
+    EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), 3) << keys.join(u' ').toStdString();
+    EXPECT_EQ(answer, MainFormDialogs::UnsavedAnswer::Discard);
 }
 
 }  // namespace

@@ -47,8 +47,8 @@ std::string Describe(const QRect& rect) {
         .toStdString();
 }
 
-#define EXPECT_ON_SCREEN(window)                                                       \
-    EXPECT_TRUE(Area(window).contains((window).frameGeometry()))                       \
+#define EXPECT_ON_SCREEN(window)                                                             \
+    EXPECT_TRUE(Area(window).contains((window).frameGeometry()))                             \
         << (window).objectName().toStdString() << ": " << Describe((window).frameGeometry()) \
         << " on " << Describe(Area(window))
 
@@ -58,8 +58,8 @@ class ScreenFitTest : public ::testing::Test {
 
     MainForm& window() {
         if (!form_) {
-            form_ = std::make_unique<MainForm>(nullptr, nullptr,
-                                               std::make_unique<MemoryWordLists>());
+            form_ =
+                std::make_unique<MainForm>(nullptr, nullptr, std::make_unique<MemoryWordLists>());
         }
         return *form_;
     }
@@ -84,8 +84,8 @@ class ScreenFitTest : public ::testing::Test {
         }
         for (qsizetype i = 0; i < row.size(); i += 2) {
             EXPECT_LT(row[i]->geometry().right(), row[i + 1]->geometry().left()) << i;
-            EXPECT_TRUE(row[i + 1]->geometry().contains(
-                row[i + 1]->geometry().left() + 1, row[i]->geometry().center().y()));
+            EXPECT_TRUE(row[i + 1]->geometry().contains(row[i + 1]->geometry().left() + 1,
+                                                        row[i]->geometry().center().y()));
         }
         for (QWidget* control : row) {
             EXPECT_LE(ui.ToolBar1->geometry().bottom(), control->geometry().top());
