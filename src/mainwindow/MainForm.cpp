@@ -9,6 +9,7 @@
 #include "mainwindow/EncodingChoices.h"
 #include "mainwindow/MainFormDialogs.h"
 #include "mainwindow/ProgressDisplay.h"
+#include "mainwindow/ReviewMarks.h"
 #include "mainwindow/SaveMessages.h"
 #include "mainwindow/StandardMainFormDialogs.h"
 #include "windows/ElidedLabel.h"
@@ -175,8 +176,16 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     connect(ui_.mnuFileIncludeList, &QAction::triggered, this, &MainForm::mnuFileIncludeListClick);
     connect(ui_.mnuFileExit, &QAction::triggered, this, &MainForm::mnuFileExitClick);
     ui_.mnuOptionsHtml5->setChecked(QSettings().value(kHtml5Setting, false).toBool());
-    connect(ui_.mnuOptionsHtml5, &QAction::toggled, this,
-            [](bool checked) { QSettings().setValue(kHtml5Setting, checked); });
+    // Compare names the other way of Fix File.
+    const auto nameCompare = [this](bool html5) {
+        ui_.mnuEditCompare->setText(html5 ? tr("Co&mpare with the Word Lists")
+                                          : tr("Co&mpare with HTML5 Rules"));
+    };
+    nameCompare(ui_.mnuOptionsHtml5->isChecked());
+    connect(ui_.mnuOptionsHtml5, &QAction::toggled, this, [nameCompare](bool checked) {
+        QSettings().setValue(kHtml5Setting, checked);
+        nameCompare(checked);
+    });
     connect(ui_.mnuHelpTutorial, &QAction::triggered, this, &MainForm::mnuHelpTutorialClick);
     connect(ui_.mnuHelpAbout, &QAction::triggered, this, &MainForm::mnuHelpAboutClick);
     connect(ui_.ToolBar1, &QToolBar::actionTriggered, this,
@@ -212,6 +221,10 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     connect(ui_.mnuEditFindPrevious, &QAction::triggered, this,
             &MainForm::mnuEditFindPreviousClick);
     connect(ui_.mnuEditGoToLine, &QAction::triggered, this, &MainForm::mnuEditGoToLineClick);
+    connect(ui_.mnuEditNextChange, &QAction::triggered, this, &MainForm::mnuEditNextChangeClick);
+    connect(ui_.mnuEditPreviousChange, &QAction::triggered, this,
+            &MainForm::mnuEditPreviousChangeClick);
+    connect(ui_.mnuEditCompare, &QAction::triggered, this, &MainForm::mnuEditCompareClick);
 
     // The options and the recent files, as the settings keep them.
     QSettings settings;
@@ -334,18 +347,45 @@ RepairResult MainForm::runEngine(Repair repair, bool html5, const TextUnits& tex
 
 void MainForm::applyRepair(const TextUnits& text, const RepairResult& result) {
     const QByteArrayView bytes = text.bytes();
+    WorkBoxEditor& view = *ui_.WorkBox;
     if (!result.kept.isEmpty()) {
         // An unchanged text is not put back, so it costs no undo step.
         const bool unchanged = result.kept.size() == 1 && result.kept.first().start == 0 &&
                                result.kept.first().length == bytes.size();
-        if (!unchanged) ui_.WorkBox->replaceDocumentUtf8(KeptText(bytes, result.kept));
+        if (!unchanged) {
+            // The marks stay on what the command keeps of their text.
+            QList<QList<TextSpan>> marks;
+            for (int kind = 0; kind < WorkBoxEditor::kMarkKinds; ++kind) {
+                marks.append(view.marks(WorkBoxEditor::Mark(kind)));
+            }
+            view.replaceDocumentUtf8(KeptText(bytes, result.kept));
+            for (int kind = 0; kind < WorkBoxEditor::kMarkKinds; ++kind) {
+                view.addMarks(WorkBoxEditor::Mark(kind), KeepMarks(marks[kind], result.kept));
+            }
+        }
     } else {
         // Fix File only inserts: the view takes the insertions in place, which on a large
         // page costs a fraction of building the new text and replacing it all.
-        ui_.WorkBox->insertBefore(result.insertions, "</p>");
+        view.insertBefore(result.insertions, "</p>");
+        markInsertions(result.insertions);
     }
     ui_.CountBox->setText(QStringLiteral("0"));
     Beep();
+}
+
+void MainForm::markInsertions(const QList<qint64>& insertions) {
+    WorkBoxEditor& view = *ui_.WorkBox;
+    // A comparison made before holds no longer.
+    view.clearMarks(WorkBoxEditor::Mark::OtherWouldAdd);
+    view.clearMarks(WorkBoxEditor::Mark::OtherWouldNotAdd);
+    // Each "</p>" put in is marked for review, where it now stands.
+    constexpr qint64 kLength = 4;
+    QList<TextSpan> inserted;
+    inserted.reserve(insertions.size());
+    for (qsizetype i = 0; i < insertions.size(); ++i) {
+        inserted.append({insertions[i] + i * kLength, kLength});
+    }
+    view.addMarks(WorkBoxEditor::Mark::Inserted, inserted);
 }
 
 void MainForm::showRepairOutcome(const RepairResult& result) {
@@ -647,6 +687,164 @@ void MainForm::mnuEditGoToLineClick() {
     view.setCursorPosition(target, 0);
     view.ensureLineVisible(target);
     view.setFocus();
+}
+
+QString MainForm::otherWayName() const {
+    return ui_.mnuOptionsHtml5->isChecked() ? tr("the word lists") : tr("the HTML5 rules");
+}
+
+void MainForm::mnuEditNextChangeClick() {
+    goToMark(true);
+}
+
+void MainForm::mnuEditPreviousChangeClick() {
+    goToMark(false);
+}
+
+void MainForm::goToMark(bool forward) {
+    WorkBoxEditor& view = *ui_.WorkBox;
+    // The marks in the page's order; a "</p>" both put in and found different is one stop.
+    struct Stop {
+        TextSpan span;
+        bool change = false;
+        WorkBoxEditor::Mark difference = WorkBoxEditor::Mark::Inserted;  // Inserted: none
+    };
+    QList<Stop> stops;
+    for (const TextSpan& span : view.marks(WorkBoxEditor::Mark::Inserted)) {
+        stops.append({span, true});
+    }
+    for (const auto kind :
+         {WorkBoxEditor::Mark::OtherWouldAdd, WorkBoxEditor::Mark::OtherWouldNotAdd}) {
+        for (const TextSpan& span : view.marks(kind)) stops.append({span, false, kind});
+    }
+    std::stable_sort(stops.begin(), stops.end(),
+                     [](const Stop& a, const Stop& b) { return a.span.start < b.span.start; });
+    for (qsizetype i = 1; i < stops.size();) {
+        if (stops[i].span == stops[i - 1].span) {
+            stops[i - 1].change = stops[i - 1].change || stops[i].change;
+            if (stops[i].difference != WorkBoxEditor::Mark::Inserted) {
+                stops[i - 1].difference = stops[i].difference;
+            }
+            stops.removeAt(i);
+        } else {
+            ++i;
+        }
+    }
+    if (stops.isEmpty()) {
+        Beep();
+        statusBar()->showMessage(tr("No change is marked: Fix File marks each </p> it puts in."));
+        return;
+    }
+    // From the selection's start: a stop that starts there is the next one only when it is
+    // not selected yet.
+    const long selectionStart = view.SendScintilla(QsciScintilla::SCI_GETSELECTIONSTART);
+    const bool empty = selectionStart == view.SendScintilla(QsciScintilla::SCI_GETSELECTIONEND);
+    qsizetype chosen = -1;
+    if (forward) {
+        for (qsizetype i = 0; i < stops.size() && chosen < 0; ++i) {
+            const qint64 start = stops[i].span.start;
+            if (start > selectionStart || (start == selectionStart && empty)) chosen = i;
+        }
+        if (chosen < 0) chosen = 0;
+    } else {
+        for (qsizetype i = stops.size() - 1; i >= 0 && chosen < 0; --i) {
+            if (stops[i].span.start < selectionStart) chosen = i;
+        }
+        if (chosen < 0) chosen = stops.size() - 1;
+    }
+    const Stop& stop = stops[chosen];
+    const long start = long(stop.span.start);
+    const long end = long(stop.span.start + stop.span.length);
+    view.SendScintilla(QsciScintilla::SCI_SETSEL, static_cast<unsigned long>(start), end);
+    view.SendScintilla(QsciScintilla::SCI_SCROLLRANGE, static_cast<unsigned long>(start), end);
+
+    // Which of how many it is: the changes and the differences are counted apart.
+    qsizetype changes = 0, changeNumber = 0, differences = 0, differenceNumber = 0;
+    for (qsizetype i = 0; i < stops.size(); ++i) {
+        if (stops[i].change) {
+            ++changes;
+            if (i <= chosen) changeNumber = changes;
+        }
+        if (stops[i].difference != WorkBoxEditor::Mark::Inserted) {
+            ++differences;
+            if (i <= chosen) differenceNumber = differences;
+        }
+    }
+    QStringList said;
+    if (stop.change) said << tr("Change %1 of %2").arg(changeNumber).arg(changes);
+    if (stop.difference != WorkBoxEditor::Mark::Inserted) {
+        said << tr("difference %1 of %2: %3")
+                    .arg(differenceNumber)
+                    .arg(differences)
+                    .arg(stop.difference == WorkBoxEditor::Mark::OtherWouldAdd
+                             ? tr("by %1, a </p> goes before this tag").arg(comparedWith_)
+                             : tr("by %1, no </p> goes here").arg(comparedWith_));
+    }
+    QString message = said.join(QStringLiteral("; "));
+    message[0] = message[0].toUpper();
+    statusBar()->showMessage(message);
+}
+
+void MainForm::mnuEditCompareClick() {
+    if (refuseDuringRun()) return;
+    const bool otherHtml5 = !ui_.mnuOptionsHtml5->isChecked();
+    StoreError listsError;
+    if (!otherHtml5 && !prepareWordLists(&listsError)) {
+        ShowMessage(WordListMessage(listsError, ListUse::Repair), this);
+        return;
+    }
+    WorkBoxEditor& view = *ui_.WorkBox;
+    // The page as it stood before the marked "</p>" went in, which the other way reads.
+    const QList<TextSpan> inserted =
+        InsertedParagraphEnds(view.documentBytes(), view.marks(WorkBoxEditor::Mark::Inserted));
+    const QByteArray before = PageBefore(view.documentBytes(), inserted);
+    // The counters show the comparison's progress, and then what they showed before.
+    const QString count = ui_.CountBox->text();
+    const QString added = ui_.PBox->text();
+    const qint32 addedCount = functions_->AddedCount;
+    RepairResult result;
+    {
+        const RunScope scope(running_, view);
+        progress_->begin();
+        const TextUnits units = TextUnits::Utf8(before);
+        result = otherHtml5 ? functions_->FixTextHtml5(units) : functions_->FixText(units);
+        progress_->finish();
+    }
+    ui_.CountBox->setText(count);
+    ui_.PBox->setText(added);
+    functions_->AddedCount = addedCount;
+    if (result.status == RepairResult::Status::ParserFailed) {
+        showBusy(false);
+        ShowMessage(tr("The page could not be compared with the HTML5 rules.") +
+                        QStringLiteral("\n\n") + result.error.left(1).toUpper() +
+                        result.error.mid(1) + u'.',
+                    this);
+    } else if (!result.ok()) {
+        showRepairOutcome(result);
+    } else {
+        showBusy(false);
+        const Differences differences =
+            CompareInsertions(view.documentBytes(), inserted, result.insertions);
+        comparedWith_ = otherHtml5 ? tr("the HTML5 rules") : tr("the word lists");
+        view.clearMarks(WorkBoxEditor::Mark::OtherWouldAdd);
+        view.clearMarks(WorkBoxEditor::Mark::OtherWouldNotAdd);
+        view.addMarks(WorkBoxEditor::Mark::OtherWouldAdd, differences.otherWouldAdd);
+        view.addMarks(WorkBoxEditor::Mark::OtherWouldNotAdd, differences.otherWouldNotAdd);
+        const QString name = comparedWith_;
+        const qsizetype count = differences.count();
+        statusBar()->showMessage(
+            count == 0
+                ? tr("Compared with %1: no differences.").arg(name)
+                : tr("Compared with %1: %2 (%3 where only they put a </p>, %4 where they "
+                     "put none); F8 goes to the next.")
+                      .arg(name, count == 1 ? tr("1 difference") : tr("%1 differences").arg(count))
+                      .arg(differences.otherWouldAdd.size())
+                      .arg(differences.otherWouldNotAdd.size()));
+    }
+    if (closeAfterRun_) {
+        closeAfterRun_ = false;
+        close();
+    }
 }
 
 void MainForm::fillRecentMenu() {

@@ -77,6 +77,16 @@ class MainForm final : public QMainWindow {
     void mnuEditFindNextClick();
     void mnuEditFindPreviousClick();
     void mnuEditGoToLineClick();
+    /// Selects the next marked change or difference after the selection's start, or the
+    /// previous one before it, going on from the other end of the page, and says in the
+    /// status line which it is ("Change 3 of 41").
+    void mnuEditNextChangeClick();
+    void mnuEditPreviousChangeClick();
+    /// Runs the other way of Fix File (the HTML5 rules, or the word lists with the HTML5
+    /// rules chosen) on the page as it stood before the marked "</p>" went in, without
+    /// changing the page, and marks where the two differ: where only the other way would
+    /// put a "</p>", and which marked "</p>" it would not put.
+    void mnuEditCompareClick();
     void mnuHelpTutorialClick();
     void mnuHelpAboutClick();
 
@@ -131,6 +141,8 @@ class MainForm final : public QMainWindow {
     RepairResult runEngine(Repair repair, bool html5, const TextUnits& text);
     /// Puts a completed repair of `text`, the view's text, into the view.
     void applyRepair(const TextUnits& text, const RepairResult& result);
+    /// Marks the "</p>" Fix File put in before `insertions` (offsets in the text before).
+    void markInsertions(const QList<qint64>& insertions);
     /// Tells the user why a repair left the page as it was.
     void showRepairOutcome(const RepairResult& result);
     /// The page of `bytes` in `choice`, else as openFile chooses; nothing, after a
@@ -173,6 +185,10 @@ class MainForm final : public QMainWindow {
     void showBusy(bool busy);
     /// Gives a message in the status line the room it needs from the word-list label.
     void fitStatusLine();
+    /// Selects the next or previous mark; see mnuEditNextChangeClick.
+    void goToMark(bool forward);
+    /// The other way of Fix File than the one chosen, as the status line names it.
+    QString otherWayName() const;
 
     MainFormUi ui_;
     ScreenHandler Resizer;
@@ -193,6 +209,7 @@ class MainForm final : public QMainWindow {
     std::optional<TextEncoding> choice_;  // the encoding chosen for the page; none: automatic
 
     QString messageBeforeRun_;  // the status line's message when the run began
+    QString comparedWith_;      // the way of Fix File the marked differences come from
     bool running_ = false;
     bool closeAfterRun_ = false;
 };

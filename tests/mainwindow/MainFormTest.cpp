@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCursor>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -26,6 +27,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStringEncoder>
@@ -35,6 +37,13 @@
 #include <QToolButton>
 #include <QUrl>
 #include <functional>
+
+// Texts in failures as text.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
 
 namespace quillet::test {
 namespace {
@@ -833,6 +842,174 @@ TEST_F(MainFormTest, TheHtml5OptionIsRememberedAndSteersFixFile) {
     // A new window starts with the option as it was left.
     MainForm next(std::make_unique<ScriptedDialogs>());
     EXPECT_TRUE(next.ui().mnuOptionsHtml5->isChecked());
+}
+
+// --- Reviewing what Fix File changed --------------------------------------------------
+
+TEST_F(MainFormTest, EachInsertedParagraphEndIsMarkedAndF8StepsThroughThem) {
+    showActive();
+    using Mark = WorkBoxEditor::Mark;
+    const QString page = QStringLiteral("<p>one<h1>x</h1><p>two\r\n<p>three<ul>");
+    view().loadDocument(page);
+    form->mnuFileFixClick();
+    EXPECT_EQ(text(), QStringLiteral("<p>one</p><h1>x</h1><p>two\r\n</p><p>three</p><ul>"));
+    const auto marked = [&](Mark kind = Mark::Inserted) {
+        QStringList texts;
+        for (const TextSpan& span : view().marks(kind)) {
+            texts << QString::fromUtf8(view().documentBytes().sliced(span.start, span.length)) +
+                         u'@' + QString::number(span.start);
+        }
+        return texts;
+    };
+    EXPECT_EQ(marked(), (QStringList{"</p>@6", "</p>@28", "</p>@40"}));
+
+    // F8 selects each in turn, scrolled into view, and says which it is; Shift+F8 goes back,
+    // and both go on from the other end of the page.
+    const auto step = [&](Qt::KeyboardModifiers modifiers) {
+        QTest::keyClick(&view(), Qt::Key_F8, modifiers);
+        return QStringLiteral("%1 %2").arg(view().selectedText(),
+                                           form->statusBar()->currentMessage());
+    };
+    view().setCursorPosition(0, 0);
+    EXPECT_EQ(step(Qt::NoModifier), QStringLiteral("</p> Change 1 of 3"));
+    EXPECT_EQ(step(Qt::NoModifier), QStringLiteral("</p> Change 2 of 3"));
+    EXPECT_EQ(view().SendScintilla(QsciScintilla::SCI_GETSELECTIONSTART), 28);
+    EXPECT_EQ(step(Qt::NoModifier), QStringLiteral("</p> Change 3 of 3"));
+    EXPECT_EQ(step(Qt::NoModifier), QStringLiteral("</p> Change 1 of 3"));
+    EXPECT_EQ(step(Qt::ShiftModifier), QStringLiteral("</p> Change 3 of 3"));
+
+    // The marks follow edits before them.
+    view().insertAt(QStringLiteral("<!-- -->"), 0, 0);
+    EXPECT_EQ(marked(), (QStringList{"</p>@14", "</p>@36", "</p>@48"}));
+
+    // Strip Newlines keeps them where their text stays; Save writes the text alone.
+    form->mnuFileStripNewlinesClick();
+    EXPECT_EQ(text(), QStringLiteral("<!-- --><p>one</p><h1>x</h1><p>two</p><p>three</p><ul>"));
+    EXPECT_EQ(marked(), (QStringList{"</p>@14", "</p>@34", "</p>@46"}));
+    saveAs(QStringLiteral("page.fix"));
+    EXPECT_EQ(FileBytes(dir.file(QStringLiteral("page.fix"))), text().toUtf8());
+
+    // Undoing the strip, the comment and the run takes the marks with the "</p>" they
+    // marked.
+    for (int i = 0; i < 3; ++i) view().undo();
+    EXPECT_EQ(text(), page);
+    EXPECT_TRUE(marked().isEmpty());
+    QTest::keyClick(&view(), Qt::Key_F8);
+    EXPECT_TRUE(form->statusBar()->currentMessage().startsWith(u"No change is marked"));
+
+    // Typing over a selected change replaces it, and its mark goes with it; what is typed
+    // beside a mark is not marked.
+    view().loadDocument(page);
+    form->mnuFileFixClick();
+    view().setCursorPosition(0, 0);
+    step(Qt::NoModifier);
+    step(Qt::NoModifier);
+    QTest::keyClicks(&view(), QStringLiteral("</div>"));
+    EXPECT_TRUE(text().contains(u"two\r\n</div><p>three"));
+    EXPECT_EQ(marked(), (QStringList{"</p>@6", "</p>@42"}));
+    EXPECT_EQ(step(Qt::NoModifier), QStringLiteral("</p> Change 2 of 2"));
+    // Fix File twice, Strip Newlines, Save, and F8 with nothing marked.
+    EXPECT_EQ(messages.beeps, 5);
+}
+
+TEST_F(MainFormTest, CompareMarksWhereTheOtherWayWouldDiffer) {
+    using Mark = WorkBoxEditor::Mark;
+    // The word lists end the paragraph before the unknown <bb>; the HTML5 rules end it
+    // before the <div> instead.
+    const QString page = QStringLiteral("<p>a<bb>b</bb><div>c<p>d<h2>");
+    for (const bool html5 : {false, true}) {
+        SCOPED_TRACE(html5 ? "by HTML5 rules" : "by the word lists");
+        if (form->ui().mnuOptionsHtml5->isChecked() != html5) form->ui().mnuOptionsHtml5->trigger();
+        EXPECT_EQ(form->ui().mnuEditCompare->text(),
+                  html5 ? QStringLiteral("Co&mpare with the Word Lists")
+                        : QStringLiteral("Co&mpare with HTML5 Rules"));
+        view().loadDocument(page);
+        form->mnuFileFixClick();
+        const QString fixed = text();
+        const QString added = this->added();
+        form->mnuEditCompareClick();
+        // The page and the counters stay as they were.
+        EXPECT_EQ(text(), fixed);
+        EXPECT_EQ(this->added(), added);
+        const QString other =
+            html5 ? QStringLiteral("the word lists") : QStringLiteral("the HTML5 rules");
+        EXPECT_EQ(form->statusBar()->currentMessage(),
+                  "Compared with " + other +
+                      ": 2 differences (1 where only they put a </p>, 1 where they put none); "
+                      "F8 goes to the next.");
+        const auto at = [&](Mark kind) {
+            QStringList texts;
+            for (const TextSpan& span : view().marks(kind)) {
+                texts << QString::fromUtf8(view().documentBytes().sliced(span.start, span.length));
+            }
+            return texts;
+        };
+        EXPECT_EQ(at(Mark::OtherWouldNotAdd), QStringList{"</p>"});
+        EXPECT_EQ(at(Mark::OtherWouldAdd), QStringList{html5 ? "<bb>" : "<div>"});
+        // F8 goes through the changes and the differences.
+        view().setCursorPosition(0, 0);
+        QStringList said;
+        for (int i = 0; i < 3; ++i) {
+            form->mnuEditNextChangeClick();
+            said << view().selectedText() + u' ' + form->statusBar()->currentMessage();
+        }
+        // By the word lists, the "</p>" before <bb> comes first, then the <div>; by the HTML5
+        // rules, the <bb> first, then the "</p>" before <div>.
+        const QString wouldAdd = "by " + other + ", a </p> goes before this tag";
+        const QString wouldNot = "by " + other + ", no </p> goes here";
+        const QStringList expected =
+            html5 ? QStringList{"<bb> Difference 1 of 2: " + wouldAdd,
+                                "</p> Change 1 of 2; difference 2 of 2: " + wouldNot,
+                                "</p> Change 2 of 2"}
+                  : QStringList{"</p> Change 1 of 2; difference 1 of 2: " + wouldNot,
+                                "<div> Difference 2 of 2: " + wouldAdd, "</p> Change 2 of 2"};
+        EXPECT_EQ(said, expected);
+        // A new Fix File run makes the comparison stale: its marks go.
+        form->mnuFileFixClick();
+        EXPECT_TRUE(view().marks(Mark::OtherWouldAdd).isEmpty());
+        EXPECT_TRUE(view().marks(Mark::OtherWouldNotAdd).isEmpty());
+    }
+    EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'\n').toStdString();
+}
+
+TEST_F(MainFormTest, ARunShowsItIsBusyAndEscapeStopsItWithThePageUnchanged) {
+    showActive();
+    const QString page = QStringLiteral("<p>one<p>two<p>three");
+    for (const bool html5 : {false, true}) {
+        SCOPED_TRACE(html5 ? "by HTML5 rules" : "by the word lists");
+        if (form->ui().mnuOptionsHtml5->isChecked() != html5) form->ui().mnuOptionsHtml5->trigger();
+        view().loadDocument(page);
+        const int beeps = messages.beeps;
+        bool ran = false;
+        duringFix([&] {
+            ran = true;
+            EXPECT_FALSE(form->ui().BusyBar->isHidden());
+            EXPECT_FALSE(form->ui().StopButton->isHidden());
+            EXPECT_TRUE(form->ui().mnuFileStop->isEnabled());
+            ASSERT_TRUE(QApplication::overrideCursor());
+            EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+            // A key typed meanwhile is refused with a beep, as the commands are.
+            QTest::keyClicks(&view(), QStringLiteral("x"));
+            QTest::keyClick(&view(), Qt::Key_Backspace);
+            EXPECT_EQ(messages.beeps, beeps + 2);
+            QTest::keyClick(&view(), Qt::Key_Escape);
+        });
+        EXPECT_TRUE(ran);
+        EXPECT_EQ(text(), page);
+        EXPECT_FALSE(view().hasUnsavedChanges());
+        EXPECT_EQ(form->statusBar()->currentMessage(),
+                  QStringLiteral("Stopped; the page is as it was."));
+        EXPECT_TRUE(form->ui().BusyBar->isHidden());
+        EXPECT_TRUE(form->ui().StopButton->isHidden());
+        EXPECT_FALSE(form->ui().mnuFileStop->isEnabled());
+        EXPECT_FALSE(QApplication::overrideCursor());
+        EXPECT_TRUE(view().marks(WorkBoxEditor::Mark::Inserted).isEmpty());
+    }
+    // Outside a run, Escape and typing are the view's own.
+    QTest::keyClicks(&view(), QStringLiteral("y"));
+    QTest::keyClick(&view(), Qt::Key_Escape);
+    EXPECT_EQ(text(), "y" + page);
+    EXPECT_TRUE(messages.texts.isEmpty());
 }
 
 // --- The window -----------------------------------------------------------------------
