@@ -49,6 +49,8 @@ const QString MainForm::kGeometryKey = QStringLiteral("window/geometry");
 const QString MainForm::kOpenFolderKey = QStringLiteral("window/openFolder");
 const QString MainForm::kSaveFolderKey = QStringLiteral("window/saveFolder");
 const QString MainForm::kJoinLineFeedsKey = QStringLiteral("repair/joinLineFeeds");
+const QString MainForm::kZoomKey = QStringLiteral("view/zoom");
+const QString MainForm::kWordWrapKey = QStringLiteral("view/wordWrap");
 
 namespace {
 /// The status bar's space after its message, and beside it (it draws the message from 6
@@ -228,6 +230,25 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
 
     // The options and the recent files, as the settings keep them.
     QSettings settings;
+    // The view's zoom and wrapping, however they are changed (Ctrl and the mouse wheel
+    // zoom too).
+    WorkBoxEditor& view = *ui_.WorkBox;
+    view.zoomTo(settings.value(kZoomKey, 0).toInt());
+    connect(&view, &QsciScintillaBase::SCN_ZOOM, this, [this] {
+        QSettings().setValue(kZoomKey, int(ui_.WorkBox->SendScintilla(QsciScintilla::SCI_GETZOOM)));
+    });
+    connect(ui_.mnuViewZoomIn, &QAction::triggered, &view, [&view] { view.zoomIn(); });
+    connect(ui_.mnuViewZoomOut, &QAction::triggered, &view, [&view] { view.zoomOut(); });
+    connect(ui_.mnuViewZoomNormal, &QAction::triggered, &view, [&view] { view.zoomTo(0); });
+    const auto wrap = [&view](bool on) {
+        view.setWrapMode(on ? QsciScintilla::WrapWord : QsciScintilla::WrapNone);
+    };
+    ui_.mnuViewWordWrap->setChecked(settings.value(kWordWrapKey, false).toBool());
+    wrap(ui_.mnuViewWordWrap->isChecked());
+    connect(ui_.mnuViewWordWrap, &QAction::toggled, this, [wrap](bool on) {
+        wrap(on);
+        QSettings().setValue(kWordWrapKey, on);
+    });
     ui_.mnuOptionsJoinLineFeeds->setChecked(settings.value(kJoinLineFeedsKey, false).toBool());
     connect(ui_.mnuOptionsJoinLineFeeds, &QAction::toggled, this,
             [](bool checked) { QSettings().setValue(kJoinLineFeedsKey, checked); });
@@ -647,7 +668,12 @@ FindReplaceDialog* MainForm::findReplace() const {
 }
 
 void MainForm::showFindReplace(bool replacing) {
-    if (!findReplace_) findReplace_ = new FindReplaceDialog(*ui_.WorkBox, this);
+    if (!findReplace_) {
+        findReplace_ = new FindReplaceDialog(*ui_.WorkBox, this);
+        // Replace All says how many it replaced in the status line too.
+        connect(findReplace_, &FindReplaceDialog::reported, statusBar(),
+                [this](const QString& text) { statusBar()->showMessage(text); });
+    }
     findReplace_->showFor(replacing);
 }
 

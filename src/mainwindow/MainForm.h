@@ -50,6 +50,8 @@ class MainForm final : public QMainWindow {
     static const QString kOpenFolderKey;     ///< the folder of the page opened last
     static const QString kSaveFolderKey;     ///< the folder of the file saved last
     static const QString kJoinLineFeedsKey;  ///< Strip Newlines joins lone line feeds
+    static const QString kZoomKey;           ///< the document view's zoom, in points
+    static const QString kWordWrapKey;       ///< the document view wraps long lines
 
     /// Missing parts take the standard ones: the platform's dialogs, the atomic file
     /// writer, and the word lists of the word-list file. That file is `wordListFile` when

@@ -448,6 +448,27 @@ int WorkBoxEditor::replaceAll(const QString& text, const QString& replacement,
     return count;
 }
 
+int WorkBoxEditor::markMatches(const QString& text, SearchOptions options, int most) {
+    clearMarks(Mark::Found);
+    if (text.isEmpty()) return 0;
+    const QByteArray bytes = text.toUtf8();
+    const long length = SendScintilla(SCI_GETLENGTH);
+    // The search moves the target; the one of a replacement in hand is kept.
+    const long targetStart = SendScintilla(SCI_GETTARGETSTART);
+    const long targetEnd = SendScintilla(SCI_GETTARGETEND);
+    QList<TextSpan> found;
+    for (long from = 0; found.size() <= most;) {
+        const long at = searchTarget(from, length, bytes, options);
+        if (at < 0) break;
+        const long end = SendScintilla(SCI_GETTARGETEND);
+        found.append({at, end - at});
+        from = std::max(end, at + 1);
+    }
+    SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(targetStart), targetEnd);
+    addMarks(Mark::Found, found.mid(0, most));
+    return int(found.size());
+}
+
 bool WorkBoxEditor::hasUnsavedChanges() const {
     return SendScintilla(SCI_GETMODIFY) != 0;
 }

@@ -75,6 +75,9 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
     /// Puts `replacement` at every place of `text`, as one step that the user can undo;
     /// returns how many places there were.
     int replaceAll(const QString& text, const QString& replacement, SearchOptions options);
+    /// Marks every place of `text` as Mark::Found, the marks of an earlier search taken off,
+    /// up to `most` of them; returns how many places there are, counted up to `most` + 1.
+    int markMatches(const QString& text, SearchOptions options, int most);
 
     /// The marks the view draws over stretches of its text, each kind in a look and a
     /// colour of its own, readable on the palette's background. A mark follows the edits

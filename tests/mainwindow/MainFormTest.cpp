@@ -1065,6 +1065,11 @@ TEST_F(MainFormTest, FindAndReplaceAllIsOneStepToUndo) {
     EXPECT_EQ(found, (QList<long>{0, 8, 20, 0}));
     find.findPrevious();
     EXPECT_EQ(selectionStart(), 20);
+    // Every place is marked, and counted.
+    const auto marks = [&] { return view().marks(WorkBoxEditor::Mark::Found); };
+    EXPECT_EQ(marks(), (QList<TextSpan>{{0, 3}, {8, 3}, {20, 3}}));
+    EXPECT_EQ(find.StatusLabel->text(),
+              QStringLiteral("Went on from the end of the page. 3 places in the page."));
 
     // Replace puts the replacement at the selected place and selects the next one.
     find.replace();
@@ -1076,7 +1081,8 @@ TEST_F(MainFormTest, FindAndReplaceAllIsOneStepToUndo) {
     // it one step to undo.
     find.replaceAll();
     EXPECT_EQ(text(), QStringLiteral("cats Cat cats\r\nconcat cats"));
-    EXPECT_TRUE(find.StatusLabel->text().contains(u'3'));
+    EXPECT_EQ(find.StatusLabel->text(), QStringLiteral("Replaced 3 places."));
+    EXPECT_EQ(form->statusBar()->currentMessage(), QStringLiteral("Replaced 3 places."));
     view().undo();
     EXPECT_EQ(text(), page);
     EXPECT_FALSE(view().isUndoAvailable());
@@ -1084,6 +1090,43 @@ TEST_F(MainFormTest, FindAndReplaceAllIsOneStepToUndo) {
     // Not while a command runs on the page.
     duringFix([&] { find.replaceAll(); });
     EXPECT_EQ(text(), page);
+
+    // Other options, another text, and closing the window, take the marks off.
+    find.MatchCaseBox->setChecked(false);
+    find.findNext();
+    EXPECT_EQ(marks().size(), 4);
+    find.FindBox->setText(QStringLiteral("concat"));
+    EXPECT_TRUE(marks().isEmpty());
+    find.findNext();
+    EXPECT_EQ(marks().size(), 1);
+    find.close();
+    EXPECT_TRUE(marks().isEmpty());
+}
+
+TEST_F(MainFormTest, ZoomAndWordWrapAreKeysAwayAndRemembered) {
+    showActive();
+    view().loadDocument(QString(300, u'x'));
+    const auto zoom = [&] { return view().SendScintilla(QsciScintilla::SCI_GETZOOM); };
+    QTest::keyClick(&view(), Qt::Key_Plus, Qt::ControlModifier);
+    QTest::keyClick(&view(), Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(zoom(), 2);
+    QTest::keyClick(&view(), Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(zoom(), 1);
+    QTest::keyClick(&view(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(zoom(), 0);
+    form->ui().mnuViewZoomIn->trigger();
+    form->ui().mnuViewZoomIn->trigger();
+    form->ui().mnuViewZoomIn->trigger();
+    EXPECT_EQ(zoom(), 3);
+    EXPECT_EQ(view().wrapMode(), QsciScintilla::WrapNone);
+    form->ui().mnuViewWordWrap->trigger();
+    EXPECT_EQ(view().wrapMode(), QsciScintilla::WrapWord);
+
+    // The next window starts so.
+    MainForm next(std::make_unique<ScriptedDialogs>());
+    EXPECT_EQ(next.ui().WorkBox->SendScintilla(QsciScintilla::SCI_GETZOOM), 3);
+    EXPECT_EQ(next.ui().WorkBox->wrapMode(), QsciScintilla::WrapWord);
+    EXPECT_TRUE(next.ui().mnuViewWordWrap->isChecked());
 }
 
 TEST_F(MainFormTest, RecentFilesKeepTheLastEightPagesNewestFirst) {

@@ -58,8 +58,7 @@ TEST(ReviewMarks, TheTwoWaysAreComparedOnThePageBeforeTheMarkedParagraphEnds) {
     // With nothing marked, each of the other way's places is a difference: its tag, or the
     // start of a tag without its end.
     const Differences unmarked = CompareInsertions("<p>a<bb>b<table>e<div", {}, {4, 9, 17});
-    EXPECT_EQ(unmarked.otherWouldAdd,
-              (QList<TextSpan>{{4, 4}, {9, tableLength}, {17, 4}}));
+    EXPECT_EQ(unmarked.otherWouldAdd, (QList<TextSpan>{{4, 4}, {9, tableLength}, {17, 4}}));
     EXPECT_TRUE(unmarked.otherWouldNotAdd.isEmpty());
     Q_UNUSED(atBb);
     // Everything alike: no differences.
