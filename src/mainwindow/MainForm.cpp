@@ -859,13 +859,11 @@ void MainForm::mnuEditCompareClick() {
         const QString name = comparedWith_;
         const qsizetype count = differences.count();
         statusBar()->showMessage(
-            count == 0
-                ? tr("Compared with %1: no differences.").arg(name)
-                : tr("Compared with %1: %2 (%3 where only they put a </p>, %4 where they "
-                     "put none); F8 goes to the next.")
-                      .arg(name, count == 1 ? tr("1 difference") : tr("%1 differences").arg(count))
-                      .arg(differences.otherWouldAdd.size())
-                      .arg(differences.otherWouldNotAdd.size()));
+            count == 0   ? tr("No differences from %1.").arg(name)
+            : count == 1 ? tr("1 difference from %1 is marked; F8 goes to it.").arg(name)
+                         : tr("%1 differences from %2 are marked; F8 steps through them.")
+                               .arg(count)
+                               .arg(name));
     }
     if (closeAfterRun_) {
         closeAfterRun_ = false;

@@ -180,7 +180,7 @@ void WorkBoxEditor::defineMarks() {
     } looks[] = {
         {Mark::Inserted, INDIC_BOX},
         {Mark::OtherWouldAdd, INDIC_COMPOSITIONTHICK},
-        {Mark::OtherWouldNotAdd, INDIC_SQUIGGLE},
+        {Mark::OtherWouldNotAdd, INDIC_STRIKE},
         {Mark::Found, INDIC_ROUNDBOX},
     };
     for (const auto& look : looks) {

@@ -87,7 +87,7 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
     enum class Mark {
         Inserted,          ///< a "</p>" that Fix File put in: a box
         OtherWouldAdd,     ///< where the other way of Fix File would put a "</p>": underlined
-        OtherWouldNotAdd,  ///< a "</p>" the other way would not put: a wavy line
+        OtherWouldNotAdd,  ///< a "</p>" the other way would not put: struck through
         Found,             ///< a place of the text Find looks for: a rounded box
     };
     static constexpr int kMarkKinds = 4;

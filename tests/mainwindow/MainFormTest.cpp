@@ -934,9 +934,7 @@ TEST_F(MainFormTest, CompareMarksWhereTheOtherWayWouldDiffer) {
         const QString other =
             html5 ? QStringLiteral("the word lists") : QStringLiteral("the HTML5 rules");
         EXPECT_EQ(form->statusBar()->currentMessage(),
-                  "Compared with " + other +
-                      ": 2 differences (1 where only they put a </p>, 1 where they put none); "
-                      "F8 goes to the next.");
+                  "2 differences from " + other + " are marked; F8 steps through them.");
         const auto at = [&](Mark kind) {
             QStringList texts;
             for (const TextSpan& span : view().marks(kind)) {
