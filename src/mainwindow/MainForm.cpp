@@ -28,6 +28,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -988,11 +989,15 @@ void MainForm::showBusy(bool busy) {
     ui_.StopButton->setVisible(busy);
     ui_.mnuFileStop->setEnabled(busy);
     // The message of the run stands in for the one before it, which comes back after.
-    const QString working = tr("Working; Esc or Stop ends the command, the page as it was.");
+    const QString working = tr("Working; Esc stops it and leaves the page as it was.");
     if (busy) {
         QApplication::setOverrideCursor(Qt::BusyCursor);
         messageBeforeRun_ = statusBar()->currentMessage();
         statusBar()->showMessage(working);
+        // Drawn at once: the command may not hand the window a chance to draw for a while.
+        fitStatusLine();
+        if (QLayout* layout = statusBar()->layout()) layout->activate();
+        statusBar()->repaint();
     } else {
         QApplication::restoreOverrideCursor();
         if (statusBar()->currentMessage() == working) {
@@ -1011,7 +1016,9 @@ void MainForm::fitStatusLine() {
     }
     // The status bar draws its message from its left edge to just before its first
     // permanent part shown; the word-list label gives up what the message lacks there,
-    // down to its least width, or takes back what it no longer needs.
+    // down to its least width, or takes back what it no longer needs. The parts stand
+    // where the layout puts them now, with those just shown or hidden.
+    if (QLayout* layout = statusBar()->layout()) layout->activate();
     const QWidget* first = &label;
     for (QWidget* part : {static_cast<QWidget*>(ui_.BusyBar), static_cast<QWidget*>(ui_.StopButton),
                           static_cast<QWidget*>(ui_.EncodingBox)}) {

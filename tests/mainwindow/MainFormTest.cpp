@@ -37,6 +37,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <functional>
+#include "windows/ElidedLabel.h"
 
 // Texts in failures as text.
 QT_BEGIN_NAMESPACE
@@ -1099,6 +1100,42 @@ TEST_F(MainFormTest, FindAndReplaceAllIsOneStepToUndo) {
     EXPECT_EQ(marks().size(), 1);
     find.close();
     EXPECT_TRUE(marks().isEmpty());
+}
+
+TEST_F(MainFormTest, AMessageInTheStatusLineHasItsRoomOrItsToolTip) {
+    showActive();
+    form->resize(900, form->height());
+    QStatusBar& bar = *form->statusBar();
+    const auto room = [&] {
+        QApplication::processEvents();
+        QApplication::processEvents();
+        // The message is drawn up to just before the first part shown at the right.
+        int right = bar.width();
+        for (QWidget* part : bar.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (part->isVisible() && part->x() > 0) right = std::min(right, part->x());
+        }
+        return right - 8;
+    };
+    const QString created = "Created " + home.wordLists() + " with the default word lists.";
+    for (const bool busy : {false, true}) {
+        SCOPED_TRACE(busy ? "during a run" : "between runs");
+        form->ui().BusyBar->setVisible(busy);
+        form->ui().StopButton->setVisible(busy);
+        bar.showMessage(created);
+        EXPECT_GE(room(), bar.fontMetrics().horizontalAdvance(created));
+        EXPECT_TRUE(bar.toolTip().isEmpty());
+        // Without a message, the word-list label takes its room back.
+        bar.clearMessage();
+        room();
+        EXPECT_FALSE(form->ui().WordListsLabel->isElided());
+    }
+    // A message longer than the window can show is whole in the tool tip.
+    const QString longer = created.repeated(4);
+    bar.showMessage(longer);
+    room();
+    EXPECT_EQ(bar.toolTip(), longer);
+    EXPECT_EQ(form->ui().WordListsLabel->width(),
+              form->ui().WordListsLabel->minimumSizeHint().width());
 }
 
 TEST_F(MainFormTest, ZoomAndWordWrapAreKeysAwayAndRemembered) {
