@@ -339,7 +339,7 @@ void MainFormUi::setupUi(QMainWindow& form) {
                            {QKeySequence(Qt::CTRL | Qt::Key_S)});
     mnuFileRecent = mnuFile->addMenu(MainFormTr("&Recent Files"));
     mnuFileRecent->setObjectName(QStringLiteral("mnuFileRecent"));
-    mnuFileEncoding = mnuFile->addMenu(MainFormTr("Reopen with &Encoding"));
+    mnuFileEncoding = mnuFile->addMenu(MainFormTr("Reopen &with Encoding"));
     mnuFileEncoding->setObjectName(QStringLiteral("mnuFileEncoding"));
     mnuFileEncodingItems = new QActionGroup(mnuFileEncoding);
     QAction* automatic = mnuFileEncoding->addAction(MainFormTr("&Automatic"));
