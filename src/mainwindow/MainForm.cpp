@@ -54,13 +54,11 @@ const QString MainForm::kZoomKey = QStringLiteral("view/zoom");
 const QString MainForm::kWordWrapKey = QStringLiteral("view/wordWrap");
 
 namespace {
+
 /// The status bar's space after its message, and beside it (it draws the message from 6
 /// pixels in to 2 before its first permanent part), in pixels.
 constexpr int kStatusSpacing = 6;
 constexpr int kStatusMessageMargins = 8;
-}  // namespace
-
-namespace {
 
 /// Why `path` is not a page to open (it is a folder, a named pipe, a device or a socket);
 /// empty for a file, a link to one, or a path that names nothing (which reading reports).
