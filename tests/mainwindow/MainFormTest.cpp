@@ -1104,7 +1104,7 @@ TEST_F(MainFormTest, FindAndReplaceAllIsOneStepToUndo) {
 
 TEST_F(MainFormTest, AMessageInTheStatusLineHasItsRoomOrItsToolTip) {
     showActive();
-    form->resize(900, form->height());
+    form->resize(800, form->height());
     QStatusBar& bar = *form->statusBar();
     const auto room = [&] {
         QApplication::processEvents();
