@@ -89,7 +89,7 @@ class OpenPage final : public MainFormDialogs {
     UnsavedAnswer askUnsavedChanges(QWidget*) override { return UnsavedAnswer::Discard; }
     void showSkipList(QWidget*, const QString&) override {}
     void showIncludeList(QWidget*, const QString&) override {}
-    void showAbout(QWidget*) override {}
+    void showAbout(QWidget*, const QString&) override {}
     void showHelpTopics(QWidget*) override {}
 
   private:

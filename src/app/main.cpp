@@ -9,7 +9,9 @@
 #include <QCommandLineParser>
 #include <QProcess>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -25,7 +27,52 @@ const char kUsage[] =
     "                  (~/.local/share/quillet/), made with the default lists when first\n"
     "                  needed.\n"
     "  -h, --help      Show this help.\n"
-    "  --version       Show the version.\n";
+    "  --version       Show the version.\n"
+    "\n"
+    "Qt's own options, such as -style NAME, -stylesheet FILE or -platform NAME, go to Qt.\n";
+
+/// Qt's own options, which QApplication takes from the command line: those that stand
+/// alone, and those followed by their value (or joined to it by "=").
+const char* const kQtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+const char* const kQtOptions[] = {
+    "platform",      "platformpluginpath",
+    "platformtheme", "plugin",
+    "qmljsdebugger", "qwindowgeometry",
+    "qwindowicon",   "qwindowtitle",
+    "session",       "display",
+    "geometry",      "title",
+    "name",          "visual",
+    "style",         "stylesheet",
+};
+
+/// `arguments` without Qt's own options, which QApplication reads (a single or a double
+/// dash before the name). A "--" ends the options.
+QStringList WithoutQtOptions(const QStringList& arguments) {
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--")) {
+            kept += arguments.mid(i);
+            break;
+        }
+        QString name = argument;
+        if (name.startsWith(QLatin1String("--"))) name.remove(0, 1);
+        if (i == 0 || !name.startsWith(u'-')) {
+            kept << argument;
+            continue;
+        }
+        name.remove(0, 1);
+        const QString bare = name.section(u'=', 0, 0);
+        const auto is = [&bare](const char* option) { return bare == QLatin1String(option); };
+        if (std::any_of(std::begin(kQtFlags), std::end(kQtFlags), is)) continue;
+        if (std::any_of(std::begin(kQtOptions), std::end(kQtOptions), is)) {
+            if (!name.contains(u'=')) ++i;  // its value follows
+            continue;
+        }
+        kept << argument;
+    }
+    return kept;
+}
 
 }  // namespace
 
@@ -41,7 +88,7 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption wordlists(QStringLiteral("wordlists"), QString(),
                                        QStringLiteral("DB"));
     parser.addOptions({help, version, wordlists});
-    if (!parser.parse(arguments)) {
+    if (!parser.parse(WithoutQtOptions(arguments))) {
         std::fprintf(stderr, "quillet: %s\nTry 'quillet --help'.\n",
                      parser.errorText().toLocal8Bit().constData());
         return 2;

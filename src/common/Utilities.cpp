@@ -1,16 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/Utilities.h"
 
+#include <QAbstractButton>
 #include <QApplication>
-#include <QEvent>
 #include <QFontMetrics>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QMessageBox>
-#include <QPointer>
-#include <QScreen>
-#include <QWidget>
-#include <QWindow>
 
 namespace quillet {
 
@@ -26,52 +21,6 @@ BeepSink& Beeper() {
     return sink;
 }
 
-/// The frame margins last seen on a framed window of this program: the window manager
-/// gives the windows it frames the same kind of frame, so they stand for a window not
-/// framed yet.
-QMargins& LastFrameMargins() {
-    static QMargins margins;
-    return margins;
-}
-
-QRect ScreenArea(const QWidget& window) {
-    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
-    return screen ? screen->geometry() : QRect();
-}
-
-/// Centres a window again once the window manager has framed it, unless it was moved
-/// meanwhile; then it goes.
-class FrameCentrer final : public QObject {
-  public:
-    FrameCentrer(QWidget& window, QPoint placed)
-        : QObject(&window), window_(window), placed_(placed) {
-        window.installEventFilter(this);
-    }
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == &window_ && event->type() == QEvent::Show && window_.windowHandle()) {
-            handle_ = window_.windowHandle();
-            handle_->installEventFilter(this);
-        } else if (watched == handle_ && event->type() == QEvent::Expose && handle_->isExposed()) {
-            const QMargins margins = handle_->frameMargins();
-            if (!margins.isNull()) LastFrameMargins() = margins;
-            const QRect area = ScreenArea(window_);
-            if (window_.pos() == placed_ && area.isValid()) {
-                window_.move(CenteredFramePosition(area, window_.size(), margins));
-            }
-            handle_->removeEventFilter(this);
-            window_.removeEventFilter(this);
-            deleteLater();
-        }
-        return false;
-    }
-
-  private:
-    QWidget& window_;
-    QPoint placed_;
-    QPointer<QWindow> handle_;
-};
-
 void Show(const QString& text, QWidget* parent) {
     if (Sink()) {
         Sink()(text);
@@ -84,28 +33,6 @@ void Show(const QString& text, QWidget* parent) {
 }
 
 }  // namespace
-
-QPoint CenteredFramePosition(const QRect& area, QSize clientSize, QMargins margins) {
-    const QSize frame = clientSize.grownBy(margins);
-    const float left = (float(area.width()) - float(frame.width())) / 2.0f;
-    const float top = (float(area.height()) - float(frame.height())) / 2.0f;
-    return {area.left() + int(left), area.top() + int(top)};
-}
-
-void CenterForm(QWidget& window) {
-    const QRect area = ScreenArea(window);
-    if (!area.isValid()) return;
-    if (window.isVisible() && window.windowHandle()) {
-        const QMargins margins = window.windowHandle()->frameMargins();
-        if (!margins.isNull()) LastFrameMargins() = margins;
-        window.move(CenteredFramePosition(area, window.size(), margins));
-        return;
-    }
-    // A move of a window places its frame. Not shown yet, it has no frame to measure.
-    const QPoint placed = CenteredFramePosition(area, window.size(), LastFrameMargins());
-    window.move(placed);
-    new FrameCentrer(window, placed);
-}
 
 void Beep() {
     if (Beeper()) {
@@ -122,6 +49,39 @@ void ShowMessage(const QString& text, QWidget* parent) {
 
 void ShowNotice(const QString& text, QWidget* parent) {
     Show(text, parent);
+}
+
+namespace {
+
+/// The access key of a button's text, lower-cased; a null character when it has none.
+QChar AccessKey(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != u'&') continue;
+        if (text[i + 1] != u'&') return text[i + 1].toLower();
+        ++i;  // "&&" is an ampersand
+    }
+    return {};
+}
+
+}  // namespace
+
+void GiveAccessKeys(const QList<QAbstractButton*>& buttons) {
+    QString used;
+    for (const QAbstractButton* button : buttons) {
+        if (const QChar key = AccessKey(button->text()); !key.isNull()) used += key;
+    }
+    for (QAbstractButton* button : buttons) {
+        QString text = button->text();
+        if (!AccessKey(text).isNull()) continue;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            if (!c.isLetterOrNumber() || used.contains(c.toLower())) continue;
+            used += c.toLower();
+            text.insert(i, u'&');
+            button->setText(text);
+            break;
+        }
+    }
 }
 
 void FitTitle(QMessageBox& box) {

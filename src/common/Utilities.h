@@ -1,28 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QMargins>
-#include <QPoint>
-#include <QRect>
-#include <QSize>
+#include "common/ScreenFit.h"
+
+#include <QList>
 #include <QString>
 #include <functional>
 
+class QAbstractButton;
 class QMessageBox;
 class QWidget;
 
 namespace quillet {
-
-/// Moves `window`, keeping its size, so that its frame (title bar and borders included)
-/// stands in the middle of its screen. A window not shown yet has no frame: it is placed
-/// by the frame the window manager is expected to give it, and placed again once that
-/// frame is known, unless it was moved meanwhile.
-void CenterForm(QWidget& window);
-
-/// Where the top-left corner of a frame goes so that the frame, a client area of
-/// `clientSize` with `margins` around it, is centred in `area`; computed in single
-/// precision and cut to whole pixels.
-QPoint CenteredFramePosition(const QRect& area, QSize clientSize, QMargins margins);
 
 /// Sounds the system beep.
 void Beep();
@@ -33,6 +22,10 @@ void ShowMessage(const QString& text, QWidget* parent = nullptr);
 
 /// Shows `text` as ShowMessage does, without the beep.
 void ShowNotice(const QString& text, QWidget* parent = nullptr);
+
+/// Gives each of `buttons` that has no access key one: the first letter or digit of its
+/// text that no other of them uses as its key, so that Alt and that letter press it.
+void GiveAccessKeys(const QList<QAbstractButton*>& buttons);
 
 /// Gives `box` room for its whole title, which the window manager would otherwise cut
 /// short on a box narrower than its title bar needs.

@@ -9,8 +9,10 @@
 #include "mainwindow/EncodingChoices.h"
 #include "mainwindow/MainFormDialogs.h"
 #include "mainwindow/ProgressDisplay.h"
+#include "mainwindow/ReviewMarks.h"
 #include "mainwindow/SaveMessages.h"
 #include "mainwindow/StandardMainFormDialogs.h"
+#include "windows/ElidedLabel.h"
 #include "windows/FindReplaceDialog.h"
 #include "windows/WorkBoxEditor.h"
 #include "wordlists/StoreListSource.h"
@@ -24,16 +26,23 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 #include <new>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace quillet {
 
@@ -41,8 +50,55 @@ const QString MainForm::kGeometryKey = QStringLiteral("window/geometry");
 const QString MainForm::kOpenFolderKey = QStringLiteral("window/openFolder");
 const QString MainForm::kSaveFolderKey = QStringLiteral("window/saveFolder");
 const QString MainForm::kJoinLineFeedsKey = QStringLiteral("repair/joinLineFeeds");
+const QString MainForm::kZoomKey = QStringLiteral("view/zoom");
+const QString MainForm::kWordWrapKey = QStringLiteral("view/wordWrap");
 
 namespace {
+
+/// The status bar's space after its message, and beside it (it draws the message from 6
+/// pixels in to 2 before its first permanent part), in pixels.
+constexpr int kStatusSpacing = 6;
+constexpr int kStatusMessageMargins = 8;
+
+/// Why `path` is not a page to open (it is a folder, a named pipe, a device or a socket);
+/// empty for a file, a link to one, or a path that names nothing (which reading reports).
+QString NoPageReason(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile()) return QString();
+    if (info.isDir()) return MainForm::tr("it is a folder, not a file");
+#ifdef Q_OS_UNIX
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0) {
+        if (S_ISFIFO(status.st_mode)) return MainForm::tr("it is a named pipe, not a file");
+        if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) {
+            return MainForm::tr("it is a device, not a file");
+        }
+        if (S_ISSOCK(status.st_mode)) return MainForm::tr("it is a socket, not a file");
+    }
+#endif
+    return MainForm::tr("it is not a file");
+}
+
+/// Whether a key typed into the document view would change its text: a character, or a
+/// key that deletes or breaks a line. Keys that move or select do not.
+bool ChangesText(const QKeyEvent& key) {
+    switch (key.key()) {
+        case Qt::Key_Backspace:
+        case Qt::Key_Delete:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return true;
+        default:
+            break;
+    }
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        return false;
+    }
+    const QString text = key.text();
+    return !text.isEmpty() && text.front().isPrint();
+}
 
 /// The setting that makes Fix File follow the HTML5 parser instead of the word lists.
 const QString kHtml5Setting = QStringLiteral("repair/html5");
@@ -79,25 +135,32 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
       wordLists_(WordListLocation::Choose(wordListFile)),
       lists_(lists ? std::move(lists) : std::make_unique<StoreListSource>(wordLists_.path())) {
     ui_.setupUi(*this);
-    // The status line also names the word-list file in use.
-    auto* wordListsLabel =
-        new QLabel(tr("Word lists: %1").arg(QDir::toNativeSeparators(wordLists_.path())), this);
-    wordListsLabel->setObjectName(QStringLiteral("WordListsLabel"));
+    // The status line also names the word-list file in use; its tool tip says which, in
+    // full, and why that one.
+    QString origin;
     switch (wordLists_.origin()) {
         case WordListLocation::Origin::Given:
-            wordListsLabel->setToolTip(tr("Named with --wordlists"));
+            origin = tr("Named with --wordlists");
             break;
         case WordListLocation::Origin::WorkingFolder:
-            wordListsLabel->setToolTip(tr("SkipList.db in the starting folder"));
+            origin = tr("SkipList.db in the starting folder");
             break;
         case WordListLocation::Origin::PerUser:
-            wordListsLabel->setToolTip(
-                tr("Your own word lists, made from the default lists when first needed"));
+            origin = tr("Your own word lists, made from the default lists when first needed");
             break;
     }
-    wordListsLabel->setAccessibleName(wordListsLabel->toolTip());
-    statusBar()->addPermanentWidget(wordListsLabel);
+    const QString listFile = QDir::toNativeSeparators(wordLists_.path());
+    ui_.WordListsLabel->setText(tr("Word lists: %1").arg(listFile));
+    ui_.WordListsLabel->setToolTip(listFile + u'\n' + origin);
+    ui_.WordListsLabel->setAccessibleName(origin);
+    // A message in the status line gets the room it needs from the word-list label.
+    // The parts of the status bar have their places once its layout has run.
+    connect(statusBar(), &QStatusBar::messageChanged, this,
+            [this] { QTimer::singleShot(0, this, &MainForm::fitStatusLine); });
+    statusBar()->installEventFilter(this);
     progress_ = std::make_unique<ProgressDisplay>(*ui_.CountBox, *ui_.PBox, this);
+    progress_->onBegin = [this] { showBusy(true); };
+    connect(ui_.mnuFileStop, &QAction::triggered, this, &MainForm::mnuFileStopClick);
     functions_ = std::make_unique<Functions>(*progress_, *lists_);
 
     // Initialize: the controls stand at their design places in the design client area.
@@ -114,8 +177,16 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     connect(ui_.mnuFileIncludeList, &QAction::triggered, this, &MainForm::mnuFileIncludeListClick);
     connect(ui_.mnuFileExit, &QAction::triggered, this, &MainForm::mnuFileExitClick);
     ui_.mnuOptionsHtml5->setChecked(QSettings().value(kHtml5Setting, false).toBool());
-    connect(ui_.mnuOptionsHtml5, &QAction::toggled, this,
-            [](bool checked) { QSettings().setValue(kHtml5Setting, checked); });
+    // Compare names the other way of Fix File.
+    const auto nameCompare = [this](bool html5) {
+        ui_.mnuEditCompare->setText(html5 ? tr("Co&mpare with the Word Lists")
+                                          : tr("Co&mpare with HTML5 Rules"));
+    };
+    nameCompare(ui_.mnuOptionsHtml5->isChecked());
+    connect(ui_.mnuOptionsHtml5, &QAction::toggled, this, [nameCompare](bool checked) {
+        QSettings().setValue(kHtml5Setting, checked);
+        nameCompare(checked);
+    });
     connect(ui_.mnuHelpTutorial, &QAction::triggered, this, &MainForm::mnuHelpTutorialClick);
     connect(ui_.mnuHelpAbout, &QAction::triggered, this, &MainForm::mnuHelpAboutClick);
     connect(ui_.ToolBar1, &QToolBar::actionTriggered, this,
@@ -123,6 +194,9 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     connect(ui_.mnuFileEncodingItems, &QActionGroup::triggered, this,
             [this](QAction* item) { mnuFileEncodingClick(item->data().toString()); });
     ui_.mnuFileEncoding->setEnabled(false);  // until there is a page to reopen
+    // The title names the page and marks unsaved changes.
+    showTitle(QString());
+    connect(ui_.WorkBox, &QsciScintilla::modificationChanged, this, &QWidget::setWindowModified);
     showEncoding();
 
     // The Edit menu works on the document view.
@@ -148,9 +222,32 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     connect(ui_.mnuEditFindPrevious, &QAction::triggered, this,
             &MainForm::mnuEditFindPreviousClick);
     connect(ui_.mnuEditGoToLine, &QAction::triggered, this, &MainForm::mnuEditGoToLineClick);
+    connect(ui_.mnuEditNextChange, &QAction::triggered, this, &MainForm::mnuEditNextChangeClick);
+    connect(ui_.mnuEditPreviousChange, &QAction::triggered, this,
+            &MainForm::mnuEditPreviousChangeClick);
+    connect(ui_.mnuEditCompare, &QAction::triggered, this, &MainForm::mnuEditCompareClick);
 
     // The options and the recent files, as the settings keep them.
     QSettings settings;
+    // The view's zoom and wrapping, however they are changed (Ctrl and the mouse wheel
+    // zoom too).
+    WorkBoxEditor& view = *ui_.WorkBox;
+    view.zoomTo(settings.value(kZoomKey, 0).toInt());
+    connect(&view, &QsciScintillaBase::SCN_ZOOM, this, [this] {
+        QSettings().setValue(kZoomKey, int(ui_.WorkBox->SendScintilla(QsciScintilla::SCI_GETZOOM)));
+    });
+    connect(ui_.mnuViewZoomIn, &QAction::triggered, &view, [&view] { view.zoomIn(); });
+    connect(ui_.mnuViewZoomOut, &QAction::triggered, &view, [&view] { view.zoomOut(); });
+    connect(ui_.mnuViewZoomNormal, &QAction::triggered, &view, [&view] { view.zoomTo(0); });
+    const auto wrap = [&view](bool on) {
+        view.setWrapMode(on ? QsciScintilla::WrapWord : QsciScintilla::WrapNone);
+    };
+    ui_.mnuViewWordWrap->setChecked(settings.value(kWordWrapKey, false).toBool());
+    wrap(ui_.mnuViewWordWrap->isChecked());
+    connect(ui_.mnuViewWordWrap, &QAction::toggled, this, [wrap](bool on) {
+        wrap(on);
+        QSettings().setValue(kWordWrapKey, on);
+    });
     ui_.mnuOptionsJoinLineFeeds->setChecked(settings.value(kJoinLineFeedsKey, false).toBool());
     connect(ui_.mnuOptionsJoinLineFeeds, &QAction::toggled, this,
             [](bool checked) { QSettings().setValue(kJoinLineFeedsKey, checked); });
@@ -162,17 +259,33 @@ MainForm::MainForm(std::unique_ptr<MainFormDialogs> dialogs, std::unique_ptr<Doc
     // A page dropped on the window or the view is opened; the view takes other drops.
     setAcceptDrops(true);
     ui_.WorkBox->viewport()->installEventFilter(this);
+    ui_.WorkBox->installEventFilter(this);
 
-    // Load: the window starts where it was left, or else in the middle of the screen.
+    // Load: the window starts where it was left, or else in the middle of the screen; its
+    // whole frame on the screen either way, since the screen may have changed since.
     const QByteArray geometry = settings.value(kGeometryKey).toByteArray();
-    if (geometry.isEmpty() || !restoreGeometry(geometry)) CenterForm(*this);
+    if (geometry.isEmpty() || !restoreGeometry(geometry)) {
+        CenterForm(*this);
+    } else {
+        FitOnScreen(*this);
+    }
 }
 
 MainForm::~MainForm() = default;
 
 bool MainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == statusBar() && event->type() == QEvent::Resize) {
+        QTimer::singleShot(0, this, &MainForm::fitStatusLine);
+    }
+    // Keys typed into the read-only view during a run are refused as the commands are.
+    if (watched == ui_.WorkBox && event->type() == QEvent::KeyPress && running_ &&
+        ChangesText(*static_cast<QKeyEvent*>(event))) {
+        Beep();
+        return true;
+    }
     if (watched == ui_.client && event->type() == QEvent::Resize) {
         Resizer.ResizeControls(*ui_.client);
+        ui_.fitSmallClient();
     }
     if (watched == ui_.WorkBox->viewport() && handleDrop(event)) return true;
     return QMainWindow::eventFilter(watched, event);
@@ -243,21 +356,49 @@ void MainForm::runRepair(RepairId repair) {
 
 void MainForm::applyRepair(const TextUnits& text, const RepairResult& result) {
     const QByteArrayView bytes = text.bytes();
+    WorkBoxEditor& view = *ui_.WorkBox;
     if (!result.kept.isEmpty()) {
         // An unchanged text is not put back, so it costs no undo step.
         const bool unchanged = result.kept.size() == 1 && result.kept.first().start == 0 &&
                                result.kept.first().length == bytes.size();
-        if (!unchanged) ui_.WorkBox->replaceDocumentUtf8(KeptText(bytes, result.kept));
+        if (!unchanged) {
+            // The marks stay on what the command keeps of their text.
+            QList<QList<TextSpan>> marks;
+            for (int kind = 0; kind < WorkBoxEditor::kMarkKinds; ++kind) {
+                marks.append(view.marks(WorkBoxEditor::Mark(kind)));
+            }
+            view.replaceDocumentUtf8(KeptText(bytes, result.kept));
+            for (int kind = 0; kind < WorkBoxEditor::kMarkKinds; ++kind) {
+                view.addMarks(WorkBoxEditor::Mark(kind), KeepMarks(marks[kind], result.kept));
+            }
+        }
     } else {
         // Fix File only inserts: the view takes the insertions in place, which on a large
         // page costs a fraction of building the new text and replacing it all.
-        ui_.WorkBox->insertBefore(result.insertions, "</p>");
+        view.insertBefore(result.insertions, "</p>");
+        markInsertions(result.insertions);
     }
     ui_.CountBox->setText(QStringLiteral("0"));
     Beep();
 }
 
+void MainForm::markInsertions(const QList<qint64>& insertions) {
+    WorkBoxEditor& view = *ui_.WorkBox;
+    // A comparison made before holds no longer.
+    view.clearMarks(WorkBoxEditor::Mark::OtherWouldAdd);
+    view.clearMarks(WorkBoxEditor::Mark::OtherWouldNotAdd);
+    // Each "</p>" put in is marked for review, where it now stands.
+    constexpr qint64 kLength = 4;
+    QList<TextSpan> inserted;
+    inserted.reserve(insertions.size());
+    for (qsizetype i = 0; i < insertions.size(); ++i) {
+        inserted.append({insertions[i] + i * kLength, kLength});
+    }
+    view.addMarks(WorkBoxEditor::Mark::Inserted, inserted);
+}
+
 void MainForm::showRepairOutcome(const RepairResult& result) {
+    showBusy(false);
     switch (result.status) {
         case RepairResult::Status::Completed:
             break;
@@ -272,7 +413,8 @@ void MainForm::showRepairOutcome(const RepairResult& result) {
                         this);
             break;
         case RepairResult::Status::Stopped:
-            // Stopped for closing the window: the document stays as it was.
+            // Stopped by the user, or for closing the window: the page stays as it was.
+            if (!closeAfterRun_) statusBar()->showMessage(tr("Stopped; the page is as it was."));
             break;
         case RepairResult::Status::Busy:
             Beep();
@@ -296,34 +438,30 @@ bool MainForm::openFile(const QString& chosenPath, const std::optional<TextEncod
     if (running_) return false;
     const QString path = QDir::toNativeSeparators(chosenPath);
     dialogPath_ = path;
-    docName_ = SplitDocName(path);
-    DocPath = path;
 
-    ui_.mnuFileEncoding->setEnabled(true);
-
+    // Only a file is read: a named pipe would hold the window until something writes to
+    // it, and a device may never end.
+    if (const QString reason = NoPageReason(path); !reason.isEmpty()) {
+        ShowMessage(tr("Couldn't open %1: %2.").arg(path, reason), this);
+        return false;
+    }
     FileResult failure;
     std::optional<QByteArray> bytes = ReadDocumentBytes(path, &failure);
     if (!bytes) {
         ShowMessage(tr("Couldn't open %1: %2.").arg(path, failure.reason), this);
         return false;
     }
-    // A page read is offered again in the recent files, its folder by the Open dialog.
-    const auto remember = [this, &path] {
-        recentFiles_.add(path);
-        QSettings().setValue(kOpenFolderKey,
-                             QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
-    };
-    if (!bytes->isEmpty()) {
-        // A page within the reading limit may still not fit into memory as text; the
-        // current document stays then.
-        try {
-            if (!showPage(path, *bytes, encoding)) return false;
-        } catch (const std::bad_alloc&) {
-            ShowMessage(tr("Couldn't open %1: %2.").arg(path, TooLargeReason()), this);
-            return false;
-        }
+    // A page within the reading limit may still not fit into memory as text; the current
+    // document stays then. An empty page is a page like any other.
+    try {
+        if (!showPage(path, *bytes, encoding)) return false;
+    } catch (const std::bad_alloc&) {
+        ShowMessage(tr("Couldn't open %1: %2.").arg(path, TooLargeReason()), this);
+        return false;
     }
-    remember();
+    // A page read is offered again in the recent files, its folder by the Open dialog.
+    recentFiles_.add(path);
+    QSettings().setValue(kOpenFolderKey, QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
     return true;
 }
 
@@ -390,8 +528,12 @@ bool MainForm::showPage(const QString& path, QByteArray& bytes,
         for (const QString& note : page->notes) notes.append(name + QStringLiteral(": ") + note);
         statusBar()->showMessage(notes.join(QStringLiteral("; ")));
     }
+    // The page read is now the document, under its own name.
+    DocPath = path;
+    docName_ = SplitDocName(path);
+    ui_.mnuFileEncoding->setEnabled(true);
+    showTitle(path);
     ui_.CountBox->setText(QString::number(characters));
-    setWindowTitle(MainFormUi::DesignCaption() + QStringLiteral(" - ") + DocPath);
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString::number(functions_->AddedCount));
     return true;
@@ -403,7 +545,8 @@ void MainForm::mnuFileSaveClick() {
 }
 
 bool MainForm::saveDocument() {
-    if (ui_.WorkBox->isDocumentEmpty()) return false;
+    // An empty view is saved when it is a page, opened or saved before.
+    if (titlePath_.isEmpty() && ui_.WorkBox->isDocumentEmpty()) return false;
     QString proposal = FixedFileName(docName_);
     // With no folder of a page to propose, the folder of the file saved last.
     const QString saveFolder = QSettings().value(kSaveFolderKey).toString();
@@ -421,13 +564,13 @@ bool MainForm::saveDocument() {
     const FileResult result =
         SaveDocumentUtf8(*writer_, *path, ui_.WorkBox->documentBytes(), encoding_);
     if (!result.ok()) {
-        ShowMessage(SaveFailureMessage(result), this);
+        ShowMessage(SaveFailureMessage(result, *path), this);
         return false;
     }
     ui_.WorkBox->markSaved();
     QSettings().setValue(kSaveFolderKey, QDir::toNativeSeparators(QFileInfo(*path).absolutePath()));
     Beep();
-    setWindowTitle(MainFormUi::DesignCaption() + QStringLiteral(" - ") + docName_.fileName);
+    showTitle(*path);
     functions_->AddedCount = 0;
     ui_.PBox->setText(QString());
     return true;
@@ -450,6 +593,20 @@ void MainForm::mnuFileEncodingClick(const QString& name) {
     if (choice) EncodingChoices().remember(page, choice->name());
 }
 
+void MainForm::showTitle(const QString& path) {
+    titlePath_ = path;
+    // "[*]" stands where the window shows that the page has unsaved changes.
+    if (path.isEmpty()) {
+        setWindowTitle(MainFormUi::DesignCaption() + QStringLiteral("[*]"));
+    } else {
+        const QFileInfo file(path);
+        setWindowTitle(QStringLiteral("%1 - %2[*] (%3)")
+                           .arg(MainFormUi::DesignCaption(), file.fileName(),
+                                QDir::toNativeSeparators(file.absolutePath())));
+    }
+    setWindowModified(ui_.WorkBox->hasUnsavedChanges());
+}
+
 void MainForm::showEncoding() {
     ui_.EncodingBox->setText(encoding_.description());
     const QString checked = choice_ ? choice_->name() : QString();
@@ -459,7 +616,9 @@ void MainForm::showEncoding() {
 }
 
 bool MainForm::mayDropChanges() {
-    if (!ui_.WorkBox->hasUnsavedChanges() || ui_.WorkBox->isDocumentEmpty()) return true;
+    // Text typed into the empty view and deleted again is nothing to lose; a page emptied is.
+    if (!ui_.WorkBox->hasUnsavedChanges()) return true;
+    if (titlePath_.isEmpty() && ui_.WorkBox->isDocumentEmpty()) return true;
     switch (dialogs_->askUnsavedChanges(this)) {
         case MainFormDialogs::UnsavedAnswer::Save:
             return saveDocument();
@@ -497,7 +656,12 @@ FindReplaceDialog* MainForm::findReplace() const {
 }
 
 void MainForm::showFindReplace(bool replacing) {
-    if (!findReplace_) findReplace_ = new FindReplaceDialog(*ui_.WorkBox, this);
+    if (!findReplace_) {
+        findReplace_ = new FindReplaceDialog(*ui_.WorkBox, this);
+        // Replace All says how many it replaced in the status line too.
+        connect(findReplace_, &FindReplaceDialog::reported, statusBar(),
+                [this](const QString& text) { statusBar()->showMessage(text); });
+    }
     findReplace_->showFor(replacing);
 }
 
@@ -537,6 +701,162 @@ void MainForm::mnuEditGoToLineClick() {
     view.setCursorPosition(target, 0);
     view.ensureLineVisible(target);
     view.setFocus();
+}
+
+QString MainForm::otherWayName() const {
+    return ui_.mnuOptionsHtml5->isChecked() ? tr("the word lists") : tr("the HTML5 rules");
+}
+
+void MainForm::mnuEditNextChangeClick() {
+    goToMark(true);
+}
+
+void MainForm::mnuEditPreviousChangeClick() {
+    goToMark(false);
+}
+
+void MainForm::goToMark(bool forward) {
+    WorkBoxEditor& view = *ui_.WorkBox;
+    // The marks in the page's order; a "</p>" both put in and found different is one stop.
+    struct Stop {
+        TextSpan span;
+        bool change = false;
+        WorkBoxEditor::Mark difference = WorkBoxEditor::Mark::Inserted;  // Inserted: none
+    };
+    QList<Stop> stops;
+    for (const TextSpan& span : view.marks(WorkBoxEditor::Mark::Inserted)) {
+        stops.append({span, true});
+    }
+    for (const auto kind :
+         {WorkBoxEditor::Mark::OtherWouldAdd, WorkBoxEditor::Mark::OtherWouldNotAdd}) {
+        for (const TextSpan& span : view.marks(kind)) stops.append({span, false, kind});
+    }
+    std::stable_sort(stops.begin(), stops.end(),
+                     [](const Stop& a, const Stop& b) { return a.span.start < b.span.start; });
+    for (qsizetype i = 1; i < stops.size();) {
+        if (stops[i].span == stops[i - 1].span) {
+            stops[i - 1].change = stops[i - 1].change || stops[i].change;
+            if (stops[i].difference != WorkBoxEditor::Mark::Inserted) {
+                stops[i - 1].difference = stops[i].difference;
+            }
+            stops.removeAt(i);
+        } else {
+            ++i;
+        }
+    }
+    if (stops.isEmpty()) {
+        Beep();
+        statusBar()->showMessage(tr("No change is marked: Fix File marks each </p> it puts in."));
+        return;
+    }
+    // From the selection's start: a stop that starts there is the next one only when it is
+    // not selected yet.
+    const long selectionStart = view.SendScintilla(QsciScintilla::SCI_GETSELECTIONSTART);
+    const bool empty = selectionStart == view.SendScintilla(QsciScintilla::SCI_GETSELECTIONEND);
+    qsizetype chosen = -1;
+    if (forward) {
+        for (qsizetype i = 0; i < stops.size() && chosen < 0; ++i) {
+            const qint64 start = stops[i].span.start;
+            if (start > selectionStart || (start == selectionStart && empty)) chosen = i;
+        }
+        if (chosen < 0) chosen = 0;
+    } else {
+        for (qsizetype i = stops.size() - 1; i >= 0 && chosen < 0; --i) {
+            if (stops[i].span.start < selectionStart) chosen = i;
+        }
+        if (chosen < 0) chosen = stops.size() - 1;
+    }
+    const Stop& stop = stops[chosen];
+    const long start = long(stop.span.start);
+    const long end = long(stop.span.start + stop.span.length);
+    view.SendScintilla(QsciScintilla::SCI_SETSEL, static_cast<unsigned long>(start), end);
+    view.SendScintilla(QsciScintilla::SCI_SCROLLRANGE, static_cast<unsigned long>(start), end);
+
+    // Which of how many it is: the changes and the differences are counted apart.
+    qsizetype changes = 0, changeNumber = 0, differences = 0, differenceNumber = 0;
+    for (qsizetype i = 0; i < stops.size(); ++i) {
+        if (stops[i].change) {
+            ++changes;
+            if (i <= chosen) changeNumber = changes;
+        }
+        if (stops[i].difference != WorkBoxEditor::Mark::Inserted) {
+            ++differences;
+            if (i <= chosen) differenceNumber = differences;
+        }
+    }
+    QStringList said;
+    if (stop.change) said << tr("Change %1 of %2").arg(changeNumber).arg(changes);
+    if (stop.difference != WorkBoxEditor::Mark::Inserted) {
+        said << tr("difference %1 of %2: %3")
+                    .arg(differenceNumber)
+                    .arg(differences)
+                    .arg(stop.difference == WorkBoxEditor::Mark::OtherWouldAdd
+                             ? tr("by %1, a </p> goes before this tag").arg(comparedWith_)
+                             : tr("by %1, no </p> goes here").arg(comparedWith_));
+    }
+    QString message = said.join(QStringLiteral("; "));
+    message[0] = message[0].toUpper();
+    statusBar()->showMessage(message);
+}
+
+void MainForm::mnuEditCompareClick() {
+    if (refuseDuringRun()) return;
+    const bool otherHtml5 = !ui_.mnuOptionsHtml5->isChecked();
+    StoreError listsError;
+    if (!otherHtml5 && !prepareWordLists(&listsError)) {
+        ShowMessage(WordListMessage(listsError, ListUse::Repair), this);
+        return;
+    }
+    WorkBoxEditor& view = *ui_.WorkBox;
+    // The page as it stood before the marked "</p>" went in, which the other way reads.
+    const QList<TextSpan> inserted =
+        InsertedParagraphEnds(view.documentBytes(), view.marks(WorkBoxEditor::Mark::Inserted));
+    const QByteArray before = PageBefore(view.documentBytes(), inserted);
+    // The counters show the comparison's progress, and then what they showed before.
+    const QString count = ui_.CountBox->text();
+    const QString added = ui_.PBox->text();
+    const qint32 addedCount = functions_->AddedCount;
+    RepairResult result;
+    {
+        const RunScope scope(running_, view);
+        progress_->begin();
+        const TextUnits units = TextUnits::Utf8(before);
+        result = otherHtml5 ? functions_->FixTextHtml5(units) : functions_->FixText(units);
+        progress_->finish();
+    }
+    ui_.CountBox->setText(count);
+    ui_.PBox->setText(added);
+    functions_->AddedCount = addedCount;
+    if (result.status == RepairResult::Status::ParserFailed) {
+        showBusy(false);
+        ShowMessage(tr("The page could not be compared with the HTML5 rules.") +
+                        QStringLiteral("\n\n") + result.error.left(1).toUpper() +
+                        result.error.mid(1) + u'.',
+                    this);
+    } else if (!result.ok()) {
+        showRepairOutcome(result);
+    } else {
+        showBusy(false);
+        const Differences differences =
+            CompareInsertions(view.documentBytes(), inserted, result.insertions);
+        comparedWith_ = otherHtml5 ? tr("the HTML5 rules") : tr("the word lists");
+        view.clearMarks(WorkBoxEditor::Mark::OtherWouldAdd);
+        view.clearMarks(WorkBoxEditor::Mark::OtherWouldNotAdd);
+        view.addMarks(WorkBoxEditor::Mark::OtherWouldAdd, differences.otherWouldAdd);
+        view.addMarks(WorkBoxEditor::Mark::OtherWouldNotAdd, differences.otherWouldNotAdd);
+        const QString name = comparedWith_;
+        const qsizetype count = differences.count();
+        statusBar()->showMessage(
+            count == 0   ? tr("No differences from %1.").arg(name)
+            : count == 1 ? tr("1 difference from %1 is marked; F8 goes to it.").arg(name)
+                         : tr("%1 differences from %2 are marked; F8 steps through them.")
+                               .arg(count)
+                               .arg(name));
+    }
+    if (closeAfterRun_) {
+        closeAfterRun_ = false;
+        close();
+    }
 }
 
 void MainForm::fillRecentMenu() {
@@ -646,6 +966,63 @@ void MainForm::mnuFileIncludeListClick() {
     showListEditor(&MainFormDialogs::showIncludeList, IncludeListSchema().description);
 }
 
+void MainForm::mnuFileStopClick() {
+    if (running_) progress_->requestStop();
+}
+
+void MainForm::showBusy(bool busy) {
+    if (busy == !ui_.BusyBar->isHidden()) return;
+    ui_.BusyBar->setVisible(busy);
+    ui_.StopButton->setVisible(busy);
+    ui_.mnuFileStop->setEnabled(busy);
+    // The message of the run stands in for the one before it, which comes back after.
+    const QString working = tr("Working; Esc stops it and leaves the page as it was.");
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        messageBeforeRun_ = statusBar()->currentMessage();
+        statusBar()->showMessage(working);
+        // Drawn at once: the command may not hand the window a chance to draw for a while.
+        fitStatusLine();
+        if (QLayout* layout = statusBar()->layout()) layout->activate();
+        statusBar()->repaint();
+    } else {
+        QApplication::restoreOverrideCursor();
+        if (statusBar()->currentMessage() == working) {
+            statusBar()->showMessage(messageBeforeRun_);
+        }
+    }
+}
+
+void MainForm::fitStatusLine() {
+    ElidedLabel& label = *ui_.WordListsLabel;
+    const QString message = statusBar()->currentMessage();
+    if (message.isEmpty()) {
+        label.setMaximumWidth(QWIDGETSIZE_MAX);
+        statusBar()->setToolTip(QString());
+        return;
+    }
+    // The status bar draws its message from its left edge to just before its first
+    // permanent part shown; the word-list label gives up what the message lacks there,
+    // down to its least width, or takes back what it no longer needs. The parts stand
+    // where the layout puts them now, with those just shown or hidden.
+    if (QLayout* layout = statusBar()->layout()) layout->activate();
+    const QWidget* first = &label;
+    for (QWidget* part : {static_cast<QWidget*>(ui_.BusyBar), static_cast<QWidget*>(ui_.StopButton),
+                          static_cast<QWidget*>(ui_.EncodingBox)}) {
+        if (!part->isHidden()) {
+            first = part;
+            break;
+        }
+    }
+    const int room = first->x() - kStatusMessageMargins;
+    const int needed = statusBar()->fontMetrics().horizontalAdvance(message) + kStatusSpacing;
+    const int least = label.minimumSizeHint().width();
+    const int width = label.width() + room - needed;
+    label.setMaximumWidth(std::max(least, width));
+    // A message that does not fit even so is whole in the status line's tool tip.
+    statusBar()->setToolTip(width < least ? message : QString());
+}
+
 void MainForm::mnuFileExitClick() {
     close();
 }
@@ -655,7 +1032,7 @@ void MainForm::mnuHelpTutorialClick() {
 }
 
 void MainForm::mnuHelpAboutClick() {
-    dialogs_->showAbout(this);
+    dialogs_->showAbout(this, wordLists_.path());
 }
 
 }  // namespace quillet

@@ -51,6 +51,8 @@ class MainForm final : public QMainWindow {
     static const QString kOpenFolderKey;     ///< the folder of the page opened last
     static const QString kSaveFolderKey;     ///< the folder of the file saved last
     static const QString kJoinLineFeedsKey;  ///< Strip Newlines joins lone line feeds
+    static const QString kZoomKey;           ///< the document view's zoom, in points
+    static const QString kWordWrapKey;       ///< the document view wraps long lines
 
     /// Missing parts take the standard ones: the platform's dialogs, the atomic file
     /// writer, and the word lists of the word-list file. That file is `wordListFile` when
@@ -71,19 +73,32 @@ class MainForm final : public QMainWindow {
     void mnuFileSkipListClick();
     void mnuFileIncludeListClick();
     void mnuFileExitClick();
+    /// Asks the running command to stop; the page stays as it was.
+    void mnuFileStopClick();
     void mnuEditFindClick();
     void mnuEditReplaceClick();
     void mnuEditFindNextClick();
     void mnuEditFindPreviousClick();
     void mnuEditGoToLineClick();
+    /// Selects the next marked change or difference after the selection's start, or the
+    /// previous one before it, going on from the other end of the page, and says in the
+    /// status line which it is ("Change 3 of 41").
+    void mnuEditNextChangeClick();
+    void mnuEditPreviousChangeClick();
+    /// Runs the other way of Fix File (the HTML5 rules, or the word lists with the HTML5
+    /// rules chosen) on the page as it stood before the marked "</p>" went in, without
+    /// changing the page, and marks where the two differ: where only the other way would
+    /// put a "</p>", and which marked "</p>" it would not put.
+    void mnuEditCompareClick();
     void mnuHelpTutorialClick();
     void mnuHelpAboutClick();
 
     /// Open File after its dialog: reads the page at `path` into the view, as the Open
     /// command does with the path the user chose. It asks nothing about unsaved changes
-    /// (callers do that first) and reports a failure with a message; true when the page
-    /// was read (an empty file is read, but leaves the view as it was). A page read is
-    /// put first in the recent files.
+    /// (callers do that first) and reports a failure with a message, leaving the document
+    /// and its name as they were; true when the page was read (an empty file too). What
+    /// is not a file (a folder, a named pipe, a device) is refused. A page read is put
+    /// first in the recent files.
     ///
     /// The page is read in `encoding` when one is given (and fails when that would change
     /// a byte), else in the encoding last chosen for it, else in the one it shows.
@@ -126,6 +141,8 @@ class MainForm final : public QMainWindow {
     void runRepair(RepairId repair);
     /// Puts a completed repair of `text`, the view's text, into the view.
     void applyRepair(const TextUnits& text, const RepairResult& result);
+    /// Marks the "</p>" Fix File put in before `insertions` (offsets in the text before).
+    void markInsertions(const QList<qint64>& insertions);
     /// Tells the user why a repair left the page as it was.
     void showRepairOutcome(const RepairResult& result);
     /// The page of `bytes` in `choice`, else as openFile chooses; nothing, after a
@@ -158,8 +175,20 @@ class MainForm final : public QMainWindow {
     /// Opens a list editor once the word lists are there.
     void showListEditor(void (MainFormDialogs::*show)(QWidget*, const QString&),
                         const QString& description);
+    /// Names the page last opened or saved at `path` (none: empty) in the title, which
+    /// marks unsaved changes.
+    void showTitle(const QString& path);
     /// Shows the page's encoding, and checks the encoding menu's entry of its choice.
     void showEncoding();
+    /// Shows that a command runs (the moving bar, the Stop button and a busy cursor), or
+    /// no longer runs.
+    void showBusy(bool busy);
+    /// Gives a message in the status line the room it needs from the word-list label.
+    void fitStatusLine();
+    /// Selects the next or previous mark; see mnuEditNextChangeClick.
+    void goToMark(bool forward);
+    /// The other way of Fix File than the one chosen, as the status line names it.
+    QString otherWayName() const;
 
     MainFormUi ui_;
     ScreenHandler Resizer;
@@ -175,9 +204,12 @@ class MainForm final : public QMainWindow {
     QString DocPath;
     DocName docName_;                     // DocDir, DocFileName and DocBaseName
     QString dialogPath_;                  // the path the file dialogs last returned or were handed
+    QString titlePath_;                   // the page last opened or saved; empty: none
     TextEncoding encoding_;               // the page's encoding, for Save
     std::optional<TextEncoding> choice_;  // the encoding chosen for the page; none: automatic
 
+    QString messageBeforeRun_;  // the status line's message when the run began
+    QString comparedWith_;      // the way of Fix File the marked differences come from
     bool running_ = false;
     bool closeAfterRun_ = false;
 };

@@ -33,7 +33,8 @@ class MainFormDialogs {
 
     virtual void showSkipList(QWidget* parent, const QString& databasePath) = 0;
     virtual void showIncludeList(QWidget* parent, const QString& databasePath) = 0;
-    virtual void showAbout(QWidget* parent) = 0;
+    /// The About box; `wordListFile` is the word-list file in use, which System Info names.
+    virtual void showAbout(QWidget* parent, const QString& wordListFile) = 0;
     virtual void showHelpTopics(QWidget* parent) = 0;
 };
 

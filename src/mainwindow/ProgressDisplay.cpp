@@ -20,6 +20,7 @@ ProgressDisplay::ProgressDisplay(QLabel& countBox, QLabel& pBox, QWidget* window
 void ProgressDisplay::begin() {
     stopRequested_ = false;
     throttle_.force();
+    if (onBegin) onBegin();
 }
 
 void ProgressDisplay::finish() {

@@ -4,6 +4,8 @@
 #include "engine/EngineObserver.h"
 #include "engine/ProgressThrottle.h"
 
+#include <functional>
+
 class QLabel;
 class QWidget;
 
@@ -26,8 +28,11 @@ class ProgressDisplay final : public EngineObserver {
     ProgressDisplay(QLabel& countBox, QLabel& pBox, QWidget* window, Clock clock = {},
                     int clockEvery = 16);
 
-    /// A run starts: the first chance to repaint is taken whatever the time.
+    /// A run starts: the first chance to repaint is taken whatever the time, and onBegin
+    /// is called.
     void begin();
+    /// Called as a run starts.
+    std::function<void()> onBegin;
     /// The run has ended: the labels show the last reported values.
     void finish();
 

@@ -3,9 +3,12 @@
 
 #include "common/Translations.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace quillet {
 
-QString SaveFailureMessage(const FileResult& result) {
+QString SaveFailureMessage(const FileResult& result, const QString& path) {
     switch (result.failure) {
         case FileResult::Failure::None:
             return QString();
@@ -18,6 +21,16 @@ QString SaveFailureMessage(const FileResult& result) {
         case FileResult::Failure::NotFound:
         case FileResult::Failure::Other:
             break;
+    }
+    // The folder may have been removed or renamed since the dialog showed it.
+    const QFileInfo target(path);
+    if (!target.absoluteDir().exists()) {
+        return MainFormTr("The file was not saved: the folder %1 no longer exists.")
+            .arg(QDir::toNativeSeparators(target.absolutePath()));
+    }
+    if (!result.reason.isEmpty()) {
+        return MainFormTr("The file was not saved: %1.")
+            .arg(QDir::toNativeSeparators(path) + QStringLiteral(": ") + result.reason);
     }
     return MainFormTr("Couldn't copy the database. Reason unknown.");
 }

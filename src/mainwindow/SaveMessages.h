@@ -7,9 +7,10 @@
 
 namespace quillet {
 
-/// The message that Save shows for a failed write: the fixed texts for a full disk, a
-/// refused write and any other failure, and its own for a character the page's encoding
-/// cannot hold. Empty for a success.
-QString SaveFailureMessage(const FileResult& result);
+/// The message that Save shows for a failed write to `path`: the fixed texts for a full
+/// disk and a refused write, its own for a character the page's encoding cannot hold and
+/// for a folder that no longer exists, the system's reason for any other failure that has
+/// one, and the fixed text for the rest. Empty for a success.
+QString SaveFailureMessage(const FileResult& result, const QString& path);
 
 }  // namespace quillet

@@ -26,9 +26,9 @@ void ShowIncludeListForm(QWidget* parent, const QString& databasePath) {
     if (form.Load(databasePath)) form.exec();
 }
 
-void ShowAboutBox(QWidget* parent) {
+void ShowAboutBox(QWidget* parent, const QString& wordListFile) {
     const std::unique_ptr<RegistryAccess> registry = CreateSystemRegistry();
-    frmAbout box(SystemInfoAccess(*registry), parent);
+    frmAbout box(SystemInfoAccess(*registry, wordListFile), parent);
     box.exec();
 }
 

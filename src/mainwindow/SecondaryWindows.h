@@ -15,8 +15,8 @@ namespace quillet {
 void ShowSkipListForm(QWidget* parent, const QString& databasePath);
 /// The include-list editor ("Include List") over the database at `databasePath`.
 void ShowIncludeListForm(QWidget* parent, const QString& databasePath);
-/// The About box.
-void ShowAboutBox(QWidget* parent);
+/// The About box; its System Info names `wordListFile` as the word-list file in use.
+void ShowAboutBox(QWidget* parent, const QString& wordListFile = QString());
 /// The help, opened at its index of topics, over the collection at `collectionPath`
 /// (by default the one beside the program). The help window is not modal: the call
 /// returns at once, and a help window already open is brought to the front instead.

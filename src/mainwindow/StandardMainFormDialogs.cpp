@@ -21,19 +21,28 @@ std::optional<QString> Chosen(const QString& path) {
 
 }  // namespace
 
+QStringList StandardMainFormDialogs::OpenFilters() {
+    return {MainFormTr("HTML Files (*.htm *.html *.xhtml)"), MainFormTr("Fixed Files (*.fix)"),
+            MainFormTr("All Files (*)")};
+}
+
+QStringList StandardMainFormDialogs::SaveFilters() {
+    return {MainFormTr("Fixed Files (*.fix)"), MainFormTr("HTML Files (*.htm *.html *.xhtml)"),
+            MainFormTr("All Files (*)")};
+}
+
 std::optional<QString> StandardMainFormDialogs::askOpenPath(QWidget* parent,
                                                             const QString& startPath) {
     // The dialog only opens files that exist, and never changes the working directory.
-    return Chosen(
-        QFileDialog::getOpenFileName(parent, MainFormTr("Open"), startPath,
-                                     MainFormTr("HTML Files (*.htm *.html);;All Files (*)")));
+    return Chosen(QFileDialog::getOpenFileName(parent, MainFormTr("Open"), startPath,
+                                               OpenFilters().join(QStringLiteral(";;"))));
 }
 
 std::optional<QString> StandardMainFormDialogs::askSavePath(QWidget* parent,
                                                             const QString& proposal) {
     // It asks before replacing a file; a name typed without an extension stays as typed.
     return Chosen(QFileDialog::getSaveFileName(parent, MainFormTr("Save As"), proposal,
-                                               MainFormTr("Fixed Files (*.fix)")));
+                                               SaveFilters().join(QStringLiteral(";;"))));
 }
 
 MainFormDialogs::UnsavedAnswer StandardMainFormDialogs::askUnsavedChanges(QWidget* parent) {
@@ -42,6 +51,8 @@ MainFormDialogs::UnsavedAnswer StandardMainFormDialogs::askUnsavedChanges(QWidge
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
     box.setInformativeText(MainFormTr("Do you want to save them?"));
     box.setDefaultButton(QMessageBox::Save);
+    // Each answer has its access key, whatever texts the platform gives the buttons.
+    GiveAccessKeys(box.buttons());
     FitTitle(box);
     switch (box.exec()) {
         case QMessageBox::Save:
@@ -69,8 +80,8 @@ void StandardMainFormDialogs::showIncludeList(QWidget* parent, const QString& da
     ShowIncludeListForm(parent, databasePath);
 }
 
-void StandardMainFormDialogs::showAbout(QWidget* parent) {
-    ShowAboutBox(parent);
+void StandardMainFormDialogs::showAbout(QWidget* parent, const QString& wordListFile) {
+    ShowAboutBox(parent, wordListFile);
 }
 
 void StandardMainFormDialogs::showHelpTopics(QWidget* parent) {

@@ -71,7 +71,14 @@ FindReplaceDialog::FindReplaceDialog(WorkBoxEditor& view, QWidget* parent)
     connect(ReplaceButton, &QPushButton::clicked, this, &FindReplaceDialog::replace);
     connect(ReplaceAllButton, &QPushButton::clicked, this, &FindReplaceDialog::replaceAll);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
-    connect(FindBox, &QLineEdit::textChanged, StatusLabel, &QLabel::clear);
+    // Another text: the places of the one before are no longer marked.
+    connect(FindBox, &QLineEdit::textChanged, this, [this] {
+        StatusLabel->clear();
+        view_.clearMarks(WorkBoxEditor::Mark::Found);
+        marked_.clear();
+    });
+    connect(MatchCaseBox, &QCheckBox::toggled, this, [this] { marked_.clear(); });
+    connect(WholeWordsBox, &QCheckBox::toggled, this, [this] { marked_.clear(); });
 }
 
 void FindReplaceDialog::showFor(bool replacing) {
@@ -94,14 +101,41 @@ void FindReplaceDialog::showFor(bool replacing) {
     FindBox->selectAll();
 }
 
+void FindReplaceDialog::hideEvent(QHideEvent* event) {
+    // The marks of the places found go with the window.
+    view_.clearMarks(WorkBoxEditor::Mark::Found);
+    marked_.clear();
+    QDialog::hideEvent(event);
+}
+
+void FindReplaceDialog::markAll() {
+    const int count =
+        view_.markMatches(FindBox->text(), Options(MatchCaseBox, WholeWordsBox), kMostMarked);
+    marked_ = FindBox->text();
+    placesSaid_ = count > kMostMarked ? tr("More than %1 places in the page; the first %1 are "
+                                           "marked.")
+                                            .arg(kMostMarked)
+                  : count == 1 ? tr("1 place in the page.")
+                               : tr("%1 places in the page.").arg(count);
+}
+
 void FindReplaceDialog::find(bool forward) {
-    switch (view_.findText(FindBox->text(), Options(MatchCaseBox, WholeWordsBox), forward)) {
+    const WorkBoxEditor::Found found =
+        view_.findText(FindBox->text(), Options(MatchCaseBox, WholeWordsBox), forward);
+    // The places are marked once for a text, and again after the page has changed.
+    if (found != WorkBoxEditor::Found::No &&
+        (marked_ != FindBox->text() || markedRevision_ != view_.revision())) {
+        markAll();
+        markedRevision_ = view_.revision();
+    }
+    switch (found) {
         case WorkBoxEditor::Found::Yes:
-            StatusLabel->clear();
+            StatusLabel->setText(placesSaid_);
             break;
         case WorkBoxEditor::Found::AfterWrapping:
-            StatusLabel->setText(forward ? tr("Went on from the start of the page.")
-                                         : tr("Went on from the end of the page."));
+            StatusLabel->setText((forward ? tr("Went on from the start of the page.")
+                                          : tr("Went on from the end of the page.")) +
+                                 u' ' + placesSaid_);
             break;
         case WorkBoxEditor::Found::No:
             StatusLabel->setText(tr("\"%1\" is not in the page.").arg(FindBox->text()));
@@ -136,9 +170,11 @@ void FindReplaceDialog::replaceAll() {
     if (!mayChange() || FindBox->text().isEmpty()) return;
     const int count =
         view_.replaceAll(FindBox->text(), ReplaceBox->text(), Options(MatchCaseBox, WholeWordsBox));
-    StatusLabel->setText(count == 0   ? tr("\"%1\" is not in the page.").arg(FindBox->text())
-                         : count == 1 ? tr("1 place replaced.")
-                                      : tr("%1 places replaced.").arg(count));
+    const QString said = count == 0   ? tr("\"%1\" is not in the page.").arg(FindBox->text())
+                         : count == 1 ? tr("Replaced 1 place.")
+                                      : tr("Replaced %1 places.").arg(count);
+    StatusLabel->setText(said);
+    emit reported(said);
     if (count == 0) Beep();
 }
 

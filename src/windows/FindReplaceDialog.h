@@ -30,7 +30,8 @@ class FindReplaceDialog final : public QDialog {
     void findPrevious();
     /// Puts the replacement at the selected place of the text and selects the next one.
     void replace();
-    /// Puts the replacement at every place of the text, as one step to undo.
+    /// Puts the replacement at every place of the text, as one step to undo, and says how
+    /// many it replaced, here and through `reported`.
     void replaceAll();
 
     QLineEdit* FindBox = nullptr;
@@ -43,12 +44,27 @@ class FindReplaceDialog final : public QDialog {
     QPushButton* ReplaceAllButton = nullptr;
     QLabel* StatusLabel = nullptr;
 
+    /// The most places of the text that are marked in the page.
+    static constexpr int kMostMarked = 10000;
+
+  signals:
+    /// A result for the main window's status line.
+    void reported(const QString& text);
+
+  protected:
+    void hideEvent(QHideEvent* event) override;
+
   private:
     void find(bool forward);
+    /// Marks every place of the text in the page, and says how many there are.
+    void markAll();
     /// Whether the page may be changed now; says why not when it may not.
     bool mayChange();
 
     WorkBoxEditor& view_;
+    QString marked_;              // the text whose places are marked
+    quint64 markedRevision_ = 0;  // the page's revision when they were
+    QString placesSaid_;          // how many places there are, in words
     QLabel* replaceCaption_ = nullptr;
 };
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/MainFormUi.h"
 
+#include "common/ScreenFit.h"
 #include "common/Translations.h"
 #include "documents/TextEncoding.h"
+#include "windows/ElidedLabel.h"
 #include "windows/TwipsGeometry.h"
 #include "windows/WindowImages.h"
 #include "windows/WorkBoxEditor.h"
@@ -10,12 +12,14 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -49,6 +53,13 @@ constexpr Place kPBox{7080, 480, 735, 315};
 /// caption that follows it.
 constexpr int kNumberBoxRoom = 1335;
 constexpr int kToolButtonHeight = 22;
+
+// The small placement's spaces, in pixels: between a caption and its number box, between
+// the two counters, above and below the counters, and at the edges.
+constexpr int kCaptionGap = 6;
+constexpr int kGroupGap = 18;
+constexpr int kRowGap = 4;
+constexpr int kSmallMargin = 6;
 
 /// Pixels a number box needs for a ten-digit count, inside its border and indent.
 double NumberBoxWidth(const QFontMetricsF& metrics) {
@@ -191,6 +202,17 @@ double MainFormUi::DesignScale(const QFont& font) {
     return scale;
 }
 
+double MainFormUi::ScreenScale(const QWidget& window, int widthTwips, int heightTwips) {
+    const double scale = DesignScale(window.font());
+    const QRect area = AvailableArea(window.parentWidget() ? *window.parentWidget() : window);
+    if (!area.isValid()) return scale;
+    const QMargins frame = ExpectedFrameMargins();
+    const QSize design(TwipsToPixels(widthTwips, scale), TwipsToPixels(heightTwips, scale));
+    return scale * FittingScale(design,
+                                QSize(frame.left() + frame.right(), frame.top() + frame.bottom()),
+                                area.size());
+}
+
 int MainFormUi::pixels(int twips) const {
     return TwipsToPixels(twips, scale);
 }
@@ -219,6 +241,7 @@ void MainFormUi::setupUi(QMainWindow& form) {
     client->setObjectName(QStringLiteral("MainFormClient"));
     form.setCentralWidget(client);
     const QSize clientSize(pixels(kDesignWidth), pixels(kDesignHeight));
+    designClientSize = clientSize;
     client->resize(clientSize);
 
     auto place = [this](QWidget* control, Place p) {
@@ -308,11 +331,15 @@ void MainFormUi::setupUi(QMainWindow& form) {
                                     MainFormTr("Strip &Newlines"), {QKeySequence(Qt::Key_F6)});
     mnuFileStripSpaces = MakeItem(mnuFile, QStringLiteral("mnuFileStripSpaces"),
                                   MainFormTr("Strip S&paces"), {QKeySequence(Qt::Key_F7)});
+    mnuFileStop = MakeItem(mnuFile, QStringLiteral("mnuFileStop"), MainFormTr("S&top"),
+                           {QKeySequence(Qt::Key_Escape)});
+    mnuFileStop->setToolTip(MainFormTr("End the command that runs, and leave the page as it was"));
+    mnuFileStop->setEnabled(false);
     mnuFileSave = MakeItem(mnuFile, QStringLiteral("mnuFileSave"), MainFormTr("&Save File"),
                            {QKeySequence(Qt::CTRL | Qt::Key_S)});
     mnuFileRecent = mnuFile->addMenu(MainFormTr("&Recent Files"));
     mnuFileRecent->setObjectName(QStringLiteral("mnuFileRecent"));
-    mnuFileEncoding = mnuFile->addMenu(MainFormTr("Reopen with &Encoding"));
+    mnuFileEncoding = mnuFile->addMenu(MainFormTr("Reopen &with Encoding"));
     mnuFileEncoding->setObjectName(QStringLiteral("mnuFileEncoding"));
     mnuFileEncodingItems = new QActionGroup(mnuFileEncoding);
     QAction* automatic = mnuFileEncoding->addAction(MainFormTr("&Automatic"));
@@ -361,6 +388,29 @@ void MainFormUi::setupUi(QMainWindow& form) {
     mnuEditGoToLine = MakeItem(mnuEdit, QStringLiteral("mnuEditGoToLine"),
                                MainFormTr("&Go to Line..."), {QKeySequence(Qt::CTRL | Qt::Key_G)});
 
+    mnuEdit->addSeparator();
+    mnuEditNextChange = MakeItem(mnuEdit, QStringLiteral("mnuEditNextChange"),
+                                 MainFormTr("Ne&xt Change"), {QKeySequence(Qt::Key_F8)});
+    mnuEditPreviousChange =
+        MakeItem(mnuEdit, QStringLiteral("mnuEditPreviousChange"), MainFormTr("Previ&ous Change"),
+                 {QKeySequence(Qt::SHIFT | Qt::Key_F8)});
+    mnuEditCompare = MakeItem(mnuEdit, QStringLiteral("mnuEditCompare"),
+                              MainFormTr("Co&mpare with HTML5 Rules"));
+
+    mnuView = bar->addMenu(MainFormTr("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuViewZoomIn =
+        MakeItem(mnuView, QStringLiteral("mnuViewZoomIn"), MainFormTr("Zoom &In"),
+                 {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    mnuViewZoomOut = MakeItem(mnuView, QStringLiteral("mnuViewZoomOut"), MainFormTr("Zoom &Out"),
+                              {QKeySequence(QKeySequence::ZoomOut)});
+    mnuViewZoomNormal = MakeItem(mnuView, QStringLiteral("mnuViewZoomNormal"),
+                                 MainFormTr("&Normal Size"), {QKeySequence(Qt::CTRL | Qt::Key_0)});
+    mnuView->addSeparator();
+    mnuViewWordWrap =
+        MakeItem(mnuView, QStringLiteral("mnuViewWordWrap"), MainFormTr("&Word Wrap"));
+    mnuViewWordWrap->setCheckable(true);
+
     mnuOptions = bar->addMenu(MainFormTr("&Options"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
     mnuOptionsHtml5 = MakeItem(mnuOptions, QStringLiteral("mnuOptionsHtml5"),
@@ -389,8 +439,8 @@ void MainFormUi::setupUi(QMainWindow& form) {
             button->toolTip(), item->shortcut().toString(QKeySequence::NativeText)));
     }
 
-    // The smallest client area: where the captions, a ten-digit count and the toolbar
-    // still fit, each at its proportional share of the window.
+    // The smallest client area with the controls in proportion: where the captions, a
+    // ten-digit count and the toolbar still fit, each at its proportional share.
     Needs needs = RoomNeeded(metrics, boxWidth);
     needs.widths.append({double(ToolBar1->sizeHint().width()), kToolBar.width});
     auto least = [](const QList<Need>& list, int design) {
@@ -398,22 +448,157 @@ void MainFormUi::setupUi(QMainWindow& form) {
         for (const Need& need : list) size = std::max(size, need.pixels * design / need.twips);
         return int(std::ceil(size)) + 1;
     };
-    minimumClientSize =
+    proportionalMinimum =
         QSize(least(needs.widths, kDesignWidth), least(needs.heights, kDesignHeight))
             .boundedTo(clientSize);
+
+    // The smallest client area of all: the counters side by side at their sizes below the
+    // toolbar, and three lines of the document with its scroll bar.
+    const QFontMetrics mono(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    needs_.toolBarHeight = int(std::ceil(ToolBarHeight()));
+    needs_.captionHeight = int(std::ceil(metrics.height()));
+    needs_.remainingWidth = int(std::ceil(metrics.horizontalAdvance(RemainingCaption()))) + 2;
+    needs_.addedWidth = int(std::ceil(metrics.horizontalAdvance(AddedCaption()))) + 2;
+    needs_.boxWidth = int(std::ceil(NumberBoxWidth(metrics)));
+    needs_.boxHeight = boxHeight;
+    needs_.viewHeight =
+        3 * mono.lineSpacing() + QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+    // The counters then stand one above the other.
+    minimumClientSize = QSize(needs_.twoRowWidth() + 2 * kSmallMargin,
+                              needs_.toolBarHeight + 3 * kRowGap + 2 * needs_.rowHeight() +
+                                  needs_.viewHeight + kSmallMargin)
+                            .boundedTo(proportionalMinimum);
     client->setMinimumSize(minimumClientSize);
 
     // The status bar, below the client area.
     statusBar = form.statusBar();
     statusBar->setObjectName(QStringLiteral("StatusBar"));
+    // While a command runs: a moving bar and the Stop button.
+    BusyBar = new QProgressBar(statusBar);
+    BusyBar->setObjectName(QStringLiteral("BusyBar"));
+    BusyBar->setRange(0, 0);
+    BusyBar->setTextVisible(false);
+    BusyBar->setMaximumWidth(int(std::ceil(metrics.horizontalAdvance(QStringLiteral("9999999")))));
+    BusyBar->setMaximumHeight(int(std::ceil(metrics.height())));
+    BusyBar->setAccessibleName(MainFormTr("Working"));
+    statusBar->addPermanentWidget(BusyBar);
+    BusyBar->hide();
+    StopButton = new QToolButton(statusBar);
+    StopButton->setObjectName(QStringLiteral("StopButton"));
+    StopButton->setDefaultAction(mnuFileStop);
+    StopButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    StopButton->setAutoRaise(true);
+    statusBar->addPermanentWidget(StopButton);
+    StopButton->hide();
     EncodingBox =
         AddStatusLabel(statusBar, QStringLiteral("EncodingBox"),
                        QStringLiteral("The encoding the page was read in and is saved in"));
+    // The word-list file: shortened in the middle when the room is short, so that a
+    // message in the status line keeps its room.
+    WordListsLabel = new ElidedLabel(statusBar);
+    WordListsLabel->setObjectName(QStringLiteral("WordListsLabel"));
+    statusBar->addPermanentWidget(WordListsLabel);
+    // A space before each label, so that no text runs into the one before it.
+    const int space = int(std::ceil(metrics.averageCharWidth())) * 2;
+    for (QLabel* label : {EncodingBox, static_cast<QLabel*>(WordListsLabel)}) {
+        label->setContentsMargins(space, 0, 0, 0);
+    }
 
-    // The window's size: the design client area between the menu bar and the status bar.
-    form.resize(clientSize.width(),
-                clientSize.height() + bar->sizeHint().height() + statusBar->sizeHint().height());
+    // The window's size: the design client area between the menu bar and the status bar,
+    // made smaller by one factor where the frame would not fit the screen's free area.
+    const int bars = bar->sizeHint().height() + statusBar->sizeHint().height();
+    QSize first = clientSize;
+    if (const QRect area = AvailableArea(form); area.isValid()) {
+        const QMargins frame = ExpectedFrameMargins();
+        const QSize fixed(frame.left() + frame.right(), frame.top() + frame.bottom() + bars);
+        const double fit = FittingScale(clientSize, fixed, area.size());
+        first = QSize(int(clientSize.width() * fit), int(clientSize.height() * fit))
+                    .expandedTo(minimumClientSize);
+    }
+    form.resize(first.width(), first.height() + bars);
     WorkBox->setFocus();
+}
+
+int MainFormUi::SmallNeeds::oneRowWidth() const {
+    return remainingWidth + addedWidth + 2 * boxWidth + 2 * kCaptionGap + kGroupGap;
+}
+
+int MainFormUi::SmallNeeds::twoRowWidth() const {
+    return std::max(remainingWidth, addedWidth) + kCaptionGap + boxWidth;
+}
+
+int MainFormUi::SmallNeeds::rowHeight() const {
+    return std::max(captionHeight, boxHeight);
+}
+
+void MainFormUi::fitSmallClient() {
+    const QSize size = client->size();
+    // Too narrow for the counters side by side, they stand one above the other.
+    const bool twoRows = size.width() < needs_.oneRowWidth() + 2 * kSmallMargin;
+    const int rowHeight = needs_.rowHeight();
+    const auto across = [](QWidget* control, int left, int width) {
+        const QRect place = control->geometry();
+        control->setGeometry(left, place.top(), width, place.height());
+    };
+    const auto down = [](QWidget* control, int top, int height) {
+        const QRect place = control->geometry();
+        control->setGeometry(place.left(), top, place.width(), height);
+    };
+    if (size.width() < proportionalMinimum.width()) {
+        across(ToolBar1, 0, size.width());
+        across(WorkBox, kSmallMargin, std::max(0, size.width() - 2 * kSmallMargin));
+        if (twoRows) {
+            // Each caption stands before its box, the boxes one above the other, all of it
+            // in the middle.
+            const int captions = std::max(needs_.remainingWidth, needs_.addedWidth);
+            const int left = std::max(kSmallMargin, (size.width() - needs_.twoRowWidth()) / 2);
+            const int boxLeft = left + captions + kCaptionGap;
+            across(Label1.value(2), boxLeft - kCaptionGap - needs_.remainingWidth,
+                   needs_.remainingWidth);
+            across(Label1.value(0), boxLeft - kCaptionGap - needs_.addedWidth, needs_.addedWidth);
+            across(CountBox, boxLeft, needs_.boxWidth);
+            across(PBox, boxLeft, needs_.boxWidth);
+        } else {
+            // The counters side by side at their widths, in the middle.
+            int x = std::max(kSmallMargin, (size.width() - needs_.oneRowWidth()) / 2);
+            const struct {
+                QWidget* control;
+                int width;
+                int gapAfter;
+            } row[] = {
+                {Label1.value(2), needs_.remainingWidth, kCaptionGap},
+                {CountBox, needs_.boxWidth, kGroupGap},
+                {Label1.value(0), needs_.addedWidth, kCaptionGap},
+                {PBox, needs_.boxWidth, 0},
+            };
+            for (const auto& item : row) {
+                across(item.control, x, item.width);
+                x += item.width + item.gapAfter;
+            }
+        }
+    }
+    if (size.height() < proportionalMinimum.height() || twoRows) {
+        // The toolbar at its height, the counters below it, and the document view in the
+        // rest.
+        down(ToolBar1, 0, needs_.toolBarHeight);
+        const int firstRow = needs_.toolBarHeight + kRowGap;
+        const int secondRow = twoRows ? firstRow + rowHeight + kRowGap : firstRow;
+        const struct {
+            QWidget* control;
+            int top;
+            int height;
+        } rows[] = {
+            {Label1.value(2), firstRow, needs_.captionHeight},
+            {CountBox, firstRow, needs_.boxHeight},
+            {Label1.value(0), secondRow, needs_.captionHeight},
+            {PBox, secondRow, needs_.boxHeight},
+        };
+        for (const auto& item : rows) {
+            down(item.control, item.top + (rowHeight - item.height) / 2, item.height);
+        }
+        const int viewTop = secondRow + rowHeight + kRowGap;
+        down(WorkBox, viewTop, std::max(0, size.height() - viewTop - kSmallMargin));
+    }
 }
 
 }  // namespace quillet

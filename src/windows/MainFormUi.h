@@ -14,12 +14,15 @@ class QActionGroup;
 class QLabel;
 class QMainWindow;
 class QMenu;
+class QProgressBar;
 class QStatusBar;
 class QToolBar;
+class QToolButton;
 class QWidget;
 
 namespace quillet {
 
+class ElidedLabel;
 class WorkBoxEditor;
 
 /// The make-up of the main window: the client area below the menu bar with the toolbar,
@@ -28,9 +31,14 @@ class WorkBoxEditor;
 ///
 /// Places and sizes are designed in twips, 1/1440 inch; 15 twips make one pixel at the
 /// design font. When the platform's font needs more room than the design font had, the
-/// whole design grows by one factor, so every caption fits and the proportions stay. The
-/// window cannot be made smaller than the size at which the captions and the toolbar
-/// still fit.
+/// whole design grows by one factor, so every caption fits and the proportions stay.
+///
+/// Down to the size at which the captions still fit in proportion, the controls follow the
+/// client area in proportion (ScreenHandler). Below it, in the direction where the room is
+/// short, they stand by what they need instead: the counters and their captions keep their
+/// sizes, side by side or, in a narrow window, one above the other, and the document view
+/// takes what is left, so a window fits a small
+/// screen and the counters stay readable.
 class MainFormUi {
   public:
     static constexpr int kDesignWidth = 9780;   ///< client width in twips
@@ -43,6 +51,11 @@ class MainFormUi {
     /// captions, the toolbar and a ten-digit count to fit. Every window of the program is
     /// drawn at this scale.
     static double DesignScale(const QFont& font);
+    /// The scale at which `window`, a fixed design of `widthTwips` by `heightTwips`, is
+    /// drawn: its DesignScale, made smaller by the factor that fits the window with its
+    /// frame into the free area of its screen (its parent's, for a window with a parent)
+    /// where that is needed.
+    static double ScreenScale(const QWidget& window, int widthTwips, int heightTwips);
 
     /// Builds the controls in their creation order, at their design places, and the
     /// menus, and gives the window its design caption and client size.
@@ -58,8 +71,19 @@ class MainFormUi {
     /// Key that no button has (Keys are compared exactly).
     QAction* menuItemForKey(const QString& key) const;
 
+    /// Places the controls where the client area is smaller than proportionalMinimum, in
+    /// width or in height, by what they need (see the class); does nothing otherwise. Called
+    /// after the proportional placement.
+    void fitSmallClient();
+
     double scale = 1.0;
-    /// The smallest client area at which every caption and the toolbar still fit.
+    /// The client area of the design at this scale.
+    QSize designClientSize;
+    /// The smallest client area at which every caption and the toolbar still fit with the
+    /// controls in proportion.
+    QSize proportionalMinimum;
+    /// The smallest client area: the counters side by side at their sizes, the toolbar,
+    /// and a few lines of the document.
     QSize minimumClientSize;
 
     QWidget* client = nullptr;  ///< the client area; the controls are its children
@@ -75,6 +99,7 @@ class MainFormUi {
     QAction* mnuFileFix = nullptr;
     QAction* mnuFileStripNewlines = nullptr;
     QAction* mnuFileStripSpaces = nullptr;
+    QAction* mnuFileStop = nullptr;  ///< ends the running command (Esc); enabled during a run
     QAction* mnuFileSave = nullptr;
     QMenu* mnuFileRecent = nullptr;  ///< the pages opened last
     /// "Reopen with Encoding": "Automatic" (no data), then one entry per encoding, whose
@@ -97,6 +122,16 @@ class MainFormUi {
     QAction* mnuEditFindPrevious = nullptr;
     QAction* mnuEditReplace = nullptr;
     QAction* mnuEditGoToLine = nullptr;
+    QAction* mnuEditNextChange = nullptr;      ///< selects the next review mark (F8)
+    QAction* mnuEditPreviousChange = nullptr;  ///< the previous one (Shift+F8)
+    /// Compares Fix File with the other way of deciding; its caption names the other way.
+    QAction* mnuEditCompare = nullptr;
+
+    QMenu* mnuView = nullptr;
+    QAction* mnuViewZoomIn = nullptr;
+    QAction* mnuViewZoomOut = nullptr;
+    QAction* mnuViewZoomNormal = nullptr;
+    QAction* mnuViewWordWrap = nullptr;  ///< checkable
 
     QMenu* mnuOptions = nullptr;
     QAction* mnuOptionsJoinLineFeeds = nullptr;  ///< checkable: Strip Newlines joins lone LFs
@@ -106,9 +141,29 @@ class MainFormUi {
     QAction* mnuHelpTutorial = nullptr;
     QAction* mnuHelpAbout = nullptr;
 
-    /// The status bar; its permanent labels stand at its right end, in the order added.
+    /// The status bar; its permanent parts stand at its right end, in this order.
     QStatusBar* statusBar = nullptr;
-    QLabel* EncodingBox = nullptr;  ///< the encoding the page was read in
+    QProgressBar* BusyBar = nullptr;        ///< moves while a command runs; hidden otherwise
+    QToolButton* StopButton = nullptr;      ///< runs mnuFileStop; shown while a command runs
+    QLabel* EncodingBox = nullptr;          ///< the encoding the page was read in
+    ElidedLabel* WordListsLabel = nullptr;  ///< the word-list file in use
+
+  private:
+    /// The sizes the small placement keeps, in pixels.
+    struct SmallNeeds {
+        int toolBarHeight = 0;
+        int captionHeight = 0;
+        int remainingWidth = 0;  ///< of the caption "Remaining Characters to Process"
+        int addedWidth = 0;      ///< of the caption "</p>s Added:"
+        int boxWidth = 0;        ///< of a number box
+        int boxHeight = 0;
+        int viewHeight = 0;  ///< the least height of the document view
+
+        /// The width of the counters side by side, and one above the other.
+        int oneRowWidth() const;
+        int twoRowWidth() const;
+        int rowHeight() const;
+    } needs_;
 };
 
 }  // namespace quillet

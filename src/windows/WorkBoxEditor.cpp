@@ -17,6 +17,11 @@ namespace quillet {
 
 namespace {
 
+/// The indicator that draws a kind of mark: the first ones free for the program's own use.
+int MarkIndicator(WorkBoxEditor::Mark kind) {
+    return QsciScintillaBase::INDIC_CONTAINER + int(kind);
+}
+
 /// Characters converted and appended at a time.
 constexpr qsizetype kSliceLength = qsizetype(1) << 22;
 
@@ -107,6 +112,7 @@ WorkBoxEditor::WorkBoxEditor(QWidget* parent) : QsciScintilla(parent) {
     chooseChangeNotices();
     QAccessible::installActivationObserver(this);
     fitLineNumbers();
+    defineMarks();
     applyPalette();
 }
 
@@ -154,6 +160,72 @@ void WorkBoxEditor::applyPalette() {
     const QColor selection = colours.color(QPalette::Highlight);
     setSelectionBackgroundColor(selection);
     setSelectionForegroundColor(ReadableOn(colours.color(QPalette::HighlightedText), selection));
+    // The marks: green, orange and crimson as drawn on white, and the palette's own colour
+    // for places found, each made readable on the paper.
+    const std::pair<Mark, QColor> marks[] = {
+        {Mark::Inserted, QColor(0x1b, 0x7f, 0x3b)},
+        {Mark::OtherWouldAdd, QColor(0xb3, 0x59, 0x00)},
+        {Mark::OtherWouldNotAdd, QColor(0xc2, 0x18, 0x5b)},
+        {Mark::Found, selection},
+    };
+    for (const auto& [kind, colour] : marks) {
+        SendScintilla(SCI_INDICSETFORE, MarkIndicator(kind), ReadableOn(colour, paper));
+    }
+}
+
+void WorkBoxEditor::defineMarks() {
+    const struct {
+        Mark kind;
+        int style;
+    } looks[] = {
+        {Mark::Inserted, INDIC_BOX},
+        {Mark::OtherWouldAdd, INDIC_COMPOSITIONTHICK},
+        {Mark::OtherWouldNotAdd, INDIC_STRIKE},
+        {Mark::Found, INDIC_ROUNDBOX},
+    };
+    for (const auto& look : looks) {
+        const int indicator = MarkIndicator(look.kind);
+        SendScintilla(SCI_INDICSETSTYLE, indicator, look.style);
+        // Outlines and lines only: the text keeps its background, and so its contrast.
+        SendScintilla(SCI_INDICSETALPHA, indicator, 0L);
+        SendScintilla(SCI_INDICSETOUTLINEALPHA, indicator, 255L);
+        SendScintilla(SCI_INDICSETUNDER, indicator, 1L);
+    }
+}
+
+QColor WorkBoxEditor::markColour(Mark kind) const {
+    // Scintilla keeps a colour as 0xBBGGRR.
+    const long bgr = SendScintilla(SCI_INDICGETFORE, MarkIndicator(kind));
+    return QColor(int(bgr & 0xff), int((bgr >> 8) & 0xff), int((bgr >> 16) & 0xff));
+}
+
+void WorkBoxEditor::addMarks(Mark kind, const QList<TextSpan>& ranges) {
+    SendScintilla(SCI_SETINDICATORCURRENT, MarkIndicator(kind));
+    for (const TextSpan& range : ranges) {
+        SendScintilla(SCI_INDICATORFILLRANGE, static_cast<unsigned long>(range.start),
+                      long(range.length));
+    }
+}
+
+void WorkBoxEditor::clearMarks(Mark kind) {
+    SendScintilla(SCI_SETINDICATORCURRENT, MarkIndicator(kind));
+    SendScintilla(SCI_INDICATORCLEARRANGE, 0UL, SendScintilla(SCI_GETLENGTH));
+}
+
+QList<TextSpan> WorkBoxEditor::marks(Mark kind) const {
+    QList<TextSpan> found;
+    const int indicator = MarkIndicator(kind);
+    const long length = SendScintilla(SCI_GETLENGTH);
+    // The indicator's runs, marked and unmarked by turns.
+    for (long position = 0; position < length;) {
+        const long end = SendScintilla(SCI_INDICATOREND, indicator, position);
+        if (end <= position) break;
+        if (SendScintilla(SCI_INDICATORVALUEAT, indicator, position) != 0) {
+            found.append({position, end - position});
+        }
+        position = end;
+    }
+    return found;
 }
 
 void WorkBoxEditor::changeEvent(QEvent* event) {
@@ -374,6 +446,27 @@ int WorkBoxEditor::replaceAll(const QString& text, const QString& replacement,
     }
     SendScintilla(SCI_ENDUNDOACTION);
     return count;
+}
+
+int WorkBoxEditor::markMatches(const QString& text, SearchOptions options, int most) {
+    clearMarks(Mark::Found);
+    if (text.isEmpty()) return 0;
+    const QByteArray bytes = text.toUtf8();
+    const long length = SendScintilla(SCI_GETLENGTH);
+    // The search moves the target; the one of a replacement in hand is kept.
+    const long targetStart = SendScintilla(SCI_GETTARGETSTART);
+    const long targetEnd = SendScintilla(SCI_GETTARGETEND);
+    QList<TextSpan> found;
+    for (long from = 0; found.size() <= most;) {
+        const long at = searchTarget(from, length, bytes, options);
+        if (at < 0) break;
+        const long end = SendScintilla(SCI_GETTARGETEND);
+        found.append({at, end - at});
+        from = std::max(end, at + 1);
+    }
+    SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(targetStart), targetEnd);
+    addMarks(Mark::Found, found.mid(0, most));
+    return int(found.size());
 }
 
 bool WorkBoxEditor::hasUnsavedChanges() const {

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <Qsci/qsciscintilla.h>
+#include "engine/TextUnits.h"
+
 #include <QAccessible>
 #include <QByteArrayView>
 #include <QList>
@@ -73,6 +75,31 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
     /// Puts `replacement` at every place of `text`, as one step that the user can undo;
     /// returns how many places there were.
     int replaceAll(const QString& text, const QString& replacement, SearchOptions options);
+    /// Marks every place of `text` as Mark::Found, the marks of an earlier search taken off,
+    /// up to `most` of them; returns how many places there are, counted up to `most` + 1.
+    int markMatches(const QString& text, SearchOptions options, int most);
+
+    /// The marks the view draws over stretches of its text, each kind in a look and a
+    /// colour of its own, readable on the palette's background. A mark follows the edits
+    /// around it and goes with the text it covers (deleted, or undone); text typed inside
+    /// a marked stretch joins it, text typed at its edges does not. Marks are no part of
+    /// the text: they are neither saved nor copied.
+    enum class Mark {
+        Inserted,          ///< a "</p>" that Fix File put in: a box
+        OtherWouldAdd,     ///< where the other way of Fix File would put a "</p>": underlined
+        OtherWouldNotAdd,  ///< a "</p>" the other way would not put: struck through
+        Found,             ///< a place of the text Find looks for: a rounded box
+    };
+    static constexpr int kMarkKinds = 4;
+
+    /// Marks `ranges`, byte offsets and lengths into documentBytes(), as `kind`.
+    void addMarks(Mark kind, const QList<TextSpan>& ranges);
+    /// Takes every mark of `kind` off.
+    void clearMarks(Mark kind);
+    /// The stretches marked as `kind`, in order.
+    QList<TextSpan> marks(Mark kind) const;
+    /// The colour marks of `kind` are drawn in.
+    QColor markColour(Mark kind) const;
 
     /// Whether the text changed since it was loaded or marked saved.
     bool hasUnsavedChanges() const;
@@ -85,8 +112,11 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
   private:
     class BulkChange;
 
-    /// Takes the colours of the text, the margin and the selection from the palette.
+    /// Takes the colours of the text, the margin, the selection and the marks from the
+    /// palette.
     void applyPalette();
+    /// Gives each kind of mark its look.
+    void defineMarks();
 
     /// Which change notices the editor sends; see the definition for why.
     void chooseChangeNotices();

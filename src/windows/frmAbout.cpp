@@ -4,6 +4,7 @@
 #include "common/Utilities.h"
 #include "windows/MainFormUi.h"
 #include "windows/RegistryAccess.h"
+#include "windows/SystemInfoDialog.h"
 #include "windows/TwipsGeometry.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVersionNumber>
+#include <algorithm>
 #include <cmath>
 
 namespace quillet {
@@ -31,12 +33,6 @@ bool StartDetached(const QString& program) {
     return QProcess::startDetached(program, QStringList());
 }
 
-void SetTextColour(QLabel* label, const QColor& colour) {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-}
-
 }  // namespace
 
 const QString frmAbout::kSysInfoPathKey =
@@ -49,8 +45,17 @@ const QString frmAbout::kSysInfoProgram = QStringLiteral("\\MSINFO32.EXE");
 const QString frmAbout::kSysInfoUnavailable =
     QStringLiteral("System Information Is Unavailable At This Time");
 
-SystemInfoAccess::SystemInfoAccess(RegistryAccess& registry)
-    : registry(registry), isFile(IsNormalFile), startProgram(StartDetached) {}
+SystemInfoAccess::SystemInfoAccess(RegistryAccess& registry, QString wordListFile)
+    : registry(registry),
+#ifdef Q_OS_WIN
+      registryTool(true),
+#else
+      registryTool(false),
+#endif
+      wordListFile(std::move(wordListFile)),
+      isFile(IsNormalFile),
+      startProgram(StartDetached) {
+}
 
 frmAbout::frmAbout(SystemInfoAccess access, QWidget* parent)
     : QDialog(parent), access_(std::move(access)) {
@@ -65,15 +70,12 @@ void frmAbout::SetupUi() {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowTitle(tr("About MyApp"));
-    // Drawn at the design scale the main window uses. Placed at its stored client origin on
-    // the screen, not centred.
-    const double scale = MainFormUi::DesignScale(font());
+    // Drawn at the design scale the main window uses, smaller where the screen is.
+    const double scale = MainFormUi::ScreenScale(*this, 5730, 2985);
     const auto place = [scale](int left, int top, int width, int height) {
         return TwipsRect(left, top, width, height, scale);
     };
-    const QRect frame = place(2340, 1935, 5730, 3555);
-    setFixedSize(frame.size());
-    setGeometry(frame);
+    setFixedSize(place(0, 0, 5730, 2985).size());
 
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
@@ -93,39 +95,36 @@ void frmAbout::SetupUi() {
 
     cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(place(4245, 2625, 1260, 345));
+    // The buttons stand right below the line, beside the (empty) warning.
+    cmdOK->setGeometry(place(4245, 2055, 1260, 345));
     cmdOK->setDefault(true);
 
     cmdSysInfo = new QPushButton(tr("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo->setGeometry(place(4260, 3075, 1245, 345));
+    cmdSysInfo->setGeometry(place(4260, 2505, 1245, 345));
 
     lblDisclaimer = new QLabel(this);  // the warning text is empty
     lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
-    lblDisclaimer->setGeometry(place(300, 2220, 3870, 1305));
+    lblDisclaimer->setGeometry(place(300, 2055, 3870, 795));
     lblDisclaimer->setWordWrap(true);
-    SetTextColour(lblDisclaimer, Qt::black);
 
-    // A grey horizontal line from (120, 1860) to (5684, 1860), both ends drawn.
+    // A horizontal line from (120, 1860) to (5684, 1860), both ends drawn, in the
+    // palette's colour for lines, so that it shows on a dark palette too.
     Line1 = new QFrame(this);
     Line1->setObjectName(QStringLiteral("Line1"));
     Line1->setFrameStyle(QFrame::HLine | QFrame::Plain);
     Line1->setLineWidth(1);
+    Line1->setForegroundRole(QPalette::Mid);
     Line1->setGeometry(TwipsToPixels(120, scale), TwipsToPixels(1860, scale),
                        TwipsToPixels(5684, scale) - TwipsToPixels(120, scale) + 1, 1);
-    QPalette linePalette = Line1->palette();
-    linePalette.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-    Line1->setPalette(linePalette);
 
     lblDescription = new QLabel(tr("Copyright \u00A9 2026 the Quillet developers"), this);
     lblDescription->setObjectName(QStringLiteral("lblDescription"));
     lblDescription->setGeometry(place(570, 1365, 4605, 210));
-    SetTextColour(lblDescription, Qt::black);
 
     lblTitle = new QLabel(tr("Application Title"), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
     lblTitle->setGeometry(place(1050, 240, 3885, 480));
-    SetTextColour(lblTitle, Qt::black);
 
     lblVersion = new QLabel(tr("Version"), this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
@@ -154,6 +153,11 @@ void frmAbout::Load() {
 }
 
 void frmAbout::StartSysInfo() {
+    if (!access_.registryTool) {
+        SystemInfoDialog info(SystemInfoDialog::Facts::Collect(access_.wordListFile), this);
+        info.exec();
+        return;
+    }
     // The About box's message comes without the beep of the other messages.
     const auto unavailable = [this] {
         ShowNotice(tr("System Information Is Unavailable At This Time"), this);

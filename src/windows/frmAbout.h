@@ -15,9 +15,14 @@ class RegistryAccess;
 
 /// What the System Info command reaches outside the program; tests replace each part.
 struct SystemInfoAccess {
-    explicit SystemInfoAccess(RegistryAccess& registry);
+    explicit SystemInfoAccess(RegistryAccess& registry, QString wordListFile = QString());
 
     RegistryAccess& registry;
+    /// Whether System Info starts the system information tool that the registry names, as
+    /// on Windows; elsewhere it shows the program's own SystemInfoDialog.
+    bool registryTool;
+    /// The word-list file in use, which the program's own System Info names.
+    QString wordListFile;
     /// Whether `path` names an existing normal file.
     std::function<bool(const QString& path)> isFile;
     /// Starts `program` as a new process, without a shell and without waiting for it;
@@ -26,7 +31,9 @@ struct SystemInfoAccess {
 };
 
 /// The About box: the application's icon, title, version and copyright, an OK button and
-/// a System Info button that starts the system information tool found in the registry.
+/// a System Info button. On Windows, System Info starts the system information tool found
+/// in the registry; elsewhere it shows what a report of a fault needs (SystemInfoDialog).
+/// The box opens over the middle of its parent window.
 class frmAbout : public QDialog {
     Q_OBJECT
 
@@ -44,7 +51,8 @@ class frmAbout : public QDialog {
 
     explicit frmAbout(SystemInfoAccess access, QWidget* parent = nullptr);
 
-    /// Starts the system information tool, or tells the user that it is unavailable.
+    /// Starts the system information tool, or tells the user that it is unavailable; or,
+    /// where there is no such tool, shows the program's own system information.
     void StartSysInfo();
     /// Reads the text of the value `valueName` of the key `keyPath` under `rootKey` into
     /// `keyValue`. True when it was read; false, with `keyValue` emptied, when the key or

@@ -18,7 +18,7 @@ IncludeList::IncludeList(QWidget* parent) : WordListEditor(parent) {
 // the tab order CurrentBox, Quit, Delete, Add, List.
 void IncludeList::SetupUi() {
     setObjectName(QStringLiteral("IncludeList"));
-    SetupFrame(tr("Include List"), Place(720, 1305, 9645, 6555).size());
+    SetupFrame(tr("Include List"), 9645, 6555);
 
     List = new QListWidget(this);
     List->setObjectName(QStringLiteral("List"));
@@ -39,6 +39,7 @@ void IncludeList::SetupUi() {
     CurrentBox = new QLineEdit(this);
     CurrentBox->setObjectName(QStringLiteral("CurrentBox"));
     CurrentBox->setGeometry(Place(150, 4080, 5220, 285));
+    LabelCurrentBox(Place(150, 3780, 5220, 240));
 
     setTabOrder(CurrentBox, QuitButton);
     setTabOrder(QuitButton, DeleteButton);

@@ -18,11 +18,12 @@ SkipListForm::SkipListForm(QWidget* parent) : WordListEditor(parent) {
 // the tab order CurrentBox, Add, Delete, Quit, List.
 void SkipListForm::SetupUi() {
     setObjectName(QStringLiteral("SkipListForm"));
-    SetupFrame(tr("Skip List"), Place(435, 1980, 9735, 6570).size());
+    SetupFrame(tr("Skip List"), 9735, 6570);
 
     CurrentBox = new QLineEdit(this);
     CurrentBox->setObjectName(QStringLiteral("CurrentBox"));
     CurrentBox->setGeometry(Place(105, 4140, 5370, 285));
+    LabelCurrentBox(Place(105, 3840, 5370, 240));
 
     QuitButton = new QPushButton(tr("Quit"), this);
     QuitButton->setObjectName(QStringLiteral("QuitButton"));

@@ -9,6 +9,7 @@
 #include "wordlists/WordListStore.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -18,12 +19,14 @@ namespace quillet {
 
 const QString WordListEditor::kDuplicateEntry = QStringLiteral("Duplicate Entry");
 
-WordListEditor::WordListEditor(QWidget* parent)
-    : QDialog(parent), scale_(MainFormUi::DesignScale(font())) {}
+WordListEditor::WordListEditor(QWidget* parent) : QDialog(parent) {}
 
 WordListEditor::~WordListEditor() = default;
 
-void WordListEditor::SetupFrame(const QString& caption, QSize clientSize) {
+void WordListEditor::SetupFrame(const QString& caption, int widthTwips, int heightTwips) {
+    // Drawn at the design scale the main window uses, smaller where the screen is.
+    scale_ = MainFormUi::ScreenScale(*this, widthTwips, heightTwips);
+    const QSize clientSize = Place(0, 0, widthTwips, heightTwips).size();
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowTitle(caption);
@@ -32,6 +35,14 @@ void WordListEditor::SetupFrame(const QString& caption, QSize clientSize) {
 
 QRect WordListEditor::Place(int left, int top, int width, int height) const {
     return TwipsRect(left, top, width, height, scale_);
+}
+
+void WordListEditor::LabelCurrentBox(const QRect& place) {
+    CurrentLabel = new QLabel(tr("&Tag name:"), this);
+    CurrentLabel->setObjectName(QStringLiteral("CurrentLabel"));
+    CurrentLabel->setBuddy(CurrentBox);
+    CurrentLabel->setGeometry(place);
+    CurrentLabel->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
 }
 
 void WordListEditor::ConnectHandlers() {

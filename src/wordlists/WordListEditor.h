@@ -5,6 +5,7 @@
 #include <QString>
 #include <memory>
 
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -42,15 +43,19 @@ class WordListEditor : public QDialog {
     QPushButton* DeleteButton = nullptr;
     QPushButton* QuitButton = nullptr;
     QListWidget* List = nullptr;
+    QLabel* CurrentLabel = nullptr;  ///< the caption of CurrentBox
 
   protected:
     explicit WordListEditor(QWidget* parent);
 
     /// Settings both windows share: fixed dialog frame with a close button only, the
-    /// caption, the client size, and the button captions. Called by SetupUi first.
-    void SetupFrame(const QString& caption, QSize clientSize);
+    /// caption, the design scale, and the client size, given in twips. Called by SetupUi
+    /// first.
+    void SetupFrame(const QString& caption, int widthTwips, int heightTwips);
     /// A place given in twips, in pixels at the design scale all windows share.
     QRect Place(int left, int top, int width, int height) const;
+    /// Puts the caption of CurrentBox at `place`, with its access key.
+    void LabelCurrentBox(const QRect& place);
     /// Connects the handlers; called once the controls exist.
     void ConnectHandlers();
     /// Centres the window, then opens `schema`'s table with its index selected and fills

@@ -7,6 +7,7 @@
 #include "documents/DocumentFile.h"
 #include "mainwindow/MainForm.h"
 #include "mainwindow/MainFormDialogs.h"
+#include "mainwindow/StandardMainFormDialogs.h"
 #include "windows/FindReplaceDialog.h"
 #include "windows/WorkBoxEditor.h"
 
@@ -17,12 +18,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCursor>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStringEncoder>
@@ -32,6 +37,14 @@
 #include <QToolButton>
 #include <QUrl>
 #include <functional>
+#include "windows/ElidedLabel.h"
+
+// Texts in failures as text.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
 
 namespace quillet::test {
 namespace {
@@ -66,7 +79,7 @@ class ScriptedDialogs final : public MainFormDialogs {
     void showIncludeList(QWidget*, const QString& path) override {
         calls << "include list " + path;
     }
-    void showAbout(QWidget*) override { calls << QStringLiteral("about"); }
+    void showAbout(QWidget*, const QString&) override { calls << QStringLiteral("about"); }
     void showHelpTopics(QWidget*) override { calls << QStringLiteral("help"); }
 
   private:
@@ -126,8 +139,11 @@ class MainFormTest : public ::testing::Test {
     QString text() const { return view().documentText(); }
     QString count() const { return form->ui().CountBox->text(); }
     QString added() const { return form->ui().PBox->text(); }
-    QString caption(const QString& name) const {
-        return MainFormUi::DesignCaption() + " - " + name;
+    /// The title for the page at `path`: its name, the mark of changes, and its folder.
+    QString caption(const QString& path) const {
+        const QFileInfo page(path);
+        return MainFormUi::DesignCaption() + " - " + page.fileName() + "[*] (" +
+               page.absolutePath() + ")";
     }
     /// Shows the window, active, with the focus in the document view, as the user has it.
     void showActive() {
@@ -366,7 +382,7 @@ TEST_F(MainFormTest, EveryByteSurvivesOpenAndSaveAndTheNamesFollow) {
     saveAs(QStringLiteral("out"));
     EXPECT_EQ(dialogs->calls.last(), "save " + dir.file(QStringLiteral("Page.Old.fix")));
     EXPECT_EQ(FileBytes(dir.file(QStringLiteral("out"))), bytes);
-    EXPECT_EQ(form->windowTitle(), caption(QStringLiteral("out")));
+    EXPECT_EQ(form->windowTitle(), caption(dir.file(QStringLiteral("out"))));
     form->mnuFileSaveClick();
     EXPECT_EQ(dialogs->calls.last(), "save " + dir.file(QStringLiteral("out.fix")));
     // The Open dialog starts at the path last handed to a dialog.
@@ -375,49 +391,116 @@ TEST_F(MainFormTest, EveryByteSurvivesOpenAndSaveAndTheNamesFollow) {
     EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'\n').toStdString();
 }
 
-TEST_F(MainFormTest, AnOpenThatBringsNoPageKeepsTheDocument) {
+TEST_F(MainFormTest, AnOpenThatBringsNoPageKeepsTheDocumentAndItsName) {
     const QString first = file(QStringLiteral("first.htm"), "first");
     open(first);
-    QStringList tooLarge{file(QStringLiteral("huge.htm"), QByteArray(1001, 'x'))};
-    if (MakeCharDevice(dir.file(QStringLiteral("zero")), 1, 5)) {
-        tooLarge << dir.file(QStringLiteral("zero"));  // endless
-    }
+    const QString huge = file(QStringLiteral("huge.htm"), QByteArray(1001, 'x'));
+    QDir(dir.path()).mkdir(QStringLiteral("folder.htm"));
+    const QString pipe = dir.file(QStringLiteral("pipe.htm"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString device = dir.file(QStringLiteral("zero"));
+    const bool haveDevice = MakeCharDevice(device, 1, 5);  // endless
     const struct {
         QString answer;
-        QString proposal;  // for the next save
-        QString message;
+        QString message;  // none: cancelled
     } cases[] = {
-        {QString(), dir.file(QStringLiteral("first.fix")), QString()},  // cancelled
-        // An empty file is not shown, but its name is taken, with ".fix" added whole.
-        {file(QStringLiteral("empty"), {}), dir.file(QStringLiteral("empty.fix")), QString()},
-        {dir.file(QStringLiteral("gone.htm")), dir.file(QStringLiteral("gone.fix")),
-         QStringLiteral("gone.htm")},
-        {tooLarge[0], dir.file(QStringLiteral("huge.fix")),
-         "Couldn't open " + tooLarge[0] + ": it is too large to hold in memory."},
-        {tooLarge.value(1), dir.file(QStringLiteral("zero.fix")),
-         "Couldn't open " + tooLarge.value(1) + ": it is too large to hold in memory."},
+        {QString(), QString()},
+        {dir.file(QStringLiteral("gone.htm")), QStringLiteral("gone.htm: file not found")},
+        {huge, "Couldn't open " + huge + ": it is too large to hold in memory."},
+        // What is not a file is refused before it is read: a named pipe would hold the
+        // window until something wrote to it.
+        {pipe, "Couldn't open " + pipe + ": it is a named pipe, not a file."},
+        {dir.file(QStringLiteral("folder.htm")), "Couldn't open " +
+                                                     dir.file(QStringLiteral("folder.htm")) +
+                                                     ": it is a folder, not a file."},
+        {haveDevice ? device : QString(),
+         "Couldn't open " + device + ": it is a device, not a file."},
     };
     SetDocumentSizeLimit(1000);
     for (const auto& c : cases) {
         if (c.answer.isEmpty() && !c.message.isEmpty()) continue;  // no device node
+        SCOPED_TRACE(c.answer.toStdString());
         messages.texts.clear();
         open(c.answer);
-        EXPECT_EQ(text(), QStringLiteral("first")) << c.answer.toStdString();
-        EXPECT_EQ(form->windowTitle(), caption(first)) << c.answer.toStdString();
-        EXPECT_EQ(count(), QStringLiteral("5")) << c.answer.toStdString();
+        EXPECT_EQ(text(), QStringLiteral("first"));
+        EXPECT_EQ(form->windowTitle(), caption(first));
+        EXPECT_EQ(count(), QStringLiteral("5"));
         EXPECT_EQ(messages.texts.size(), c.message.isEmpty() ? 0 : 1);
-        EXPECT_TRUE(messages.texts.value(0).contains(c.message)) << c.answer.toStdString();
+        EXPECT_TRUE(messages.texts.value(0).contains(c.message))
+            << messages.texts.value(0).toStdString();
+        // Save still proposes the page's own name.
         form->mnuFileSaveClick();  // cancelled
-        EXPECT_EQ(dialogs->calls.last(), "save " + c.proposal) << c.answer.toStdString();
+        EXPECT_EQ(dialogs->calls.last(), "save " + dir.file(QStringLiteral("first.fix")));
     }
     SetDocumentSizeLimit(0);
 
-    // Nothing is asked or written for an empty view.
-    view().replaceDocument(QString());
-    dialogs->calls.clear();
-    form->mnuFileSaveClick();
-    EXPECT_TRUE(dialogs->calls.isEmpty());
-    EXPECT_EQ(writer->writes, 0);
+    // Nothing is asked or written for an empty view that holds no page.
+    MainForm fresh(std::make_unique<ScriptedDialogs>(), std::make_unique<FailingWriter>());
+    fresh.ui().WorkBox->insert(QStringLiteral("typed"));
+    fresh.ui().WorkBox->selectAll();
+    fresh.ui().WorkBox->removeSelectedText();
+    fresh.mnuFileSaveClick();
+    EXPECT_TRUE(fresh.close());
+}
+
+TEST_F(MainFormTest, AnEmptyPageIsShownWithItsNameAndSaved) {
+    // Over another page, and as the first page of a window.
+    const QString other = file(QStringLiteral("s.htm"), "<p>something");
+    const QString empty = file(QStringLiteral("zero.htm"), {});
+    for (const bool afterAnother : {true, false}) {
+        SCOPED_TRACE(afterAnother);
+        dialogs->unsavedAnswers = {Answer::Discard};
+        if (afterAnother) open(other);
+        view().insert(QStringLiteral("changed "));
+        open(empty);
+        EXPECT_EQ(text(), QString());
+        EXPECT_EQ(form->windowTitle(), caption(empty));
+        EXPECT_EQ(count(), QStringLiteral("0"));
+        EXPECT_EQ(RecentFiles().paths().first(), empty);
+        form->mnuFileFixClick();
+        saveAs(QStringLiteral("zero.fix"));
+        EXPECT_EQ(dialogs->calls.last(), "save " + dir.file(QStringLiteral("zero.fix")));
+        EXPECT_EQ(FileBytes(dir.file(QStringLiteral("zero.fix"))), QByteArray());
+        EXPECT_EQ(form->windowTitle(), caption(dir.file(QStringLiteral("zero.fix"))));
+        ASSERT_TRUE(QFile::remove(dir.file(QStringLiteral("zero.fix"))));
+    }
+    // A page emptied by hand is a change to ask about, and is saved empty.
+    open(other);
+    view().selectAll();
+    view().removeSelectedText();
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(dialogs->calls.last(), QStringLiteral("unsaved"));
+    saveAs(QStringLiteral("emptied.fix"));
+    EXPECT_EQ(FileBytes(dir.file(QStringLiteral("emptied.fix"))), QByteArray());
+    EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'\n').toStdString();
+}
+
+TEST_F(MainFormTest, TheTitleNamesThePageAndMarksUnsavedChanges) {
+    EXPECT_EQ(form->windowTitle(), MainFormUi::DesignCaption() + "[*]");
+    EXPECT_FALSE(form->isWindowModified());
+    const QString page = file(QStringLiteral("page.htm"), "<p>one<p>two");
+    open(page);
+    EXPECT_EQ(form->windowTitle(), "Orvane Quillet - page.htm[*] (" + dir.path() + ")");
+    EXPECT_FALSE(form->isWindowModified());
+    const struct {
+        const char* step;
+        std::function<void()> run;
+        bool modified;
+    } steps[] = {
+        {"typing", [&] { typeAtEnd(QStringLiteral("x")); }, true},
+        {"undoing it", [&] { view().undo(); }, false},
+        {"Fix File", [&] { form->mnuFileFixClick(); }, true},
+        {"Save", [&] { saveAs(QStringLiteral("page.fix")); }, false},
+        {"Strip Spaces, which changes nothing", [&] { form->mnuFileStripSpacesClick(); }, false},
+        {"Undo after Save", [&] { view().undo(); }, true},
+        {"Redo", [&] { view().redo(); }, false},
+    };
+    for (const auto& step : steps) {
+        step.run();
+        EXPECT_EQ(form->isWindowModified(), step.modified) << step.step;
+    }
+    // Before and after Save, the same form: the name and its folder.
+    EXPECT_EQ(form->windowTitle(), caption(dir.file(QStringLiteral("page.fix"))));
 }
 
 TEST_F(MainFormTest, AFailedSaveIsReportedAndThePageStaysUnsaved) {
@@ -435,6 +518,10 @@ TEST_F(MainFormTest, AFailedSaveIsReportedAndThePageStaysUnsaved) {
     } cases[] = {
         {FileResult::Failure::Other, RLIM_INFINITY, 10, "other.fix",
          QStringLiteral("Couldn't copy the database. Reason unknown.")},
+        // A folder removed after the dialog showed it.
+        {std::nullopt, RLIM_INFINITY, 10, "removed/out.fix",
+         "The file was not saved: the folder " + dir.file(QStringLiteral("removed")) +
+             " no longer exists."},
         {std::nullopt, RLIM_INFINITY, 10, "locked.fix",
          QStringLiteral("File is locked or write protected")},
         // A large page cut short, a small one refused at its first byte, a full device.
@@ -758,12 +845,181 @@ TEST_F(MainFormTest, TheHtml5OptionIsRememberedAndSteersFixFile) {
     EXPECT_TRUE(next.ui().mnuOptionsHtml5->isChecked());
 }
 
+// --- Reviewing what Fix File changed --------------------------------------------------
+
+TEST_F(MainFormTest, EachInsertedParagraphEndIsMarkedAndF8StepsThroughThem) {
+    showActive();
+    using Mark = WorkBoxEditor::Mark;
+    const QString page = QStringLiteral("<p>one<h1>x</h1><p>two\r\n<p>three<ul>");
+    view().loadDocument(page);
+    form->mnuFileFixClick();
+    EXPECT_EQ(text(), QStringLiteral("<p>one</p><h1>x</h1><p>two\r\n</p><p>three</p><ul>"));
+    const auto marked = [&](Mark kind = Mark::Inserted) {
+        QStringList texts;
+        for (const TextSpan& span : view().marks(kind)) {
+            texts << QString::fromUtf8(view().documentBytes().sliced(span.start, span.length)) +
+                         u'@' + QString::number(span.start);
+        }
+        return texts;
+    };
+    EXPECT_EQ(marked(), (QStringList{"</p>@6", "</p>@28", "</p>@40"}));
+
+    // F8 selects each in turn, scrolled into view, and says which it is; Shift+F8 goes back,
+    // and both go on from the other end of the page.
+    const auto step = [&](Qt::KeyboardModifiers modifiers) {
+        QTest::keyClick(&view(), Qt::Key_F8, modifiers);
+        return QStringLiteral("%1 %2").arg(view().selectedText(),
+                                           form->statusBar()->currentMessage());
+    };
+    view().setCursorPosition(0, 0);
+    EXPECT_EQ(step(Qt::NoModifier), QStringLiteral("</p> Change 1 of 3"));
+    EXPECT_EQ(step(Qt::NoModifier), QStringLiteral("</p> Change 2 of 3"));
+    EXPECT_EQ(view().SendScintilla(QsciScintilla::SCI_GETSELECTIONSTART), 28);
+    EXPECT_EQ(step(Qt::NoModifier), QStringLiteral("</p> Change 3 of 3"));
+    EXPECT_EQ(step(Qt::NoModifier), QStringLiteral("</p> Change 1 of 3"));
+    EXPECT_EQ(step(Qt::ShiftModifier), QStringLiteral("</p> Change 3 of 3"));
+
+    // The marks follow edits before them.
+    view().insertAt(QStringLiteral("<!-- -->"), 0, 0);
+    EXPECT_EQ(marked(), (QStringList{"</p>@14", "</p>@36", "</p>@48"}));
+
+    // Strip Newlines keeps them where their text stays; Save writes the text alone.
+    form->mnuFileStripNewlinesClick();
+    EXPECT_EQ(text(), QStringLiteral("<!-- --><p>one</p><h1>x</h1><p>two</p><p>three</p><ul>"));
+    EXPECT_EQ(marked(), (QStringList{"</p>@14", "</p>@34", "</p>@46"}));
+    saveAs(QStringLiteral("page.fix"));
+    EXPECT_EQ(FileBytes(dir.file(QStringLiteral("page.fix"))), text().toUtf8());
+
+    // Undoing the strip, the comment and the run takes the marks with the "</p>" they
+    // marked.
+    for (int i = 0; i < 3; ++i) view().undo();
+    EXPECT_EQ(text(), page);
+    EXPECT_TRUE(marked().isEmpty());
+    QTest::keyClick(&view(), Qt::Key_F8);
+    EXPECT_TRUE(form->statusBar()->currentMessage().startsWith(u"No change is marked"));
+
+    // Typing over a selected change replaces it, and its mark goes with it; what is typed
+    // beside a mark is not marked.
+    view().loadDocument(page);
+    form->mnuFileFixClick();
+    view().setCursorPosition(0, 0);
+    step(Qt::NoModifier);
+    step(Qt::NoModifier);
+    QTest::keyClicks(&view(), QStringLiteral("</div>"));
+    EXPECT_TRUE(text().contains(u"two\r\n</div><p>three"));
+    EXPECT_EQ(marked(), (QStringList{"</p>@6", "</p>@42"}));
+    EXPECT_EQ(step(Qt::NoModifier), QStringLiteral("</p> Change 2 of 2"));
+    // Fix File twice, Strip Newlines, Save, and F8 with nothing marked.
+    EXPECT_EQ(messages.beeps, 5);
+}
+
+TEST_F(MainFormTest, CompareMarksWhereTheOtherWayWouldDiffer) {
+    using Mark = WorkBoxEditor::Mark;
+    // The word lists end the paragraph before the unknown <bb>; the HTML5 rules end it
+    // before the <div> instead.
+    const QString page = QStringLiteral("<p>a<bb>b</bb><div>c<p>d<h2>");
+    for (const bool html5 : {false, true}) {
+        SCOPED_TRACE(html5 ? "by HTML5 rules" : "by the word lists");
+        if (form->ui().mnuOptionsHtml5->isChecked() != html5) form->ui().mnuOptionsHtml5->trigger();
+        EXPECT_EQ(form->ui().mnuEditCompare->text(),
+                  html5 ? QStringLiteral("Co&mpare with the Word Lists")
+                        : QStringLiteral("Co&mpare with HTML5 Rules"));
+        view().loadDocument(page);
+        form->mnuFileFixClick();
+        const QString fixed = text();
+        const QString added = this->added();
+        form->mnuEditCompareClick();
+        // The page and the counters stay as they were.
+        EXPECT_EQ(text(), fixed);
+        EXPECT_EQ(this->added(), added);
+        const QString other =
+            html5 ? QStringLiteral("the word lists") : QStringLiteral("the HTML5 rules");
+        EXPECT_EQ(form->statusBar()->currentMessage(),
+                  "2 differences from " + other + " are marked; F8 steps through them.");
+        const auto at = [&](Mark kind) {
+            QStringList texts;
+            for (const TextSpan& span : view().marks(kind)) {
+                texts << QString::fromUtf8(view().documentBytes().sliced(span.start, span.length));
+            }
+            return texts;
+        };
+        EXPECT_EQ(at(Mark::OtherWouldNotAdd), QStringList{"</p>"});
+        EXPECT_EQ(at(Mark::OtherWouldAdd), QStringList{html5 ? "<bb>" : "<div>"});
+        // F8 goes through the changes and the differences.
+        view().setCursorPosition(0, 0);
+        QStringList said;
+        for (int i = 0; i < 3; ++i) {
+            form->mnuEditNextChangeClick();
+            said << view().selectedText() + u' ' + form->statusBar()->currentMessage();
+        }
+        // By the word lists, the "</p>" before <bb> comes first, then the <div>; by the HTML5
+        // rules, the <bb> first, then the "</p>" before <div>.
+        const QString wouldAdd = "by " + other + ", a </p> goes before this tag";
+        const QString wouldNot = "by " + other + ", no </p> goes here";
+        const QStringList expected =
+            html5 ? QStringList{"<bb> Difference 1 of 2: " + wouldAdd,
+                                "</p> Change 1 of 2; difference 2 of 2: " + wouldNot,
+                                "</p> Change 2 of 2"}
+                  : QStringList{"</p> Change 1 of 2; difference 1 of 2: " + wouldNot,
+                                "<div> Difference 2 of 2: " + wouldAdd, "</p> Change 2 of 2"};
+        EXPECT_EQ(said, expected);
+        // A new Fix File run makes the comparison stale: its marks go.
+        form->mnuFileFixClick();
+        EXPECT_TRUE(view().marks(Mark::OtherWouldAdd).isEmpty());
+        EXPECT_TRUE(view().marks(Mark::OtherWouldNotAdd).isEmpty());
+    }
+    EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'\n').toStdString();
+}
+
+TEST_F(MainFormTest, ARunShowsItIsBusyAndEscapeStopsItWithThePageUnchanged) {
+    showActive();
+    const QString page = QStringLiteral("<p>one<p>two<p>three");
+    for (const bool html5 : {false, true}) {
+        SCOPED_TRACE(html5 ? "by HTML5 rules" : "by the word lists");
+        if (form->ui().mnuOptionsHtml5->isChecked() != html5) form->ui().mnuOptionsHtml5->trigger();
+        view().loadDocument(page);
+        const int beeps = messages.beeps;
+        bool ran = false;
+        duringFix([&] {
+            ran = true;
+            EXPECT_FALSE(form->ui().BusyBar->isHidden());
+            EXPECT_FALSE(form->ui().StopButton->isHidden());
+            EXPECT_TRUE(form->ui().mnuFileStop->isEnabled());
+            ASSERT_TRUE(QApplication::overrideCursor());
+            EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+            // A key typed meanwhile is refused with a beep, as the commands are.
+            QTest::keyClicks(&view(), QStringLiteral("x"));
+            QTest::keyClick(&view(), Qt::Key_Backspace);
+            EXPECT_EQ(messages.beeps, beeps + 2);
+            QTest::keyClick(&view(), Qt::Key_Escape);
+        });
+        EXPECT_TRUE(ran);
+        EXPECT_EQ(text(), page);
+        EXPECT_FALSE(view().hasUnsavedChanges());
+        EXPECT_EQ(form->statusBar()->currentMessage(),
+                  QStringLiteral("Stopped; the page is as it was."));
+        EXPECT_TRUE(form->ui().BusyBar->isHidden());
+        EXPECT_TRUE(form->ui().StopButton->isHidden());
+        EXPECT_FALSE(form->ui().mnuFileStop->isEnabled());
+        EXPECT_FALSE(QApplication::overrideCursor());
+        EXPECT_TRUE(view().marks(WorkBoxEditor::Mark::Inserted).isEmpty());
+    }
+    // Outside a run, Escape and typing are the view's own.
+    QTest::keyClicks(&view(), QStringLiteral("y"));
+    QTest::keyClick(&view(), Qt::Key_Escape);
+    EXPECT_EQ(text(), "y" + page);
+    EXPECT_TRUE(messages.texts.isEmpty());
+}
+
 // --- The window -----------------------------------------------------------------------
 
 TEST_F(MainFormTest, ResizingKeepsTheViewInProportionAndNoSizeClipsACaption) {
     form->show();
     const MainFormUi& ui = form->ui();
+    // At the size of the design, which the screen may have been too small for at first.
+    form->resize(form->size() - ui.client->size() + ui.designClientSize);
     const QSize design = ui.client->size();
+    ASSERT_EQ(design, ui.designClientSize);
     const QRect box = ui.WorkBox->geometry();
     form->resize(form->size() + design);
     ASSERT_EQ(ui.client->size(), design * 2);
@@ -808,6 +1064,11 @@ TEST_F(MainFormTest, FindAndReplaceAllIsOneStepToUndo) {
     EXPECT_EQ(found, (QList<long>{0, 8, 20, 0}));
     find.findPrevious();
     EXPECT_EQ(selectionStart(), 20);
+    // Every place is marked, and counted.
+    const auto marks = [&] { return view().marks(WorkBoxEditor::Mark::Found); };
+    EXPECT_EQ(marks(), (QList<TextSpan>{{0, 3}, {8, 3}, {20, 3}}));
+    EXPECT_EQ(find.StatusLabel->text(),
+              QStringLiteral("Went on from the end of the page. 3 places in the page."));
 
     // Replace puts the replacement at the selected place and selects the next one.
     find.replace();
@@ -819,7 +1080,8 @@ TEST_F(MainFormTest, FindAndReplaceAllIsOneStepToUndo) {
     // it one step to undo.
     find.replaceAll();
     EXPECT_EQ(text(), QStringLiteral("cats Cat cats\r\nconcat cats"));
-    EXPECT_TRUE(find.StatusLabel->text().contains(u'3'));
+    EXPECT_EQ(find.StatusLabel->text(), QStringLiteral("Replaced 3 places."));
+    EXPECT_EQ(form->statusBar()->currentMessage(), QStringLiteral("Replaced 3 places."));
     view().undo();
     EXPECT_EQ(text(), page);
     EXPECT_FALSE(view().isUndoAvailable());
@@ -827,6 +1089,79 @@ TEST_F(MainFormTest, FindAndReplaceAllIsOneStepToUndo) {
     // Not while a command runs on the page.
     duringFix([&] { find.replaceAll(); });
     EXPECT_EQ(text(), page);
+
+    // Other options, another text, and closing the window, take the marks off.
+    find.MatchCaseBox->setChecked(false);
+    find.findNext();
+    EXPECT_EQ(marks().size(), 4);
+    find.FindBox->setText(QStringLiteral("concat"));
+    EXPECT_TRUE(marks().isEmpty());
+    find.findNext();
+    EXPECT_EQ(marks().size(), 1);
+    find.close();
+    EXPECT_TRUE(marks().isEmpty());
+}
+
+TEST_F(MainFormTest, AMessageInTheStatusLineHasItsRoomOrItsToolTip) {
+    showActive();
+    form->resize(800, form->height());
+    QStatusBar& bar = *form->statusBar();
+    const auto room = [&] {
+        QApplication::processEvents();
+        QApplication::processEvents();
+        // The message is drawn up to just before the first part shown at the right.
+        int right = bar.width();
+        for (QWidget* part : bar.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (part->isVisible() && part->x() > 0) right = std::min(right, part->x());
+        }
+        return right - 8;
+    };
+    const QString created = "Created " + home.wordLists() + " with the default word lists.";
+    for (const bool busy : {false, true}) {
+        SCOPED_TRACE(busy ? "during a run" : "between runs");
+        form->ui().BusyBar->setVisible(busy);
+        form->ui().StopButton->setVisible(busy);
+        bar.showMessage(created);
+        EXPECT_GE(room(), bar.fontMetrics().horizontalAdvance(created));
+        EXPECT_TRUE(bar.toolTip().isEmpty());
+        // Without a message, the word-list label takes its room back.
+        bar.clearMessage();
+        room();
+        EXPECT_FALSE(form->ui().WordListsLabel->isElided());
+    }
+    // A message longer than the window can show is whole in the tool tip.
+    const QString longer = created.repeated(4);
+    bar.showMessage(longer);
+    room();
+    EXPECT_EQ(bar.toolTip(), longer);
+    EXPECT_EQ(form->ui().WordListsLabel->width(),
+              form->ui().WordListsLabel->minimumSizeHint().width());
+}
+
+TEST_F(MainFormTest, ZoomAndWordWrapAreKeysAwayAndRemembered) {
+    showActive();
+    view().loadDocument(QString(300, u'x'));
+    const auto zoom = [&] { return view().SendScintilla(QsciScintilla::SCI_GETZOOM); };
+    QTest::keyClick(&view(), Qt::Key_Plus, Qt::ControlModifier);
+    QTest::keyClick(&view(), Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(zoom(), 2);
+    QTest::keyClick(&view(), Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(zoom(), 1);
+    QTest::keyClick(&view(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(zoom(), 0);
+    form->ui().mnuViewZoomIn->trigger();
+    form->ui().mnuViewZoomIn->trigger();
+    form->ui().mnuViewZoomIn->trigger();
+    EXPECT_EQ(zoom(), 3);
+    EXPECT_EQ(view().wrapMode(), QsciScintilla::WrapNone);
+    form->ui().mnuViewWordWrap->trigger();
+    EXPECT_EQ(view().wrapMode(), QsciScintilla::WrapWord);
+
+    // The next window starts so.
+    MainForm next(std::make_unique<ScriptedDialogs>());
+    EXPECT_EQ(next.ui().WorkBox->SendScintilla(QsciScintilla::SCI_GETZOOM), 3);
+    EXPECT_EQ(next.ui().WorkBox->wrapMode(), QsciScintilla::WrapWord);
+    EXPECT_TRUE(next.ui().mnuViewWordWrap->isChecked());
 }
 
 TEST_F(MainFormTest, RecentFilesKeepTheLastEightPagesNewestFirst) {
@@ -896,7 +1231,7 @@ TEST_F(MainFormTest, TheWindowItsFoldersAndOptionsAreRememberedForTheNextStart) 
     QDir(dir.path()).mkdir(QStringLiteral("out"));
     const QString page = file(QStringLiteral("page.htm"), "<p>a\nb</p>");
     form->show();
-    form->resize(form->size() + QSize(120, 80));
+    form->resize(form->size() - QSize(120, 80));
     const QSize size = form->size();
     open(page);
     form->ui().mnuOptionsJoinLineFeeds->trigger();
@@ -921,6 +1256,39 @@ TEST_F(MainFormTest, TheWindowItsFoldersAndOptionsAreRememberedForTheNextStart) 
     again.mnuFileStripNewlinesClick();
     EXPECT_EQ(again.ui().WorkBox->documentText(), QStringLiteral("<p>cd</p>"));
     again.ui().WorkBox->markSaved();
+}
+
+TEST(StandardDialogs, OpenOffersEveryKindOfPageAndEachAnswerHasItsAccessKey) {
+    MessageLog messages;
+    StandardMainFormDialogs dialogs;
+    QStringList filters;
+    EXPECT_TRUE(WithModal([&] { dialogs.askOpenPath(nullptr, QString()); },
+                          [&](QWidget* modal) {
+                              auto* chooser = qobject_cast<QFileDialog*>(modal);
+                              ASSERT_TRUE(chooser);
+                              filters = chooser->nameFilters();
+                              chooser->reject();
+                          }));
+    EXPECT_EQ(filters, (QStringList{"HTML Files (*.htm *.html *.xhtml)", "Fixed Files (*.fix)",
+                                    "All Files (*)"}));
+
+    // Save, Discard and Cancel, each with a key of its own.
+    QStringList keys;
+    std::optional<MainFormDialogs::UnsavedAnswer> answer;
+    EXPECT_TRUE(WithModal([&] { answer = dialogs.askUnsavedChanges(nullptr); },
+                          [&](QWidget* modal) {
+                              auto* box = qobject_cast<QMessageBox*>(modal);
+                              ASSERT_TRUE(box);
+                              for (QAbstractButton* button : box->buttons()) {
+                                  const qsizetype at = button->text().indexOf(u'&');
+                                  ASSERT_GE(at, 0) << button->text().toStdString();
+                                  keys << button->text().mid(at + 1, 1).toLower();
+                              }
+                              QTest::keyClick(box, Qt::Key_D, Qt::AltModifier);
+                          }));
+    EXPECT_EQ(keys.size(), 3);
+    EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), 3) << keys.join(u' ').toStdString();
+    EXPECT_EQ(answer, MainFormDialogs::UnsavedAnswer::Discard);
 }
 
 }  // namespace

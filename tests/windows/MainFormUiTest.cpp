@@ -9,6 +9,8 @@
 #include <QAction>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
+#include <QSet>
 #include <QToolBar>
 
 namespace quillet {
@@ -37,6 +39,30 @@ TEST(MainFormUi, ButtonsHavePicturesNamesAndTheirShortcutsInTheToolTips) {
         EXPECT_FALSE(name(widget).isEmpty()) << widget->objectName().toStdString();
     }
     EXPECT_EQ(form.focusWidget(), ui.WorkBox);
+}
+
+TEST(MainFormUi, EachMenuGivesEachItemAnAccessKeyOfItsOwn) {
+    QMainWindow form;
+    MainFormUi ui;
+    ui.setupUi(form);
+    const auto key = [](const QString& text) {
+        const qsizetype at = text.indexOf(u'&');
+        return at < 0 ? QChar() : text[at + 1].toLower();
+    };
+    QList<QMenu*> menus{ui.mnuFile, ui.mnuEdit, ui.mnuView, ui.mnuOptions, ui.mnuHelp};
+    QString bar;
+    for (QMenu* menu : menus) bar += key(menu->title());
+    EXPECT_EQ(QSet<QChar>(bar.begin(), bar.end()).size(), menus.size()) << bar.toStdString();
+    for (QMenu* menu : menus) {
+        QString keys;
+        for (const QAction* item : menu->actions()) {
+            if (item->isSeparator()) continue;
+            const QChar itemKey = key(item->text());
+            EXPECT_FALSE(itemKey.isNull()) << item->text().toStdString();
+            EXPECT_FALSE(keys.contains(itemKey)) << item->text().toStdString();
+            keys += itemKey;
+        }
+    }
 }
 
 }  // namespace

@@ -39,8 +39,45 @@ TEST(CenterForm, CentresTheFrameNotTheClientArea) {
     CenterForm(window);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    const QRect screen = window.screen()->geometry();
+    const QRect screen = window.screen()->availableGeometry();
     EXPECT_LE((window.frameGeometry().center() - screen.center()).manhattanLength(), 2);
+}
+
+TEST(ScreenFit, ADesignShrinksByOneFactorAndAFrameIsBroughtInside) {
+    const struct {
+        const char* name;
+        QSize design, fixed, room;
+        double scale;
+    } scales[] = {
+        {"fits as it is", {652, 448}, {8, 84}, {1280, 800}, 1.0},
+        {"height is short", {652, 448}, {8, 84}, {800, 532}, 1.0},
+        {"the height decides", {652, 448}, {8, 84}, {1024, 308}, 0.5},
+        {"the width decides", {1304, 448}, {8, 84}, {660, 800}, 0.5},
+        {"no room at all", {652, 448}, {8, 84}, {4, 4}, 0.0},
+        {"an empty design", {0, 0}, {8, 84}, {800, 600}, 1.0},
+    };
+    for (const auto& c : scales) {
+        SCOPED_TRACE(c.name);
+        EXPECT_DOUBLE_EQ(FittingScale(c.design, c.fixed, c.room), c.scale);
+    }
+
+    const QRect area(0, 0, 800, 600);
+    const struct {
+        const char* name;
+        QRect frame, expected;
+    } frames[] = {
+        {"inside already", {10, 20, 300, 200}, {10, 20, 300, 200}},
+        {"above and left", {-7, -12, 300, 200}, {0, 0, 300, 200}},
+        {"below and right", {700, 500, 300, 200}, {500, 400, 300, 200}},
+        {"larger than the area", {-172, -200, 1628, 1225}, {0, 0, 800, 600}},
+        {"wider only", {100, 50, 815, 200}, {0, 50, 800, 200}},
+    };
+    for (const auto& c : frames) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(KeepInside(c.frame, area), c.expected);
+    }
+    // On a second screen beside the first.
+    EXPECT_EQ(KeepInside({1200, -30, 400, 300}, {1280, 0, 1024, 768}), QRect(1280, 0, 400, 300));
 }
 
 TEST(ShowMessage, TheBoxBeepsAndANoticeDoesNot) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QScrollBar>
+#include <QSet>
 #include <QTest>
 
 namespace quillet {
@@ -165,6 +166,15 @@ TEST(WorkBoxEditorTest, TakesItsColoursFromThePaletteAndKeepsThemReadable) {
             EXPECT_GE(ContrastRatio(fore, back), 4.5)
                 << style << " " << fore.name().toStdString() << " on " << back.name().toStdString();
         }
+        // Each kind of mark reads on the paper, each in a colour of its own.
+        QSet<QRgb> markColours;
+        for (int kind = 0; kind < WorkBoxEditor::kMarkKinds; ++kind) {
+            const QColor mark = editor.markColour(WorkBoxEditor::Mark(kind));
+            EXPECT_GE(ContrastRatio(mark, p->color(QPalette::Base)), 4.5)
+                << kind << " " << mark.name().toStdString();
+            markColours.insert(mark.rgb());
+        }
+        EXPECT_EQ(markColours.size(), WorkBoxEditor::kMarkKinds);
     }
     EXPECT_NEAR(ContrastRatio(Qt::black, Qt::white), 21.0, 1e-9);
 }

@@ -3,6 +3,7 @@
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
 #include "mainwindow/SecondaryWindows.h"
+#include "windows/Contrast.h"
 #include "windows/HelpBrowser.h"
 #include "windows/HelpViewer.h"
 
@@ -10,6 +11,10 @@
 #include <QHelpIndexWidget>
 #include <QLineEdit>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
 #include <QXmlStreamReader>
 
 namespace quillet::test {
@@ -57,6 +62,74 @@ TEST(HelpViewer, TheIndexListsEveryTopicAndTypingFiltersIt) {
     QTest::keyClicks(viewer.SearchBox, QStringLiteral("duplicate"));
     QTest::keyClick(viewer.SearchBox, Qt::Key_Return);
     EXPECT_EQ(viewer.TopicView->documentTitle(), QStringLiteral("Editing the lists"));
+    EXPECT_TRUE(messages.texts.isEmpty());
+}
+
+/// The colour a brush paints, or `otherwise` for no brush.
+QColor Painted(const QBrush& brush, const QColor& otherwise) {
+    return brush.style() == Qt::NoBrush ? otherwise : brush.color();
+}
+
+TEST(HelpViewer, EveryTopicReadsInLightAndDarkPalettes) {
+    const auto palette = [](QColor window, QColor text, QColor base, QColor link) {
+        QPalette p;
+        for (const auto role : {QPalette::Window, QPalette::Button}) p.setColor(role, window);
+        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+            p.setColor(role, text);
+        }
+        p.setColor(QPalette::Base, base);
+        p.setColor(QPalette::Link, link);
+        return p;
+    };
+    const struct {
+        const char* name;
+        QPalette palette;
+    } palettes[] = {
+        {"light", palette(0xefefef, Qt::black, Qt::white, 0x0000ff)},
+        // A dark desktop whose link colour is a dark blue.
+        {"dark", palette(0x353535, 0xf0f0f0, 0x2a2a2a, 0x1a3a8a)},
+    };
+    const QDir folder(QFileInfo(QStringLiteral(QUILLET_HELP_PROJECT)).dir().filePath("topics"));
+    ASSERT_GT(folder.entryList({"*.html"}).size(), 10);
+
+    MessageLog messages;
+    HelpViewer viewer;
+    ASSERT_TRUE(viewer.Load(kCollection));
+    for (const auto& p : palettes) {
+        SCOPED_TRACE(p.name);
+        viewer.setPalette(p.palette);
+        const QColor base = p.palette.color(QPalette::Base);
+        const QColor text = p.palette.color(QPalette::Text);
+        for (const QString& topic : folder.entryList({"*.html"})) {
+            SCOPED_TRACE(topic.toStdString());
+            viewer.TopicView->setSource(
+                QUrl(QStringLiteral("qthelp://org.quillet.help/doc/topics/") + topic));
+            const QTextDocument& document = *viewer.TopicView->document();
+            int fragments = 0;
+            for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+                // The text stands on its own background, its block's, its table cell's, or
+                // the page's.
+                QColor ground = base;
+                QTextCursor place(block);
+                if (const QTextTable* table = place.currentTable()) {
+                    ground = Painted(table->cellAt(place).format().background(), ground);
+                }
+                ground = Painted(block.blockFormat().background(), ground);
+                for (auto it = block.begin(); !it.atEnd(); ++it) {
+                    const QTextFragment fragment = it.fragment();
+                    if (fragment.text().trimmed().isEmpty()) continue;
+                    ++fragments;
+                    const QTextCharFormat format = fragment.charFormat();
+                    const QColor back = Painted(format.background(), ground);
+                    const QColor fore = Painted(format.foreground(), text);
+                    EXPECT_GE(ContrastRatio(fore, back), 4.5)
+                        << fragment.text().left(30).toStdString() << ": "
+                        << fore.name().toStdString() << " on " << back.name().toStdString();
+                }
+            }
+            EXPECT_GT(fragments, 3);
+        }
+    }
     EXPECT_TRUE(messages.texts.isEmpty());
 }
 

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -93,6 +94,15 @@ TYPED_TEST(EditorTest, AddStoresTheTrimmedEntryAtItsPlaceAndRefusesEqualOnes) {
     // The index ignores letter case; a case-sensitive order would put "Zeta" first.
     TypeParam& form = this->Open({"beta", "Zeta", "alpha"});
     EXPECT_EQ(Lines(*form.List), (QStringList{"alpha", "beta", "Zeta"}));
+    EXPECT_EQ(this->Focus(), form.CurrentBox);
+    // The text box has a caption above it, whose access key leads to it, within the window.
+    ASSERT_TRUE(form.CurrentLabel);
+    EXPECT_EQ(form.CurrentLabel->buddy(), form.CurrentBox);
+    EXPECT_EQ(form.CurrentLabel->text(), QStringLiteral("&Tag name:"));
+    EXPECT_LE(form.CurrentLabel->geometry().bottom(), form.CurrentBox->geometry().top());
+    EXPECT_TRUE(form.rect().contains(form.CurrentLabel->geometry()));
+    form.List->setFocus();
+    QTest::keyClick(&form, Qt::Key_T, Qt::AltModifier);
     EXPECT_EQ(this->Focus(), form.CurrentBox);
 
     // An entry of spaces, Enter and Escape in the text box do nothing.
