@@ -248,7 +248,7 @@ int Batch::Run(const QStringList& arguments) {
     BatchOptions options;
     QString problem;
     if (!ParseBatchArguments(arguments.mid(1), &options, &problem)) return Usage(problem);
-    if (options.help) return Out(QString::fromLatin1(BatchUsage())) ? kExitOk : kExitFailed;
+    if (options.help) return Out(BatchUsage()) ? kExitOk : kExitFailed;
     if (options.version) {
         return Out(QStringLiteral("quillet-batch " QUILLET_VERSION "\n")) ? kExitOk : kExitFailed;
     }
