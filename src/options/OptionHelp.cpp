@@ -52,8 +52,9 @@ QString Italic(QStringView text) {
 /// The heading in roff: the option in bold, its value's name in italics.
 QString RoffHeading(const OptionHelp& option) {
     QString heading;
-    if (option.letter) heading = Bold(QStringLiteral("-") + QChar::fromLatin1(option.letter)) +
-                                 QStringLiteral(", ");
+    if (option.letter)
+        heading =
+            Bold(QStringLiteral("-") + QChar::fromLatin1(option.letter)) + QStringLiteral(", ");
     heading += Bold(QStringLiteral("--") + QLatin1StringView(option.name));
     switch (option.takes()) {
         case OptionHelp::Takes::Nothing:
@@ -161,8 +162,7 @@ QString ManualEntries(std::span<const OptionHelp> options, const QString& group,
     return out;
 }
 
-std::optional<QString> FillManualOptions(const QString& manual,
-                                         std::span<const OptionHelp> options,
+std::optional<QString> FillManualOptions(const QString& manual, std::span<const OptionHelp> options,
                                          const QStringList& placeholders, QString* problem) {
     QSet<QString> placed;
     QStringList lines = manual.split(u'\n');

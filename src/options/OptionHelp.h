@@ -46,8 +46,7 @@ QString ManualEntries(std::span<const OptionHelp> options, const QString& group,
 /// `manual`, a manual page with each line "@OPTIONS group@" replaced by that group's
 /// entries; nothing, with `*problem` set, when a line names a group without options or a
 /// group of the table has no line, so that no option is left out of the page.
-std::optional<QString> FillManualOptions(const QString& manual,
-                                         std::span<const OptionHelp> options,
+std::optional<QString> FillManualOptions(const QString& manual, std::span<const OptionHelp> options,
                                          const QStringList& placeholders, QString* problem);
 
 }  // namespace quillet

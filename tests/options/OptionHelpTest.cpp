@@ -47,8 +47,7 @@ TEST(OptionHelp, APageMustPlaceEveryGroupOfOptions) {
         {"both groups placed", ".SH A\n@OPTIONS Pages@\n.SH B\n@OPTIONS Results@\n", ""},
         {"a group left out", ".SH A\n@OPTIONS Pages@\n",
          "the page has no place for the group \"Results\" (--output)"},
-        {"a group of no option",
-         "@OPTIONS Pages@\n@OPTIONS Results@\n@OPTIONS How@\n",
+        {"a group of no option", "@OPTIONS Pages@\n@OPTIONS Results@\n@OPTIONS How@\n",
          "no option is in the group \"How\""},
     };
     for (const auto& c : cases) {
