@@ -19,7 +19,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     python3 python3-html5lib tidy
     xvfb xauth clang-format
-    desktop-file-utils appstream dpkg-dev file strace patch parallel
+    desktop-file-utils appstream dpkg-dev file strace patch parallel lintian
 )
 
 install_missing() {
@@ -37,18 +37,21 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
-# The normal build also compiles the benchmarks, so that they keep building.
+# The normal build also compiles the benchmarks, so that they keep building. (The README's
+# install builds in build-release, without the tests.)
 normal_build=(build -DQUILLET_BUILD_BENCH=ON)
 
 configure_and_build() {  # build-dir [cmake options...]
     local dir=$1
     shift
-    cmake -S "$root" -B "$dir" -G Ninja -DQUILLET_WERROR=ON "$@"
+    # The tests are built whatever an earlier configuration of the folder said.
+    cmake -S "$root" -B "$dir" -G Ninja -DQUILLET_WERROR=ON -DBUILD_TESTING=ON "$@"
     cmake --build "$dir" -j "$jobs"
 }
 
 run_tests() {  # build-dir
-    ctest --test-dir "$1" --output-on-failure -j "$jobs" --timeout 600
+    # A build without tests fails here instead of passing with nothing tested.
+    ctest --test-dir "$1" --output-on-failure --no-tests=error -j "$jobs" --timeout 600
 }
 
 case "$mode" in

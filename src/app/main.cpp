@@ -3,6 +3,7 @@
 #include "common/Translations.h"
 #include "documents/FileNames.h"
 #include "mainwindow/MainForm.h"
+#include "options/WindowOptions.h"
 #include "windows/WindowImages.h"
 
 #include <QApplication>
@@ -14,22 +15,6 @@
 #include <iterator>
 
 namespace {
-
-const char kUsage[] =
-    "Usage: quillet [--wordlists DB] [FILE...]\n"
-    "\n"
-    "Opens the HTML page FILE in the Quillet window, which repairs pages whose paragraphs\n"
-    "were opened with <p> and never closed. Each further FILE opens in a window of its own.\n"
-    "\n"
-    "Options:\n"
-    "  --wordlists DB  The word-list database. Without it: SkipList.db in the working\n"
-    "                  folder when it exists, else $XDG_DATA_HOME/quillet/SkipList.db\n"
-    "                  (~/.local/share/quillet/), made with the default lists when first\n"
-    "                  needed.\n"
-    "  -h, --help      Show this help.\n"
-    "  --version       Show the version.\n"
-    "\n"
-    "Qt's own options, such as -style NAME, -stylesheet FILE or -platform NAME, go to Qt.\n";
 
 /// Qt's own options, which QApplication takes from the command line: those that stand
 /// alone, and those followed by their value (or joined to it by "=").
@@ -83,18 +68,21 @@ int main(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << quillet::DecodeFileName(argv[i]);
     QCommandLineParser parser;
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    const QCommandLineOption wordlists(QStringLiteral("wordlists"), QString(),
-                                       QStringLiteral("DB"));
-    parser.addOptions({help, version, wordlists});
+    for (const quillet::OptionHelp& option : quillet::WindowOptionTable()) {
+        QStringList names{QString::fromLatin1(option.name)};
+        if (option.letter) names.prepend(QString(QChar::fromLatin1(option.letter)));
+        parser.addOption(QCommandLineOption(names, QString(), option.valueName()));
+    }
+    const QString help = QStringLiteral("help");
+    const QString version = QStringLiteral("version");
+    const QString wordlists = QStringLiteral("wordlists");
     if (!parser.parse(WithoutQtOptions(arguments))) {
         std::fprintf(stderr, "quillet: %s\nTry 'quillet --help'.\n",
                      parser.errorText().toLocal8Bit().constData());
         return 2;
     }
     if (parser.isSet(help)) {
-        std::fputs(kUsage, stdout);
+        std::fputs(quillet::WindowUsage().toUtf8().constData(), stdout);
         return 0;
     }
     if (parser.isSet(version)) {

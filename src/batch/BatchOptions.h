@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "options/OptionHelp.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <span>
 
 namespace quillet {
 
@@ -46,6 +49,9 @@ struct BatchOptions {
 bool ParseBatchArguments(const QStringList& arguments, BatchOptions* options, QString* problem);
 
 /// The text of --help.
-const char* BatchUsage();
+QString BatchUsage();
+
+/// The options the tool reads, which --help and the manual page list.
+std::span<const OptionHelp> BatchOptionTable();
 
 }  // namespace quillet

@@ -19,6 +19,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 
 #ifdef Q_OS_UNIX
@@ -41,6 +42,87 @@ QString StoreFailureText(const StoreError& error) {
             .arg(error.entry, error.list);
     }
     return StoreErrorText(error);
+}
+
+/// The characters of `text`, a surrogate that is not half of a pair as the code it is.
+QList<char32_t> CodePoints(QStringView text) {
+    QList<char32_t> points;
+    points.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            points.append(QChar::surrogateToUcs4(unit, text[++i].unicode()));
+        } else {
+            points.append(unit);
+        }
+    }
+    return points;
+}
+
+/// Whether `c` shows between single quotes: a character that prints, or a space; not a
+/// control character, a line or paragraph separator, or a byte that is not UTF-8.
+bool IsShown(char32_t c) {
+    return c >= 0x20 && QChar::isPrint(c) && c != 0x2028 && c != 0x2029;
+}
+
+/// Whether `c` may stand in a shell word without quotes: ASCII letters and digits, a few
+/// marks that no shell reads, and the printable characters beyond ASCII but spaces.
+bool IsPlain(char32_t c) {
+    if (c < 0x80) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+               QStringView(u"%+,-./:=@_").contains(QChar(char16_t(c)));
+    }
+    return IsShown(c) && !QChar::isSpace(c);
+}
+
+/// `entry` as `wordlists list` prints it, and as a shell reads it back: as it is when it is
+/// a plain word; in single quotes when it is empty or holds spaces, quotes or other marks
+/// a shell reads; and as $'...', with C escapes, when it holds a character that does not
+/// show (a control character, a byte that is not UTF-8). So an entry is always one line,
+/// and the empty entry reads ''.
+QString ShellWord(QStringView entry) {
+    const QList<char32_t> points = CodePoints(entry);
+    const bool plain = !points.isEmpty() && std::all_of(points.begin(), points.end(), IsPlain);
+    if (plain) return entry.toString();
+    if (std::all_of(points.begin(), points.end(), IsShown)) {
+        QString quoted = entry.toString();
+        quoted.replace(u'\'', QStringLiteral("'\\''"));
+        return u'\'' + quoted + u'\'';
+    }
+    auto hex = [](char32_t value, int digits) {
+        return QString::number(uint(value), 16).rightJustified(digits, u'0');
+    };
+    QString escaped = QStringLiteral("$'");
+    for (const char32_t c : points) {
+        switch (c) {
+            case u'\\':
+            case u'\'':
+                escaped += u'\\' + QString(QChar(char16_t(c)));
+                break;
+            case u'\t':
+                escaped += QStringLiteral("\\t");
+                break;
+            case u'\n':
+                escaped += QStringLiteral("\\n");
+                break;
+            case u'\r':
+                escaped += QStringLiteral("\\r");
+                break;
+            default:
+                if (c < 0x20 || c == 0x7f) {
+                    escaped += QStringLiteral("\\x") + hex(c, 2);
+                } else if (c >= 0xdc80 && c <= 0xdcff) {
+                    // A byte that is not UTF-8, as DecodeFileName keeps it: the byte itself.
+                    escaped += QStringLiteral("\\x") + hex(c - 0xdc00, 2);
+                } else if (!IsShown(c)) {
+                    escaped += c > 0xffff ? QStringLiteral("\\U") + hex(c, 8)
+                                          : QStringLiteral("\\u") + hex(c, 4);
+                } else {
+                    escaped += QString::fromUcs4(&c, 1);
+                }
+        }
+    }
+    return escaped + u'\'';
 }
 
 /// Whether `path` names a folder (a link to one included).
@@ -115,11 +197,14 @@ class Batch {
 
     int RunWordLists(const QStringList& words);
     int InitWordLists(const QStringList& arguments);
-    /// The list's table, open with its index selected; null when the store failed.
-    std::unique_ptr<WordListTable> OpenWordList(const ListSchema& schema);
+    /// How the word-list commands wait for another program's lock: long enough for the
+    /// changes of other quillet-batch runs, saying so on standard error.
+    LockWait WordListWait();
     int ListEntries(WordListTable& table);
-    int ChangeEntries(WordListTable& table, const ListSchema& schema, bool adding,
-                      const QStringList& entries);
+    /// Adds or deletes `entries` in one change: the list takes all that it can take, or
+    /// nothing when the store fails.
+    int ChangeEntries(WordListDatabase& db, WordListTable& table, const ListSchema& schema,
+                      bool adding, const QStringList& entries);
     /// Deletes `entry`; false with `error` left as it was when the list does not hold it.
     static bool DeleteEntry(WordListTable& table, const QString& entry, StoreError* error);
     /// Chooses the word lists as both programs do and makes the per-user file when it is
@@ -130,8 +215,16 @@ class Batch {
         Error(StoreFailureText(error));
         return kExitFailed;
     }
+    /// A change of the lists that the store failed, so that none of it was stored.
+    int ChangeFailed(const StoreError& error, bool adding) {
+        Error(StoreFailureText(error) + (adding ? QStringLiteral(" Nothing was added.")
+                                                : QStringLiteral(" Nothing was deleted.")));
+        return kExitFailed;
+    }
     int NotListed(const QString& entry, const ListSchema& schema) {
-        Error(QStringLiteral("\"%1\" is not in the %2").arg(entry, schema.description));
+        // An entry that cannot be shown as it is goes out in the form the list shows.
+        const QString named = EntryFault(entry).isEmpty() ? u'"' + entry + u'"' : ShellWord(entry);
+        Error(QStringLiteral("%1 is not in the %2").arg(named, schema.description));
         return kExitFailed;
     }
 
@@ -155,7 +248,7 @@ int Batch::Run(const QStringList& arguments) {
     BatchOptions options;
     QString problem;
     if (!ParseBatchArguments(arguments.mid(1), &options, &problem)) return Usage(problem);
-    if (options.help) return Out(QString::fromLatin1(BatchUsage())) ? kExitOk : kExitFailed;
+    if (options.help) return Out(BatchUsage()) ? kExitOk : kExitFailed;
     if (options.version) {
         return Out(QStringLiteral("quillet-batch " QUILLET_VERSION "\n")) ? kExitOk : kExitFailed;
     }
@@ -356,7 +449,7 @@ int Batch::RunRepairCommand(const RepairCommand& command, const BatchOptions& op
     if (command.needsWordLists(run.settings)) {
         if (!PrepareWordLists()) return kExitFailed;
         StoreError error;
-        run.lists = WordListSnapshot::Read(database_, &error);
+        run.lists = WordListSnapshot::Read(database_, &error, WordListWait());
         if (!run.lists) return StoreFailed(error);
     }
 
@@ -428,10 +521,15 @@ int Batch::RunWordLists(const QStringList& words) {
                          : QStringLiteral("wordlists %1: no ENTRY given").arg(action));
     }
     if (!PrepareWordLists()) return kExitFailed;
-    const std::unique_ptr<WordListTable> table = OpenWordList(schema);
-    if (!table) return kExitFailed;
+    StoreError error;
+    const auto db = WordListDatabase::Open(database_, &error, WordListWait());
+    const auto table = db ? db->OpenTable(schema, &error) : nullptr;
+    if (!table || !table->SetIndex(&error)) {
+        if (action == u"list") return StoreFailed(error);
+        return ChangeFailed(error, action == u"add");
+    }
     if (action == u"list") return ListEntries(*table);
-    return ChangeEntries(*table, schema, action == u"add", entries);
+    return ChangeEntries(*db, *table, schema, action == u"add", entries);
 }
 
 int Batch::InitWordLists(const QStringList& arguments) {
@@ -442,15 +540,12 @@ int Batch::InitWordLists(const QStringList& arguments) {
     return kExitOk;
 }
 
-std::unique_ptr<WordListTable> Batch::OpenWordList(const ListSchema& schema) {
-    StoreError error;
-    const auto db = WordListDatabase::Open(database_, &error);
-    auto table = db ? db->OpenTable(schema, &error) : nullptr;
-    if (!table || !table->SetIndex(&error)) {
-        StoreFailed(error);
-        return nullptr;
-    }
-    return table;  // it keeps the connection open
+LockWait Batch::WordListWait() {
+    return LockWait{.timeoutMs = io_.lockWaitMs, .waiting = [this] {
+                        Error(QStringLiteral("%1 is locked by another program; waiting up to %2 s")
+                                  .arg(QDir::toNativeSeparators(AbsoluteFileName(database_)))
+                                  .arg((io_.lockWaitMs + 999) / 1000));
+                    }};
 }
 
 int Batch::ListEntries(WordListTable& table) {
@@ -458,28 +553,46 @@ int Batch::ListEntries(WordListTable& table) {
     const std::optional<QStringList> listed = table.Walk(&error);
     if (!listed) return StoreFailed(error);
     for (const QString& entry : *listed) {
-        if (!Out(entry + u'\n')) return kExitFailed;
+        if (!Out(ShellWord(entry) + u'\n')) return kExitFailed;
     }
     return kExitOk;
 }
 
-int Batch::ChangeEntries(WordListTable& table, const ListSchema& schema, bool adding,
-                         const QStringList& entries) {
+int Batch::ChangeEntries(WordListDatabase& db, WordListTable& table, const ListSchema& schema,
+                         bool adding, const QStringList& entries) {
+    StoreError error;
+    if (!db.Begin(&error)) return ChangeFailed(error, adding);
     int status = kExitOk;
     for (const QString& given : entries) {
-        // The editors' rule: entries lose their outer spaces, and an empty one is no entry.
+        // The editors' rule: entries lose their outer spaces, and an empty one is no entry
+        // to add (the empty name, which the default skip list holds, may be deleted).
         const QString entry = TrimSpaces(given).toString();
-        StoreError error;
-        if (entry.isEmpty()) {
-            Error(QStringLiteral("an empty entry was not %1").arg(adding ? u"added" : u"deleted"));
+        if (adding && entry.isEmpty()) {
+            Error(QStringLiteral("an empty entry was not added"));
             status = kExitFailed;
-        } else if (adding ? !table.Add(entry, &error) : !DeleteEntry(table, entry, &error)) {
-            // The store refuses an entry it holds already, in any letter case; a delete
-            // that found nothing to delete leaves no error.
-            status = error.kind == StoreError::Kind::None ? NotListed(entry, schema)
-                                                          : StoreFailed(error);
+            continue;
+        }
+        if (const QString fault = EntryFault(entry); adding && !fault.isEmpty()) {
+            Error(QStringLiteral("%1 was not added: %2").arg(ShellWord(entry), fault));
+            status = kExitFailed;
+            continue;
+        }
+        error = StoreError();
+        if (adding ? table.Add(entry, &error) : DeleteEntry(table, entry, &error)) continue;
+        status = kExitFailed;
+        // A delete that found nothing to delete leaves no error, and the store refuses an
+        // entry it holds already, in any letter case: the other entries still go in. Any
+        // other failure ends the change with nothing of it stored.
+        if (error.kind == StoreError::Kind::None) {
+            NotListed(entry, schema);
+        } else if (error.kind == StoreError::Kind::Duplicate) {
+            StoreFailed(error);
+        } else {
+            db.Rollback();
+            return ChangeFailed(error, adding);
         }
     }
+    if (!db.Commit(&error)) return ChangeFailed(error, adding);
     return status;
 }
 

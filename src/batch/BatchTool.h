@@ -7,6 +7,10 @@
 
 namespace quillet {
 
+/// How long the word-list commands wait for a lock that another program (another
+/// quillet-batch adding entries, say) holds on the database, in milliseconds.
+constexpr int kWordListLockWaitMs = 10'000;
+
 /// The streams a batch run reads and writes.
 struct BatchIo {
     QIODevice& in;
@@ -17,6 +21,8 @@ struct BatchIo {
     /// Set (by a signal handler, say) to stop the run: no page is started after it, the
     /// pages under way are finished, and the run ends with status 130.
     const std::atomic<bool>* interrupted = nullptr;
+    /// How long to wait for another program's lock on the word lists.
+    int lockWaitMs = kWordListLockWaitMs;
 };
 
 /// Exit statuses of the batch tool.

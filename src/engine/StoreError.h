@@ -26,6 +26,7 @@ struct StoreError {
         IndexOnOtherFields,  ///< `index` is on `found`, not on `field` alone
         IndexUnusable,       ///< `index` cannot serve lookups of `field`
         Duplicate,           ///< `list` holds `listed`, equal to `entry` but perhaps for case
+        NotText,             ///< `entry` is no text to store; `reason` says why
         NoIndexSelected,     ///< a seek or walk came before the index was selected
         NoCurrentEntry,      ///< a delete came without an entry found by a seek
         NoDataFolder,        ///< no per-user data folder is known to make the file in
@@ -43,6 +44,7 @@ struct StoreError {
         ReadingEntries,
         Adding,
         Deleting,
+        Storing,  ///< beginning or ending a change of several entries
         Creating,
     };
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "wordlists/SqliteSupport.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace quillet {
 
@@ -70,6 +72,31 @@ StoreError ErrorForCode(int code, const QString& path, StoreError::Step step, co
             break;
     }
     return error;
+}
+
+void Connection::SetLockWait(LockWait wait) {
+    wait_ = std::move(wait);
+    sqlite3_busy_handler(db_, &Connection::OnBusy, this);
+}
+
+int Connection::OnBusy(void* self, int attempts) {
+    auto* connection = static_cast<Connection*>(self);
+    // SQLite calls this each time a lock it needs is held elsewhere, counting the attempts
+    // for that lock from 0. The waits grow as SQLite's own do, so that a short lock is
+    // taken soon and a long one costs few wake-ups.
+    static constexpr int kSteps[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100};
+    if (attempts == 0) connection->waitedMs_ = 0;
+    const qint64 left = connection->wait_.timeoutMs - connection->waitedMs_;
+    if (left <= 0) return 0;
+    if (!connection->told_ && connection->wait_.waiting) {
+        connection->told_ = true;
+        connection->wait_.waiting();
+    }
+    const int step = kSteps[std::min<size_t>(size_t(attempts), std::size(kSteps) - 1)];
+    const int ms = int(std::min<qint64>(step, left));
+    sqlite3_sleep(ms);
+    connection->waitedMs_ += ms;
+    return 1;
 }
 
 StoreError Connection::LastError(StoreError::Step step) const {

@@ -20,12 +20,21 @@ class Connection {
     sqlite3* db() const { return db_; }
     const QString& path() const { return path_; }
 
+    /// Waits for another program's lock as `wait` says: up to its time, telling its
+    /// `waiting` once, when the first wait begins.
+    void SetLockWait(LockWait wait);
+
     /// The error of the last failure on this connection, at `step`.
     StoreError LastError(StoreError::Step step) const;
 
   private:
+    static int OnBusy(void* self, int attempts);
+
     sqlite3* db_;
     QString path_;
+    LockWait wait_;
+    bool told_ = false;
+    qint64 waitedMs_ = 0;  // in the present wait for a lock
 };
 
 /// A prepared statement, finalized when it goes out of scope.

@@ -57,6 +57,8 @@ QString Problem(const StoreError& e) {
             if (e.listed == e.entry) return Tr("the %1 already holds \"%2\"").arg(e.list, e.listed);
             return Tr("the %1 already holds \"%2\", which differs from \"%3\" only in letter case")
                 .arg(e.list, e.listed, e.entry);
+        case Kind::NotText:
+            return Tr("the entry cannot be stored, as %1").arg(e.reason);
         case Kind::NoIndexSelected:
             return Tr("no index selected");
         case Kind::NoCurrentEntry:
@@ -92,6 +94,8 @@ QString Doing(Step step) {
             return Tr("adding an entry");
         case Step::Deleting:
             return Tr("deleting an entry");
+        case Step::Storing:
+            return Tr("storing the changes");
         case Step::Creating:
             return Tr("creating the file");
     }

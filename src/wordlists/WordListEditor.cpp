@@ -106,6 +106,12 @@ void WordListEditor::SelectPosition(int position) {
 void WordListEditor::AddButton_Click() {
     // Taken once, before the scans below change CurrentBox.
     const QString entry = TrimSpaces(CurrentBox->text()).toString();
+    if (const QString fault = EntryFault(entry); !fault.isEmpty()) {
+        // A pasted tab or line break: refused with the text kept, to be put right.
+        ShowMessage(tr("The entry was not added: %1.").arg(fault), this);
+        CurrentBox->setFocus();
+        return;
+    }
     if (!entry.isEmpty()) {
         // List positions are int: a list is not limited to 32,767 entries here.
         const int count = List->count();

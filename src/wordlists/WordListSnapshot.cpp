@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "wordlists/WordListSnapshot.h"
 
-#include "wordlists/WordListStore.h"
-
 namespace quillet {
 
 namespace {
@@ -31,8 +29,8 @@ size_t Slot(quint64 key, size_t size) {
 }  // namespace
 
 std::shared_ptr<const WordListSnapshot> WordListSnapshot::Read(const QString& path,
-                                                               StoreError* error) {
-    const auto db = WordListDatabase::Open(path, error);
+                                                               StoreError* error, LockWait wait) {
+    const auto db = WordListDatabase::Open(path, error, std::move(wait));
     if (!db) return nullptr;
     auto lists = std::make_shared<WordListSnapshot>();
     const std::pair<const ListSchema*, List*> tables[] = {{&SkipListSchema(), &lists->skip_},

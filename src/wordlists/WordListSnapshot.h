@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/WordListLookup.h"
+#include "wordlists/WordListStore.h"
 
 #include <QString>
 #include <QStringView>
@@ -18,9 +19,10 @@ namespace quillet {
 /// in any case, or trailing spaces ignored).
 class WordListSnapshot {
   public:
-    /// Reads both lists of the database at `path`; null with `*error` set when the store
-    /// fails.
-    static std::shared_ptr<const WordListSnapshot> Read(const QString& path, StoreError* error);
+    /// Reads both lists of the database at `path`, waiting for another program's lock as
+    /// `wait` says; null with `*error` set when the store fails.
+    static std::shared_ptr<const WordListSnapshot> Read(const QString& path, StoreError* error,
+                                                        LockWait wait = {});
 
     /// Whether the skip list holds `name` converted to lower case, as a pass looks it up.
     bool inSkipList(QStringView name) const { return skip_.holds(name); }

@@ -15,9 +15,6 @@ namespace quillet {
 
 namespace {
 
-/// How long an open or a lookup waits for another program's lock before it fails.
-constexpr int kBusyTimeoutMs = 2000;
-
 using Kind = StoreError::Kind;
 using Step = StoreError::Step;
 
@@ -68,7 +65,38 @@ bool HoldsName(const QStringList& names, const QString& name) {
     return names.contains(name, Qt::CaseInsensitive);
 }
 
+/// `value` in upper-case hexadecimal digits, at least `digits` of them.
+QString Hex(uint value, int digits) {
+    return QString::number(value, 16).toUpper().rightJustified(digits, u'0');
+}
+
+/// Runs one statement that returns no rows; SQLite's result code.
+int Execute(sqlite3* db, const char* sql) {
+    Statement statement(db, sql);
+    return statement.ok() ? sqlite3_step(statement.get()) : sqlite3_errcode(db);
+}
+
 }  // namespace
+
+QString EntryFault(QStringView entry) {
+    for (qsizetype i = 0; i < entry.size(); ++i) {
+        const char16_t unit = entry[i].unicode();
+        if (unit < 0x20 || (unit >= 0x7f && unit < 0xa0)) {
+            return QStringLiteral("it holds the control character U+%1").arg(Hex(unit, 4));
+        }
+        if (QChar::isHighSurrogate(unit) && i + 1 < entry.size() &&
+            QChar::isLowSurrogate(entry[i + 1].unicode())) {
+            ++i;
+        } else if (unit >= 0xdc80 && unit <= 0xdcff) {
+            // A byte that was not UTF-8, kept as DecodeFileName keeps it.
+            return QStringLiteral("it holds the byte 0x%1, which is not UTF-8")
+                .arg(Hex(unit - 0xdc00, 2));
+        } else if (QChar::isSurrogate(unit)) {
+            return QStringLiteral("it holds half of a surrogate pair (U+%1)").arg(Hex(unit, 4));
+        }
+    }
+    return QString();
+}
 
 const ListSchema& SkipListSchema() {
     static const ListSchema schema{QStringLiteral("Lookup"), QStringLiteral("Reject"),
@@ -93,7 +121,8 @@ const QString& WordListDatabase::path() const {
     return connection_->path();
 }
 
-std::unique_ptr<WordListDatabase> WordListDatabase::Open(const QString& path, StoreError* error) {
+std::unique_ptr<WordListDatabase> WordListDatabase::Open(const QString& path, StoreError* error,
+                                                         LockWait wait) {
     const QString absolute = AbsoluteFileName(path);
     const QByteArray name = EncodeFileName(absolute);
     auto fail = [&](Kind kind, const QString& reason = QString()) {
@@ -126,7 +155,7 @@ std::unique_ptr<WordListDatabase> WordListDatabase::Open(const QString& path, St
         if (error) *error = connection->LastError(Step::Opening);
         return nullptr;
     }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    connection->SetLockWait(std::move(wait));
     sqlite3_extended_result_codes(db, 1);
     // A double-quoted name that names no column must be an error, never a string.
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -141,6 +170,29 @@ std::unique_ptr<WordListDatabase> WordListDatabase::Open(const QString& path, St
         return nullptr;
     }
     return std::unique_ptr<WordListDatabase>(new WordListDatabase(std::move(connection)));
+}
+
+bool WordListDatabase::Begin(StoreError* error) {
+    // IMMEDIATE takes the write lock at once: a change that began by reading could not
+    // wait for another writer without holding up that writer in turn.
+    if (Execute(connection_->db(), "BEGIN IMMEDIATE") == SQLITE_DONE) return true;
+    if (error) *error = connection_->LastError(Step::Storing);
+    return false;
+}
+
+bool WordListDatabase::Commit(StoreError* error) {
+    sqlite3* db = connection_->db();
+    if (Execute(db, "COMMIT") == SQLITE_DONE) return true;
+    if (error) *error = connection_->LastError(Step::Storing);
+    // A commit that failed (readers held the file too long, the disk is full) leaves the
+    // change open; it is dropped, so that nothing of it is stored.
+    Rollback();
+    return false;
+}
+
+void WordListDatabase::Rollback() {
+    sqlite3* db = connection_->db();
+    if (!sqlite3_get_autocommit(db)) Execute(db, "ROLLBACK");
 }
 
 std::unique_ptr<WordListTable> WordListDatabase::OpenTable(const ListSchema& schema,
@@ -295,6 +347,15 @@ std::optional<QStringList> WordListTable::TextEntries(QString* collation, StoreE
 }
 
 bool WordListTable::Add(const QString& entry, StoreError* error) {
+    if (const QString fault = EntryFault(entry); !fault.isEmpty()) {
+        if (error) {
+            *error = SchemaError(connection_->path(), schema_, Kind::NotText);
+            error->step = Step::Adding;
+            error->entry = entry;
+            error->reason = fault;
+        }
+        return false;
+    }
     sqlite3* db = connection_->db();
     // An equal entry is looked for first, so that it is refused, and named as listed (it
     // may differ in letter case), even where the index would take a second one.

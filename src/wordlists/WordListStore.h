@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -29,6 +30,22 @@ struct ListSchema {
 const ListSchema& SkipListSchema();
 const ListSchema& IncludeListSchema();
 
+/// Why `entry` cannot be stored as an entry, or empty when it can: an entry is text, so
+/// it holds no control character (U+0000-U+001F, U+007F-U+009F) and no surrogate that is
+/// not half of a pair (which is how a byte that is not UTF-8 reaches the program in a
+/// command's arguments, see DecodeFileName). The reason reads "it holds ...".
+QString EntryFault(QStringView entry);
+
+/// How long the store waits for a lock that another program (another Quillet, say) holds on
+/// the database before it fails with StoreError::Kind::Locked, and whom it tells that it
+/// waits.
+struct LockWait {
+    static constexpr int kDefaultMs = 2000;
+    int timeoutMs = kDefaultMs;
+    /// Called once on the connection, when its first wait begins.
+    std::function<void()> waiting{};
+};
+
 class Connection;
 class WordListTable;
 
@@ -37,8 +54,19 @@ class WordListTable;
 /// must exist with its tables and indexes.
 class WordListDatabase {
   public:
-    static std::unique_ptr<WordListDatabase> Open(const QString& path, StoreError* error);
+    static std::unique_ptr<WordListDatabase> Open(const QString& path, StoreError* error,
+                                                  LockWait wait = {});
     ~WordListDatabase();
+
+    /// Starts a change of several entries: until Commit or Rollback, this connection holds
+    /// the database for writing, other programs wait for it, and what it adds or deletes
+    /// is stored all together or not at all.
+    bool Begin(StoreError* error);
+    /// Stores the change. When it fails, the change is rolled back and nothing of it is
+    /// stored.
+    bool Commit(StoreError* error);
+    /// Drops the change; nothing of it is stored.
+    void Rollback();
 
     /// Opens `schema`'s table for seeks and walks, after checking that it has the entry
     /// field; its index is selected separately.
@@ -51,7 +79,8 @@ class WordListDatabase {
     std::shared_ptr<Connection> connection_;
 };
 
-/// One list's table, with its index selected. Every change is stored at once.
+/// One list's table, with its index selected. Every change is stored at once, unless the
+/// database's Begin has started a change of several entries.
 class WordListTable {
   public:
     ~WordListTable();
@@ -73,7 +102,8 @@ class WordListTable {
     /// "RTRIM"): what answering seeks from memory needs.
     std::optional<QStringList> TextEntries(QString* collation, StoreError* error);
     /// Stores a new entry. An entry equal to a listed one by the entry field's comparison
-    /// is refused with Kind::Duplicate, whether or not the index is unique.
+    /// is refused with Kind::Duplicate, whether or not the index is unique, and one that is
+    /// no text (see EntryFault) with Kind::NotText.
     bool Add(const QString& entry, StoreError* error);
     /// Deletes the entry that the last successful Seek found.
     bool DeleteCurrent(StoreError* error);

@@ -7,8 +7,10 @@
 #include "batch/BatchTool.h"
 #include "batch/TerminalProgress.h"
 #include "documents/DocumentFile.h"
+#include "documents/FileNames.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 #include <QBuffer>
 #include <QFile>
@@ -347,7 +349,7 @@ TEST_F(BatchTest, WordListsAreNeededByFixAloneAndEditedByTheEditorsRules) {
         << r.err.toStdString();
     r = Batch(QStringLiteral("wordlists list skip"));
     const QList<QByteArray> lines = r.out.split('\n');
-    EXPECT_EQ(lines.first(), "");  // the empty name sorts first
+    EXPECT_EQ(lines.first(), "''");  // the empty name sorts first
     EXPECT_EQ(lines.indexOf("Table"), lines.indexOf("symbol/") + 1);
     EXPECT_TRUE(lines.contains("/font"));
 
@@ -363,6 +365,84 @@ TEST_F(BatchTest, WordListsAreNeededByFixAloneAndEditedByTheEditorsRules) {
     EXPECT_EQ(r.code, kExitFailed);
     EXPECT_TRUE(r.err.contains(dir_.file(QStringLiteral("SkipList.db")))) << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(home_.wordLists()));
+}
+
+TEST_F(BatchTest, WordListsShowEveryEntryOnALineOfItsOwnAsAShellReadsIt) {
+    // Entries that no list should hold, as another program may have stored them.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open("SkipList.db", &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "DELETE FROM Lookup; INSERT INTO Lookup VALUES (''), ('br/'), "
+                           "('x y'), ('it''s'), ('a\\b'), ('caf\xc3\xa9'), ('a' || char(10) || "
+                           "'b'), ('t' || char(9) || '\\'), (char(133)), ('(empty)')",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const Outcome r = Batch(QStringLiteral("wordlists list skip"));
+    EXPECT_EQ(r.code, kExitOk);
+    EXPECT_EQ(r.out,
+              "''\n'(empty)'\n$'a\\nb'\n'a\\b'\nbr/\ncaf\xc3\xa9\n'it'\\''s'\n"
+              "$'t\\t\\\\'\n'x y'\n$'\\u0085'\n");
+    // What the list shows names the entry to delete, the empty one too.
+    EXPECT_EQ(Batch(QStringList{"wordlists", "delete", "skip", "", "a\nb", "it's"}).code, kExitOk);
+    EXPECT_EQ(Batch(QStringLiteral("wordlists list skip")).out.count('\n'), 7);
+}
+
+TEST_F(BatchTest, WordListsRefuseEntriesThatAreNoText) {
+    // As the arguments reach the tool: each byte that is not UTF-8 kept on its own.
+    const QString notUtf8 = DecodeFileName("caf\xe9");
+    const Outcome r = Batch(QStringList{"wordlists", "add", "skip", notUtf8,
+                                        DecodeFileName("\xff\xfe"), "a\nb", "ok", "a\x7f"});
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_EQ(r.err,
+              "quillet-batch: $'caf\\xe9' was not added: it holds the byte 0xE9, which is not "
+              "UTF-8\n"
+              "quillet-batch: $'\\xff\\xfe' was not added: it holds the byte 0xFF, which is not "
+              "UTF-8\n"
+              "quillet-batch: $'a\\nb' was not added: it holds the control character U+000A\n"
+              "quillet-batch: $'a\\x7f' was not added: it holds the control character U+007F\n");
+    const QByteArray listed = Batch(QStringLiteral("wordlists list skip")).out;
+    EXPECT_TRUE(listed.contains("\nok\n"));
+    EXPECT_FALSE(listed.contains("caf"));
+    EXPECT_FALSE(listed.contains("$"));
+}
+
+TEST_F(BatchTest, AChangeOfTheListsIsStoredWholeOrNotAtAll) {
+    // Another program holds the file: for reading and writing, or for writing alone.
+    for (const char* lock : {"BEGIN EXCLUSIVE", "BEGIN IMMEDIATE"}) {
+        SCOPED_TRACE(lock);
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open("SkipList.db", &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, lock, nullptr, nullptr, nullptr), SQLITE_OK);
+        QByteArray noInput, outBytes, errBytes;
+        QBuffer in(&noInput), out(&outBytes), err(&errBytes);
+        in.open(QIODevice::ReadOnly);
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        BatchIo io{in, out, err};
+        io.lockWaitMs = 1;  // instead of seconds
+        const int code = RunBatch({"quillet-batch", "wordlists", "add", "skip", "one", "two"}, io);
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        EXPECT_EQ(code, kExitFailed);
+        const QString said = QString::fromUtf8(errBytes);
+        const QString file = dir_.file(QStringLiteral("SkipList.db"));
+        EXPECT_TRUE(said.startsWith(QStringLiteral("quillet-batch: %1 is locked by another "
+                                                   "program; waiting up to 1 s\n")
+                                        .arg(file)))
+            << said.toStdString();
+        EXPECT_TRUE(said.endsWith(u"the file is locked by another program. Nothing was added.\n"))
+            << said.toStdString();
+        EXPECT_EQ(said.count(u'\n'), 2);
+        const QByteArray listed = Batch(QStringLiteral("wordlists list skip")).out;
+        EXPECT_FALSE(listed.contains("\none\n") || listed.contains("\ntwo\n"));
+    }
+    // Refused entries are named, and the others go in together.
+    const Outcome r = Batch(QStringLiteral("wordlists add skip one font two"));
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_EQ(r.err, u"quillet-batch: Duplicate Entry: \"font\" is in the skip list already\n");
+    const QByteArray listed = Batch(QStringLiteral("wordlists list skip")).out;
+    EXPECT_TRUE(listed.contains("\none\n") && listed.contains("\ntwo\n"));
 }
 
 TEST(TerminalProgress, OneLineForTheRunWithRateAndTimeLeft) {

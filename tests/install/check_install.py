@@ -5,6 +5,8 @@
 usage: check_install.py BUILD-DIR GUI(ON|OFF) PAGE EXPECTED
 
 - the layout under the prefix /usr, with no file more or less;
+- the manual pages name the installed files, as installed under DESTDIR and with
+  `--prefix` elsewhere;
 - icons of the sizes their folders name, and a help collection that finds its topics
   beside itself;
 - the installed programs run from another folder: version, help, usage errors, all
@@ -15,7 +17,9 @@ usage: check_install.py BUILD-DIR GUI(ON|OFF) PAGE EXPECTED
   result equals EXPECTED, the word lists are made in the per-user data folder (said once,
   on standard error, with the usual permissions), and nothing else is written.
 """
+import gzip
 import os
+import re
 import shutil
 import sqlite3
 import struct
@@ -46,7 +50,8 @@ def png_size(path):
 def expected_files(gui):
     files = {"bin/quillet-batch", "libexec/quillet/quillet-html5-parse",
              "share/man/man1/quillet-batch.1.gz",
-             "share/doc/quillet/LICENSE", "share/doc/quillet/copyright"}
+             "share/doc/quillet/LICENSE", "share/doc/quillet/copyright",
+             "share/doc/quillet/changelog.gz"}
     if gui:
         files |= {"bin/quillet", "share/man/man1/quillet.1.gz",
                   "share/quillet/Quillet.qhc", "share/quillet/Quillet.qch",
@@ -76,6 +81,28 @@ def check_layout(usr, gui):
         with sqlite3.connect(os.path.join(usr, "share/quillet/Quillet.qhc")) as db:
             registered = [row[0] for row in db.execute("SELECT FilePath FROM NamespaceTable")]
         check(registered == ["Quillet.qch"], f"the help collection registers {registered}")
+
+
+def check_manuals(root, prefix, gui):
+    """The manual pages installed under ROOT for PREFIX name the files that are installed
+    there: the help, and the HTML5 parser's helper."""
+    wanted = {f"{prefix}/libexec/quillet/quillet-html5-parse"}
+    if gui:
+        wanted.add(f"{prefix}/share/quillet/Quillet.qhc")
+    named = set()
+    for page in ["quillet-batch"] + (["quillet"] if gui else []):
+        path = root + f"{prefix}/share/man/man1/{page}.1.gz"
+        if not os.path.isfile(path):
+            failures.append(f"{path} is missing")
+            continue
+        with gzip.open(path, "rt", encoding="utf-8") as f:
+            text = re.sub(r"\\f[BIRP]", "", f.read()).replace("\\-", "-")
+        check("@" not in text, f"{page}.1 holds a name not filled in")
+        found = set(re.findall(re.escape(prefix) + r"/[\w./-]*\w", text))
+        for name in sorted(found):
+            check(os.path.exists(root + name), f"{page}.1 names {name}, which is not installed")
+        named |= found
+    check(wanted <= named, f"the manual pages do not name {sorted(wanted - named)}")
 
 
 def check_programs(usr, gui, elsewhere, env):
@@ -185,6 +212,13 @@ def main():
         elsewhere = os.path.join(work, "elsewhere")
         os.makedirs(elsewhere)
         check_layout(usr, gui)
+        check_manuals(dest, "/usr", gui)
+        # Installed elsewhere, the pages name that place.
+        local = os.path.join(work, "local")
+        r = subprocess.run(["cmake", "--install", build, "--prefix", local + "/"],
+                           capture_output=True, text=True)
+        check(r.returncode == 0, f"cmake --install --prefix {local}: {r.stdout}{r.stderr}")
+        check_manuals("", local, gui)
         check_programs(usr, gui, elsewhere, env)
         check_html5_helper(usr, build, work, page, env)
         check_first_run(usr, work, page, expected, env)

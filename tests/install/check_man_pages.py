@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Checks that each manual page matches its program's --help.
+"""Checks that each manual page, as the build writes it, matches its program's --help.
 
 usage: check_man_pages.py MAN-DIR PROGRAM...
 
-Every option that `PROGRAM --help` prints must appear in MAN-DIR/PROGRAM.1, and every
-option the page describes must be one that --help prints; for quillet-batch the same
-holds for its commands. An option added to a program without its manual page fails here.
+Every option that `PROGRAM --help` prints must appear in MAN-DIR/PROGRAM.1, with the same
+heading and its description, and every option the page names must be one that --help
+prints; for quillet-batch the same holds for its commands. Both are made from the table
+the program reads its options by, so an option added to a program without its manual
+page, or a page that lost its lists of options, fails here.
 """
 import os
 import re
@@ -16,15 +18,24 @@ import sys
 OPTION = re.compile(r"(?<![\w/$.-])(--?[A-Za-z][\w-]*)")
 # The lines of the batch tool's help that introduce a command: "  fix [...", "  wordlists init".
 COMMAND = re.compile(r"^  ([a-z][a-z-]+(?: (?:init|list|add|delete))?)(?: |$)", re.M)
+# An option's lines in --help: its heading, two columns in, then its description beside it
+# or below it, in the lines indented further.
+HELP_ENTRY = re.compile(r"^  (-[^ ].*?)(?:  +|\n +)(\S.*(?:\n {6,}\S.*)*)", re.M)
 
 
 def roff_text(path):
     with open(path, encoding="utf-8") as f:
         text = f.read()
+    text = re.sub(r"^\.\\\".*\n", "", text, flags=re.M)  # comments
     text = re.sub(r"\\f[BIRP]", "", text)
-    text = text.replace("\\-", "-").replace("\\(dq", '"')
+    text = text.replace("\\-", "-").replace("\\(dq", '"').replace("\\&", "")
+    text = text.replace("\\e", "\\")
     # Macro names are not words of the page.
     return re.sub(r"^\.[A-Za-z]+ ?", "", text, flags=re.M)
+
+
+def words(text):
+    return " ".join(text.split())
 
 
 def main():
@@ -34,16 +45,32 @@ def main():
         name = os.path.basename(program)
         usage = subprocess.run([program, "--help"], capture_output=True, text=True,
                                check=True).stdout
-        page = roff_text(os.path.join(man_dir, name + ".1"))
+        path = os.path.join(man_dir, name + ".1")
+        page = roff_text(path)
+        flowing = words(page)
         helped = set(OPTION.findall(usage))
         described = set(OPTION.findall(page))
         for option in sorted(helped - described):
             failures.append(f"{name}: --help prints {option}, the manual page does not")
         for option in sorted(described - helped):
             failures.append(f"{name}: the manual page describes {option}, --help does not")
+        entries = HELP_ENTRY.findall(usage)
+        if not entries:
+            failures.append(f"{name}: no option found in --help")
+        for heading, description in entries:
+            # The page heads the option alone on a line, and goes on with the description.
+            if not re.search(r"^" + re.escape(heading) + r"$", page, re.M):
+                failures.append(f"{name}: the manual page lacks the heading '{heading}'")
+            if words(description) not in flowing:
+                failures.append(f"{name}: the manual page lacks the description of {heading}")
         for command in sorted(set(COMMAND.findall(usage))):
             if not re.search(r"(?<![\w-])" + re.escape(command) + r"(?![\w-])", page):
                 failures.append(f"{name}: the manual page lacks the command '{command}'")
+        with open(path, encoding="utf-8") as f:
+            source = re.sub(r"^\.\\\".*\n", "", f.read(), flags=re.M)  # without comments
+            for marker in sorted(set(re.findall(r"@[A-Z][\w ]*@", source))):
+                if not marker.startswith("@INSTALLED_"):
+                    failures.append(f"{name}: the manual page holds {marker}, not filled in")
     for failure in failures:
         print("FAILED:", failure)
     return 1 if failures else 0

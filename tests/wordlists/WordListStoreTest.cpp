@@ -215,8 +215,12 @@ TEST_F(StoreTest, ALockedOrReadOnlyFileIsReportedAndNeverChanged) {
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open("SkipList.db", &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_FALSE(WordListDatabase::Open(DefaultDatabasePath(), &error_));
+    // The wait is cut short here; the one who waits is told once.
+    int told = 0;
+    const LockWait wait{.timeoutMs = 1, .waiting = [&told] { ++told; }};
+    EXPECT_FALSE(WordListDatabase::Open(DefaultDatabasePath(), &error_, wait));
     EXPECT_EQ(error_.kind, StoreError::Kind::Locked);
+    EXPECT_EQ(told, 1);
     EXPECT_TRUE(StoreErrorText(error_).contains(u"locked")) << Text(error_);
     sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(other);
@@ -233,6 +237,83 @@ TEST_F(StoreTest, ALockedOrReadOnlyFileIsReportedAndNeverChanged) {
     EXPECT_FALSE(skip->Add(QStringLiteral("blink2"), &error_));
     EXPECT_EQ(error_.kind, StoreError::Kind::ReadOnly);
     EXPECT_EQ(skip->Seek(u"b", &error_), true);
+}
+
+TEST_F(StoreTest, AChangeOfSeveralEntriesIsStoredWholeOrNotAtAll) {
+    auto skip = Table(SkipListSchema());
+    const qint32 before = *skip->RecordCount(&error_);
+    ASSERT_TRUE(db_->Begin(&error_)) << Text(error_);
+    ASSERT_TRUE(skip->Add(QStringLiteral("one"), &error_));
+    ASSERT_TRUE(skip->Add(QStringLiteral("two"), &error_));
+    EXPECT_FALSE(skip->Add(QStringLiteral("ONE"), &error_));  // seen within the change
+    db_->Rollback();
+    EXPECT_EQ(skip->RecordCount(&error_), before);
+
+    // Another program waits for the change, and then finds it whole.
+    ASSERT_TRUE(db_->Begin(&error_)) << Text(error_);
+    ASSERT_TRUE(skip->Add(QStringLiteral("one"), &error_));
+    StoreError otherError;
+    auto other = WordListDatabase::Open(DefaultDatabasePath(), &otherError, {.timeoutMs = 1});
+    ASSERT_TRUE(other) << Text(otherError);
+    EXPECT_FALSE(other->Begin(&otherError));
+    EXPECT_EQ(otherError.kind, StoreError::Kind::Locked);
+    EXPECT_TRUE(StoreErrorText(otherError).contains(u"storing the changes")) << Text(otherError);
+    ASSERT_TRUE(skip->Add(QStringLiteral("two"), &error_));
+    ASSERT_TRUE(db_->Commit(&error_)) << Text(error_);
+    auto otherSkip = other->OpenTable(SkipListSchema(), &otherError);
+    ASSERT_TRUE(otherSkip);
+    EXPECT_EQ(otherSkip->RecordCount(&otherError), before + 2);
+
+    // A commit that cannot take the file from a reader drops the change.
+    skip.reset();
+    db_ = WordListDatabase::Open(DefaultDatabasePath(), &error_, {.timeoutMs = 1});
+    skip = Table(SkipListSchema());
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open("SkipList.db", &reader), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM Lookup;", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    ASSERT_TRUE(db_->Begin(&error_)) << Text(error_);
+    ASSERT_TRUE(skip->Add(QStringLiteral("four"), &error_));
+    EXPECT_FALSE(db_->Commit(&error_));
+    EXPECT_EQ(error_.kind, StoreError::Kind::Locked);
+    sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+    EXPECT_EQ(skip->RecordCount(&error_), before + 2);
+    EXPECT_EQ(skip->Seek(u"four", &error_), false);
+}
+
+TEST_F(StoreTest, EntriesThatAreNoTextAreRefused) {
+    const struct {
+        const char* name;
+        QString entry;
+        const char* fault;  // empty: stored
+    } cases[] = {
+        {"a tag name", QStringLiteral("blink/"), ""},
+        {"letters beyond ASCII and a pair", QStringLiteral("caf\u00e9\U0001F600"), ""},
+        {"a line feed", QStringLiteral("a\nb"), "it holds the control character U+000A"},
+        {"a tab", QStringLiteral("a\tb"), "it holds the control character U+0009"},
+        {"delete", QStringLiteral("x\u007f"), "it holds the control character U+007F"},
+        {"a C1 control", QStringLiteral("x\u0085"), "it holds the control character U+0085"},
+        {"a byte that is not UTF-8", QString::fromUtf16(u"caf\xdce9"),
+         "it holds the byte 0xE9, which is not UTF-8"},
+        {"half a pair", QString::fromUtf16(u"a\xd800"),
+         "it holds half of a surrogate pair (U+D800)"},
+    };
+    auto skip = Table(SkipListSchema());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(EntryFault(c.entry), QString::fromUtf8(c.fault));
+        EXPECT_EQ(skip->Add(c.entry, &error_), !*c.fault);
+        if (*c.fault) {
+            EXPECT_EQ(error_.kind, StoreError::Kind::NotText);
+            EXPECT_TRUE(Text(error_).ends_with(std::string("adding an entry: the entry cannot be "
+                                                           "stored, as ") +
+                                               c.fault + "."))
+                << Text(error_);
+            EXPECT_EQ(skip->Seek(c.entry, &error_), false);
+        }
+    }
 }
 
 TEST_F(StoreTest, CreationRefusesAnExistingFileAndLeavesNoTemporaryFile) {

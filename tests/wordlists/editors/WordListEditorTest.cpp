@@ -146,6 +146,31 @@ TYPED_TEST(EditorTest, AddStoresTheTrimmedEntryAtItsPlaceAndRefusesEqualOnes) {
     EXPECT_EQ(form.CurrentBox->text(), QStringLiteral("Gamma"));
 }
 
+TYPED_TEST(EditorTest, AddRefusesControlCharactersAndKeepsTheText) {
+    TypeParam& form = this->Open({"a"});
+    const struct {
+        const char* name;
+        QString text;
+        const char* fault;
+    } cases[] = {
+        {"a pasted tab", QStringLiteral("x\ty"), "it holds the control character U+0009"},
+        {"a pasted line break", QStringLiteral("x\ny"), "it holds the control character U+000A"},
+        {"an escape", QStringLiteral(" \u001b[1m "), "it holds the control character U+001B"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        this->messages.texts.clear();
+        form.CurrentBox->setText(c.text);
+        form.AddButton->click();
+        EXPECT_EQ(this->messages.texts,
+                  QStringList{QStringLiteral("The entry was not added: %1.").arg(c.fault)});
+        EXPECT_EQ(form.CurrentBox->text(), c.text);
+        EXPECT_EQ(this->Focus(), form.CurrentBox);
+        EXPECT_EQ(this->Stored(), QStringList{"a"});
+        EXPECT_EQ(Lines(*form.List), QStringList{"a"});
+    }
+}
+
 TYPED_TEST(EditorTest, DeleteRemovesTheSelectedLineAndIgnoresTypedText) {
     TypeParam& form = this->Open({"a", "b", "c"});
     // With no line selected, Delete only puts the focus back.
