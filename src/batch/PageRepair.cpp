@@ -116,6 +116,9 @@ class JobObserver final : public EngineObserver {
     JobObserver(JobProgress* progress, QByteArray& notes, const QString& label)
         : progress_(progress), notes_(notes), label_(label) {}
 
+    qint64 reportStride() const override {
+        return progress_ && progress_->shown ? kStride : kNoReports;
+    }
     void showRemaining(qint64 remaining) override {
         if (progress_) progress_->remaining.store(remaining, std::memory_order_relaxed);
     }
@@ -133,6 +136,10 @@ class JobObserver final : public EngineObserver {
     }
 
   private:
+    /// A report every 256 KiB of the page's units: the progress line is drawn a few times
+    /// a second, and the pass covers that many units in well under a millisecond.
+    static constexpr qint64 kStride = qint64(1) << 18;
+
     JobProgress* progress_;
     QByteArray& notes_;
     const QString& label_;
@@ -278,9 +285,10 @@ void PageRepair::repair() {
     std::optional<Page> page = read();
     if (!page) return;
     const TextUnits units = page->units();
-    if (progress_) {
-        progress_->characters.store(units.characters(), std::memory_order_relaxed);
-        progress_->remaining.store(units.characters(), std::memory_order_relaxed);
+    if (progress_ && progress_->shown) {
+        const qint64 characters = units.characters();
+        progress_->characters.store(characters, std::memory_order_relaxed);
+        progress_->remaining.store(characters, std::memory_order_relaxed);
     }
     JobObserver observer(progress_, outcome_.notes, label_);
     SnapshotListSource lists(run_.lists);
