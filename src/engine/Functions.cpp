@@ -498,6 +498,69 @@ class Functions::TagMemo {
     int empty_ = -1;  // the empty name: a comment, "< ", "<5"
 };
 
+/// What a tag of each kind does inside and outside a paragraph: bit 0, a "</p>" goes in
+/// before it; bit 1, a paragraph is open after it. Indexed by 2 * kind + inside.
+constexpr quint8 kTagActions[] = {
+    0, 2,  // TagOther: nothing changes
+    0, 1,  // TagBreak: closes an open paragraph
+    2, 3,  // TagParaOpen: closes an open paragraph and opens one
+    0, 0,  // TagParaClose: no paragraph is open after it
+};
+
+/// The short way of Fix File's pass over a page's bytes, from the unit `step` (0-based,
+/// where the search for "<" goes on) while it is before `next`: tags whose names `memo`
+/// knows and that open no passage, found 64 bytes at a time, their names read eight bytes
+/// at a time, and what they do decided without a branch. Adds to `insertions` the offsets
+/// before which "</p>" goes, and returns the step after the last tag taken; the general
+/// way goes on from there, at a tag it does not take or near the end of the text.
+template <typename Memo>
+qint64 TakeKnownTags(const unsigned char* text, qint64 length, qint64 step, qint64 next,
+                     const Memo& memo, bool& inParagraph, QList<qint64>& insertions) {
+    // A name's eight bytes lie before the end for a "<" before `last`.
+    const qint64 last = length - 9;
+    unsigned inside = inParagraph ? 1 : 0;
+    std::array<qint64, 64> added;  // the insertions of one block
+    for (qint64 block = step; step < next && block + 64 <= length; block += 64) {
+        int count = 0;
+        bool leave = false;
+        for (quint64 places = unitsearch::Places64(text + block, '<'); places != 0;
+             places &= places - 1) {
+            const qint64 lt = block + std::countr_zero(places);
+            if (lt >= last) {
+                leave = true;
+                break;
+            }
+            const ShortName name = ReadShortName(text + lt + 1);
+            if (name.length == 0 || MayOpenPassage(name.length, char16_t(name.key & 0xFF))) {
+                leave = true;
+                break;
+            }
+            const int kind = memo.find(name.key);
+            if (kind < 0) {
+                leave = true;
+                break;
+            }
+            const unsigned action = kTagActions[2 * kind + int(inside)];
+            added[size_t(count)] = lt;
+            count += int(action & 1);
+            inside = action >> 1;
+            step = lt + 1;
+            if (step >= next) {
+                leave = true;
+                break;
+            }
+        }
+        if (count > 0) {
+            const qsizetype at = insertions.size();
+            insertions.resize(at + count);
+            std::copy_n(added.begin(), count, insertions.begin() + at);
+        }
+        if (leave) break;
+    }
+    inParagraph = inside != 0;
+    return step;
+}
+
 /// Holds the pass state while a pass runs: the source, its open lists and where the pass
 /// collects; all of it is let go when the pass leaves, however it leaves.
 class Functions::PassScope {
@@ -697,43 +760,15 @@ RepairResult Functions::FixPass(const Scan<Unit>& source, const TextUnits& text)
 
     for (;;) {
         if constexpr (Scan<Unit>::kBytes) {
-            // The short way, while no report is due: tags whose names were classified
-            // before and open no passage, found 64 bytes at a time and read eight bytes at
-            // a time. At any other tag, and near the end, the general way below goes on
-            // from the last tag taken.
             if (known && ScanPos - 1 < reports.next()) {
-                const unsigned char* const text = source.bytesAt(0);
-                const qint64 next = reports.next();
-                // A name's eight bytes lie before the end for a "<" before `last`.
-                const qint64 last = SourceLen - 9;
-                qint64 step = ScanPos - 1;  // after the last tag taken (0-based)
-                for (qint64 block = step; step < next && block + 64 <= SourceLen; block += 64) {
-                    quint64 places = unitsearch::Places64(text + block, '<');
-                    for (; places != 0 && step < next; places &= places - 1) {
-                        const qint64 lt = block + std::countr_zero(places);
-                        if (lt >= last) goto general;
-                        const ShortName name = ReadShortName(text + lt + 1);
-                        if (name.length == 0 ||
-                            MayOpenPassage(name.length, char16_t(name.key & 0xFF))) {
-                            goto general;
-                        }
-                        const int kind = known->find(name.key);
-                        if (kind < 0) goto general;
-                        const qint64 found = lt + 1;  // 1-based, as the pass counts
-                        if (kind == TagParaOpen) {
-                            if (InParagraph) closeParagraph(found);
-                            InParagraph = true;
-                        } else if (kind == TagParaClose) {
-                            InParagraph = false;
-                        } else if (kind == TagBreak && InParagraph) {
-                            closeParagraph(found);
-                            InParagraph = false;
-                        }
-                        step = found;
-                    }
+                const qsizetype before = insertions_->size();
+                ScanPos = TakeKnownTags(source.bytesAt(0), SourceLen, ScanPos - 1, reports.next(),
+                                        *known, InParagraph, *insertions_) +
+                          1;
+                if (const qsizetype added = insertions_->size() - before; added > 0) {
+                    AddedCount += qint32(added);
+                    SegmentStart = insertions_->last() + 1;
                 }
-            general:
-                ScanPos = step + 1;
             }
         }
         if (reports.due(ScanPos - 1)) {
