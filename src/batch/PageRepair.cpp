@@ -281,8 +281,11 @@ class PageRepair {
 
 std::optional<Page> PageRepair::read() {
     FileResult read;
+    // A file is checked for UTF-8 as it is read, while its bytes are in the cache.
+    Utf8Check check;
+    const bool checked = job_.path != u"-";
     std::optional<QByteArray> bytes =
-        job_.path == u"-" ? ReadDeviceBytes(*run_.in, &read) : ReadDocumentBytes(job_.path, &read);
+        checked ? ReadDocumentBytes(job_.path, &read, &check) : ReadDeviceBytes(*run_.in, &read);
     if (!bytes) {
         fail(QStringLiteral("cannot read the page: %1").arg(read.reason));
         return std::nullopt;
@@ -290,9 +293,10 @@ std::optional<Page> PageRepair::read() {
     outcome_.record.bytesIn = bytes->size();
     // The repairs read the bytes themselves where the encoding allows; the HTML5 parser
     // reads UTF-8 or 16-bit text.
+    const Utf8Check* known = checked ? &check : nullptr;
     std::optional<DecodedPage> decoded =
-        run_.encoding ? DecodePageAs(*bytes, *run_.encoding, PageText::KeepBytes)
-                      : DecodePage(*bytes, PageText::KeepBytes);
+        run_.encoding ? DecodePageAs(*bytes, *run_.encoding, PageText::KeepBytes, known)
+                      : DecodePage(*bytes, PageText::KeepBytes, known);
     if (!decoded) {
         fail(QStringLiteral("cannot be read as %1 without changing its bytes")
                  .arg(run_.encoding->name()));

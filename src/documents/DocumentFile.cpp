@@ -50,12 +50,16 @@ qint64 MemorySizeLimit() {
     return memory / 3;
 }
 
+/// What one read asks for while the bytes are checked as they come: a slice that stays in
+/// the processor's cache until it is checked.
+constexpr qint64 kCheckedSlice = qint64(1) << 18;
+
 /// Reads through `read(buffer, room)`, which returns the bytes read, 0 at the end or -1
 /// on an error that `failure()` then describes. `expected` is the size the source
-/// announces (0 when it has none).
+/// announces (0 when it has none). With `check`, each slice read is checked at once.
 template <typename Read, typename Failure>
-std::optional<QByteArray> ReadToEnd(Read read, Failure failure, qint64 expected,
-                                    FileResult* result) {
+std::optional<QByteArray> ReadToEnd(Read read, Failure failure, qint64 expected, FileResult* result,
+                                    Utf8Check* check = nullptr) {
     auto fail = [&](FileResult why) -> std::optional<QByteArray> {
         if (result) *result = std::move(why);
         return std::nullopt;
@@ -76,10 +80,13 @@ std::optional<QByteArray> ReadToEnd(Read read, Failure failure, qint64 expected,
                     qsizetype(std::min<qint64>(std::max(2 * held, kReadChunk), limit + 1)));
             }
             bytes.resize(bytes.capacity());
-            const qint64 got = read(bytes.data() + held, qint64(bytes.size() - held));
+            qint64 room = qint64(bytes.size() - held);
+            if (check) room = std::min(room, kCheckedSlice);
+            const qint64 got = read(bytes.data() + held, room);
             bytes.resize(held + std::max<qint64>(got, 0));
             if (got < 0) return fail(failure());
             if (got == 0) break;
+            if (check) check->add(QByteArrayView(bytes).sliced(held));
         }
         if (result) *result = FileResult{};
         return bytes;
@@ -148,7 +155,8 @@ std::optional<QByteArray> ReadDeviceBytes(QIODevice& device, FileResult* result)
 
 #ifdef Q_OS_UNIX
 
-std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* result) {
+std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* result,
+                                            Utf8Check* check) {
     auto fail = [&](FileResult why) -> std::optional<QByteArray> {
         if (result) *result = std::move(why);
         return std::nullopt;
@@ -189,13 +197,14 @@ std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* res
                 }
             }
         },
-        [&] { return ResultForErrno(readError); }, S_ISREG(info.st_mode) ? info.st_size : 0,
-        result);
+        [&] { return ResultForErrno(readError); }, S_ISREG(info.st_mode) ? info.st_size : 0, result,
+        check);
 }
 
 #else
 
-std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* result) {
+std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* result,
+                                            Utf8Check* check) {
     const QFileInfo info(path);
     if (!info.exists() || info.isDir()) {
         if (result) {
@@ -212,7 +221,7 @@ std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* res
     }
     return ReadToEnd([&](char* buffer, qint64 room) { return file.read(buffer, room); },
                      [&] { return Failed(FileResult::Failure::Other, file.errorString()); },
-                     file.size(), result);
+                     file.size(), result, check);
 }
 
 #endif

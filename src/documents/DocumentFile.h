@@ -2,6 +2,7 @@
 #pragma once
 
 #include "documents/TextEncoding.h"
+#include "documents/Utf8Check.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -49,8 +50,12 @@ QString TooLargeReason();
 
 /// Reads a whole file's bytes: a regular file, or anything that can be read to its end
 /// (a pipe, a device). A page larger than DocumentSizeLimit, or one that memory cannot
-/// hold, is refused with TooLargeReason; an endless one stops there.
-std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* result);
+/// hold, is refused with TooLargeReason; an endless one stops there. With `check`, the
+/// bytes are read a slice at a time, and each slice is checked for UTF-8 while it is still
+/// in the processor's cache, which costs a fraction of a second pass over a large page.
+std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* result,
+                                            Utf8Check* check = nullptr);
+
 /// Reads `device` to its end, with the limits of ReadDocumentBytes.
 std::optional<QByteArray> ReadDeviceBytes(QIODevice& device, FileResult* result);
 
