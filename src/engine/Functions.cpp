@@ -5,6 +5,7 @@
 #include "engine/UnitSearch.h"
 #include "engine/Utilities.h"
 
+#include <QtEndian>
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -56,6 +57,69 @@ constexpr auto kNameBytes = [] {
     return table;
 }();
 
+constexpr bool IsAsciiAlphanumeric(char16_t c) {
+    return IsAsciiDigit(c) || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+/// The length of the tag name that starts at `pos`, just after a "<": the run of name
+/// characters, or none when the "<" is followed by a digit (a less-than sign before a
+/// number, as in "<5 mg", is no tag).
+template <typename Source>
+qint64 NameLength(const Source& source, qint64 pos) {
+    if (pos < source.size() && IsAsciiDigit(source[pos])) return 0;
+    qint64 i = pos;
+    while (i < source.size() && IsNameChar(source[i])) ++i;
+    return i - pos;
+}
+
+/// What kind of content follows an opening tag, by its lower-cased name: text in which a
+/// browser sees no tag until the element's own end tag (scripts, styles, titles, text
+/// areas...), text that runs to the end of the page, or ordinary content.
+enum class Content { Ordinary, Raw, ToTheEnd };
+
+/// Whether a tag named `name` may open a comment or tagless text: a cheap first test, by
+/// the name's length and first letter, that nearly every tag fails.
+constexpr bool MayOpenPassage(qint64 length, char16_t first) {
+    // For each length from 3 to 9, the first letters of the names of that length.
+    constexpr auto kLetters = [](std::u16string_view letters) {
+        quint32 bits = 0;
+        for (const char16_t c : letters) bits |= 1u << (c - u'a');
+        return bits;
+    };
+    constexpr quint32 kFirstLetters[] = {
+        kLetters(u"x"), 0, kLetters(u"st"), kLetters(u"si"), kLetters(u"n"), kLetters(u"tn"),
+        kLetters(u"p")};
+    if (length == 0) return true;  // a comment has the empty name
+    return length >= 3 && length <= 9 && first >= u'a' && first <= u'z' &&
+           (kFirstLetters[length - 3] >> (first - u'a') & 1u) != 0;
+}
+
+inline bool MayOpenPassage(QStringView name) {
+    return MayOpenPassage(name.size(), name.isEmpty() ? u'\0' : name[0].unicode());
+}
+
+/// The same test by the first two characters after the "<", lower-cased.
+constexpr bool MayOpenPassage(char16_t first, char16_t second) {
+    switch (first) {
+        case u'!':
+            return second == u'-';
+        case u's':
+            return second == u'c' || second == u't';
+        case u't':
+            return second == u'e' || second == u'i';
+        case u'x':
+            return second == u'm';
+        case u'i':
+            return second == u'f';
+        case u'n':
+            return second == u'o';
+        case u'p':
+            return second == u'l';
+        default:
+            return false;
+    }
+}
+
 /// The length of a tag name and, when it is at most eight characters long, the name
 /// lower-cased and packed a byte a character into a number (0 for the empty name). Name
 /// characters are ASCII and never NUL, so the number names the name alone.
@@ -96,6 +160,25 @@ struct ShortName {
     qint64 length = 0;
     quint64 key = 0;
 };
+
+/// MayOpenPassage for a short name, without a branch: for each length from 0 to 8, the
+/// first letters that may open a passage (every one for the empty name, which is all a
+/// comment has).
+inline bool ShortNameMayOpenPassage(const ShortName& name) {
+    constexpr auto kByLength = [] {
+        std::array<quint32, 9> letters{};
+        letters[0] = ~0u;
+        for (qint64 length = 1; length < 9; ++length) {
+            for (char16_t c = u'a'; c <= u'z'; ++c) {
+                if (MayOpenPassage(length, c)) letters[size_t(length)] |= 1u << (c - u'a');
+            }
+        }
+        return letters;
+    }();
+    const unsigned letter = unsigned(name.key & 0xFF) - 'a';
+    return ((kByLength[size_t(name.length)] >> (letter & 31)) & 1u &
+            unsigned((letter < 26) | (name.length == 0))) != 0;
+}
 
 inline ShortName ReadShortName(const unsigned char* p) {
     static constexpr quint64 kMasks[] = {
@@ -140,69 +223,6 @@ PackedName ReadPackedName(const Source& source, qint64 pos, qint64 end) {
         ++name.length;
     }
     return name;
-}
-
-constexpr bool IsAsciiAlphanumeric(char16_t c) {
-    return IsAsciiDigit(c) || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-
-/// The length of the tag name that starts at `pos`, just after a "<": the run of name
-/// characters, or none when the "<" is followed by a digit (a less-than sign before a
-/// number, as in "<5 mg", is no tag).
-template <typename Source>
-qint64 NameLength(const Source& source, qint64 pos) {
-    if (pos < source.size() && IsAsciiDigit(source[pos])) return 0;
-    qint64 i = pos;
-    while (i < source.size() && IsNameChar(source[i])) ++i;
-    return i - pos;
-}
-
-/// What kind of content follows an opening tag, by its lower-cased name: text in which a
-/// browser sees no tag until the element's own end tag (scripts, styles, titles, text
-/// areas...), text that runs to the end of the page, or ordinary content.
-enum class Content { Ordinary, Raw, ToTheEnd };
-
-/// Whether a tag named `name` may open a comment or tagless text: a cheap first test, by
-/// the name's length and first letter, that nearly every tag fails.
-inline bool MayOpenPassage(qint64 length, char16_t first) {
-    // For each length from 3 to 9, the first letters of the names of that length.
-    constexpr auto kLetters = [](std::u16string_view letters) {
-        quint32 bits = 0;
-        for (const char16_t c : letters) bits |= 1u << (c - u'a');
-        return bits;
-    };
-    constexpr quint32 kFirstLetters[] = {
-        kLetters(u"x"), 0, kLetters(u"st"), kLetters(u"si"), kLetters(u"n"), kLetters(u"tn"),
-        kLetters(u"p")};
-    if (length == 0) return true;  // a comment has the empty name
-    return length >= 3 && length <= 9 && first >= u'a' && first <= u'z' &&
-           (kFirstLetters[length - 3] >> (first - u'a') & 1u) != 0;
-}
-
-inline bool MayOpenPassage(QStringView name) {
-    return MayOpenPassage(name.size(), name.isEmpty() ? u'\0' : name[0].unicode());
-}
-
-/// The same test by the first two characters after the "<", lower-cased.
-inline bool MayOpenPassage(char16_t first, char16_t second) {
-    switch (first) {
-        case u'!':
-            return second == u'-';
-        case u's':
-            return second == u'c' || second == u't';
-        case u't':
-            return second == u'e' || second == u'i';
-        case u'x':
-            return second == u'm';
-        case u'i':
-            return second == u'f';
-        case u'n':
-            return second == u'o';
-        case u'p':
-            return second == u'l';
-        default:
-            return false;
-    }
 }
 
 /// Whether `name` is `literal`; inlined, as this runs for many tags.
@@ -531,7 +551,7 @@ qint64 TakeKnownTags(const unsigned char* text, qint64 length, qint64 step, qint
                 break;
             }
             const ShortName name = ReadShortName(text + lt + 1);
-            if (name.length == 0 || MayOpenPassage(name.length, char16_t(name.key & 0xFF))) {
+            if (ShortNameMayOpenPassage(name)) {
                 leave = true;
                 break;
             }
@@ -963,30 +983,48 @@ template <typename Source>
 qint64 FindParagraphMarkIn(const Source& source, qint64 from, std::u16string_view mark,
                            QList<TextSpan>* hidden) {
     if constexpr (Source::kBytes) {
-        // Bytes are searched 64 at a time, and each "<" among them examined in turn: at
-        // once when the character after it starts neither the mark nor a passage.
-        constexpr auto kOpeners = [] {
-            std::array<bool, 256> opens{};
-            for (const char c : std::string_view("!sStTxXiInNpP")) opens[size_t(c)] = true;
-            return opens;
+        // Bytes are searched 64 at a time, and each "<" among them examined in turn: the
+        // mark by its four bytes at once, and whether it may open a passage by its next two
+        // characters, through two tables, since most tags do not.
+        static constexpr auto kSecondIndex = [] {
+            std::array<quint8, 256> index{};
+            index.fill(31);  // none of the characters below
+            for (int c = 'a'; c <= 'z'; ++c)
+                index[size_t(c)] = index[size_t(c - 'a' + 'A')] = quint8(c - 'a');
+            index[size_t('-')] = 26;
+            return index;
         }();
+        static constexpr auto kSecondsAfter = [] {
+            std::array<quint32, 256> seconds{};
+            for (int first = 0; first < 128; ++first) {
+                for (int second = 0; second < 128; ++second) {
+                    if (kSecondIndex[size_t(second)] != 31 &&
+                        MayOpenPassage(AsciiLower(char16_t(first)), AsciiLower(char16_t(second)))) {
+                        seconds[size_t(first)] |= 1u << kSecondIndex[size_t(second)];
+                    }
+                }
+            }
+            return seconds;
+        }();
+        quint32 markWord = 0;
+        for (size_t i = 0; i < mark.size(); ++i) markWord |= quint32(mark[i]) << (8 * i);
+        const quint32 markMask = mark.size() >= 4 ? ~0u : (1u << (8 * mark.size())) - 1;
         const unsigned char* const bytes = source.bytesAt(0);
-        const unsigned char markSecond = static_cast<unsigned char>(mark[1]);
         qint64 block = from;
-        // The mark's bytes lie before the end for every "<" of a block.
+        // Four bytes from each "<" of a block lie before the end.
         for (; block + 64 + 4 <= source.size(); block = std::max(from, block + 64)) {
             for (quint64 places = unitsearch::Places64(bytes + block, '<'); places != 0;
                  places &= places - 1) {
                 const qint64 at = block + std::countr_zero(places);
                 if (at < from) continue;  // inside a passage passed over
-                const unsigned char after = bytes[at + 1];
-                if (!kOpeners[after] && after != markSecond) {
+                quint32 word;
+                std::memcpy(&word, bytes + at, sizeof word);
+                if ((qFromLittleEndian(word) & markMask) == markWord) return at;
+                if (((kSecondsAfter[bytes[at + 1]] >> kSecondIndex[bytes[at + 2]]) & 1u) == 0) {
                     from = at + 1;
                     continue;
                 }
-                const qint64 next = PastLessThan(source, at, mark, hidden);
-                if (next < 0) return at;
-                from = next;
+                from = PastLessThan(source, at, mark, hidden);
             }
         }
         from = std::max(from, block);
@@ -1083,7 +1121,17 @@ RepairResult Functions::StripSpacesPass(const Scan<Unit>& source, const TextUnit
 
     if (!reports.everyStep()) {
         // A single space changes nothing and moves no count: go from one run of spaces to
-        // the next, reporting at the first run (or the first unit) past each stride.
+        // the next, reporting at the first run (or the first unit) past each stride. No two
+        // kept stretches meet (a run lies between them), so they are gathered a block at a
+        // time and added to the list together.
+        std::array<TextSpan, 256> spans;
+        size_t gathered = 0;
+        const auto flush = [&] {
+            const qsizetype at = result.kept.size();
+            result.kept.resize(at + qsizetype(gathered));
+            std::copy_n(spans.begin(), gathered, result.kept.begin() + at);
+            gathered = 0;
+        };
         for (;;) {
             const qint64 limit =
                 std::min(end, reports.next() == LLONG_MAX ? end : reports.next() + 1);
@@ -1099,7 +1147,8 @@ RepairResult Functions::StripSpacesPass(const Scan<Unit>& source, const TextUnit
             }
             qint64 runEnd = runStart + 2;
             while (runEnd < end && source[runEnd] == u' ') ++runEnd;
-            Keep(result.kept, cut, runStart + 1 - cut);
+            if (gathered == spans.size()) flush();
+            spans[gathered++] = {cut, runStart + 1 - cut};
             cut = runEnd;
             searchFrom = cut;
             if (reports.due(runStart)) {
@@ -1108,6 +1157,7 @@ RepairResult Functions::StripSpacesPass(const Scan<Unit>& source, const TextUnit
                 reports.made(runStart);
             }
         }
+        flush();
         Keep(result.kept, cut, end - cut);
         if (result.kept.isEmpty()) result.kept.append({begin, 0});
         return result;
