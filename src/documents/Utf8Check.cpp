@@ -131,8 +131,13 @@ bool IsValidUtf8(QByteArrayView bytes) {
 }
 
 void Utf8Check::add(QByteArrayView bytes) {
-    // Bytes that are not UTF-8 are not ASCII either: nothing is left to learn.
-    if (!valid_) return;
+    // Bytes that are not UTF-8 are not ASCII either: nothing is left to learn. (Nor from no
+    // bytes, whose data may be no address at all, which the checks below take for a failure.)
+    if (!valid_ || bytes.isEmpty()) return;
+    const auto invalid = [&] {
+        valid_ = false;
+        ascii_ = false;
+    };
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const unsigned char* const end = p + bytes.size();
     if (pendingLength_ > 0) {
@@ -144,16 +149,10 @@ void Utf8Check::add(QByteArrayView bytes) {
         p += taken;
         if (pendingLength_ < length) return;
         pendingLength_ = 0;
-        if (!IsCharacter(pending_, length)) {
-            valid_ = false;
-            return;
-        }
+        if (!IsCharacter(pending_, length)) return invalid();
     }
     const unsigned char* const rest = CheckPiece(p, end, &ascii_);
-    if (!rest) {
-        valid_ = false;
-        return;
-    }
+    if (!rest) return invalid();
     pendingLength_ = int(end - rest);
     std::copy(rest, end, pending_);
 }
