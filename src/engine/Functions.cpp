@@ -543,6 +543,7 @@ qint64 TakeKnownTags(const unsigned char* text, qint64 length, qint64 step, qint
     for (qint64 block = step; step < next && block + 64 <= length; block += 64) {
         int count = 0;
         bool leave = false;
+        unitsearch::PrefetchAhead(text + block);
         for (quint64 places = unitsearch::Places64(text + block, '<'); places != 0;
              places &= places - 1) {
             const qint64 lt = block + std::countr_zero(places);
@@ -1013,6 +1014,7 @@ qint64 FindParagraphMarkIn(const Source& source, qint64 from, std::u16string_vie
         qint64 block = from;
         // Four bytes from each "<" of a block lie before the end.
         for (; block + 64 + 4 <= source.size(); block = std::max(from, block + 64)) {
+            unitsearch::PrefetchAhead(bytes + block);
             for (quint64 places = unitsearch::Places64(bytes + block, '<'); places != 0;
                  places &= places - 1) {
                 const qint64 at = block + std::countr_zero(places);
