@@ -19,11 +19,13 @@ class EngineObserver {
 
     /// How far apart the routines report, in code units of the text. 1, the default: at
     /// every step, as each call below says. A larger stride: showRemaining and
-    /// processEvents at the first step at or past every `stride` units from the last
-    /// report (the counts exact for that step), showAdded with them when the count of
-    /// "</p>" changed, and nothing in between; the routines then need not count characters
-    /// between reports, which costs more than the steps themselves on a UTF-8 page.
-    /// kNoReports: none of the three is called; notices still are.
+    /// processEvents about once every `stride` units (at the first step past them, or
+    /// where the search for the next step has looked that far), with the count exact for
+    /// the point reached; showAdded with them when the count of "</p>" changed; nothing in
+    /// between. The routines then need not count characters between reports, which on a
+    /// UTF-8 page costs more than the steps themselves, and may pass over steps that change
+    /// nothing (a single space) without stopping at each. kNoReports: none of the three is
+    /// called; notices still are.
     virtual qint64 reportStride() const { return 1; }
 
     /// The remaining-character count (`CountBox`) is now `remaining`.

@@ -153,9 +153,7 @@ inline quint64 NameBytes(const unsigned char* p) {
 #endif
 }
 
-/// The name in the eight bytes at `p`, just after a "<", as NameLength reads it, when it
-/// ends within them and is not empty: its length (1 to 7) and its packed number; length 0
-/// when it is empty, starts with a digit or may run on past the eight bytes.
+/// A tag name of one to seven characters, and its packed number; length 0 for any other.
 struct ShortName {
     qint64 length = 0;
     quint64 key = 0;
@@ -180,9 +178,12 @@ inline bool ShortNameMayOpenPassage(const ShortName& name) {
             unsigned((letter < 26) | (name.length == 0))) != 0;
 }
 
+/// The name in the eight bytes at `p`, just after a "<", as NameLength reads it, when it
+/// ends within them and is not empty; length 0 when it is empty, starts with a digit (no
+/// name at all) or may run on past the eight bytes.
 inline ShortName ReadShortName(const unsigned char* p) {
     static constexpr quint64 kMasks[] = {
-        0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF, 0xFFFFFFFFFF, 0xFFFFFFFFFFFF, 0xFFFFFFFFFFFFFF, 0};
+        0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF, 0xFFFFFFFFFF, 0xFFFFFFFFFFFF, 0xFFFFFFFFFFFFFF};
     const quint64 mapped = NameBytes(p);
     // The lowest byte that is 0 ends the name: its top bit is the lowest one set.
     constexpr quint64 kOnes = 0x0101010101010101ull;
