@@ -430,27 +430,13 @@ class Functions::Scan {
 
     /// The first `a` or `b` (ASCII) in [`from`, `to`), or `to`.
     qint64 findEitherIn(char16_t a, char16_t b, qint64 from, qint64 to) const {
-        if constexpr (sizeof(Unit) == 2) {
-            for (qint64 i = from; i < to; ++i) {
-                if (p_[i] == a || p_[i] == b) return i;
-            }
-            return to;
-        } else {
-            return unitsearch::FindEither(p_ + from, p_ + to, Unit(a), Unit(b)) - p_;
-        }
+        return unitsearch::FindEither(p_ + from, p_ + to, Unit(a), Unit(b)) - p_;
     }
 
     /// The first place in [`from`, `to`) where `c` (ASCII) stands twice in a row, both
     /// before `to`; or `to`.
     qint64 findPairIn(char16_t c, qint64 from, qint64 to) const {
-        if constexpr (sizeof(Unit) == 2) {
-            for (qint64 i = from; i + 1 < to; ++i) {
-                if (p_[i] == c && p_[i + 1] == c) return i;
-            }
-            return to;
-        } else {
-            return unitsearch::FindPair(p_ + from, p_ + to, Unit(c)) - p_;
-        }
+        return unitsearch::FindPair(p_ + from, p_ + to, Unit(c)) - p_;
     }
 
     /// The first place of `mark` (ASCII, starting with "<") at or after `from`, or -1.

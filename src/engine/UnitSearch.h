@@ -111,4 +111,42 @@ inline const unsigned char* FindPair(const unsigned char* p, const unsigned char
     return end;
 }
 
+/// The first unit that is `a` or `b` in [`p`, `end`) of a 16-bit text, or `end`.
+inline const char16_t* FindEither(const char16_t* p, const char16_t* end, char16_t a, char16_t b) {
+#if defined(__SSE2__)
+    const __m128i first = _mm_set1_epi16(short(a));
+    const __m128i second = _mm_set1_epi16(short(b));
+    for (; end - p >= 8; p += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const unsigned hits = unsigned(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi16(units, first), _mm_cmpeq_epi16(units, second))));
+        if (hits != 0) return p + __builtin_ctz(hits) / 2;
+    }
+#endif
+    for (; p < end; ++p) {
+        if (*p == a || *p == b) return p;
+    }
+    return end;
+}
+
+/// The first place in [`p`, `end`) of a 16-bit text where `c` stands twice in a row (both
+/// units before `end`), or `end`.
+inline const char16_t* FindPair(const char16_t* p, const char16_t* end, char16_t c) {
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi16(short(c));
+    for (; end - p >= 9; p += 8) {
+        PrefetchAhead(reinterpret_cast<const unsigned char*>(p));
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+        const unsigned hits = unsigned(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi16(here, wanted), _mm_cmpeq_epi16(next, wanted))));
+        if (hits != 0) return p + __builtin_ctz(hits) / 2;
+    }
+#endif
+    for (; end - p >= 2; ++p) {
+        if (p[0] == c && p[1] == c) return p;
+    }
+    return end;
+}
+
 }  // namespace quillet::unitsearch
