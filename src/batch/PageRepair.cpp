@@ -327,9 +327,11 @@ std::optional<Page> PageRepair::read() {
 void PageRepair::repair() {
     std::optional<Page> page = read();
     if (!page) return;
-    const TextUnits units = page->units();
+    TextUnits units = page->units();
     if (progress_ && progress_->shown) {
+        // Counted once, for the progress line and the engine's reports.
         const qint64 characters = units.characters();
+        units = units.withCharacters(characters);
         progress_->characters.store(characters, std::memory_order_relaxed);
         progress_->remaining.store(characters, std::memory_order_relaxed);
     }
