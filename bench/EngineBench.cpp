@@ -4,6 +4,7 @@
 #include "PageGenerator.h"
 #include "documents/CodePage.h"
 #include "documents/PageDecoding.h"
+#include "documents/Utf8Check.h"
 #include "engine/Functions.h"
 #include "wordlists/DefaultWordLists.h"
 #include "wordlists/StoreErrorText.h"
@@ -158,6 +159,17 @@ void BM_EncodePage(benchmark::State& state) {
     Report(state, page.text.size());
 }
 
+/// The check for UTF-8 of the 10 MB page in UTF-8: 0, Qt's (QByteArrayView::isValidUtf8);
+/// 1, the one the batch tool makes as it reads a page; both on bytes in the cache.
+void BM_Utf8Check(benchmark::State& state) {
+    const QByteArray bytes = PageBytes(10, 1);
+    const bool own = state.range(0) == 1;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(own ? IsValidUtf8(bytes) : QByteArrayView(bytes).isValidUtf8());
+    }
+    Report(state, bytes.size());
+}
+
 /// One indexed seek on the stored table, as a pass makes it for a name it has not met.
 void BM_StoreSeek(benchmark::State& state) {
     StoreError error;
@@ -190,6 +202,7 @@ BENCHMARK(BM_DecodeCodePage)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodeCodePage)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodePage)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodePage)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Utf8Check)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StoreSeek);
 BENCHMARK(BM_PassLookupRepeated);
 

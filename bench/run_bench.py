@@ -3,6 +3,7 @@
 """Runs Quillet's benchmarks and prints the results as Markdown for bench/README.md.
 
 usage: run_bench.py BUILD_DIR [--runs N] [--skip-tidy] [--skip-engine] [--baseline QUILLET_BATCH] [--html5-only]
+       run_bench.py BUILD_DIR --bytes-only [--runs N] [--baseline QUILLET_BATCH]
        run_bench.py BUILD_DIR --tree [--runs N] [--pages N] [--disk-pages N]
 
 Generates 10, 50 and 100 MB old-style pages, runs the engine benchmarks, then times
@@ -16,6 +17,15 @@ machine's load falls on all of them alike; the median wall time and the largest 
 memory are reported.
 Last, quillet-batch fix --html5 against the HTML5 parser alone on the same page, in turns,
 and with --baseline that build's fix --html5 too (--html5-only runs just that).
+
+The byte floor (bench/bytefloor: read the page, find every "<" with memchr, write it back in
+one write to a temporary file in the output's folder, fsync, rename) against each repair of a
+page in its own bytes: fix on the 50 MB page in Windows-1252 and in UTF-8, strip-newlines on
+the fixed page, strip-spaces on the page, pages and outputs on a tmpfs (/dev/shm) so that no
+disk's flush hides the work; in rounds that run each page's floor and then its repairs, the
+output removed before each run; the medians of the times and of the ratios within a round,
+and the peak memory (ru_maxrss) against the page (target: at most 1.25 x page + 16 MB). With
+--baseline, that build's repairs run in the same rounds. --bytes-only runs just that.
 
 --tree measures whole sites instead: a generated tree of --pages pages (5,000 by default) of
 2 to 100 KB on a tmpfs (/dev/shm), where quillet-batch fix -r --output-dir with -j1 and -j2
@@ -235,6 +245,84 @@ def tree_section(build, runs, pages, disk_pages):
     shutil.rmtree(disk)
 
 
+def bytes_section(build, out, pages, runs, baseline=None):
+    """Each repair of a page in its own bytes against the byte floor on the same page, in
+    turns, on a tmpfs."""
+    fast = "/dev/shm/quillet-bench-bytes"
+    shutil.rmtree(fast, ignore_errors=True)
+    os.makedirs(fast)
+    try:
+        batches = [("", os.path.join(build, "src", "quillet-batch"))]
+        if baseline:
+            batches.append((" (baseline)", baseline))
+        floor = os.path.join(build, "bench", "bytefloor")
+        lists = os.path.join(fast, "SkipList.db")
+        subprocess.run([batches[0][1], "wordlists", "init", "--wordlists", lists], check=True,
+                       capture_output=True)
+        copies = {}
+        for name in ("page", "utf8", "fixed"):
+            copies[name] = os.path.join(fast, f"{name}.htm")
+            shutil.copyfile(pages[name], copies[name])
+        result = os.path.join(fast, "out.htm")
+        # Per page: its floor, then the repairs measured against it.
+        plan = [
+            ("page", f"Windows-1252 page ({os.path.getsize(copies['page']) / 1e6:.0f} MB)",
+             [(f"fix{suffix}", [batch, "fix", "--wordlists", lists, copies["page"], "-o", result])
+              for suffix, batch in batches] +
+             [(f"strip-spaces{suffix}", [batch, "strip-spaces", copies["page"], "-o", result])
+              for suffix, batch in batches]),
+            ("utf8", f"the same page in UTF-8 ({os.path.getsize(copies['utf8']) / 1e6:.0f} MB)",
+             [(f"fix{suffix}", [batch, "fix", "--wordlists", lists, copies["utf8"], "-o", result])
+              for suffix, batch in batches]),
+            ("fixed", f"the fixed page ({os.path.getsize(copies['fixed']) / 1e6:.0f} MB)",
+             [(f"strip-newlines{suffix}",
+               [batch, "strip-newlines", copies["fixed"], "-o", result])
+              for suffix, batch in batches]),
+        ]
+        times = {}
+        peaks = {}
+
+        def once(key, cmd):
+            if os.path.exists(result):
+                os.remove(result)
+            start = time.perf_counter()
+            proc = subprocess.Popen(cmd, cwd=fast, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+            _, status, usage = os.wait4(proc.pid, 0)
+            wall = time.perf_counter() - start
+            if os.waitstatus_to_exitcode(status) != 0:
+                raise SystemExit(f"{' '.join(cmd)} failed with status {status}")
+            times.setdefault(key, []).append(wall)
+            peaks[key] = max(peaks.get(key, 0), usage.ru_maxrss * 1024)
+
+        for _ in range(runs):
+            for page, _, repairs in plan:
+                once((page, "floor"), [floor, copies[page], result])
+                for name, cmd in repairs:
+                    once((page, name), cmd)
+
+        print(f"## Each repair against the byte floor on the same page (tmpfs, median of {runs} "
+              f"rounds, in turns)\n")
+        print("| page | program | wall time | x floor (median of the rounds' ratios) | "
+              "peak memory | bound 1.25 x page + 16 MB |")
+        print("|---|---|---|---|---|---|")
+        for page, label, repairs in plan:
+            size = os.path.getsize(copies[page])
+            floor_times = times[(page, "floor")]
+            print(f"| {label} | bytefloor | {statistics.median(floor_times):.3f} s | 1.00 | "
+                  f"{peaks[(page, 'floor')] / 1e6:.0f} MB ({peaks[(page, 'floor')] / size:.2f} x) | |")
+            for name, _ in repairs:
+                mine = times[(page, name)]
+                ratio = statistics.median(a / b for a, b in zip(mine, floor_times))
+                peak = peaks[(page, name)]
+                bound = 1.25 * size + 16e6
+                print(f"| | {name} | {statistics.median(mine):.3f} s | **{ratio:.2f}** | "
+                      f"{peak / 1e6:.0f} MB ({peak / size:.2f} x) | {bound / 1e6:.0f} MB |")
+        print()
+    finally:
+        shutil.rmtree(fast, ignore_errors=True)
+
+
 def measure(cmd, cwd, runs):
     results = [run(cmd, cwd) for _ in range(runs)]
     return statistics.median(r[0] for r in results), max(r[1] for r in results), results[0][2]
@@ -280,9 +368,14 @@ def main():
         return 0
     fixed50 = os.path.join(out, "page50.fixed.htm")
     subprocess.run([batch, "fix", pages[50], "-o", fixed50], cwd=out, check=True, capture_output=True)
+    byte_pages = {"page": pages[50], "utf8": pages["utf8"], "fixed": fixed50}
+    if "--bytes-only" in args:
+        bytes_section(build, out, byte_pages, runs, baseline)
+        return 0
 
     if not skip_engine:
         engine_report(build, out)
+    bytes_section(build, out, byte_pages, runs, baseline)
     end_to_end(build, out, pages, batch, fixed50, runs, skip_tidy, baseline)
     return 0
 

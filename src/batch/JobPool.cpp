@@ -19,8 +19,9 @@ JobPool::JobPool(int threads, qsizetype count, qsizetype ahead, std::function<vo
       allowed_(std::min(count, ahead_)),
       finished_(size_t(count), 0) {
     // The caller's thread is one of them: it does the next job itself rather than wait.
-    // So one job at a time needs no other thread, and nothing is handed between threads.
-    const int started = int(std::min<qsizetype>(count, threads - 1));
+    // So one job at a time needs no other thread, and nothing is handed between threads;
+    // nor does a run of a single page.
+    const int started = int(std::max<qsizetype>(std::min<qsizetype>(count - 1, threads - 1), 0));
     threads_.reserve(size_t(started));
     for (int i = 0; i < started; ++i) threads_.emplace_back([this] { runThread(); });
 }

@@ -22,28 +22,69 @@ namespace quillet {
 
 namespace {
 
-/// The bytes of a repaired page: `mark`, then the stretches of `body` the strips kept, or
-/// the stretches between Fix File's insertions with `close` ("</p>" in the page's
-/// encoding) between them. Offsets count code units of `unit` bytes.
-QList<QByteArrayView> OutputPieces(QByteArrayView mark, QByteArrayView body, qsizetype unit,
-                                   QByteArrayView close, const RepairResult& result) {
-    QList<QByteArrayView> pieces;
-    pieces.reserve(1 +
-                   (result.kept.isEmpty() ? 2 * result.insertions.size() + 1 : result.kept.size()));
-    pieces.append(mark);
-    for (const TextSpan& span : result.kept) {
-        pieces.append(body.sliced(unit * span.start, unit * span.length));
+/// The bytes of a repaired page, handed out a batch at a time: `mark`, then the stretches
+/// of `body` the strips kept, or the stretches between Fix File's insertions with `close`
+/// ("</p>" in the page's encoding) between them; then `tail`. Offsets count code units of
+/// `unit` bytes.
+class RepairedPieces final : public DocumentPieces {
+  public:
+    RepairedPieces(QByteArrayView mark, QByteArrayView body, qsizetype unit, QByteArrayView close,
+                   const RepairResult& result, QByteArrayView tail = {})
+        : mark_(mark), body_(body), unit_(unit), close_(close), result_(result), tail_(tail) {}
+
+    qsizetype next(std::span<QByteArrayView> room) override {
+        // Two pieces at most for each step below.
+        qsizetype count = 0;
+        const auto put = [&](QByteArrayView piece) { room[size_t(count++)] = piece; };
+        while (count + 2 <= qsizetype(room.size()) && stage_ != Stage::Done) {
+            switch (stage_) {
+                case Stage::Mark:
+                    put(mark_);
+                    stage_ = result_.kept.isEmpty() ? Stage::Insertions : Stage::Kept;
+                    break;
+                case Stage::Kept:
+                    if (next_ == result_.kept.size()) {
+                        stage_ = Stage::Tail;
+                        break;
+                    }
+                    put(body_.sliced(unit_ * result_.kept[next_].start,
+                                     unit_ * result_.kept[next_].length));
+                    ++next_;
+                    break;
+                case Stage::Insertions:
+                    if (next_ == result_.insertions.size()) {
+                        put(body_.sliced(unit_ * from_));
+                        stage_ = Stage::Tail;
+                        break;
+                    }
+                    put(body_.sliced(unit_ * from_, unit_ * (result_.insertions[next_] - from_)));
+                    put(close_);
+                    from_ = result_.insertions[next_++];
+                    break;
+                case Stage::Tail:
+                    put(tail_);
+                    stage_ = Stage::Done;
+                    break;
+                case Stage::Done:
+                    break;
+            }
+        }
+        return count;
     }
-    if (!result.kept.isEmpty()) return pieces;
-    qint64 from = 0;
-    for (const qint64 at : result.insertions) {
-        pieces.append(body.sliced(unit * from, unit * (at - from)));
-        pieces.append(close);
-        from = at;
-    }
-    pieces.append(body.sliced(unit * from));
-    return pieces;
-}
+
+  private:
+    enum class Stage { Mark, Kept, Insertions, Tail, Done };
+
+    QByteArrayView mark_;
+    QByteArrayView body_;
+    qsizetype unit_;
+    QByteArrayView close_;
+    const RepairResult& result_;
+    QByteArrayView tail_;
+    Stage stage_ = Stage::Mark;
+    qsizetype next_ = 0;  // the next span or insertion
+    qint64 from_ = 0;     // where the body's next stretch starts, between insertions
+};
 
 /// Writes a document to a stream, the batch tool's standard output; the path is not used.
 /// Small pieces are gathered into larger writes.
@@ -116,6 +157,9 @@ class JobObserver final : public EngineObserver {
     JobObserver(JobProgress* progress, QByteArray& notes, const QString& label)
         : progress_(progress), notes_(notes), label_(label) {}
 
+    qint64 reportStride() const override {
+        return progress_ && progress_->shown ? kStride : kNoReports;
+    }
     void showRemaining(qint64 remaining) override {
         if (progress_) progress_->remaining.store(remaining, std::memory_order_relaxed);
     }
@@ -133,6 +177,10 @@ class JobObserver final : public EngineObserver {
     }
 
   private:
+    /// A report every 256 KiB of the page's units: the progress line is drawn a few times
+    /// a second, and the pass covers that many units in well under a millisecond.
+    static constexpr qint64 kStride = qint64(1) << 18;
+
     JobProgress* progress_;
     QByteArray& notes_;
     const QString& label_;
@@ -163,19 +211,17 @@ FileResult WritePage(DocumentWriter& writer, const QString& output, Page& page,
     const QStringView text = page.decoded.text;
     if (!page.decoded.decoded) {
         // Straight from the page's bytes.
-        const QList<QByteArrayView> pieces =
-            OutputPieces(encoding.byteOrderMark(), page.body(), 1, "</p>", result);
-        return writer.Write(output, {pieces.constData(), size_t(pieces.size())});
+        RepairedPieces pieces(encoding.byteOrderMark(), page.body(), 1, "</p>", result);
+        return writer.Write(output, pieces);
     }
     if (encoding.kind() == TextEncoding::Kind::Utf16LE &&
         QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
         // The text's own memory is the page's encoding; what the repairs add and remove is
         // ASCII, so there is nothing it cannot hold.
         const QByteArrayView body(reinterpret_cast<const char*>(text.utf16()), 2 * text.size());
-        QList<QByteArrayView> pieces = OutputPieces(encoding.byteOrderMark(), body, 2,
-                                                    QByteArrayView("<\0/\0p\0>\0", 8), result);
-        pieces.append(encoding.strayByte());
-        return writer.Write(output, {pieces.constData(), size_t(pieces.size())});
+        RepairedPieces pieces(encoding.byteOrderMark(), body, 2, QByteArrayView("<\0/\0p\0>\0", 8),
+                              result, encoding.strayByte());
+        return writer.Write(output, pieces);
     }
     const QString repaired = result.kept.isEmpty()
                                  ? WithInsertions(text, result.insertions, u"</p>")
@@ -235,8 +281,11 @@ class PageRepair {
 
 std::optional<Page> PageRepair::read() {
     FileResult read;
+    // A file is checked for UTF-8 as it is read, while its bytes are in the cache.
+    Utf8Check check;
+    const bool checked = job_.path != u"-";
     std::optional<QByteArray> bytes =
-        job_.path == u"-" ? ReadDeviceBytes(*run_.in, &read) : ReadDocumentBytes(job_.path, &read);
+        checked ? ReadDocumentBytes(job_.path, &read, &check) : ReadDeviceBytes(*run_.in, &read);
     if (!bytes) {
         fail(QStringLiteral("cannot read the page: %1").arg(read.reason));
         return std::nullopt;
@@ -244,9 +293,10 @@ std::optional<Page> PageRepair::read() {
     outcome_.record.bytesIn = bytes->size();
     // The repairs read the bytes themselves where the encoding allows; the HTML5 parser
     // reads UTF-8 or 16-bit text.
+    const Utf8Check* known = checked ? &check : nullptr;
     std::optional<DecodedPage> decoded =
-        run_.encoding ? DecodePageAs(*bytes, *run_.encoding, PageText::KeepBytes)
-                      : DecodePage(*bytes, PageText::KeepBytes);
+        run_.encoding ? DecodePageAs(*bytes, *run_.encoding, PageText::KeepBytes, known)
+                      : DecodePage(*bytes, PageText::KeepBytes, known);
     if (!decoded) {
         fail(QStringLiteral("cannot be read as %1 without changing its bytes")
                  .arg(run_.encoding->name()));
@@ -277,10 +327,13 @@ std::optional<Page> PageRepair::read() {
 void PageRepair::repair() {
     std::optional<Page> page = read();
     if (!page) return;
-    const TextUnits units = page->units();
-    if (progress_) {
-        progress_->characters.store(units.characters(), std::memory_order_relaxed);
-        progress_->remaining.store(units.characters(), std::memory_order_relaxed);
+    TextUnits units = page->units();
+    if (progress_ && progress_->shown) {
+        // Counted once, for the progress line and the engine's reports.
+        const qint64 characters = units.characters();
+        units = units.withCharacters(characters);
+        progress_->characters.store(characters, std::memory_order_relaxed);
+        progress_->remaining.store(characters, std::memory_order_relaxed);
     }
     JobObserver observer(progress_, outcome_.notes, label_);
     SnapshotListSource lists(run_.lists);
@@ -339,14 +392,25 @@ void PageRepair::finish(Page& page, const RepairResult& result, qint64 count, bo
         }
         original_ = QByteArray();
     }
-    struct Sizer final : DocumentWriter {
+    // Counts the bytes written, a device's included (which is written at once).
+    struct Sizer final : DocumentWriter, DocumentPieces {
         explicit Sizer(DocumentWriter& to) : to_(to) {}
         using DocumentWriter::Write;
         FileResult Write(const QString& path, std::span<const QByteArrayView> pieces) override {
             for (const QByteArrayView piece : pieces) size += piece.size();
             return to_.Write(path, pieces);
         }
+        FileResult Write(const QString& path, DocumentPieces& pieces) override {
+            from_ = &pieces;
+            return to_.Write(path, static_cast<DocumentPieces&>(*this));
+        }
+        qsizetype next(std::span<QByteArrayView> room) override {
+            const qsizetype count = from_->next(room);
+            for (qsizetype i = 0; i < count; ++i) size += room[size_t(i)].size();
+            return count;
+        }
         DocumentWriter& to_;
+        DocumentPieces* from_ = nullptr;
         qint64 size = 0;
     } sized(files);
     const FileResult written = WritePage(sized, job_.output, page, result);

@@ -38,6 +38,9 @@ struct JobProgress {
     std::atomic<bool> running{false};
     std::atomic<qint64> characters{0};  ///< of the page's text
     std::atomic<qint64> remaining{0};   ///< characters still to repair
+    /// Whether anything shows this progress (a progress line on a terminal): when nothing
+    /// does, the repair counts no characters for it.
+    bool shown = true;
     /// When the page is repaired in the thread that draws the progress line: called a few
     /// times a second while it is, to draw it.
     std::function<void()> tick;

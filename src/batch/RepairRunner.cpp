@@ -39,11 +39,15 @@ class Runner {
           ahead_(std::clamp<qsizetype>(4 * qsizetype(settings.jobs), 16, kMostAhead)),
           outcomes_(size_t(jobs.size())),
           progress_(size_t(ahead_ + 2)),
-          line_(io.err, io.errIsTerminal && !settings.quiet, Total()) {}
+          line_(io.err, ShowsLine(io, settings), Total()) {}
 
     int run();
 
   private:
+    /// Whether the run draws its progress line: on a terminal, unless told to be quiet.
+    static bool ShowsLine(const BatchIo& io, const RunnerSettings& settings) {
+        return io.errIsTerminal && !settings.quiet;
+    }
     RunCount Total() const {
         RunCount total{jobs_.size(), 0};
         for (const PageJob& job : jobs_) total.bytes += job.size;
@@ -216,7 +220,9 @@ int Runner::run() {
     qsizetype taking = 0;  // the page taken next
     // The pages repaired in this thread draw the line as they go.
     const std::thread::id self = std::this_thread::get_id();
+    const bool shown = ShowsLine(io_, settings_);
     for (JobProgress& slot : progress_) {
+        slot.shown = shown;
         slot.tick = [&, self] {
             if (std::this_thread::get_id() == self) line_.update(Done(taking));
         };

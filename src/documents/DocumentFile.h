@@ -2,6 +2,7 @@
 #pragma once
 
 #include "documents/TextEncoding.h"
+#include "documents/Utf8Check.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -49,11 +50,24 @@ QString TooLargeReason();
 
 /// Reads a whole file's bytes: a regular file, or anything that can be read to its end
 /// (a pipe, a device). A page larger than DocumentSizeLimit, or one that memory cannot
-/// hold, is refused with TooLargeReason; an endless one stops there.
-std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* result);
+/// hold, is refused with TooLargeReason; an endless one stops there. With `check`, the
+/// bytes are read a slice at a time, and each slice is checked for UTF-8 while it is still
+/// in the processor's cache, which costs a fraction of a second pass over a large page.
+std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* result,
+                                            Utf8Check* check = nullptr);
 
 /// Reads `device` to its end, with the limits of ReadDocumentBytes.
 std::optional<QByteArray> ReadDeviceBytes(QIODevice& device, FileResult* result);
+
+/// A document's bytes handed out as pieces, a batch at a time: a document made of very many
+/// stretches of another one then needs neither a copy nor a list of them all.
+class DocumentPieces {
+  public:
+    virtual ~DocumentPieces() = default;
+    /// Puts the next pieces at the start of `room` (never empty) and says how many; 0 once
+    /// all were handed out.
+    virtual qsizetype next(std::span<QByteArrayView> room) = 0;
+};
 
 /// Writes a document's bytes to a path. An interface so that tests can make it fail.
 class DocumentWriter {
@@ -62,6 +76,9 @@ class DocumentWriter {
     /// Writes `pieces` one after another as the document's bytes, so that a document made
     /// of stretches of another one needs no copy of its own.
     virtual FileResult Write(const QString& path, std::span<const QByteArrayView> pieces) = 0;
+    /// The same with the pieces handed out by `pieces`. By default they are gathered into a
+    /// list and written as above; the file writers write them a batch at a time.
+    virtual FileResult Write(const QString& path, DocumentPieces& pieces);
     FileResult Write(const QString& path, QByteArrayView bytes) { return Write(path, {&bytes, 1}); }
 };
 
@@ -76,6 +93,7 @@ class AtomicFileWriter final : public DocumentWriter {
   public:
     using DocumentWriter::Write;
     FileResult Write(const QString& path, std::span<const QByteArrayView> pieces) override;
+    FileResult Write(const QString& path, DocumentPieces& pieces) override;
 };
 
 /// Writes files as AtomicFileWriter does, but flushes many to disk together. Each Write
@@ -98,10 +116,12 @@ class StagedFiles final : public DocumentWriter {
     /// Writes the new contents of `path`; the target stays as it is until the commit.
     /// After a failure the group takes no more files.
     FileResult Write(const QString& path, std::span<const QByteArrayView> pieces) override;
+    FileResult Write(const QString& path, DocumentPieces& pieces) override;
     /// The same, giving the new file the permissions (and, where the system allows, the
     /// owner) of the file `model` instead of those of the file it replaces.
     FileResult WriteLike(const QString& path, std::span<const QByteArrayView> pieces,
                          const QString& model);
+    FileResult WriteLike(const QString& path, DocumentPieces& pieces, const QString& model);
 
     /// The number of files waiting for the commit, and their bytes.
     qsizetype count() const;

@@ -42,6 +42,23 @@ FileResult IsReadOnly() {
     return Failed(FileResult::Failure::Permission, QStringLiteral("the file is read-only"));
 }
 
+/// Hands out the pieces of a list.
+class ListedPieces final : public DocumentPieces {
+  public:
+    explicit ListedPieces(std::span<const QByteArrayView> pieces) : pieces_(pieces) {}
+
+    qsizetype next(std::span<QByteArrayView> room) override {
+        const size_t count = std::min(room.size(), pieces_.size() - taken_);
+        std::copy_n(pieces_.begin() + qsizetype(taken_), count, room.begin());
+        taken_ += count;
+        return qsizetype(count);
+    }
+
+  private:
+    std::span<const QByteArrayView> pieces_;
+    size_t taken_ = 0;
+};
+
 #ifdef Q_OS_UNIX
 
 /// A file descriptor, closed at the end of its scope.
@@ -78,44 +95,50 @@ int OpenRetrying(const char* name, int flags, mode_t mode = 0) {
     return fd;
 }
 
-/// Writes all of `pieces`, one after another, many at a call; the error number of a
-/// failed write, or 0.
-int WriteAll(int fd, std::span<const QByteArrayView> pieces) {
+/// Writes all of `pieces`, one after another, many at a call, and adds their bytes to
+/// `*total`; the error number of a failed write, or 0.
+int WriteAll(int fd, DocumentPieces& pieces, qint64* total) {
     constexpr size_t kMostPieces = 1024;  // IOV_MAX on Linux and the BSDs
     constexpr qsizetype kMostBytes = qsizetype(1) << 30;
-    size_t next = 0;     // the first piece not wholly written
-    qsizetype done = 0;  // bytes of it written already
+    QByteArrayView batch[kMostPieces];
     iovec vectors[kMostPieces];
     for (;;) {
-        while (next < pieces.size() && pieces[next].size() == done) {
-            ++next;
-            done = 0;
-        }
-        if (next == pieces.size()) return 0;
-        int count = 0;
-        qsizetype bytes = 0;
-        for (size_t i = next; i < pieces.size() && size_t(count) < kMostPieces; ++i) {
-            const qsizetype skip = i == next ? done : 0;
-            const qsizetype length = std::min(pieces[i].size() - skip, kMostBytes - bytes);
-            if (length == 0) continue;
-            vectors[count++] = {const_cast<char*>(pieces[i].data() + skip), size_t(length)};
-            bytes += length;
-            if (bytes == kMostBytes) break;
-        }
-        const ssize_t written = ::writev(fd, vectors, count);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (written == 0) return EIO;
-        // Move on past what was written.
-        for (qsizetype left = written; left > 0;) {
-            const qsizetype step = std::min(left, pieces[next].size() - done);
-            done += step;
-            left -= step;
-            if (done == pieces[next].size()) {
+        const size_t count = size_t(pieces.next(batch));
+        if (count == 0) return 0;
+        size_t next = 0;     // the first piece of the batch not wholly written
+        qsizetype done = 0;  // bytes of it written already
+        for (;;) {
+            while (next < count && batch[next].size() == done) {
                 ++next;
                 done = 0;
+            }
+            if (next == count) break;
+            int used = 0;
+            qsizetype bytes = 0;
+            for (size_t i = next; i < count; ++i) {
+                const qsizetype skip = i == next ? done : 0;
+                const qsizetype length = std::min(batch[i].size() - skip, kMostBytes - bytes);
+                if (length == 0) continue;
+                vectors[used++] = {const_cast<char*>(batch[i].data() + skip), size_t(length)};
+                bytes += length;
+                if (bytes == kMostBytes) break;
+            }
+            const ssize_t written = ::writev(fd, vectors, used);
+            if (written < 0) {
+                if (errno == EINTR) continue;
+                return errno;
+            }
+            if (written == 0) return EIO;
+            *total += written;
+            // Move on past what was written.
+            for (qsizetype left = written; left > 0;) {
+                const qsizetype step = std::min(left, batch[next].size() - done);
+                done += step;
+                left -= step;
+                if (done == batch[next].size()) {
+                    ++next;
+                    done = 0;
+                }
             }
         }
     }
@@ -193,10 +216,11 @@ bool LinkUnnamed(int fd, const QByteArray& name) {
 }
 
 /// Writes a device, FIFO or other file that is not replaced, in place.
-FileResult WriteInPlace(const QByteArray& name, std::span<const QByteArrayView> bytes) {
+FileResult WriteInPlace(const QByteArray& name, DocumentPieces& bytes) {
     Descriptor fd(OpenRetrying(name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) return ResultForErrno(errno);
-    if (const int error = WriteAll(fd.get(), bytes)) return ResultForErrno(error);
+    qint64 written = 0;
+    if (const int error = WriteAll(fd.get(), bytes, &written)) return ResultForErrno(error);
     // Pipes and character devices cannot be synced, and say so; nothing was lost then.
     if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP) {
         return ResultForErrno(errno);
@@ -296,8 +320,8 @@ struct Destination {
 /// Looks at `path` before writing it: a folder, a file that may not be replaced and a
 /// target marked read-only are refused. A device, FIFO or socket is written in place at
 /// once, and `*written` is set.
-FileResult Examine(const QString& path, std::span<const QByteArrayView> bytes, bool replace,
-                   Destination* where, bool* written) {
+FileResult Examine(const QString& path, DocumentPieces& bytes, bool replace, Destination* where,
+                   bool* written) {
     *written = false;
     where->name = EncodeFileName(path);
     if (where->name.isEmpty()) return ResultForErrno(ENOENT);
@@ -326,16 +350,16 @@ FileResult Examine(const QString& path, std::span<const QByteArrayView> bytes, b
 }
 
 /// Writes `bytes` into `pending`, a new file beside the target, with the permissions and
-/// owner of `model` (the replaced file, or none for a new file); not yet synced. The error
-/// number, or 0.
-int WritePending(PendingFile& pending, const Destination& where,
-                 std::span<const QByteArrayView> bytes, const struct stat* model) {
+/// owner of `model` (the replaced file, or none for a new file), and adds their size to
+/// `*written`; not yet synced. The error number, or 0.
+int WritePending(PendingFile& pending, const Destination& where, DocumentPieces& bytes,
+                 const struct stat* model, qint64* written) {
     // A new file gets 0666 less the umask; a replacement starts private and takes the
     // replaced file's permissions once written.
     if (const int error = pending.open(where.folder, where.name, model ? 0600 : 0666)) {
         return error;
     }
-    if (const int error = WriteAll(pending.fd(), bytes)) return error;
+    if (const int error = WriteAll(pending.fd(), bytes, written)) return error;
     if (model) {
         // Keeping the owner needs privileges; keeping the group often does not.
         if (::fchown(pending.fd(), model->st_uid, model->st_gid) != 0 &&
@@ -347,7 +371,7 @@ int WritePending(PendingFile& pending, const Destination& where,
     return 0;
 }
 
-FileResult WriteFile(const QString& path, std::span<const QByteArrayView> bytes, bool replace) {
+FileResult WriteFile(const QString& path, DocumentPieces& bytes, bool replace) {
     Destination where;
     bool written = false;
     if (FileResult examined = Examine(path, bytes, replace, &where, &written);
@@ -355,8 +379,9 @@ FileResult WriteFile(const QString& path, std::span<const QByteArrayView> bytes,
         return examined;
     }
     PendingFile pending;
+    qint64 size = 0;
     if (const int error =
-            WritePending(pending, where, bytes, where.exists ? &where.info : nullptr)) {
+            WritePending(pending, where, bytes, where.exists ? &where.info : nullptr, &size)) {
         return ResultForErrno(error);
     }
     if (::fsync(pending.fd()) != 0) return ResultForErrno(errno);
@@ -369,7 +394,7 @@ FileResult WriteFile(const QString& path, std::span<const QByteArrayView> bytes,
 
 #else
 
-FileResult WriteFile(const QString& path, std::span<const QByteArrayView> pieces, bool replace) {
+FileResult WriteFile(const QString& path, DocumentPieces& pieces, bool replace) {
     const QFileInfo target(path);
     if (target.isDir()) return IsAFolder();
     if (target.exists()) {
@@ -379,8 +404,11 @@ FileResult WriteFile(const QString& path, std::span<const QByteArrayView> pieces
     QSaveFile file(path);
     // Unbuffered, every write reaches the system at once and none can fail unseen later.
     bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    for (const QByteArrayView bytes : pieces) {
-        written = written && file.write(bytes.data(), bytes.size()) == bytes.size();
+    QByteArrayView batch[64];
+    for (qsizetype count; written && (count = pieces.next(batch)) > 0;) {
+        for (qsizetype i = 0; i < count; ++i) {
+            written = written && file.write(batch[i].data(), batch[i].size()) == batch[i].size();
+        }
     }
     if (written && file.commit()) return {};
     const FileResult failed{file.error() == QFileDevice::PermissionsError
@@ -444,7 +472,7 @@ struct StagedFiles::File {
     PendingFile pending;
 };
 
-FileResult StagedFiles::WriteLike(const QString& path, std::span<const QByteArrayView> pieces,
+FileResult StagedFiles::WriteLike(const QString& path, DocumentPieces& pieces,
                                   const QString& model) {
     if (!result_.ok()) return result_;
     auto file = std::make_unique<File>();
@@ -461,10 +489,11 @@ FileResult StagedFiles::WriteLike(const QString& path, std::span<const QByteArra
         }
         permissions = &modelInfo;
     }
-    if (const int error = WritePending(file->pending, file->where, pieces, permissions)) {
+    qint64 size = 0;
+    if (const int error = WritePending(file->pending, file->where, pieces, permissions, &size)) {
         return fail(path, ResultForErrno(error));
     }
-    for (const QByteArrayView piece : pieces) bytes_ += piece.size();
+    bytes_ += size;
     files_.push_back(std::move(file));
     return {};
 }
@@ -547,8 +576,7 @@ void CommitStagedFiles(std::span<StagedFiles* const> groups) {
 
 struct StagedFiles::File {};
 
-FileResult StagedFiles::WriteLike(const QString& path, std::span<const QByteArrayView> pieces,
-                                  const QString&) {
+FileResult StagedFiles::WriteLike(const QString& path, DocumentPieces& pieces, const QString&) {
     if (!result_.ok()) return result_;
     FileResult written = WriteFile(path, pieces, true);
     return written.ok() ? written : fail(path, std::move(written));
@@ -561,7 +589,17 @@ void CommitStagedFiles(std::span<StagedFiles* const>) {}
 StagedFiles::StagedFiles() = default;
 StagedFiles::~StagedFiles() = default;
 
+FileResult StagedFiles::WriteLike(const QString& path, std::span<const QByteArrayView> pieces,
+                                  const QString& model) {
+    ListedPieces listed(pieces);
+    return WriteLike(path, listed, model);
+}
+
 FileResult StagedFiles::Write(const QString& path, std::span<const QByteArrayView> pieces) {
+    return WriteLike(path, pieces, QString());
+}
+
+FileResult StagedFiles::Write(const QString& path, DocumentPieces& pieces) {
     return WriteLike(path, pieces, QString());
 }
 
@@ -577,12 +615,27 @@ FileResult StagedFiles::fail(const QString& path, FileResult why) {
     return why;
 }
 
+FileResult DocumentWriter::Write(const QString& path, DocumentPieces& pieces) {
+    std::vector<QByteArrayView> listed;
+    QByteArrayView batch[256];
+    for (qsizetype count; (count = pieces.next(batch)) > 0;) {
+        listed.insert(listed.end(), batch, batch + count);
+    }
+    return Write(path, std::span<const QByteArrayView>(listed));
+}
+
 FileResult AtomicFileWriter::Write(const QString& path, std::span<const QByteArrayView> pieces) {
+    ListedPieces listed(pieces);
+    return WriteFile(path, listed, true);
+}
+
+FileResult AtomicFileWriter::Write(const QString& path, DocumentPieces& pieces) {
     return WriteFile(path, pieces, true);
 }
 
 FileResult WriteNewFile(const QString& path, QByteArrayView bytes) {
-    return WriteFile(path, {&bytes, 1}, false);
+    ListedPieces listed({&bytes, 1});
+    return WriteFile(path, listed, false);
 }
 
 QByteArray FileIdentityKey(quint64 device, quint64 inode) {

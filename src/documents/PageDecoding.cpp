@@ -3,6 +3,7 @@
 
 #include "documents/CodePage.h"
 #include "documents/HtmlPrescan.h"
+#include "documents/Utf8Check.h"
 
 #include <algorithm>
 
@@ -41,10 +42,6 @@ std::optional<TextEncoding> EncodingOfUnmarkedUtf16(QByteArrayView bytes) {
     if (10 * little >= 9 * units) return TextEncoding::Utf16LE();
     if (10 * big >= 9 * units) return TextEncoding::Utf16BE();
     return std::nullopt;
-}
-
-bool IsAscii(QByteArrayView bytes) {
-    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
 /// Reads a UTF-16 page whatever its damage: a last odd byte becomes the encoding's stray
@@ -102,7 +99,7 @@ QString DeclarationNote(const Declaration& declared, const QString& read, bool m
 }  // namespace
 
 std::optional<DecodedPage> DecodePageAs(QByteArrayView bytes, const TextEncoding& encoding,
-                                        PageText mode) {
+                                        PageText mode, const Utf8Check* checked) {
     TextEncoding read = encoding.withByteOrderMark(false).withStrayByte(std::nullopt);
     const QByteArrayView mark = encoding.withByteOrderMark(true).byteOrderMark();
     if (!mark.isEmpty() && bytes.startsWith(mark)) read = read.withByteOrderMark(true);
@@ -112,7 +109,8 @@ std::optional<DecodedPage> DecodePageAs(QByteArrayView bytes, const TextEncoding
         return DecodedPage{QString(), read, false, {}};
     }
     if (mode == PageText::KeepBytes && read.kind() == TextEncoding::Kind::Utf8) {
-        if (!body.isValidUtf8()) return std::nullopt;
+        // A byte-order mark is a whole character: the bytes after it are UTF-8 when all are.
+        if (!(checked ? checked->valid() : IsValidUtf8(body))) return std::nullopt;
         return DecodedPage{QString(), read, false, {}};
     }
     std::optional<QString> text = read.decode(body);
@@ -120,9 +118,9 @@ std::optional<DecodedPage> DecodePageAs(QByteArrayView bytes, const TextEncoding
     return DecodedPage{std::move(*text), read, true, {}};
 }
 
-DecodedPage DecodePage(QByteArrayView bytes, PageText mode) {
+DecodedPage DecodePage(QByteArrayView bytes, PageText mode, const Utf8Check* checked) {
     const auto as = [&](const TextEncoding& encoding) {
-        return DecodePageAs(bytes, encoding, mode);
+        return DecodePageAs(bytes, encoding, mode, checked);
     };
     const std::optional<Declaration> declared = DeclaredEncoding(bytes);
     std::optional<DecodedPage> page;
@@ -145,7 +143,9 @@ DecodedPage DecodePage(QByteArrayView bytes, PageText mode) {
                 page = DecodeUtf16KeepingDamage(bytes, *utf16);
             }
         }
-        if (!page && !IsAscii(bytes)) page = as(TextEncoding::Utf8());
+        if (!page && !(checked ? checked->ascii() : IsAscii(bytes))) {
+            page = as(TextEncoding::Utf8());
+        }
     }
     if (!page) page = as(TextEncoding::Windows1252());
     const QString read = page->encoding.name();

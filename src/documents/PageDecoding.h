@@ -2,6 +2,7 @@
 #pragma once
 
 #include "documents/TextEncoding.h"
+#include "documents/Utf8Check.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -39,12 +40,17 @@ enum class PageText { Decode, KeepBytes };
 /// A UTF-16 page (with a mark, or found without one) that is damaged is read all the same:
 /// a last odd byte stays beside the text (the encoding's stray byte) and a surrogate that
 /// is not half of a pair stays in it, and both are written back where they were.
-DecodedPage DecodePage(QByteArrayView bytes, PageText mode = PageText::Decode);
+///
+/// `checked`, when given, is the check of all of `bytes` for UTF-8 made while reading them,
+/// which spares a second pass over them.
+DecodedPage DecodePage(QByteArrayView bytes, PageText mode = PageText::Decode,
+                       const Utf8Check* checked = nullptr);
 
 /// Reads a page in `encoding`; a Unicode encoding takes a byte-order mark of its own at the
 /// start as the page's mark. Nothing when that would not give back exactly its bytes, a
 /// damaged UTF-16 page included.
 std::optional<DecodedPage> DecodePageAs(QByteArrayView bytes, const TextEncoding& encoding,
-                                        PageText mode = PageText::Decode);
+                                        PageText mode = PageText::Decode,
+                                        const Utf8Check* checked = nullptr);
 
 }  // namespace quillet

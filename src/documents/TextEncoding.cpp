@@ -2,6 +2,7 @@
 #include "documents/TextEncoding.h"
 
 #include "documents/CodePage.h"
+#include "documents/Utf8Check.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -147,7 +148,7 @@ std::optional<QString> FromGeneralizedUtf8(QByteArrayView bytes, qsizetype* badO
     // A U+FEFF at the start is a character of the text, not a mark to drop.
     QStringDecoder decoder(QStringConverter::Utf8, kDecoderFlags);
     // Nearly every text is plain UTF-8, which Qt converts at once.
-    if (bytes.isValidUtf8()) return QString(decoder.decode(bytes));
+    if (IsValidUtf8(bytes)) return QString(decoder.decode(bytes));
     QString text;
     text.reserve(bytes.size());
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -278,7 +279,7 @@ std::optional<QString> TextEncoding::decode(QByteArrayView body) const {
     // The code page maps every byte to a character of its own and back.
     if (kind_ == Kind::Windows1252) return DecodeCodePage(body);
     // Valid UTF-8 is checked first, as it fails fast on the bytes of an 8-bit page.
-    if (kind_ == Kind::Utf8 && !body.isValidUtf8()) return std::nullopt;
+    if (kind_ == Kind::Utf8 && !IsValidUtf8(body)) return std::nullopt;
     // A table of every byte reads back by itself.
     if (highHalf_) {
         QString text(body.size(), Qt::Uninitialized);

@@ -8,10 +8,25 @@ namespace quillet {
 
 /// What the repair routines report while they run. The routines call it at every step
 /// (per tag, per cut, per space found), so each call must be cheap: an implementation
-/// that draws decides by time what to draw, and never asks the engine to call it less.
+/// that draws decides by time what to draw. Only an observer that samples what it is told
+/// now and then, and never stops a routine, may ask for fewer reports (reportStride).
 class EngineObserver {
   public:
+    /// A stride that asks for no reports at all: nothing is drawn from them.
+    static constexpr qint64 kNoReports = 0;
+
     virtual ~EngineObserver() = default;
+
+    /// How far apart the routines report, in code units of the text. 1, the default: at
+    /// every step, as each call below says. A larger stride: showRemaining and
+    /// processEvents about once every `stride` units (at the first step past them, or
+    /// where the search for the next step has looked that far), with the count exact for
+    /// the point reached; showAdded with them when the count of "</p>" changed; nothing in
+    /// between. The routines then need not count characters between reports, which on a
+    /// UTF-8 page costs more than the steps themselves, and may pass over steps that change
+    /// nothing (a single space) without stopping at each. kNoReports: none of the three is
+    /// called; notices still are.
+    virtual qint64 reportStride() const { return 1; }
 
     /// The remaining-character count (`CountBox`) is now `remaining`.
     virtual void showRemaining(qint64 remaining) = 0;
@@ -29,6 +44,7 @@ class EngineObserver {
 /// An observer that shows nothing and never stops a routine.
 class SilentObserver final : public EngineObserver {
   public:
+    qint64 reportStride() const override { return kNoReports; }
     void showRemaining(qint64) override {}
     void showAdded(qint32) override {}
     void clearAdded() override {}

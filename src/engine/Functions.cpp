@@ -2,12 +2,20 @@
 #include "engine/Functions.h"
 
 #include "engine/Html5Paragraphs.h"
+#include "engine/UnitSearch.h"
 #include "engine/Utilities.h"
 
+#include <QtEndian>
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <climits>
 #include <cstring>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quillet {
 
@@ -29,6 +37,25 @@ constexpr char16_t AsciiLower(char16_t c) {
 constexpr bool IsAsciiDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
+
+/// For each ASCII character, itself lower-cased when it is a name character, else 0.
+constexpr auto kNameChars = [] {
+    std::array<char16_t, 128> table{};
+    for (char16_t c = 0; c < 128; ++c) table[c] = IsNameChar(c) ? AsciiLower(c) : u'\0';
+    return table;
+}();
+
+/// `c` lower-cased when it is a name character, else 0.
+inline char16_t NameCharLower(char16_t c) {
+    return c < 128 ? kNameChars[c] : u'\0';
+}
+
+/// The same for every byte value.
+constexpr auto kNameBytes = [] {
+    std::array<quint8, 256> table{};
+    for (int c = 0; c < 128; ++c) table[size_t(c)] = quint8(kNameChars[size_t(c)]);
+    return table;
+}();
 
 constexpr bool IsAsciiAlphanumeric(char16_t c) {
     return IsAsciiDigit(c) || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
@@ -52,7 +79,7 @@ enum class Content { Ordinary, Raw, ToTheEnd };
 
 /// Whether a tag named `name` may open a comment or tagless text: a cheap first test, by
 /// the name's length and first letter, that nearly every tag fails.
-inline bool MayOpenPassage(QStringView name) {
+constexpr bool MayOpenPassage(qint64 length, char16_t first) {
     // For each length from 3 to 9, the first letters of the names of that length.
     constexpr auto kLetters = [](std::u16string_view letters) {
         quint32 bits = 0;
@@ -62,15 +89,17 @@ inline bool MayOpenPassage(QStringView name) {
     constexpr quint32 kFirstLetters[] = {
         kLetters(u"x"), 0, kLetters(u"st"), kLetters(u"si"), kLetters(u"n"), kLetters(u"tn"),
         kLetters(u"p")};
-    if (name.isEmpty()) return true;  // a comment has the empty name
-    const qsizetype length = name.size();
-    const char16_t first = name[0].unicode();
+    if (length == 0) return true;  // a comment has the empty name
     return length >= 3 && length <= 9 && first >= u'a' && first <= u'z' &&
            (kFirstLetters[length - 3] >> (first - u'a') & 1u) != 0;
 }
 
+inline bool MayOpenPassage(QStringView name) {
+    return MayOpenPassage(name.size(), name.isEmpty() ? u'\0' : name[0].unicode());
+}
+
 /// The same test by the first two characters after the "<", lower-cased.
-inline bool MayOpenPassage(char16_t first, char16_t second) {
+constexpr bool MayOpenPassage(char16_t first, char16_t second) {
     switch (first) {
         case u'!':
             return second == u'-';
@@ -89,6 +118,112 @@ inline bool MayOpenPassage(char16_t first, char16_t second) {
         default:
             return false;
     }
+}
+
+/// The length of a tag name and, when it is at most eight characters long, the name
+/// lower-cased and packed a byte a character into a number (0 for the empty name). Name
+/// characters are ASCII and never NUL, so the number names the name alone.
+struct PackedName {
+    qint64 length = 0;
+    quint64 key = 0;
+};
+
+/// The eight bytes at `p` lower-cased where they are name characters, each 0 where it is
+/// none, in one number (the first byte lowest).
+inline quint64 NameBytes(const unsigned char* p) {
+#if defined(__SSE2__)
+    // Compared as signed bytes, so that no byte from 0x80 up is in any range.
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    const auto between = [](__m128i v, char low, char high) {
+        return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(char(low - 1))),
+                             _mm_cmplt_epi8(v, _mm_set1_epi8(char(high + 1))));
+    };
+    // Setting bit 5 lower-cases a capital and leaves a small letter; of all bytes, only
+    // the letters land on a small letter.
+    const __m128i lower = _mm_or_si128(bytes, _mm_set1_epi8(0x20));
+    const __m128i letter = between(lower, 'a', 'z');
+    const __m128i name = _mm_or_si128(_mm_or_si128(letter, between(bytes, '0', '9')),
+                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8('/')));
+    const __m128i lowered = _mm_or_si128(bytes, _mm_and_si128(letter, _mm_set1_epi8(0x20)));
+    return quint64(_mm_cvtsi128_si64(_mm_and_si128(lowered, name)));
+#else
+    quint64 mapped = 0;
+    for (int i = 0; i < 8; ++i) mapped |= quint64(kNameBytes[p[i]]) << (8 * i);
+    return mapped;
+#endif
+}
+
+/// A tag name of one to seven characters, and its packed number; length 0 for any other.
+struct ShortName {
+    qint64 length = 0;
+    quint64 key = 0;
+};
+
+/// MayOpenPassage for a short name, without a branch: for each length from 0 to 8, the
+/// first letters that may open a passage (every one for the empty name, which is all a
+/// comment has).
+inline bool ShortNameMayOpenPassage(const ShortName& name) {
+    constexpr auto kByLength = [] {
+        std::array<quint32, 9> letters{};
+        letters[0] = ~0u;
+        for (qint64 length = 1; length < 9; ++length) {
+            for (char16_t c = u'a'; c <= u'z'; ++c) {
+                if (MayOpenPassage(length, c)) letters[size_t(length)] |= 1u << (c - u'a');
+            }
+        }
+        return letters;
+    }();
+    const unsigned letter = unsigned(name.key & 0xFF) - 'a';
+    return ((kByLength[size_t(name.length)] >> (letter & 31)) & 1u &
+            unsigned((letter < 26) | (name.length == 0))) != 0;
+}
+
+/// The name in the eight bytes at `p`, just after a "<", as NameLength reads it, when it
+/// ends within them and is not empty; length 0 when it is empty, starts with a digit (no
+/// name at all) or may run on past the eight bytes.
+inline ShortName ReadShortName(const unsigned char* p) {
+    static constexpr quint64 kMasks[] = {
+        0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF, 0xFFFFFFFFFF, 0xFFFFFFFFFFFF, 0xFFFFFFFFFFFFFF};
+    const quint64 mapped = NameBytes(p);
+    // The lowest byte that is 0 ends the name: its top bit is the lowest one set.
+    constexpr quint64 kOnes = 0x0101010101010101ull;
+    const quint64 zero = (mapped - kOnes) & ~mapped & (kOnes << 7);
+    const qint64 length = zero == 0 || IsAsciiDigit(p[0]) ? 0 : std::countr_zero(zero) / 8;
+    return {length, mapped & kMasks[length]};
+}
+
+/// The name that starts at `pos` of `source` (just after a "<"), as NameLength reads it.
+/// Bytes are read eight at a time where eight remain, without a branch for each character,
+/// since names are of every length from one to a few.
+template <typename Source>
+PackedName ReadPackedName(const Source& source, qint64 pos, qint64 end) {
+    PackedName name;
+    if (pos >= end || IsAsciiDigit(source[pos])) return name;
+    if constexpr (Source::kBytes) {
+        if (end - pos >= 8) {
+            const unsigned char* p = source.bytesAt(pos);
+            const quint64 mapped = NameBytes(p);
+            // The lowest byte that is 0 ends the name: its top bit is the lowest one set.
+            constexpr quint64 kOnes = 0x0101010101010101ull;
+            const quint64 zero = (mapped - kOnes) & ~mapped & (kOnes << 7);
+            if (zero != 0) {
+                name.length = std::countr_zero(zero) / 8;
+                name.key = mapped & ((quint64(1) << (8 * name.length)) - 1);
+                return name;
+            }
+            name.key = mapped;
+            name.length = 8;
+            while (pos + name.length < end && kNameBytes[p[name.length]] != 0) ++name.length;
+            return name;
+        }
+    }
+    for (qint64 i = pos; i < end; ++i) {
+        const char16_t c = NameCharLower(source[i]);
+        if (c == u'\0') break;
+        if (name.length < 8) name.key |= quint64(c) << (8 * name.length);
+        ++name.length;
+    }
+    return name;
 }
 
 /// Whether `name` is `literal`; inlined, as this runs for many tags.
@@ -188,6 +323,34 @@ class RunningFlag {
     bool& flag_;
 };
 
+/// When a pass reports to its observer (EngineObserver::reportStride): at every step; at
+/// the first step at or past every stride of code units from the last report; or never.
+class Reports {
+  public:
+    explicit Reports(const EngineObserver& observer) {
+        const qint64 stride = observer.reportStride();
+        stride_ = stride == EngineObserver::kNoReports ? 0 : std::max<qint64>(stride, 1);
+        next_ = stride_ == 0 ? LLONG_MAX : 0;
+    }
+
+    /// Whether the observer is told anything at all.
+    bool any() const { return stride_ != 0; }
+    /// Whether it is told at every step, and of every "</p>" added.
+    bool everyStep() const { return stride_ == 1; }
+    /// Whether the step at the unit `position` reports.
+    bool due(qint64 position) const { return position >= next_; }
+    /// The first unit whose step reports; LLONG_MAX when none does.
+    qint64 next() const { return next_; }
+    /// The step at `position` has reported.
+    void made(qint64 position) {
+        if (stride_ > 1) next_ = position + stride_;
+    }
+
+  private:
+    qint64 stride_ = 1;
+    qint64 next_ = 0;
+};
+
 RepairResult ListsFailed(StoreError error) {
     RepairResult result;
     result.status = RepairResult::Status::ListsUnavailable;
@@ -241,18 +404,39 @@ class Functions::Scan {
         }
     }
 
+    /// Whether the units are bytes, which bytesAt reads.
+    static constexpr bool kBytes = sizeof(Unit) == 1;
+
     qint64 size() const { return n_; }
     char16_t operator[](qint64 i) const { return char16_t(p_[i]); }
+    const Unit* bytesAt(qint64 i) const { return p_ + i; }
 
     /// The first `c` (ASCII) at or after `from`, or -1.
     qint64 find(char16_t c, qint64 from) const {
         if (from >= n_) return -1;
+        const qint64 at = findIn(c, from, n_);
+        return at < n_ ? at : -1;
+    }
+
+    /// The first `c` (ASCII) in [`from`, `to`), or `to`.
+    qint64 findIn(char16_t c, qint64 from, qint64 to) const {
         if constexpr (sizeof(Unit) == 2) {
-            return QStringView(p_, n_).indexOf(QChar(c), from);
+            const qint64 at = QStringView(p_, to).indexOf(QChar(c), from);
+            return at < 0 ? to : at;
         } else {
-            const void* hit = std::memchr(p_ + from, c, size_t(n_ - from));
-            return hit ? static_cast<const Unit*>(hit) - p_ : -1;
+            return unitsearch::Find(p_ + from, p_ + to, Unit(c)) - p_;
         }
+    }
+
+    /// The first `a` or `b` (ASCII) in [`from`, `to`), or `to`.
+    qint64 findEitherIn(char16_t a, char16_t b, qint64 from, qint64 to) const {
+        return unitsearch::FindEither(p_ + from, p_ + to, Unit(a), Unit(b)) - p_;
+    }
+
+    /// The first place in [`from`, `to`) where `c` (ASCII) stands twice in a row, both
+    /// before `to`; or `to`.
+    qint64 findPairIn(char16_t c, qint64 from, qint64 to) const {
+        return unitsearch::FindPair(p_ + from, p_ + to, Unit(c)) - p_;
     }
 
     /// The first place of `mark` (ASCII, starting with "<") at or after `from`, or -1.
@@ -281,6 +465,109 @@ class Functions::Scan {
     const Unit* p_ = nullptr;
     qint64 n_ = 0;
 };
+
+/// What the tags of one pass were classified as, by name: the names of up to eight
+/// characters, each packed a byte a character into a number (name characters are ASCII and
+/// never NUL, so the number names it alone), in a small open-addressed table. A page has a
+/// few dozen names; past a limit the table takes no more, and further names are looked up
+/// every time.
+class Functions::TagMemo {
+  public:
+    /// The kind of the name packed as `key`, or -1 when it was not classified yet.
+    int find(quint64 key) const {
+        if (key == 0) return empty_;
+        for (size_t slot = Slot(key);; slot = (slot + 1) % kSlots) {
+            if (keys_[slot] == key) return kinds_[slot];
+            if (keys_[slot] == 0) return -1;
+        }
+    }
+    void add(quint64 key, TagKind kind) {
+        if (key == 0) {
+            empty_ = kind;
+            return;
+        }
+        if (used_ >= kMostNames) return;
+        size_t slot = Slot(key);
+        while (keys_[slot] != 0) slot = (slot + 1) % kSlots;
+        keys_[slot] = key;
+        kinds_[slot] = kind;
+        ++used_;
+    }
+
+  private:
+    static constexpr size_t kSlots = 256;
+    static constexpr size_t kMostNames = 192;
+    static size_t Slot(quint64 key) { return size_t((key * 0x9E3779B97F4A7C15ull) >> 56); }
+
+    std::array<quint64, kSlots> keys_{};
+    std::array<int, kSlots> kinds_{};
+    size_t used_ = 0;
+    int empty_ = -1;  // the empty name: a comment, "< ", "<5"
+};
+
+/// What a tag of each kind does inside and outside a paragraph: bit 0, a "</p>" goes in
+/// before it; bit 1, a paragraph is open after it. Indexed by 2 * kind + inside.
+constexpr quint8 kTagActions[] = {
+    0, 2,  // TagOther: nothing changes
+    0, 1,  // TagBreak: closes an open paragraph
+    2, 3,  // TagParaOpen: closes an open paragraph and opens one
+    0, 0,  // TagParaClose: no paragraph is open after it
+};
+
+/// The short way of Fix File's pass over a page's bytes, from the unit `step` (0-based,
+/// where the search for "<" goes on) while it is before `next`: tags whose names `memo`
+/// knows and that open no passage, found 64 bytes at a time, their names read eight bytes
+/// at a time, and what they do decided without a branch. Adds to `insertions` the offsets
+/// before which "</p>" goes, and returns the step after the last tag taken; the general
+/// way goes on from there, at a tag it does not take or near the end of the text.
+template <typename Memo>
+qint64 TakeKnownTags(const unsigned char* text, qint64 length, qint64 step, qint64 next,
+                     const Memo& memo, bool& inParagraph, QList<qint64>& insertions) {
+    // A name's eight bytes lie before the end for a "<" before `last`.
+    const qint64 last = length - 9;
+    unsigned inside = inParagraph ? 1 : 0;
+    std::array<qint64, 64> added;  // the insertions of one block
+    for (qint64 block = step; step < next && block + 64 <= length; block += 64) {
+        int count = 0;
+        bool leave = false;
+        unitsearch::PrefetchAhead(text + block);
+        for (quint64 places = unitsearch::Places64(text + block, '<'); places != 0;
+             places &= places - 1) {
+            const qint64 lt = block + std::countr_zero(places);
+            if (lt >= last) {
+                leave = true;
+                break;
+            }
+            const ShortName name = ReadShortName(text + lt + 1);
+            if (ShortNameMayOpenPassage(name)) {
+                leave = true;
+                break;
+            }
+            const int kind = memo.find(name.key);
+            if (kind < 0) {
+                leave = true;
+                break;
+            }
+            const unsigned action = kTagActions[2 * kind + int(inside)];
+            added[size_t(count)] = lt;
+            count += int(action & 1);
+            inside = action >> 1;
+            step = lt + 1;
+            if (step >= next) {
+                leave = true;
+                break;
+            }
+        }
+        if (count > 0) {
+            const qsizetype at = insertions.size();
+            insertions.resize(at + count);
+            std::copy_n(added.begin(), count, insertions.begin() + at);
+        }
+        if (leave) break;
+    }
+    inParagraph = inside != 0;
+    return step;
+}
 
 /// Holds the pass state while a pass runs: the source, its open lists and where the pass
 /// collects; all of it is let go when the pass leaves, however it leaves.
@@ -357,28 +644,45 @@ QString Functions::ReadTagName(qint64 pos) const {
 }
 
 template <typename Unit>
-std::optional<TagKind> Functions::ClassifyTagIn(const Scan<Unit>& source, qint64 pos,
-                                                qint64* resume) {
-    // The name is read into a small buffer: names are short, and this runs once per tag.
+int Functions::ClassifyTagIn(const Scan<Unit>& source, qint64 pos, qint64* resume, TagMemo* memo) {
+    // This runs once per tag: the name is read packed into a number, and spelled out only
+    // when it may open a passage or must be looked up.
+    const PackedName packed = ReadPackedName(source, pos, SourceLen);
+    const qint64 length = packed.length;
     std::array<char16_t, 24> buffer;
-    qint64 length = 0;
-    if (pos < SourceLen && !IsAsciiDigit(source[pos])) {
-        for (qint64 i = pos; i < SourceLen && IsNameChar(source[i]); ++i) {
-            if (length < qint64(buffer.size())) buffer[length] = AsciiLower(source[i]);
-            ++length;
+    QString longName;
+    QStringView name;
+    const auto spell = [&] {
+        if (length > qint64(buffer.size())) {
+            longName = TagNameAt(source, pos);
+            name = longName;
+        } else {
+            for (qint64 i = 0; i < length; ++i) buffer[size_t(i)] = AsciiLower(source[pos + i]);
+            name = QStringView(buffer.data(), length);
+        }
+    };
+    if (resume) {
+        *resume = pos;
+        if (MayOpenPassage(length, char16_t(packed.key & 0xFF))) {
+            spell();
+            *resume = PassageAfter(source, pos - 1, name).resume;
         }
     }
-    QString longName;
-    QStringView name(buffer.data(), length);
-    if (length > qint64(buffer.size())) {
-        longName = TagNameAt(source, pos);
-        name = longName;
+    const bool known = memo && length <= 8;
+    if (known) {
+        if (const int kind = memo->find(packed.key); kind >= 0) return kind;
     }
-    if (resume) *resume = MayOpenPassage(name) ? PassageAfter(source, pos - 1, name).resume : pos;
+    if (name.size() != length) spell();
+    const std::optional<TagKind> kind = ClassifyName(name, source[pos] == u'/');
+    if (!kind) return -1;
+    if (known) memo->add(packed.key, *kind);
+    return *kind;
+}
 
+std::optional<TagKind> Functions::ClassifyName(QStringView name, bool closing) {
     if (name == u"p") return TagParaOpen;
     if (name == u"/p") return TagParaClose;
-    if (source[pos] == u'/') {
+    if (closing) {
         const std::optional<bool> listed = InIncludeList(name);
         if (!listed) return std::nullopt;
         return *listed ? TagBreak : TagOther;
@@ -389,8 +693,10 @@ std::optional<TagKind> Functions::ClassifyTagIn(const Scan<Unit>& source, qint64
 }
 
 std::optional<TagKind> Functions::ClassifyTag(qint64 pos) {
-    if (Source.isUtf16()) return ClassifyTagIn(Scan<char16_t>(Source), pos, nullptr);
-    return ClassifyTagIn(Scan<unsigned char>(Source), pos, nullptr);
+    const int kind = Source.isUtf16() ? ClassifyTagIn(Scan<char16_t>(Source), pos, nullptr)
+                                      : ClassifyTagIn(Scan<unsigned char>(Source), pos, nullptr);
+    if (kind < 0) return std::nullopt;
+    return TagKind(kind);
 }
 
 std::optional<bool> Functions::InSkipList(QStringView name) {
@@ -435,33 +741,81 @@ RepairResult Functions::FixPass(const Scan<Unit>& source, const TextUnits& text)
     const PassScope scope(*this, text, lists.get(), result);
 
     // The loop runs while characters remain after ScanPos, counted in 16-bit characters
-    // as the pass reports them: SourceLen - ScanPos.
-    const qint64 total = text.characters();
+    // as the pass reports them: SourceLen - ScanPos. They are counted only for the
+    // reports; between two reports, the units say the same.
+    Reports reports(observer_);
+    const qint64 total = reports.any() ? text.characters() : 0;
     CharacterCursor counted(text);
     AddedCount = 0;
     SegmentStart = 1;
     ScanPos = 1;
-    observer_.showAdded(AddedCount);
-    if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
-    InParagraph = false;
-
-    for (qint64 remaining; (remaining = total - counted.before(ScanPos - 1) - 1) > 0;) {
-        observer_.showRemaining(remaining);
+    if (reports.any()) {
+        observer_.showAdded(AddedCount);
         if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+    }
+    InParagraph = false;
+    qint32 addedShown = AddedCount;
+    // Lists that answer a name the same way all along are asked once for each name.
+    TagMemo memo;
+    TagMemo* const known = lists->answersFixed() ? &memo : nullptr;
+    const auto closeParagraph = [&](qint64 found) {
+        if (reports.everyStep()) return CloseParagraph(found);
+        insertions_->append(found - 1);
+        SegmentStart = found;
+        ++AddedCount;
+        return true;
+    };
+
+    for (;;) {
+        if constexpr (Scan<Unit>::kBytes) {
+            if (known && ScanPos - 1 < reports.next()) {
+                const qsizetype before = insertions_->size();
+                ScanPos = TakeKnownTags(source.bytesAt(0), SourceLen, ScanPos - 1, reports.next(),
+                                        *known, InParagraph, *insertions_) +
+                          1;
+                if (const qsizetype added = insertions_->size() - before; added > 0) {
+                    AddedCount += qint32(added);
+                    SegmentStart = insertions_->last() + 1;
+                }
+            }
+        }
+        if (reports.due(ScanPos - 1)) {
+            const qint64 remaining = total - counted.before(ScanPos - 1) - 1;
+            if (remaining <= 0) break;
+            observer_.showRemaining(remaining);
+            if (!reports.everyStep() && AddedCount != addedShown) {
+                observer_.showAdded(AddedCount);
+                addedShown = AddedCount;
+            }
+            if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+            reports.made(ScanPos - 1);
+        } else if (ScanPos >= SourceLen) {
+            // Fewer than two units remain: a "<" among them would be the last character.
+            break;
+        }
         const qint64 found = FindTagStartIn(source, ScanPos);
         // The scan goes on after the "<", or past the comment or the text it opens.
         qint64 resume = found;
         if (found < SourceLen) {
-            const std::optional<TagKind> kind = ClassifyTagIn(source, found, &resume);
-            if (!kind) return ListsFailed(lists->lastError());
+            // Most tags are names classified before that open no passage: they take the
+            // short way, inline.
+            int kind = -1;
+            if (known) {
+                const PackedName name = ReadPackedName(source, found, SourceLen);
+                if (name.length <= 8 && !MayOpenPassage(name.length, char16_t(name.key & 0xFF))) {
+                    kind = known->find(name.key);
+                }
+            }
+            if (kind < 0) kind = ClassifyTagIn(source, found, &resume, known);
+            if (kind < 0) return ListsFailed(lists->lastError());
             bool goOn = true;
-            if (*kind == TagParaOpen) {
-                if (InParagraph) goOn = CloseParagraph(found);
+            if (kind == TagParaOpen) {
+                if (InParagraph) goOn = closeParagraph(found);
                 InParagraph = true;
-            } else if (*kind == TagParaClose) {
+            } else if (kind == TagParaClose) {
                 InParagraph = false;
-            } else if (*kind == TagBreak && InParagraph) {
-                goOn = CloseParagraph(found);
+            } else if (kind == TagBreak && InParagraph) {
+                goOn = closeParagraph(found);
                 InParagraph = false;
             }
             if (!goOn) return Fail(RepairResult::Status::Stopped);
@@ -560,11 +914,12 @@ void JoinLines(QList<TextSpan>& kept, const Source& source, qint64 from, qint64 
     for (auto next = hidden.cbegin();; ++next) {
         // The stretch up to the next hidden one, or to the end.
         const qint64 end = next == hidden.cend() ? to : std::min(next->start, to);
-        for (; i < end; ++i) {
-            const char16_t c = source[i];
-            if (c != u'\r' && !(c == u'\n' && lineFeeds == LoneLineFeeds::Join)) continue;
+        for (;; ++i) {
+            i = lineFeeds == LoneLineFeeds::Join ? source.findEitherIn(u'\r', u'\n', i, end)
+                                                 : source.findIn(u'\r', i, end);
+            if (i >= end) break;
             Keep(kept, start, i - start);
-            if (c == u'\r' && i + 1 < to && source[i + 1] == u'\n') ++i;
+            if (source[i] == u'\r' && i + 1 < to && source[i + 1] == u'\n') ++i;
             start = i + 1;
         }
         if (next == hidden.cend()) break;
@@ -583,37 +938,89 @@ bool MarkAt(const Source& source, qint64 at, std::u16string_view mark) {
     return true;
 }
 
+/// Where the search for `mark` ("<p>" or "</p>") goes on after the "<" at `at`: -1 when
+/// that "<" starts the mark; else right after it, or past the comment or tagless text it
+/// opens, which is then added to `hidden` (when given).
+template <typename Source>
+qint64 PastLessThan(const Source& source, qint64 at, std::u16string_view mark,
+                    QList<TextSpan>* hidden) {
+    if (MarkAt(source, at, mark)) return -1;
+    // Only "<!-" and names that begin with one of a few pairs of letters can open a
+    // passage; most tags are passed at their first two characters.
+    const qint64 n = source.size();
+    const char16_t first = at + 1 < n ? AsciiLower(source[at + 1]) : u'\0';
+    const char16_t second = at + 2 < n ? AsciiLower(source[at + 2]) : u'\0';
+    if (!MayOpenPassage(first, second)) return at + 1;
+    std::array<char16_t, 10> buffer;  // enough for the names that open tagless text
+    qint64 length = first == u'!' ? 0 : NameLength(source, at + 1);
+    if (length > qint64(buffer.size())) length = 0;  // no such name is this long
+    for (qint64 i = 0; i < length; ++i) buffer[i] = AsciiLower(source[at + 1 + i]);
+    const QStringView name(buffer.data(), length);
+    if (length > 0 && !MayOpenPassage(name)) return at + 1;
+    const Passage passage = PassageAfter(source, at, name);
+    if (hidden && passage.resume > passage.hiddenFrom) {
+        hidden->append({passage.hiddenFrom, passage.resume - passage.hiddenFrom});
+    }
+    return passage.resume;
+}
+
 /// The first `mark` ("<p>" or "</p>") at or after `from` that is a tag: a "<" inside a
 /// comment, or in the text of a script, style or the like, is none. The stretches passed
 /// over on the way are added to `hidden` (when given); -1 when there is no such mark.
 template <typename Source>
 qint64 FindParagraphMarkIn(const Source& source, qint64 from, std::u16string_view mark,
                            QList<TextSpan>* hidden) {
-    std::array<char16_t, 10> buffer;  // enough for the names that open tagless text
-    const qint64 n = source.size();
+    if constexpr (Source::kBytes) {
+        // Bytes are searched 64 at a time, and each "<" among them examined in turn: the
+        // mark by its four bytes at once, and whether it may open a passage by its next two
+        // characters, through two tables, since most tags do not.
+        static constexpr auto kSecondIndex = [] {
+            std::array<quint8, 256> index{};
+            index.fill(31);  // none of the characters below
+            for (int c = 'a'; c <= 'z'; ++c)
+                index[size_t(c)] = index[size_t(c - 'a' + 'A')] = quint8(c - 'a');
+            index[size_t('-')] = 26;
+            return index;
+        }();
+        static constexpr auto kSecondsAfter = [] {
+            std::array<quint32, 256> seconds{};
+            for (int first = 0; first < 128; ++first) {
+                for (int second = 0; second < 128; ++second) {
+                    if (kSecondIndex[size_t(second)] != 31 &&
+                        MayOpenPassage(AsciiLower(char16_t(first)), AsciiLower(char16_t(second)))) {
+                        seconds[size_t(first)] |= 1u << kSecondIndex[size_t(second)];
+                    }
+                }
+            }
+            return seconds;
+        }();
+        quint32 markWord = 0;
+        for (size_t i = 0; i < mark.size(); ++i) markWord |= quint32(mark[i]) << (8 * i);
+        const quint32 markMask = mark.size() >= 4 ? ~0u : (1u << (8 * mark.size())) - 1;
+        const unsigned char* const bytes = source.bytesAt(0);
+        qint64 block = from;
+        // Four bytes from each "<" of a block lie before the end.
+        for (; block + 64 + 4 <= source.size(); block = std::max(from, block + 64)) {
+            unitsearch::PrefetchAhead(bytes + block);
+            for (quint64 places = unitsearch::Places64(bytes + block, '<'); places != 0;
+                 places &= places - 1) {
+                const qint64 at = block + std::countr_zero(places);
+                if (at < from) continue;  // inside a passage passed over
+                quint32 word;
+                std::memcpy(&word, bytes + at, sizeof word);
+                if ((qFromLittleEndian(word) & markMask) == markWord) return at;
+                if (((kSecondsAfter[bytes[at + 1]] >> kSecondIndex[bytes[at + 2]]) & 1u) == 0) {
+                    from = at + 1;
+                    continue;
+                }
+                from = PastLessThan(source, at, mark, hidden);
+            }
+        }
+        from = std::max(from, block);
+    }
     for (qint64 at = source.find(u'<', from); at >= 0; at = source.find(u'<', from)) {
-        if (MarkAt(source, at, mark)) return at;
-        // Only "<!-" and names that begin with one of a few pairs of letters can open a
-        // passage; most tags are passed at their first two characters.
-        const char16_t first = at + 1 < n ? AsciiLower(source[at + 1]) : u'\0';
-        const char16_t second = at + 2 < n ? AsciiLower(source[at + 2]) : u'\0';
-        if (!MayOpenPassage(first, second)) {
-            from = at + 1;
-            continue;
-        }
-        qint64 length = first == u'!' ? 0 : NameLength(source, at + 1);
-        if (length > qint64(buffer.size())) length = 0;  // no such name is this long
-        for (qint64 i = 0; i < length; ++i) buffer[i] = AsciiLower(source[at + 1 + i]);
-        const QStringView name(buffer.data(), length);
-        if (length > 0 && !MayOpenPassage(name)) {
-            from = at + 1;
-            continue;
-        }
-        const Passage passage = PassageAfter(source, at, name);
-        if (hidden && passage.resume > passage.hiddenFrom) {
-            hidden->append({passage.hiddenFrom, passage.resume - passage.hiddenFrom});
-        }
-        from = passage.resume;
+        from = PastLessThan(source, at, mark, hidden);
+        if (from < 0) return at;
     }
     return -1;
 }
@@ -625,15 +1032,19 @@ RepairResult Functions::StripNewlinesPass(const Scan<Unit>& source, const TextUn
                                           LoneLineFeeds lineFeeds) {
     // The remainder is the text from `cut` on; cutting moves `cut` forward.
     const qint64 length = source.size();
-    const qint64 total = text.characters();
+    Reports reports(observer_);
+    const qint64 total = reports.any() ? text.characters() : 0;
     CharacterCursor counted(text);
     qint64 cut = 0;
     RepairResult result;
     QList<TextSpan> hidden;  // inside the open paragraph
 
-    observer_.clearAdded();
-    observer_.showRemaining(total);
-    if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+    if (reports.any()) {
+        observer_.clearAdded();
+        observer_.showRemaining(total);
+        if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+        reports.made(0);
+    }
     InParagraph = false;
 
     for (;;) {
@@ -650,8 +1061,11 @@ RepairResult Functions::StripNewlinesPass(const Scan<Unit>& source, const TextUn
             InParagraph = true;
         }
         cut = mark + 1;
-        observer_.showRemaining(total - counted.before(cut));
-        if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+        if (reports.due(cut)) {
+            observer_.showRemaining(total - counted.before(cut));
+            if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+            reports.made(cut);
+        }
     }
     Keep(result.kept, cut, length - cut);
     if (result.kept.isEmpty()) result.kept.append({0, 0});
@@ -676,17 +1090,67 @@ RepairResult Functions::StripSpacesPass(const Scan<Unit>& source, const TextUnit
     qint64 end = source.size();
     while (begin < end && source[begin] == u' ') ++begin;
     while (end > begin && source[end - 1] == u' ') --end;
-    const qint64 total = text.characters(begin, end);
+    Reports reports(observer_);
+    const qint64 total = reports.any() ? text.characters(begin, end) : 0;
     CharacterCursor counted(text);
-    counted.before(begin);
+    if (reports.any()) counted.before(begin);
     const qint64 skipped = begin;  // the characters before `begin`: spaces only
     qint64 cut = begin;
     qint64 searchFrom = begin;
     RepairResult result;
+    // The characters not yet moved to the output.
+    const auto remaining = [&] { return total - (counted.before(cut) - skipped); };
 
-    observer_.clearAdded();
-    observer_.showRemaining(total);
-    if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+    if (reports.any()) {
+        observer_.clearAdded();
+        observer_.showRemaining(total);
+        if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+        reports.made(begin);
+    }
+
+    if (!reports.everyStep()) {
+        // A single space changes nothing and moves no count: go from one run of spaces to
+        // the next, reporting at the first run (or the first unit) past each stride. No two
+        // kept stretches meet (a run lies between them), so they are gathered a block at a
+        // time and added to the list together.
+        std::array<TextSpan, 256> spans;
+        size_t gathered = 0;
+        const auto flush = [&] {
+            const qsizetype at = result.kept.size();
+            result.kept.resize(at + qsizetype(gathered));
+            std::copy_n(spans.begin(), gathered, result.kept.begin() + at);
+            gathered = 0;
+        };
+        for (;;) {
+            const qint64 limit =
+                std::min(end, reports.next() == LLONG_MAX ? end : reports.next() + 1);
+            const qint64 runStart = source.findPairIn(u' ', searchFrom, limit);
+            if (runStart >= limit) {
+                if (limit >= end) break;
+                // No run starts before `limit - 1`; one may start there.
+                searchFrom = std::max(searchFrom, limit - 1);
+                observer_.showRemaining(remaining());
+                if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+                reports.made(limit - 1);
+                continue;
+            }
+            qint64 runEnd = runStart + 2;
+            while (runEnd < end && source[runEnd] == u' ') ++runEnd;
+            if (gathered == spans.size()) flush();
+            spans[gathered++] = {cut, runStart + 1 - cut};
+            cut = runEnd;
+            searchFrom = cut;
+            if (reports.due(runStart)) {
+                observer_.showRemaining(remaining());
+                if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+                reports.made(runStart);
+            }
+        }
+        flush();
+        Keep(result.kept, cut, end - cut);
+        if (result.kept.isEmpty()) result.kept.append({begin, 0});
+        return result;
+    }
 
     for (;;) {
         const qint64 runStart = source.find(u' ', searchFrom);
@@ -701,7 +1165,7 @@ RepairResult Functions::StripSpacesPass(const Scan<Unit>& source, const TextUnit
         } else {
             searchFrom = runStart + 1;
         }
-        observer_.showRemaining(total - (counted.before(cut) - skipped));
+        observer_.showRemaining(remaining());
         if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
     }
     Keep(result.kept, cut, end - cut);

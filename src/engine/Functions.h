@@ -123,6 +123,7 @@ class Functions {
     template <typename Unit>
     class Scan;
     class PassScope;
+    class TagMemo;
 
     template <typename Unit>
     RepairResult FixPass(const Scan<Unit>& source, const TextUnits& text);
@@ -134,10 +135,15 @@ class Functions {
     RepairResult StripSpacesPass(const Scan<Unit>& source, const TextUnits& text);
     template <typename Unit>
     qint64 FindTagStartIn(const Scan<Unit>& source, qint64 pos);
-    /// Classifies the tag at `pos`; with `resume`, also says where the scan goes on (0-based):
-    /// right after the "<", or past the comment or the tagless text that the tag opens.
+    /// Classifies the tag at `pos`: its TagKind, or -1 when a lookup failed. With `resume`,
+    /// also says where the scan goes on (0-based): right after the "<", or past the comment
+    /// or the tagless text that the tag opens. With `memo`, a name classified before is not
+    /// looked up again.
     template <typename Unit>
-    std::optional<TagKind> ClassifyTagIn(const Scan<Unit>& source, qint64 pos, qint64* resume);
+    int ClassifyTagIn(const Scan<Unit>& source, qint64 pos, qint64* resume,
+                      TagMemo* memo = nullptr);
+    /// What a tag of the lower-cased `name` does; `closing` when it starts with "/".
+    std::optional<TagKind> ClassifyName(QStringView name, bool closing);
     /// Closes the open paragraph in front of the tag at `found`.
     bool CloseParagraph(qint64 found);
     RepairResult Fail(RepairResult::Status status, QString error = {});

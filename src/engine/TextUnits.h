@@ -57,7 +57,14 @@ class TextUnits {
     /// The 16-bit characters that the units [`from`, `to`) make; both ends must stand at
     /// the start of a character (or at the end).
     qint64 characters(qint64 from, qint64 to) const;
-    qint64 characters() const { return characters(0, size_); }
+    qint64 characters() const { return counted_ >= 0 ? counted_ : characters(0, size_); }
+    /// The same units, with the characters of them all counted already (`characters()`),
+    /// so that a caller and the routine it hands them to count them once between them.
+    TextUnits withCharacters(qint64 characters) const {
+        TextUnits units = *this;
+        units.counted_ = characters;
+        return units;
+    }
 
   private:
     TextUnits(const void* data, qint64 size, Kind kind) : data_(data), size_(size), kind_(kind) {}
@@ -65,6 +72,7 @@ class TextUnits {
     const void* data_ = nullptr;
     qint64 size_ = 0;
     Kind kind_ = Kind::Utf16;
+    qint64 counted_ = -1;  // the characters of them all, when known
 };
 
 /// Counts the characters of a text's prefix as it grows, so that a pass that reports the

@@ -21,6 +21,10 @@ class WordListLookup {
     virtual std::optional<bool> inIncludeList(QStringView name) = 0;
     /// Why the last failed lookup failed.
     virtual StoreError lastError() const = 0;
+    /// Whether a name gets the same answer however often it is asked while the lists are
+    /// open, so that a pass may keep the answers and ask each name once. False, the
+    /// default: the pass asks at every tag.
+    virtual bool answersFixed() const { return false; }
 };
 
 /// Opens the word lists at the start of each pass.

@@ -34,6 +34,8 @@ class PassLists final : public WordListLookup {
         return Lookup(*include_, includeMemo_, name);
     }
     StoreError lastError() const override { return error_; }
+    /// Each answer is kept for the rest of the pass (see Lookup).
+    bool answersFixed() const override { return true; }
 
   private:
     std::optional<bool> Lookup(WordListTable& table, Memo& memo, QStringView name) {

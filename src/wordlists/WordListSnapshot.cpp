@@ -16,6 +16,7 @@ class SnapshotLookup final : public WordListLookup {
         return lists_->inIncludeList(name);
     }
     StoreError lastError() const override { return {}; }
+    bool answersFixed() const override { return true; }
 
   private:
     std::shared_ptr<const WordListSnapshot> lists_;

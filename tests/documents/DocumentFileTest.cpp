@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <functional>
 #include <thread>
 
 namespace quillet {
@@ -158,6 +159,90 @@ TEST(StagedFiles, NothingTakesItsPlaceBeforeTheCommitAndAGroupStopsAtItsFirstFai
     EXPECT_EQ(test::FileMode(QStringLiteral("page.htm.orig")) & 07777, 0600u);
     EXPECT_EQ(Entries(),
               (QStringList{"locked.orig", "new.htm", "other.htm", "page.htm", "page.htm.orig"}));
+}
+
+/// Hands out `pieces` a few at a time, as a repaired page does.
+class FewAtATime final : public DocumentPieces {
+  public:
+    explicit FewAtATime(const std::vector<QByteArray>& pieces) : pieces_(pieces) {}
+    qsizetype next(std::span<QByteArrayView> room) override {
+        qsizetype count = 0;
+        while (taken_ < pieces_.size() && count < qsizetype(room.size()) && count < 700) {
+            room[size_t(count++)] = pieces_[taken_++];
+        }
+        return count;
+    }
+
+  private:
+    const std::vector<QByteArray>& pieces_;
+    size_t taken_ = 0;
+};
+
+TEST(DocumentFile, PiecesHandedOutInBatchesAreWrittenInOrder) {
+    ScopedWorkingDir dir;
+    // More pieces than one write takes, some of them empty, and one large piece.
+    std::vector<QByteArray> pieces;
+    QByteArray whole;
+    for (int i = 0; i < 5000; ++i) {
+        pieces.push_back(i % 7 == 0 ? QByteArray() : QByteArray::number(i) + (i % 2 ? "</p>" : ""));
+        if (i == 2500) pieces.push_back(QByteArray(300000, 'x'));
+    }
+    for (const QByteArray& piece : pieces) whole += piece;
+
+    struct Writer {
+        const char* name;
+        std::function<FileResult(DocumentPieces&)> write;
+    };
+    AtomicFileWriter atomic;
+    StagedFiles staged;
+    const Writer writers[] = {
+        {"atomic", [&](DocumentPieces& p) { return atomic.Write("atomic.htm", p); }},
+        {"staged", [&](DocumentPieces& p) { return staged.Write("staged.htm", p); }},
+        {"a writer of listed pieces",
+         [&](DocumentPieces& p) {
+             // The default gathers the pieces into a list for the writer of lists.
+             struct Listing final : DocumentWriter {
+                 using DocumentWriter::Write;
+                 FileResult Write(const QString&, std::span<const QByteArrayView> list) override {
+                     for (const QByteArrayView piece : list) bytes += piece;
+                     return {};
+                 }
+                 QByteArray bytes;
+             } listing;
+             const FileResult result = listing.Write("listing.htm", p);
+             PutFile("listing.htm", listing.bytes);
+             return result;
+         }},
+    };
+    for (const Writer& writer : writers) {
+        SCOPED_TRACE(writer.name);
+        FewAtATime handed(pieces);
+        EXPECT_TRUE(writer.write(handed).ok());
+    }
+    EXPECT_EQ(staged.bytes(), whole.size());
+    StagedFiles* groups[] = {&staged};
+    CommitStagedFiles(groups);
+    for (const char* name : {"atomic.htm", "staged.htm", "listing.htm"}) {
+        EXPECT_EQ(FileBytes(QString::fromLatin1(name)), whole) << name;
+    }
+}
+
+TEST(DocumentFile, ReadingWithTheCheckGivesTheSameBytesAndChecksThemAll) {
+    ScopedWorkingDir dir;
+    // Several slices of the read, and a character across the first two.
+    QByteArray bytes(262143, 'a');
+    bytes += "\xc3\xa9" + QByteArray(300000, 'b') + "\xe2\x82\xac";
+    ASSERT_TRUE(PutFile(QStringLiteral("page.htm"), bytes));
+    FileResult result;
+    Utf8Check check;
+    EXPECT_EQ(ReadDocumentBytes(QStringLiteral("page.htm"), &result, &check), bytes);
+    EXPECT_TRUE(check.valid());
+    EXPECT_FALSE(check.ascii());
+    // A byte that is no UTF-8 in the last slice.
+    ASSERT_TRUE(PutFile(QStringLiteral("page.htm"), bytes + "\xff"));
+    Utf8Check last;
+    EXPECT_EQ(ReadDocumentBytes(QStringLiteral("page.htm"), &result, &last), bytes + "\xff");
+    EXPECT_FALSE(last.valid());
 }
 
 TEST(DocumentFile, DevicesAndFifosAreWrittenInPlaceAndNeverReplaced) {

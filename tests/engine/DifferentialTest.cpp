@@ -170,6 +170,115 @@ TEST_P(DifferentialTest, EngineMatchesReferenceOnRandomDocuments) {
     }
 }
 
+/// The counts an observer was told, in order.
+QStringList Counts(const QStringList& events) {
+    QStringList counts;
+    for (const QString& event : events) {
+        if (event.startsWith(u"count ")) counts << event;
+    }
+    return counts;
+}
+
+/// The engine's short ways, which the test above never takes: lists whose answers a pass may
+/// keep, so that it asks each name once, and an observer that samples the counts every so
+/// many units, or wants none. The texts, the counts of "</p>" and the paragraph flag must be
+/// the reference's; every count the engine reports must be one the reference reported, in
+/// the same order; and no list may be asked more often than the reference asks it.
+TEST_P(DifferentialTest, ShortWaysMatchReferenceOnRandomDocuments) {
+    const Width width = GetParam();
+    const quint64 seed = qEnvironmentVariableIsSet("QUILLET_DIFF_SEED")
+                             ? qEnvironmentVariableIntValue("QUILLET_DIFF_SEED")
+                             : 20240611;
+    const qint64 strides[] = {EngineObserver::kNoReports, 2, 7, 64, 1000};
+    for (int index = 0; index < 3000; ++index) {
+        std::mt19937_64 random(seed * 7919 + quint64(index));
+        const auto below = [&](quint64 bound) { return qint64(random() % bound); };
+        // Longer documents too, so that the 64-byte steps of the short ways run many times.
+        QString document;
+        for (qint64 n = below(4) == 0 ? 200 + below(800) : below(60); n > 0; --n)
+            document += QStringView(kPieces[below(std::size(kPieces))]);
+        document += QStringView(kEndings[below(std::size(kEndings))]);
+        document = ForWidth(document, width);
+        QStringList skip, include;
+        for (const char16_t* name : kSkipPool)
+            if (below(2)) skip << QString::fromUtf16(name);
+        for (const char16_t* name : kIncludePool)
+            if (below(2)) include << QString::fromUtf16(name);
+
+        EngineFixture engineSide(skip, include);
+        EngineFixture referenceSide(skip, include);
+        engineSide.lists.answersFixed = true;
+        engineSide.observer.stride = strides[below(std::size(strides))];
+        ReferenceEngine reference(referenceSide.observer, referenceSide.lists);
+        for (const Routine routine :
+             {Routine::Fix, Routine::StripNewlines, Routine::JoinAllLines, Routine::StripSpaces}) {
+            engineSide.Reset();
+            referenceSide.Reset();
+            engineSide.lists.lookups = referenceSide.lists.lookups = 0;
+            const bool asInsertions = routine == Routine::Fix && below(2);
+            const RepairResult got =
+                RunEngine(engineSide.engine, routine, document, width, asInsertions);
+            const RepairResult want = RunReference(reference, routine, document);
+            const auto where = [&] {
+                return QStringLiteral("seed %1, document %2, routine %3, stride %4, lists %5 / %6")
+                           .arg(seed)
+                           .arg(index)
+                           .arg(int(routine))
+                           .arg(engineSide.observer.stride)
+                           .arg(skip.join(u','), include.join(u','))
+                           .toStdString() +
+                       "\n  input: " + Escaped(document);
+            };
+            ASSERT_EQ(got.status, want.status) << where();
+            ASSERT_EQ(got.text, want.text) << where();
+            ASSERT_EQ(engineSide.engine.AddedCount, reference.AddedCount) << where();
+            ASSERT_EQ(engineSide.engine.InParagraph, reference.InParagraph) << where();
+            ASSERT_LE(engineSide.lists.lookups, referenceSide.lists.lookups) << where();
+            const QStringList wanted = Counts(referenceSide.Events());
+            auto next = wanted.cbegin();
+            for (const QString& count : Counts(engineSide.Events())) {
+                next = std::find(next, wanted.cend(), count);
+                ASSERT_NE(next, wanted.cend()) << count.toStdString() << " at " << where();
+            }
+            // An observer that wants no reports hears of notices alone.
+            if (engineSide.observer.stride == EngineObserver::kNoReports) {
+                for (const QString& event : engineSide.Events()) {
+                    ASSERT_TRUE(event.startsWith(u"notice ")) << event.toStdString() << where();
+                }
+            }
+        }
+    }
+}
+
+/// A page with more names than a pass keeps answers for: the names past the limit are asked
+/// at every tag, and the result is the reference's.
+TEST_P(DifferentialTest, NamesPastTheKeptAnswersAreAskedEachTime) {
+    QString document;
+    QStringList skip;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 400; ++i) {
+            const QString name = QStringLiteral("t%1").arg(i);
+            document += QStringLiteral("<p>%1 <%2>x</%2> ").arg(round).arg(name);
+            if (i % 3 == 0 && round == 0) skip << name;
+        }
+    }
+    document = ForWidth(document, GetParam());
+    EngineFixture engineSide(skip, {QStringLiteral("/t7")});
+    EngineFixture referenceSide(skip, {QStringLiteral("/t7")});
+    engineSide.lists.answersFixed = true;
+    engineSide.observer.stride = EngineObserver::kNoReports;
+    ReferenceEngine reference(referenceSide.observer, referenceSide.lists);
+    const RepairResult got =
+        RunEngine(engineSide.engine, Routine::Fix, document, GetParam(), false);
+    const RepairResult want = reference.FixText(document);
+    ASSERT_TRUE(got.ok());
+    EXPECT_EQ(got.text, want.text);
+    EXPECT_EQ(engineSide.engine.AddedCount, reference.AddedCount);
+    // Fewer lookups than tags, but more than one per name: some names were past the limit.
+    EXPECT_LT(engineSide.lists.lookups, referenceSide.lists.lookups);
+    EXPECT_GT(engineSide.lists.lookups, 2 * 400);
+}
+
 INSTANTIATE_TEST_SUITE_P(Widths, DifferentialTest,
                          ::testing::Values(Width::Utf16, Width::Utf8, Width::SingleByte));
 

@@ -30,6 +30,7 @@ class MemoryLookup final : public WordListLookup {
         return StoreError{.kind = StoreError::Kind::Other,
                           .reason = QStringLiteral("lookup failed")};
     }
+    bool answersFixed() const override { return lists_.answersFixed; }
 
   private:
     std::optional<bool> Find(const QSet<QString>& set, QStringView name) {

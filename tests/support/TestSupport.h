@@ -66,6 +66,7 @@ class MemoryWordLists final : public WordListSource {
     QSet<QString> include;
     bool failOpen = false;
     int failAfterLookups = -1;  ///< fail the lookup after this many; -1 never
+    bool answersFixed = false;  ///< lets a pass keep the answers (WordListLookup::answersFixed)
     int opens = 0;
     int closes = 0;
     int lookups = 0;
@@ -79,6 +80,9 @@ class RecordingObserver final : public EngineObserver {
     QStringList events;
     QStringList notices;
     int stopAfterEvents = -1;  ///< processEvents returns false on this call; -1 never
+    qint64 stride = 1;         ///< what reportStride answers
+
+    qint64 reportStride() const override { return stride; }
 
     void showRemaining(qint64 remaining) override {
         events << QStringLiteral("count %1").arg(remaining);
