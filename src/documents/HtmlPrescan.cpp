@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -308,51 +309,60 @@ struct Attribute {
 };
 
 /// Reads one attribute of a tag at `*pos`, as the prescan does: names and values are
-/// lower-cased; nothing at the tag's ">" or at the end of the data.
-std::optional<Attribute> ReadAttribute(QByteArrayView d, qsizetype* pos) {
+/// lower-cased into `a`, or only passed over when `a` is null. False at the tag's ">" or at
+/// the end of the data.
+bool ReadAttribute(QByteArrayView d, qsizetype* pos, Attribute* into) {
     qsizetype& p = *pos;
     const qsizetype n = d.size();
     while (p < n && (IsSpace(d[p]) || d[p] == '/')) ++p;
-    if (p >= n || d[p] == '>') return std::nullopt;
-    Attribute a;
+    if (p >= n || d[p] == '>') return false;
+    Attribute skipped;
+    Attribute& a = into ? *into : skipped;
+    a = Attribute();
+    // Appends a lower-cased byte when the attribute is kept.
+    const auto keep = [into](QByteArray& to, char c) {
+        if (into) to.append(Lower(c));
+    };
+    bool named = false;
     // The name.
     for (;; ++p) {
-        if (p >= n) return std::nullopt;
+        if (p >= n) return false;
         const char c = d[p];
-        if (c == '=' && !a.name.isEmpty()) {
+        if (c == '=' && named) {
             ++p;
             break;
         }
         if (IsSpace(c)) {
             while (p < n && IsSpace(d[p])) ++p;
-            if (p >= n) return std::nullopt;
-            if (d[p] != '=') return a;
+            if (p >= n) return false;
+            if (d[p] != '=') return true;
             ++p;
             break;
         }
-        if (c == '/' || c == '>') return a;
-        a.name.append(Lower(c));
+        if (c == '/' || c == '>') return true;
+        keep(a.name, c);
+        named = true;
     }
     // The value.
     while (p < n && IsSpace(d[p])) ++p;
-    if (p >= n) return std::nullopt;
+    if (p >= n) return false;
     if (d[p] == '"' || d[p] == '\'') {
         const char quote = d[p];
         for (++p; p < n; ++p) {
             if (d[p] == quote) {
                 ++p;
-                return a;
+                return true;
             }
-            a.value.append(Lower(d[p]));
+            keep(a.value, d[p]);
         }
-        return std::nullopt;
+        return false;
     }
-    if (d[p] == '>') return a;
+    if (d[p] == '>') return true;
     for (; p < n; ++p) {
-        if (IsSpace(d[p]) || d[p] == '>') return a;
-        a.value.append(Lower(d[p]));
+        if (IsSpace(d[p]) || d[p] == '>') return true;
+        keep(a.value, d[p]);
     }
-    return std::nullopt;
+    return false;
 }
 
 /// The charset that a Content-Type value names ("text/html; charset=utf-8"), or nothing.
@@ -388,7 +398,8 @@ std::optional<Declaration> ReadMeta(QByteArrayView d, qsizetype* pos) {
     // attribute then cannot change.
     bool charsetSet = false;
     std::optional<Declaration> charset;
-    while (const std::optional<Attribute> a = ReadAttribute(d, pos)) {
+    Attribute read;
+    for (const Attribute* a = &read; ReadAttribute(d, pos, &read);) {
         if (seen.contains(a->name)) continue;
         seen.append(a->name);
         if (a->name == "http-equiv") {
@@ -462,7 +473,10 @@ std::optional<Declaration> DeclaredEncoding(QByteArrayView bytes) {
     const QByteArrayView d = bytes.first(std::min(bytes.size(), kPrescanBytes));
     const qsizetype n = d.size();
     for (qsizetype p = 0; p < n; ++p) {
-        if (d[p] != '<') continue;
+        // Only a "<" starts anything the prescan looks at.
+        const void* lt = std::memchr(d.data() + p, '<', size_t(n - p));
+        if (!lt) break;
+        p = static_cast<const char*>(lt) - d.data();
         if (StartsWithNoCase(d, p, "<!--")) {
             // To the ">" of the first "-->", which may share its dashes with the "<!--".
             qsizetype end = p + 2;
@@ -479,7 +493,7 @@ std::optional<Declaration> DeclaredEncoding(QByteArrayView bytes) {
                    (IsLetter(d[p + 1]) || (d[p + 1] == '/' && p + 2 < n && IsLetter(d[p + 2])))) {
             // Another tag: skip its name and attributes, which may hold a ">" in quotes.
             while (p < n && !IsSpace(d[p]) && d[p] != '>') ++p;
-            while (ReadAttribute(d, &p)) {
+            while (ReadAttribute(d, &p, nullptr)) {
             }
         } else if (p + 1 < n && (d[p + 1] == '!' || d[p + 1] == '/' || d[p + 1] == '?')) {
             const qsizetype close = d.indexOf('>', p);
