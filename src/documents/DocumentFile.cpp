@@ -77,10 +77,12 @@ void MapAtOnce(QByteArray& bytes, qint64 size) {
 
 /// Reads through `read(buffer, room)`, which returns the bytes read, 0 at the end or -1
 /// on an error that `failure()` then describes. `expected` is the size the source
-/// announces (0 when it has none). With `check`, each slice read is checked at once.
+/// announces (0 when it has none). With `check`, each slice read is checked at once. With
+/// `shortReadEnds` (a regular file), a read that gives less than asked, once the announced
+/// size is in, is the end: the read that would say so is spared.
 template <typename Read, typename Failure>
 std::optional<QByteArray> ReadToEnd(Read read, Failure failure, qint64 expected, FileResult* result,
-                                    Utf8Check* check = nullptr) {
+                                    Utf8Check* check = nullptr, bool shortReadEnds = false) {
     auto fail = [&](FileResult why) -> std::optional<QByteArray> {
         if (result) *result = std::move(why);
         return std::nullopt;
@@ -109,6 +111,7 @@ std::optional<QByteArray> ReadToEnd(Read read, Failure failure, qint64 expected,
             if (got < 0) return fail(failure());
             if (got == 0) break;
             if (check) check->add(QByteArrayView(bytes).sliced(held));
+            if (shortReadEnds && expected > 0 && got < room && held + got >= expected) break;
         }
         if (result) *result = FileResult{};
         return bytes;
@@ -220,7 +223,7 @@ std::optional<QByteArray> ReadDocumentBytes(const QString& path, FileResult* res
             }
         },
         [&] { return ResultForErrno(readError); }, S_ISREG(info.st_mode) ? info.st_size : 0, result,
-        check);
+        check, S_ISREG(info.st_mode));
 }
 
 #else
