@@ -186,10 +186,9 @@ class Batch {
     /// Checks the combination of options for a repair; the usage problem, or empty.
     QString OptionProblem(const RepairCommand& command, const BatchOptions& options) const;
     /// The pages of the run: named, walked and listed. False when the list cannot be read.
-    bool CollectSources(const BatchOptions& options, QList<PageSource>* sources,
-                        QStringList* walked);
+    bool CollectSources(const BatchOptions& options, PagePlan* sources, QStringList* walked);
     void AddSource(const QString& path, const QString& mirror, const BatchOptions& options,
-                   QList<PageSource>* sources, QStringList* walked);
+                   PagePlan* sources, QStringList* walked);
     /// Opens the report file; false after saying why it cannot be.
     bool OpenReport(const QString& name, QFile& file);
     /// Reads --files-from; nothing after saying why it cannot be read.
@@ -341,17 +340,17 @@ std::optional<QStringList> Batch::ReadFileList(const BatchOptions& options) {
 }
 
 void Batch::AddSource(const QString& path, const QString& mirror, const BatchOptions& options,
-                      QList<PageSource>* sources, QStringList* walked) {
+                      PagePlan* sources, QStringList* walked) {
     if (path == u"-" || !IsFolder(path)) {
-        sources->append({path, mirror, path == u"-" ? 0 : FileSize(path), {}, {}});
+        sources->add({path, mirror, path == u"-" ? 0 : FileSize(path), {}, {}});
         return;
     }
     if (!options.recursive) {
-        sources->append({path,
-                         mirror,
-                         0,
-                         QStringLiteral("it is a folder; give -r to repair the pages in it"),
-                         {}});
+        sources->add({path,
+                      mirror,
+                      0,
+                      QStringLiteral("it is a folder; give -r to repair the pages in it"),
+                      {}});
         return;
     }
     walked->append(path);
@@ -359,13 +358,12 @@ void Batch::AddSource(const QString& path, const QString& mirror, const BatchOpt
     WalkFolder(path, filter, [&](FoundPage&& page) {
         // Under --output-dir, a listed folder's pages keep the path it was listed as.
         QString under = mirror.isEmpty() ? page.relative : mirror + u'/' + page.relative;
-        sources->append({std::move(page.path), std::move(under), page.size, std::move(page.error),
-                         std::move(page.identity)});
+        sources->add({std::move(page.path), std::move(under), page.size, std::move(page.error),
+                      std::move(page.identity)});
     });
 }
 
-bool Batch::CollectSources(const BatchOptions& options, QList<PageSource>* sources,
-                           QStringList* walked) {
+bool Batch::CollectSources(const BatchOptions& options, PagePlan* sources, QStringList* walked) {
     for (const QString& path : options.words) AddSource(path, QString(), options, sources, walked);
     if (!options.filesFrom) return true;
     const std::optional<QStringList> listed = ReadFileList(options);
@@ -373,13 +371,13 @@ bool Batch::CollectSources(const BatchOptions& options, QList<PageSource>* sourc
     for (const QString& path : *listed) {
         const std::optional<QString> mirror = ListedMirror(path);
         if (!mirror && options.outputDir) {
-            sources->append({path,
-                             QString(),
-                             0,
-                             QStringLiteral("its path climbs out with \"..\", so it has no "
-                                            "place under %1")
-                                 .arg(*options.outputDir),
-                             {}});
+            sources->add({path,
+                          QString(),
+                          0,
+                          QStringLiteral("its path climbs out with \"..\", so it has no "
+                                         "place under %1")
+                              .arg(*options.outputDir),
+                          {}});
             continue;
         }
         AddSource(path, mirror.value_or(QString()), options, sources, walked);
@@ -424,7 +422,16 @@ int Batch::RunRepairCommand(const RepairCommand& command, const BatchOptions& op
         }
     }
 
-    QList<PageSource> sources;
+    PlanSettings plan;
+    using Target = PlanSettings::Target;
+    plan.target = options.check || options.diff ? Target::Nowhere
+                  : options.output              ? Target::Named
+                  : options.inPlace             ? Target::InPlace
+                  : options.outputDir           ? Target::OutputDir
+                                                : Target::FixCopy;
+    plan.output = options.output ? *options.output : options.outputDir.value_or(QString());
+    plan.backupSuffix = options.backup.value_or(QString());
+    PagePlan sources(plan);
     QStringList walked;
     if (!CollectSources(options, &sources, &walked)) return kExitFailed;
     if (options.outputDir) {
@@ -453,22 +460,13 @@ int Batch::RunRepairCommand(const RepairCommand& command, const BatchOptions& op
         if (!run.lists) return StoreFailed(error);
     }
 
-    PlanSettings plan;
-    using Target = PlanSettings::Target;
-    plan.target = options.check || options.diff ? Target::Nowhere
-                  : options.output              ? Target::Named
-                  : options.inPlace             ? Target::InPlace
-                  : options.outputDir           ? Target::OutputDir
-                                                : Target::FixCopy;
-    plan.output = options.output ? *options.output : options.outputDir.value_or(QString());
-    plan.backupSuffix = options.backup.value_or(QString());
-    QList<PageJob> jobs = PlanJobs(std::move(sources), plan);
-    if (plan.target == Target::OutputDir) MakeOutputFolders(jobs);
+    sources.check();
+    if (plan.target == Target::OutputDir) sources.makeOutputFolders();
 
     RunnerSettings settings;
     settings.jobs = options.jobs.value_or(AvailableProcessors());
     settings.quiet = options.quiet;
-    settings.summary = jobs.size() > 1 || !walked.isEmpty();
+    settings.summary = sources.size() > 1 || !walked.isEmpty();
     QFile reportFile;
     if (options.report == u"-") {
         settings.report = &io_.out;
@@ -477,7 +475,7 @@ int Batch::RunRepairCommand(const RepairCommand& command, const BatchOptions& op
         settings.report = &reportFile;
         settings.reportName = *options.report;
     }
-    int status = RunRepairs(run, jobs, settings, io_);
+    int status = RunRepairs(run, sources, settings, io_);
     if (reportFile.isOpen() && (!reportFile.flush() || reportFile.error() != QFile::NoError)) {
         Error(QStringLiteral("cannot write the report %1: %2")
                   .arg(*options.report, reportFile.errorString()));

@@ -29,8 +29,7 @@ constexpr qsizetype kMostAhead = 128;
 
 class Runner {
   public:
-    Runner(const RepairRun& run, const QList<PageJob>& jobs, const RunnerSettings& settings,
-           BatchIo io)
+    Runner(const RepairRun& run, const PagePlan& jobs, const RunnerSettings& settings, BatchIo io)
         : run_(run),
           jobs_(jobs),
           settings_(settings),
@@ -48,11 +47,7 @@ class Runner {
     static bool ShowsLine(const BatchIo& io, const RunnerSettings& settings) {
         return io.errIsTerminal && !settings.quiet;
     }
-    RunCount Total() const {
-        RunCount total{jobs_.size(), 0};
-        for (const PageJob& job : jobs_) total.bytes += job.size;
-        return total;
-    }
+    RunCount Total() const { return RunCount{jobs_.size(), jobs_.totalSize()}; }
     /// The pages and bytes done, with the share done of the pages under way.
     RunCount Done(qsizetype from) const;
     void work(qsizetype index);
@@ -68,7 +63,7 @@ class Runner {
     QString summary() const;
 
     const RepairRun& run_;
-    const QList<PageJob>& jobs_;
+    const PagePlan& jobs_;
     const RunnerSettings& settings_;
     BatchIo io_;
     ReportRun report_;
@@ -103,7 +98,7 @@ RunCount Runner::Done(qsizetype from) const {
         if (!job.running.load(std::memory_order_relaxed) || characters <= 0) continue;
         const qint64 remaining = job.remaining.load(std::memory_order_relaxed);
         done.bytes +=
-            qint64(double(jobs_[i].size) * double(characters - remaining) / double(characters));
+            qint64(double(jobs_.pageSize(i)) * double(characters - remaining) / double(characters));
     }
     return done;
 }
@@ -113,9 +108,9 @@ void Runner::work(qsizetype index) {
     progress.characters.store(0);
     progress.running.store(true);
     outcomes_[size_t(index)] =
-        std::make_unique<PageOutcome>(RepairPage(run_, jobs_[index], &progress));
+        std::make_unique<PageOutcome>(RepairPage(run_, jobs_.job(index), &progress));
     progress.running.store(false);
-    doneBytes_.fetch_add(jobs_[index].size, std::memory_order_relaxed);
+    doneBytes_.fetch_add(jobs_.pageSize(index), std::memory_order_relaxed);
     donePages_.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -161,8 +156,8 @@ void Runner::flush() {
 void Runner::report(qsizetype index) {
     const std::unique_ptr<PageOutcome> taken = std::move(outcomes_[size_t(index)]);
     PageOutcome& outcome = *taken;
-    const PageJob& job = jobs_[index];
     PageRecord& record = outcome.record;
+    const QString label = PageLabel(record.path);
     if (outcome.staged && !outcome.staged->result().ok()) {
         record.status = PageRecord::Status::Failed;
         record.error = QStringLiteral("cannot write %1: %2")
@@ -174,14 +169,14 @@ void Runner::report(qsizetype index) {
     if (!settings_.quiet) io_.err.write(outcome.notes);
     if (record.status == PageRecord::Status::Failed) {
         // A reader that went away ends the run quietly.
-        if (!outcome.outputClosed) error(QStringLiteral("%1: %2").arg(job.label(), record.error));
+        if (!outcome.outputClosed) error(QStringLiteral("%1: %2").arg(label, record.error));
     } else if (!settings_.quiet && !outcome.countText.isEmpty()) {
-        io_.err.write(EncodeFileName(
-            QString(job.label() + QStringLiteral(": ") + outcome.countText + u'\n')));
+        io_.err.write(
+            EncodeFileName(QString(label + QStringLiteral(": ") + outcome.countText + u'\n')));
     }
     if (outcome.outputClosed) outClosed_ = true;
     if (!outcome.diff.isEmpty()) out(outcome.diff);
-    writeReport(ReportLine(report_, record));
+    if (settings_.report) writeReport(ReportLine(report_, record));
 
     ++totals_.pages;
     switch (record.status) {
@@ -275,7 +270,7 @@ int Runner::run() {
 
 }  // namespace
 
-int RunRepairs(const RepairRun& run, const QList<PageJob>& jobs, const RunnerSettings& settings,
+int RunRepairs(const RepairRun& run, const PagePlan& jobs, const RunnerSettings& settings,
                BatchIo io) {
     return Runner(run, jobs, settings, io).run();
 }

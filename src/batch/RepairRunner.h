@@ -26,7 +26,7 @@ struct RunnerSettings {
 /// committed in batches, and everything said about them (messages, the diff, the report)
 /// in the pages' order whatever the number of threads; the progress line on a terminal,
 /// and the summary. Returns the run's exit status.
-int RunRepairs(const RepairRun& run, const QList<PageJob>& jobs, const RunnerSettings& settings,
+int RunRepairs(const RepairRun& run, const PagePlan& pages, const RunnerSettings& settings,
                BatchIo io);
 
 }  // namespace quillet

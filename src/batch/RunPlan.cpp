@@ -16,22 +16,13 @@
 
 namespace quillet {
 
-namespace {
-
-/// A file's key (FileIdentityKey) as two hashes of its bytes, which is all that comparing
-/// keys needs, in 16 bytes a key instead of a path: two keys share one by chance about once
-/// in 2^127 pairs. The empty key is all zeros.
-struct Digest {
-    quint64 first = 0;
-    quint64 second = 0;
-
-    bool isEmpty() const { return first == 0 && second == 0; }
-    friend bool operator==(const Digest&, const Digest&) = default;
-};
-
-size_t qHash(const Digest& digest, size_t seed = 0) {
+size_t qHash(const PagePlan::Digest& digest, size_t seed = 0) {
     return size_t(digest.first) ^ seed;
 }
+
+namespace {
+
+using Digest = PagePlan::Digest;
 
 Digest DigestOf(const QByteArray& key) {
     if (key.isEmpty()) return {};
@@ -45,7 +36,7 @@ struct Keys {
     Digest backup;
 };
 
-/// The first two jobs that hold a key: all that saying who else holds it needs.
+/// The first two pages that hold a key: all that saying who else holds it needs.
 struct Holders {
     qsizetype first = -1;
     qsizetype second = -1;
@@ -60,7 +51,7 @@ struct Holders {
 };
 using HolderMap = QHash<Digest, Holders>;
 
-/// The first job but `self` that holds `key`, or -1.
+/// The first page but `self` that holds `key`, or -1.
 qsizetype Other(const HolderMap& holders, const Digest& key, qsizetype self) {
     if (key.isEmpty()) return -1;
     const auto found = holders.constFind(key);
@@ -74,147 +65,216 @@ class OutputKeys {
   public:
     QByteArray key(const QString& path) {
 #ifdef Q_OS_UNIX
-        struct stat info {};
         const QByteArray name = EncodeFileName(path);
-        // A file there (or a link) is known by what it is.
-        if (::lstat(name.constData(), &info) == 0 || errno != ENOENT) return FileIdentityKey(path);
         const qsizetype slash = name.lastIndexOf('/');
         const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? "/" : name.left(slash);
         auto found = folders_.find(folder);
         if (found == folders_.end()) {
-            QByteArray resolved;
+            Folder resolved;
             if (char* real = ::realpath(folder.constData(), nullptr)) {
-                resolved = real;
+                resolved.name = real;
                 std::free(real);
             } else {
-                resolved = EncodeFileName(AbsoluteFileName(DecodeFileName(folder)));
+                resolved.absent = errno == ENOENT;
+                resolved.name = EncodeFileName(AbsoluteFileName(DecodeFileName(folder)));
             }
             found = folders_.insert(folder, resolved);
         }
-        return "path " + *found + '/' + name.mid(slash + 1);
+        // A file there (or a link) is known by what it is. In a folder that is not there
+        // yet, as under a fresh --output-dir, there is none to look at.
+        struct stat info {};
+        if (!found->absent && (::lstat(name.constData(), &info) == 0 || errno != ENOENT)) {
+            return FileIdentityKey(path);
+        }
+        return "path " + found->name + '/' + name.mid(slash + 1);
 #else
         return FileIdentityKey(path);
 #endif
     }
 
   private:
-    QHash<QByteArray, QByteArray> folders_;
+    struct Folder {
+        QByteArray name;      // with links followed where it exists
+        bool absent = false;  // not there at all
+    };
+    QHash<QByteArray, Folder> folders_;
 };
 
-/// Where the result of the page at `path` goes; `mirror` is its path under --output-dir.
-QString OutputFor(const QString& path, const QString& mirror, const PlanSettings& settings) {
+}  // namespace
+
+void PagePlan::add(const PageSource& source) {
+    Page page;
+    page.at = names_.size();
+    page.length = quint32(source.path.size());
+    page.size = source.size;
+    names_ += source.path;
+    // A walked page's mirror is mostly the end of its path.
+    page.mirror = quint32(source.mirror.size());
+    if (!source.path.endsWith(source.mirror)) {
+        page.ownMirror = true;
+        names_ += source.mirror;
+    }
+    const qsizetype index = size();
+    if (!source.error.isEmpty()) {
+        errors_.insert(index, source.error);
+    } else if (source.path != u"-") {
+        page.input =
+            DigestOf(source.identity.isEmpty() ? FileIdentityKey(source.path) : source.identity);
+    }
+    pages_.push_back(page);
+}
+
+qint64 PagePlan::totalSize() const {
+    qint64 total = 0;
+    for (const Page& page : pages_) total += page.size;
+    return total;
+}
+
+QString PagePlan::mirror(const Page& page) const {
+    return page.ownMirror ? names_.sliced(page.at + page.length, page.mirror)
+                          : names_.sliced(page.at + page.length - page.mirror, page.mirror);
+}
+
+QString PagePlan::outputOf(const Page& page) const {
     using Target = PlanSettings::Target;
-    if (settings.target == Target::Nowhere) return {};
-    if (settings.target == Target::Named) return settings.output;
-    if (path == u"-") return path;
-    switch (settings.target) {
+    if (settings_.target == Target::Nowhere) return {};
+    if (settings_.target == Target::Named) return settings_.output;
+    const QString name = path(page);
+    if (name == u"-") return name;
+    switch (settings_.target) {
         case Target::FixCopy:
-            return FixedFileName(SplitDocName(path));
+            return FixedFileName(SplitDocName(name));
         case Target::InPlace:
-            return path;
+            return name;
         case Target::OutputDir: {
-            const QString under = mirror.isEmpty() ? SplitDocName(path).fileName : mirror;
-            return settings.output.endsWith(u'/') ? settings.output + under
-                                                  : settings.output + u'/' + under;
+            const QString under = page.mirror == 0 ? SplitDocName(name).fileName : mirror(page);
+            return settings_.output.endsWith(u'/') ? settings_.output + under
+                                                   : settings_.output + u'/' + under;
         }
         default:
             return {};
     }
 }
 
-}  // namespace
+PageJob PagePlan::make(qsizetype index) const {
+    const Page& page = pages_[size_t(index)];
+    PageJob job{path(page), {}, {}, false, page.size, errors_.value(index)};
+    if (!job.refusal.isEmpty()) return job;
+    job.output = outputOf(page);
+    job.replacesPage = settings_.target == PlanSettings::Target::InPlace && job.path != u"-";
+    if (job.replacesPage && !settings_.backupSuffix.isEmpty()) {
+        job.backup = job.path + settings_.backupSuffix;
+    }
+    return job;
+}
 
-QList<PageJob> PlanJobs(QList<PageSource>&& sources, const PlanSettings& settings) {
+PageJob PagePlan::job(qsizetype index) const {
+    PageJob job = make(index);
+    if (job.refusal.isEmpty()) job.refusal = refusals_.value(index);
+    return job;
+}
+
+void PagePlan::check() {
     using Target = PlanSettings::Target;
-    QList<PageJob> jobs;
-    QList<Keys> keys;
-    jobs.reserve(sources.size());
-    keys.reserve(sources.size());
+    // Each page's keys, and which pages hold each key.
+    std::vector<Keys> keys(pages_.size());
     HolderMap inputs;
     HolderMap outputs;  // and backups
     OutputKeys outputKeys;
-    for (PageSource& source : sources) {
-        PageJob job{std::move(source.path), {}, {}, false, source.size, std::move(source.error)};
-        Keys key;
-        if (job.refusal.isEmpty()) {
-            job.output = OutputFor(job.path, source.mirror, settings);
-            source.mirror = QString();
-            job.replacesPage = settings.target == Target::InPlace && job.path != u"-";
-            if (job.replacesPage && !settings.backupSuffix.isEmpty()) {
-                job.backup = job.path + settings.backupSuffix;
-            }
-            if (job.path != u"-") {
-                key.input = DigestOf(source.identity.isEmpty() ? FileIdentityKey(job.path)
-                                                               : source.identity);
-                source.identity = QByteArray();
-            }
-            if (job.replacesPage) {
-                key.output = key.input;
-            } else if (!job.output.isEmpty() && job.output != u"-") {
-                key.output = DigestOf(outputKeys.key(job.output));
-            }
-            if (!job.backup.isEmpty()) key.backup = DigestOf(outputKeys.key(job.backup));
-            const qsizetype index = jobs.size();
-            if (!key.input.isEmpty()) inputs[key.input].add(index);
-            if (!key.output.isEmpty() && !job.replacesPage) outputs[key.output].add(index);
-            if (!key.backup.isEmpty()) outputs[key.backup].add(index);
-        }
-        jobs.append(std::move(job));
-        keys.append(std::move(key));
-    }
-    sources = QList<PageSource>();
-    for (qsizetype i = 0; i < jobs.size(); ++i) {
-        PageJob& job = jobs[i];
-        const Keys& key = keys[i];
-        if (!job.refusal.isEmpty() || key.output.isEmpty()) continue;
-        qsizetype other = -1;
+    for (qsizetype i = 0; i < size(); ++i) {
+        if (errors_.contains(i)) continue;
+        const PageJob job = make(i);
+        Keys& key = keys[size_t(i)];
+        key.input = pages_[size_t(i)].input;
         if (job.replacesPage) {
-            if ((other = Other(inputs, key.input, i)) >= 0) {
-                job.refusal = QStringLiteral(
-                                  "not repaired: it is the same page as %1, which "
-                                  "this run repairs too")
-                                  .arg(jobs[other].path);
-            } else if ((other = Other(outputs, key.input, i)) >= 0) {
-                job.refusal = QStringLiteral("not repaired: %1 would replace it")
-                                  .arg(jobs[other].backup.isEmpty() ? jobs[other].output
-                                                                    : jobs[other].backup);
-            }
-        } else if (settings.target == Target::FixCopy && key.output == key.input) {
-            // Naming the page itself with -o is the user's choice; by default it is refused.
-            job.refusal = QStringLiteral(
-                              "the repaired copy %1 would replace the page itself; "
-                              "name another output with -o")
-                              .arg(job.output);
-        } else if ((other = Other(inputs, key.output, i)) >= 0) {
-            job.refusal = QStringLiteral(
-                              "not repaired: its output %1 would replace %2, a page "
-                              "of this run")
-                              .arg(job.output, jobs[other].path);
-        } else if ((other = Other(outputs, key.output, i)) >= 0) {
-            job.refusal = QStringLiteral(
-                              "not repaired: its output %1 would also be the output "
-                              "of %2")
-                              .arg(job.output, jobs[other].path);
+            key.output = key.input;
+        } else if (!job.output.isEmpty() && job.output != u"-") {
+            key.output = DigestOf(outputKeys.key(job.output));
         }
-        if (job.refusal.isEmpty() && !key.backup.isEmpty()) {
-            if ((other = Other(inputs, key.backup, i)) >= 0 ||
-                (other = Other(outputs, key.backup, i)) >= 0) {
-                job.refusal = QStringLiteral(
-                                  "not repaired: its backup %1 would replace a file "
-                                  "of this run (of %2)")
-                                  .arg(job.backup, jobs[other].path);
-            }
-        }
+        if (!job.backup.isEmpty()) key.backup = DigestOf(outputKeys.key(job.backup));
+        if (!key.input.isEmpty()) inputs[key.input].add(i);
+        if (!key.output.isEmpty() && !job.replacesPage) outputs[key.output].add(i);
+        if (!key.backup.isEmpty()) outputs[key.backup].add(i);
     }
-    return jobs;
+    enum class Clash { None, SamePage, Replaced, ItsOwnCopy, ReplacesPage, SameOutput, Backup };
+    for (qsizetype i = 0; i < size(); ++i) {
+        const Keys& key = keys[size_t(i)];
+        if (key.output.isEmpty() || errors_.contains(i)) continue;
+        // Judged by the keys alone; the names are looked at for the few pages refused.
+        Clash clash = Clash::None;
+        qsizetype other = -1;
+        if (settings_.target == Target::InPlace) {
+            if ((other = Other(inputs, key.input, i)) >= 0) {
+                clash = Clash::SamePage;
+            } else if ((other = Other(outputs, key.input, i)) >= 0) {
+                clash = Clash::Replaced;
+            }
+        } else if (settings_.target == Target::FixCopy && key.output == key.input) {
+            clash = Clash::ItsOwnCopy;
+        } else if ((other = Other(inputs, key.output, i)) >= 0) {
+            clash = Clash::ReplacesPage;
+        } else if ((other = Other(outputs, key.output, i)) >= 0) {
+            clash = Clash::SameOutput;
+        }
+        if (clash == Clash::None && !key.backup.isEmpty() &&
+            ((other = Other(inputs, key.backup, i)) >= 0 ||
+             (other = Other(outputs, key.backup, i)) >= 0)) {
+            clash = Clash::Backup;
+        }
+        if (clash == Clash::None) continue;
+        const PageJob job = make(i);
+        const PageJob by = other >= 0 ? make(other) : PageJob();
+        QString refusal;
+        switch (clash) {
+            case Clash::SamePage:
+                refusal = QStringLiteral(
+                              "not repaired: it is the same page as %1, which this run repairs "
+                              "too")
+                              .arg(by.path);
+                break;
+            case Clash::Replaced:
+                refusal = QStringLiteral("not repaired: %1 would replace it")
+                              .arg(by.backup.isEmpty() ? by.output : by.backup);
+                break;
+            case Clash::ItsOwnCopy:
+                // Naming the page itself with -o is the user's choice; by default it is
+                // refused.
+                refusal = QStringLiteral(
+                              "the repaired copy %1 would replace the page itself; name another "
+                              "output with -o")
+                              .arg(job.output);
+                break;
+            case Clash::ReplacesPage:
+                refusal = QStringLiteral(
+                              "not repaired: its output %1 would replace %2, a page of this run")
+                              .arg(job.output, by.path);
+                break;
+            case Clash::SameOutput:
+                refusal =
+                    QStringLiteral("not repaired: its output %1 would also be the output of %2")
+                        .arg(job.output, by.path);
+                break;
+            case Clash::Backup:
+                refusal = QStringLiteral(
+                              "not repaired: its backup %1 would replace a file of this run (of "
+                              "%2)")
+                              .arg(job.backup, by.path);
+                break;
+            case Clash::None:
+                break;
+        }
+        refuse(i, std::move(refusal));
+    }
 }
 
-void MakeOutputFolders(QList<PageJob>& jobs) {
+void PagePlan::makeOutputFolders() {
     QHash<QString, QString> made;  // each folder, and why it could not be made
-    for (PageJob& job : jobs) {
-        const qsizetype slash = job.output.lastIndexOf(u'/');
-        if (!job.refusal.isEmpty() || slash <= 0) continue;
-        const QString folder = job.output.first(slash);
+    for (qsizetype i = 0; i < size(); ++i) {
+        if (errors_.contains(i) || refusals_.contains(i)) continue;
+        const QString output = outputOf(pages_[size_t(i)]);
+        const qsizetype slash = output.lastIndexOf(u'/');
+        if (slash <= 0) continue;
+        const QString folder = output.first(slash);
         auto found = made.find(folder);
         if (found == made.end()) {
             QString reason;
@@ -235,7 +295,7 @@ void MakeOutputFolders(QList<PageJob>& jobs) {
             found = made.insert(folder, reason);
         }
         if (!found->isEmpty()) {
-            job.refusal = QStringLiteral("cannot make the folder %1: %2").arg(folder, *found);
+            refuse(i, QStringLiteral("cannot make the folder %1: %2").arg(folder, *found));
         }
     }
 }

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <optional>
+#include <vector>
 
 namespace quillet {
 
@@ -18,6 +20,11 @@ struct PageSource {
     QByteArray identity;  ///< its FileIdentityKey when the walk knows it already
 };
 
+/// What a page is called in messages: its path, or "standard input" for "-".
+inline QString PageLabel(const QString& path) {
+    return path == u"-" ? QStringLiteral("standard input") : path;
+}
+
 /// One page of a run, with where its result goes.
 struct PageJob {
     QString path;
@@ -28,7 +35,7 @@ struct PageJob {
     qint64 size = 0;
     QString refusal;  ///< why the page fails before it is read
 
-    QString label() const { return path == u"-" ? QStringLiteral("standard input") : path; }
+    QString label() const { return PageLabel(path); }
 };
 
 /// Where a run's results go.
@@ -45,15 +52,66 @@ struct PlanSettings {
     QString backupSuffix;  ///< with InPlace; empty for no backup
 };
 
-/// Works out every page's output before anything is written, and refuses a page whose
-/// output (or backup) would be another's too, or would replace a page of the run (files
-/// are compared by what they are, so links and other spellings of a name count). The
-/// sources are taken apart on the way.
-QList<PageJob> PlanJobs(QList<PageSource>&& sources, const PlanSettings& settings);
+/// The pages of a run, each with where its result goes, worked out before anything is
+/// written. A site may have hundreds of thousands of pages: each is held in a few dozen
+/// bytes (the names of all share one buffer, and what follows from a name is worked out
+/// when it is needed), and its PageJob is made when the page is repaired.
+class PagePlan {
+  public:
+    explicit PagePlan(PlanSettings settings) : settings_(std::move(settings)) {}
 
-/// Makes the folders that the outputs of `jobs` go into, where missing; a page whose
-/// folder cannot be made is refused with the reason.
-void MakeOutputFolders(QList<PageJob>& jobs);
+    /// Adds a page at the end.
+    void add(const PageSource& source);
+    /// Refuses each page whose output (or backup) would be another's too, or would
+    /// replace a page of the run; files are compared by what they are, so links and other
+    /// spellings of a name count.
+    void check();
+    /// Makes the folders that the outputs go into, where missing; a page whose folder
+    /// cannot be made is refused with the reason.
+    void makeOutputFolders();
+
+    qsizetype size() const { return qsizetype(pages_.size()); }
+    /// The size of page `index` as it was found.
+    qint64 pageSize(qsizetype index) const { return pages_[size_t(index)].size; }
+    qint64 totalSize() const;
+    PageJob job(qsizetype index) const;
+
+    /// A file's key (FileIdentityKey) as two hashes of its bytes, which is all that
+    /// comparing keys needs: two keys share one by chance about once in 2^127 pairs. The
+    /// empty key is all zeros.
+    struct Digest {
+        quint64 first = 0;
+        quint64 second = 0;
+
+        bool isEmpty() const { return first == 0 && second == 0; }
+        friend bool operator==(const Digest&, const Digest&) = default;
+    };
+
+  private:
+    struct Page {
+        qsizetype at = 0;    // where its path starts in names_
+        quint32 length = 0;  // of its path
+        /// Its path under --output-dir: the last `mirror` characters of its path, or, with
+        /// `ownMirror`, that many characters after the path.
+        quint32 mirror = 0;
+        bool ownMirror = false;
+        qint64 size = 0;
+        Digest input;  // the page's own key; empty for standard input
+    };
+
+    QString path(const Page& page) const { return names_.sliced(page.at, page.length); }
+    QString mirror(const Page& page) const;
+    QString outputOf(const Page& page) const;
+    /// The job of page `index` as it was found, before the plan refused anything.
+    PageJob make(qsizetype index) const;
+    void refuse(qsizetype index, QString why) { refusals_.insert(index, std::move(why)); }
+
+    PlanSettings settings_;
+    std::vector<Page> pages_;
+    QString names_;
+    QHash<qsizetype, QString> errors_;    // why a page found is none, as it was found
+    QHash<qsizetype, QString> refusals_;  // why the plan refuses a page; few have one
+};
 
 /// The path of `inner` from `outer` when it is `outer` or lies inside it ("" for the
 /// folder itself), links followed as far as the path exists; nothing when it lies
