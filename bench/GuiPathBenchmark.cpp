@@ -74,7 +74,7 @@ int RunEngine(const QString& page, const QString& database) {
     const qint64 fixMs = timer.elapsed();
     if (!result.ok()) return 1;
     Print("fix_ms", fixMs);
-    Print("added", functions.AddedCount);
+    Print("added", result.insertions.size());
     Print("result_chars", TextUnits::Utf8(fixed).characters());
     Print("peak_bytes", PeakMemory());
     return 0;

@@ -49,7 +49,7 @@ TEST(FixTextTest, InsertsBeforeEachTagThatEndsAnOpenParagraph) {
         const QString text = QString::fromUtf16(c.text);
         const QString fixed = QString::fromUtf16(c.fixed);
         EXPECT_EQ(fixture.Fix(text), fixed) << Escaped(text);
-        EXPECT_EQ(fixture.engine.AddedCount, (fixed.size() - text.size()) / 4) << Escaped(text);
+        EXPECT_EQ(fixture.Added(), (fixed.size() - text.size()) / 4) << Escaped(text);
         EXPECT_EQ(fixture.observer.notices,
                   text.size() > 1 && text.endsWith(u'<') && !text.endsWith(u"<<")
                       ? QStringList{kNotice}
@@ -114,26 +114,24 @@ TEST(FixTextTest, NoTagIsReadInAComment_ATaglessElementOrALessThanSign) {
     }
 }
 
-TEST(FixTextTest, ListsThatFailLeaveTheTextAndTheStateAsTheyWere) {
+TEST(FixTextTest, ListsThatFailEndThePassWithNothingInserted) {
     EngineFixture fixture;
     fixture.lists.failOpen = true;
-    fixture.engine.AddedCount = 7;
-    fixture.engine.InParagraph = true;
-    RepairResult result = fixture.engine.FixText(QStringLiteral("<p>a<div>b"));
+    const QString page = QStringLiteral("<p>a<div>b");
+    RepairResult result = fixture.engine.FixText(TextUnits::Utf16(page));
     EXPECT_EQ(result.status, RepairResult::Status::ListsUnavailable);
     EXPECT_EQ(result.listsError.reason, QStringLiteral("lists unavailable"));
-    EXPECT_TRUE(result.text.isEmpty());
+    EXPECT_TRUE(result.insertions.isEmpty());
     EXPECT_TRUE(fixture.Events().isEmpty());
-    EXPECT_EQ(fixture.engine.AddedCount, 7);
-    EXPECT_TRUE(fixture.engine.InParagraph);
 
     // A lookup failing midway abandons the pass and closes the lists.
     fixture.lists.failOpen = false;
     fixture.lists.failAfterLookups = 1;
-    result = fixture.engine.FixText(QStringLiteral("<p>a<b>c<i>d<div>e"));
+    const QString later = QStringLiteral("<p>a<b>c<i>d<div>e");
+    result = fixture.engine.FixText(TextUnits::Utf16(later));
     EXPECT_EQ(result.status, RepairResult::Status::ListsUnavailable);
     EXPECT_EQ(result.listsError.reason, QStringLiteral("lookup failed"));
-    EXPECT_TRUE(result.text.isEmpty());
+    EXPECT_TRUE(result.insertions.isEmpty());
     EXPECT_EQ(fixture.lists.closes, fixture.lists.opens);
     EXPECT_FALSE(fixture.engine.IsRunning());
     fixture.lists.failAfterLookups = -1;
@@ -156,26 +154,34 @@ class ReentrantObserver final : public EngineObserver {
 };
 
 TEST(FixTextTest, ARoutineStartedDuringAnotherIsRefusedAsBusy) {
-    using Routine = RepairResult (Functions::*)(QString);
-    const Routine routines[] = {&Functions::FixText, &Functions::StripNewlines,
-                                &Functions::StripSpaces};
+    using Routine = RepairResult (*)(Functions&, const TextUnits&);
+    const Routine routines[] = {
+        [](Functions& engine, const TextUnits& text) { return engine.FixText(text); },
+        [](Functions& engine, const TextUnits& text) {
+            return engine.StripNewlines(text, LoneLineFeeds::Keep);
+        },
+        [](Functions& engine, const TextUnits& text) { return engine.StripSpaces(text); },
+        [](Functions& engine, const TextUnits& text) { return engine.FixTextHtml5(text); },
+    };
     const QString page = QStringLiteral("<p>a\r\nb<div>c<p>d  e</p>f  g");
+    const TextUnits units = TextUnits::Utf16(page);
     for (const Routine outer : routines) {
         EngineFixture plain, busy;
-        const RepairResult expected = (plain.engine.*outer)(page);
+        const RepairResult expected = outer(plain.engine, units);
+        ASSERT_TRUE(expected.ok()) << Escaped(expected.error);
         ReentrantObserver observer;
         Functions engine(observer, busy.lists);
         observer.at = 2;
         observer.nested = [&] {
             for (const Routine nested : routines) {
-                const RepairResult refused = (engine.*nested)(page);
+                const RepairResult refused = nested(engine, units);
                 EXPECT_EQ(refused.status, RepairResult::Status::Busy);
-                EXPECT_TRUE(refused.text.isEmpty());
+                EXPECT_TRUE(refused.insertions.isEmpty() && refused.kept.isEmpty());
             }
             EXPECT_TRUE(engine.IsRunning());
         };
-        EXPECT_EQ((engine.*outer)(page).text, expected.text);
-        EXPECT_EQ(engine.AddedCount, plain.engine.AddedCount);
+        const RepairResult result = outer(engine, units);
+        EXPECT_EQ(RepairedText(page, result), RepairedText(page, expected));
         EXPECT_EQ(busy.lists.opens, plain.lists.opens);
         EXPECT_FALSE(engine.IsRunning());
     }

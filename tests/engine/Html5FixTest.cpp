@@ -12,13 +12,6 @@ namespace {
 
 using namespace std::string_view_literals;
 
-QString Html5Fix(EngineFixture& fixture, const QString& text) {
-    fixture.Reset();
-    const RepairResult result = fixture.engine.FixTextHtml5(text);
-    EXPECT_EQ(result.status, RepairResult::Status::Completed) << Escaped(result.error);
-    return result.text;
-}
-
 TEST(Html5FixTest, InsertsWhereTheParserEndsAParagraphAtATag) {
     EngineFixture fixture;
     fixture.lists.failOpen = true;  // the word lists are not needed
@@ -62,8 +55,8 @@ TEST(Html5FixTest, InsertsWhereTheParserEndsAParagraphAtATag) {
     };
     for (const auto& c : cases) {
         const QString text = QString::fromLatin1(c.text);
-        EXPECT_EQ(Html5Fix(fixture, text), QString::fromLatin1(c.fixed)) << c.text;
-        EXPECT_EQ(fixture.engine.AddedCount, (qstrlen(c.fixed) - qstrlen(c.text)) / 4) << c.text;
+        EXPECT_EQ(fixture.FixHtml5(text), QString::fromLatin1(c.fixed)) << c.text;
+        EXPECT_EQ(fixture.Added(), (qstrlen(c.fixed) - qstrlen(c.text)) / 4) << c.text;
     }
     EXPECT_EQ(fixture.lists.opens, 0);
 }
@@ -90,7 +83,7 @@ TEST(Html5FixTest, WhereTheParserDiffersFromBrowsersNothingIsInserted) {
         "<p>a<noscript>b<!--</noscript>-->c</noscript><div>",
     };
     for (const char* page : pages) {
-        EXPECT_EQ(Html5Fix(fixture, QString::fromLatin1(page)), QString::fromLatin1(page)) << page;
+        EXPECT_EQ(fixture.FixHtml5(QString::fromLatin1(page)), QString::fromLatin1(page)) << page;
     }
     // Before such a place, paragraphs get their ends as usual; and a noscript element that
     // leaves both where they were holds no paragraph up: text alone, or what a head takes.
@@ -108,7 +101,7 @@ TEST(Html5FixTest, WhereTheParserDiffersFromBrowsersNothingIsInserted) {
         {"<p>a<svg><search/></svg><div>", "<p>a<svg><search/></svg></p><div>"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Html5Fix(fixture, QString::fromLatin1(c.text)), QString::fromLatin1(c.fixed))
+        EXPECT_EQ(fixture.FixHtml5(QString::fromLatin1(c.text)), QString::fromLatin1(c.fixed))
             << c.text;
     }
 }
@@ -118,23 +111,22 @@ TEST(Html5FixTest, APageNestedTooDeeplyIsRefusedUnparsed) {
     // depth beyond the limit is refused the same way.
     EngineFixture fixture;
     const QString page = "<p>x" + QStringLiteral("<div>").repeated(200000) + "<p>y\n";
-    const RepairResult result = fixture.engine.FixTextHtml5(page);
+    const RepairResult result = fixture.engine.FixTextHtml5(TextUnits::Utf16(page), &page);
     EXPECT_EQ(result.status, RepairResult::Status::ParserFailed);
     EXPECT_EQ(result.error,
               "the page is nested too deeply for the HTML5 rules (200,001 levels; the parser "
               "reads at most 5,000)");
-    EXPECT_TRUE(result.text.isEmpty());
-    EXPECT_EQ(fixture.engine.AddedCount, 0);
+    EXPECT_TRUE(result.insertions.isEmpty());
 }
 
 TEST(Html5FixTest, TheDocumentTypeDecidesWhetherATableEndsAParagraph) {
     // Quirks mode keeps a table inside an open paragraph (see the rules below).
     EngineFixture fixture;
     const QString body = QStringLiteral("<p>a<table><tr><td>b</table>c<p>d");
-    EXPECT_EQ(Html5Fix(fixture, "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">" + body),
+    EXPECT_EQ(fixture.FixHtml5("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">" + body),
               "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\"><p>a<table><tr><td>b</table>c</p>"
               "<p>d");
-    EXPECT_EQ(Html5Fix(fixture, "\r\n<!-- a comment --><!doctypehtml>" + body),
+    EXPECT_EQ(fixture.FixHtml5("\r\n<!-- a comment --><!doctypehtml>" + body),
               "\r\n<!-- a comment --><!doctypehtml><p>a</p><table><tr><td>b</table>c<p>d");
 }
 
@@ -202,11 +194,11 @@ TEST(Html5FixTest, PositionsHoldAmongCharactersOfEveryWidth) {
     const QString fixed = withSurrogates(
         u"\uFEFF<!DOCTYPE html>\n<p>\u00e9\0\U0001F600\x02</p><table>\u4e2d</table><p>\x01x"
         u"\r\n</p><div>\U0001F600<p>\u20ac"sv);
-    EXPECT_EQ(Html5Fix(fixture, text), fixed);
+    EXPECT_EQ(fixture.FixHtml5(text), fixed);
 
-    const RepairResult offsets = fixture.engine.FixTextHtml5(text, FixOutput::Insertions);
+    // The same places when the parser is handed a copy of the text.
+    const RepairResult offsets = fixture.engine.FixTextHtml5(TextUnits::Utf16(text));
     EXPECT_EQ(offsets.insertions, (QList<qint64>{25, 48}));
-    EXPECT_TRUE(offsets.text.isEmpty());
 
     // Read as UTF-8, where a lone surrogate has no room and is U+FFFD: the same places in
     // bytes, with the same reports.
@@ -218,7 +210,7 @@ TEST(Html5FixTest, PositionsHoldAmongCharactersOfEveryWidth) {
         return calls;
     };
     fixture.Reset();
-    const RepairResult wide = fixture.engine.FixTextHtml5(whole, FixOutput::Insertions);
+    const RepairResult wide = fixture.engine.FixTextHtml5(TextUnits::Utf16(whole), &whole);
     const QStringList wideReports = reports();
     fixture.Reset();
     const QByteArray utf8 = whole.toUtf8();
@@ -232,7 +224,7 @@ TEST(Html5FixTest, PositionsHoldAmongCharactersOfEveryWidth) {
 TEST(Html5FixTest, ReportsAsTheWordListPassDoesAndStopsWhenAsked) {
     EngineFixture fixture;
     const QString text = QStringLiteral("<p>a<p>b<div>");
-    EXPECT_EQ(Html5Fix(fixture, text), QStringLiteral("<p>a</p><p>b</p><div>"));
+    EXPECT_EQ(fixture.FixHtml5(text), QStringLiteral("<p>a</p><p>b</p><div>"));
     // While the parser runs, events are processed as often as it takes.
     QStringList calls = fixture.Events();
     calls.removeAll(QStringLiteral("events"));
@@ -242,13 +234,13 @@ TEST(Html5FixTest, ReportsAsTheWordListPassDoesAndStopsWhenAsked) {
     for (int stopAt = 1; stopAt <= 2; ++stopAt) {
         fixture.Reset();
         fixture.observer.stopAfterEvents = stopAt;
-        const RepairResult stopped = fixture.engine.FixTextHtml5(text);
+        const RepairResult stopped = fixture.engine.FixTextHtml5(TextUnits::Utf16(text), &text);
         EXPECT_EQ(stopped.status, RepairResult::Status::Stopped) << stopAt;
-        EXPECT_TRUE(stopped.text.isEmpty());
+        EXPECT_TRUE(stopped.insertions.isEmpty());
         EXPECT_FALSE(fixture.engine.IsRunning());
     }
     fixture.observer.stopAfterEvents = -1;
-    EXPECT_EQ(Html5Fix(fixture, text), QStringLiteral("<p>a</p><p>b</p><div>"));
+    EXPECT_EQ(fixture.FixHtml5(text), QStringLiteral("<p>a</p><p>b</p><div>"));
 }
 
 TEST(Html5FixTest, APageThatBreaksTheParserIsReportedAndLeftAlone) {
@@ -258,13 +250,13 @@ TEST(Html5FixTest, APageThatBreaksTheParserIsReportedAndLeftAlone) {
     const QString page = QStringLiteral(
         "<math><tbody><ms><template></template><th><colgroup><datalist><template>"
         "</template></body><p>a<p>");
-    const RepairResult result = fixture.engine.FixTextHtml5(page);
+    const RepairResult result = fixture.engine.FixTextHtml5(TextUnits::Utf16(page), &page);
     if (result.status == RepairResult::Status::Completed) GTEST_SKIP() << "the parser has mended";
     EXPECT_EQ(result.status, RepairResult::Status::ParserFailed);
     EXPECT_TRUE(result.error.contains(QStringLiteral("HTML5 parser failed")))
         << Escaped(result.error);
-    EXPECT_TRUE(result.text.isEmpty());
-    EXPECT_EQ(Html5Fix(fixture, QStringLiteral("<p>a<p>")), QStringLiteral("<p>a</p><p>"));
+    EXPECT_TRUE(result.insertions.isEmpty());
+    EXPECT_EQ(fixture.FixHtml5(QStringLiteral("<p>a<p>")), QStringLiteral("<p>a</p><p>"));
 }
 
 }  // namespace

@@ -534,7 +534,7 @@ TEST_F(MainFormTest, AFailedSaveIsReportedAndThePageStaysUnsaved) {
         messages.texts.clear();
         writer->failWith =
             c.failure ? std::optional(FileResult{*c.failure, QString()}) : std::nullopt;
-        view().replaceDocument(QString(c.size, u'x'));
+        view().replaceDocumentUtf8(QByteArray(c.size, 'x'));
         {
             const ScopedFileSizeLimit limit(c.limit);
             saveAs(QString::fromLatin1(c.target));

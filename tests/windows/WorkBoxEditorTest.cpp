@@ -29,13 +29,13 @@ TEST(WorkBoxEditorTest, ReplacingIsOneUndoStepThatRestoresTheTextExactly) {
                               QStringLiteral("\u00E9")};
     for (const QString& before : befores) {
         for (const QString& after : afters) {
-            for (const bool utf8 : {false, true}) {  // from 16-bit text, or from UTF-8 bytes
+            for (const bool utf8 : {false, true}) {  // loaded from 16-bit text, or from UTF-8
                 WorkBoxEditor editor;
-                editor.replaceDocument(QStringLiteral("earlier"));
+                editor.replaceDocumentUtf8("earlier");
                 // A fresh document: nothing to undo.
                 utf8 ? editor.loadDocumentUtf8(before.toUtf8()) : editor.loadDocument(before);
                 EXPECT_EQ(editor.documentBytes(), before.toUtf8());
-                utf8 ? editor.replaceDocumentUtf8(after.toUtf8()) : editor.replaceDocument(after);
+                editor.replaceDocumentUtf8(after.toUtf8());
                 EXPECT_EQ(editor.documentText(), after);
                 EXPECT_TRUE(editor.hasUnsavedChanges());
                 editor.undo();
