@@ -41,7 +41,7 @@ class BatchTest : public ::testing::Test {
 
 TEST(BatchUsage, HelpVersionAndUsageErrors) {
     EXPECT_TRUE(Batch(QStringLiteral("--help")).out.startsWith("Usage: quillet-batch COMMAND"));
-    EXPECT_EQ(Batch(QStringLiteral("-V")).out, "quillet-batch 1.4.2\n");
+    EXPECT_EQ(Batch(QStringLiteral("-V")).out, "quillet-batch " QUILLET_VERSION "\n");
     const Outcome unknown = Batch(QStringLiteral("fix --encoding klingon a.htm"));
     EXPECT_EQ(unknown.code, kExitUsage);
     EXPECT_TRUE(unknown.err.startsWith(u"quillet-batch: unknown encoding 'klingon'\n"));
