@@ -6,8 +6,8 @@
 #include "documents/PageDecoding.h"
 #include "documents/Utf8Check.h"
 #include "engine/Functions.h"
+#include "frontend/StoreErrorText.h"
 #include "wordlists/DefaultWordLists.h"
-#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListStore.h"
 

@@ -17,12 +17,12 @@
 #include "documents/DocumentFile.h"
 #include "engine/Functions.h"
 #include "engine/TextUnits.h"
+#include "frontend/StoreErrorText.h"
 #include "mainwindow/MainForm.h"
 #include "mainwindow/MainFormDialogs.h"
 #include "mainwindow/ProgressDisplay.h"
 #include "windows/WorkBoxEditor.h"
 #include "wordlists/DefaultWordLists.h"
-#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 
 #include <sys/resource.h>

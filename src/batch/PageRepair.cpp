@@ -6,8 +6,8 @@
 #include "documents/FileNames.h"
 #include "documents/PageDecoding.h"
 #include "engine/Functions.h"
-#include "engine/ProgressThrottle.h"
-#include "wordlists/StoreErrorText.h"
+#include "frontend/ProgressThrottle.h"
+#include "frontend/StoreErrorText.h"
 
 #include <QDir>
 #include <QSysInfo>

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/MainForm.h"
 
-#include "common/Utilities.h"
 #include "documents/CodePage.h"
 #include "documents/DocumentFile.h"
 #include "documents/PageDecoding.h"
@@ -14,9 +13,10 @@
 #include "mainwindow/StandardMainFormDialogs.h"
 #include "windows/ElidedLabel.h"
 #include "windows/FindReplaceDialog.h"
+#include "windows/Utilities.h"
+#include "windows/WordListMessages.h"
 #include "windows/WorkBoxEditor.h"
 #include "wordlists/StoreListSource.h"
-#include "wordlists/WordListMessages.h"
 #include "wordlists/WordListStore.h"
 
 #include <QAction>

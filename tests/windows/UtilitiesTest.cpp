@@ -2,8 +2,8 @@
 // The shared window routines: centring a window by its frame, message boxes, and Qt's
 // translations.
 #include "GuiTestSupport.h"
-#include "common/Translations.h"
-#include "common/Utilities.h"
+#include "windows/Translations.h"
+#include "windows/Utilities.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestSupport.h"
+#include "frontend/StoreErrorText.h"
 #include "wordlists/DefaultWordLists.h"
-#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListSnapshot.h"
 #include "wordlists/WordListStore.h"
