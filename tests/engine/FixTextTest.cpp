@@ -15,46 +15,51 @@ TEST(FixTextTest, InsertsBeforeEachTagThatEndsAnOpenParagraph) {
     EngineFixture fixture({"b", "pre", "h1", "br/", "/b", "/div", "a/b"},
                           {"/div", "/h1", "/td", "/", "h1", "", "/a/b"});
     const struct {
+        const char* name;
         const char16_t* text;
         const char16_t* fixed;
     } cases[] = {
-        {u"", u""},
-        {u"<", u"<"},  // one character: nothing is scanned, nothing reported
-        {u"<p>one<p>two</p>", u"<p>one</p><p>two</p>"},
+        {"an empty page", u"", u""},
+        {"a lone <", u"<", u"<"},  // one character: nothing is scanned, nothing reported
+        {"a <p> inside an open paragraph", u"<p>one<p>two</p>", u"<p>one</p><p>two</p>"},
         // Paragraph tags in any case and with attributes; the inserted tag is lower case.
-        {u"<P ALIGN=center>a<p\n>b<P>c</P><param>",
+        {"paragraph tags in any case, with attributes", u"<P ALIGN=center>a<p\n>b<P>c</P><param>",
          u"<P ALIGN=center>a</p><p\n>b</p><P>c</P><param>"},
         // The name is the ASCII letters, digits and "/" after "<", lower-cased; an opening
         // tag ends the paragraph unless the skip list holds it.
-        {u"<p>a<b>b<B>c<PRE>d<H1>e<br/>f<a/b>g</p>", u"<p>a<b>b<B>c<PRE>d<H1>e<br/>f<a/b>g</p>"},
-        {u"<p>a<br>b", u"<p>a</p><br>b"},
-        {u"<p>a<br />b", u"<p>a</p><br />b"},
-        {u"<p>a<pre2>b<p>c<prex>", u"<p>a</p><pre2>b<p>c</p><prex>"},
-        {u"<p>1 < 2", u"<p>1 </p>< 2"},  // the empty name is not skipped here
-        {u"<p>a<!-- c -->", u"<p>a</p><!-- c -->"},
-        {u"<p>a<\u00e9>b<p>c<b\u00e9>", u"<p>a</p><\u00e9>b<p>c<b\u00e9>"},
+        {"skipped names: letters, digits and /", u"<p>a<b>b<B>c<PRE>d<H1>e<br/>f<a/b>g</p>",
+         u"<p>a<b>b<B>c<PRE>d<H1>e<br/>f<a/b>g</p>"},
+        {"<br> ends it", u"<p>a<br>b", u"<p>a</p><br>b"},
+        {"<br /> ends it", u"<p>a<br />b", u"<p>a</p><br />b"},
+        {"a name is read whole", u"<p>a<pre2>b<p>c<prex>", u"<p>a</p><pre2>b<p>c</p><prex>"},
+        {"the empty name before a space", u"<p>1 < 2",
+         u"<p>1 </p>< 2"},  // the empty name is not skipped here
+        {"a comment's empty name", u"<p>a<!-- c -->", u"<p>a</p><!-- c -->"},
+        {"a non-ASCII character ends the name", u"<p>a<\u00e9>b<p>c<b\u00e9>",
+         u"<p>a</p><\u00e9>b<p>c<b\u00e9>"},
         // A closing tag ends it only when the include list holds the name.
-        {u"<p>a</b>b</H1>c", u"<p>a</b>b</p></H1>c"},
-        {u"<p>a</DIV>b<p>c</span>d</ td>", u"<p>a</p></DIV>b<p>c</span>d</p></ td>"},
-        {u"<p>a</a/b>b<p>c</td2>", u"<p>a</p></a/b>b<p>c</td2>"},
+        {"a closing tag in the include list", u"<p>a</b>b</H1>c", u"<p>a</b>b</p></H1>c"},
+        {"closing tags in any case, and the empty name", u"<p>a</DIV>b<p>c</span>d</ td>",
+         u"<p>a</p></DIV>b<p>c</span>d</p></ td>"},
+        {"closing names with / or a digit", u"<p>a</a/b>b<p>c</td2>", u"<p>a</p></a/b>b<p>c</td2>"},
         // A closed paragraph needs nothing; text before any "<p>" and an open end stay.
-        {u"<p>a</p><div>b</P><h2>", u"<p>a</p><div>b</P><h2>"},
-        {u"<div>a<h2>b<p>c\r\n", u"<div>a<h2>b<p>c\r\n"},
+        {"a closed paragraph", u"<p>a</p><div>b</P><h2>", u"<p>a</p><div>b</P><h2>"},
+        {"no <p>, and an open one at the end", u"<div>a<h2>b<p>c\r\n", u"<div>a<h2>b<p>c\r\n"},
         // A "<" second to last is a tag; as the last character it is only reported.
-        {u"<p>a<x", u"<p>a</p><x"},
-        {u"<p>a<<", u"<p>a</p><<"},
-        {u"<p>a<", u"<p>a<"},
+        {"a < second to last", u"<p>a<x", u"<p>a</p><x"},
+        {"two < at the end", u"<p>a<<", u"<p>a</p><<"},
+        {"a < as the last character", u"<p>a<", u"<p>a<"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         const QString text = QString::fromUtf16(c.text);
         const QString fixed = QString::fromUtf16(c.fixed);
-        EXPECT_EQ(fixture.Fix(text), fixed) << Escaped(text);
-        EXPECT_EQ(fixture.Added(), (fixed.size() - text.size()) / 4) << Escaped(text);
+        EXPECT_EQ(fixture.Fix(text), fixed);
+        EXPECT_EQ(fixture.Added(), (fixed.size() - text.size()) / 4);
         EXPECT_EQ(fixture.observer.notices,
                   text.size() > 1 && text.endsWith(u'<') && !text.endsWith(u"<<")
                       ? QStringList{kNotice}
-                      : QStringList())
-            << Escaped(text);
+                      : QStringList());
     }
     EXPECT_EQ(fixture.lists.opens, fixture.lists.closes);
 

@@ -16,47 +16,53 @@ TEST(Html5FixTest, InsertsWhereTheParserEndsAParagraphAtATag) {
     EngineFixture fixture;
     fixture.lists.failOpen = true;  // the word lists are not needed
     const struct {
+        const char* name;
         const char* text;
         const char* fixed;
     } cases[] = {
         // A paragraph, a block, a heading or a list item ends the open paragraph; the tags
         // may be in any case and carry attributes.
-        {"<p>one<p>two</p>", "<p>one</p><p>two</p>"},
-        {"<P ALIGN=center>a<H1>b</H1><p class='x'>c<DIV ID=y>d",
+        {"a paragraph", "<p>one<p>two</p>", "<p>one</p><p>two</p>"},
+        {"a heading and a block, in any case",
+         "<P ALIGN=center>a<H1>b</H1><p class='x'>c<DIV ID=y>d",
          "<P ALIGN=center>a</p><H1>b</H1>"
          "<p class='x'>c</p><DIV ID=y>d"},
-        {"<ul><li><p>a<li>b</ul><p>c\r\n<dl><dt>t<dd><p>d</dl>",
+        {"list items", "<ul><li><p>a<li>b</ul><p>c\r\n<dl><dt>t<dd><p>d</dl>",
          "<ul><li><p>a</p><li>b</ul><p>c\r\n</p><dl><dt>t<dd><p>d</p></dl>"},
         // Inline, unknown and foreign elements leave it open; comments, CDATA and the text
         // of script, style, textarea and title are no tags.
-        {"<p>a <b>b</b><bb>c</bb><o:p></o:p><math><mo>+</mo></math><svg><desc>d</desc></svg>e"
+        {"inline, unknown and foreign elements",
+         "<p>a <b>b</b><bb>c</bb><o:p></o:p><math><mo>+</mo></math><svg><desc>d</desc></svg>e"
          "<div>",
          "<p>a <b>b</b><bb>c</bb><o:p></o:p><math><mo>+</mo></math><svg><desc>d</desc></svg>e"
          "</p><div>"},
-        {"<title><p>t</title><p>a<!-- <div> --><svg><![CDATA[<div>]]></svg><script>'<p><div>'"
+        {"comments, CDATA and tagless text",
+         "<title><p>t</title><p>a<!-- <div> --><svg><![CDATA[<div>]]></svg><script>'<p><div>'"
          "</script><style><div></style><textarea><p><div></textarea>b<h1>",
          "<title><p>t</title><p>a<!-- <div> --><svg><![CDATA[<div>]]></svg><script>'<p><div>'"
          "</script><style><div></style><textarea><p><div></textarea>b</p><h1>"},
         // A cell, a button or an object bounds the paragraphs inside it: their ends are
         // inserted there, and an outer paragraph stays open across it.
-        {"<table><tr><td><p>a</td><td><p>b<p>c</table>",
+        {"table cells", "<table><tr><td><p>a</td><td><p>b<p>c</table>",
          "<table><tr><td><p>a</p></td><td><p>b</p><p>c</p></table>"},
-        {"<p>a<button><p>b<div>c</button>d<object><p>e</object>f<h2>",
+        {"a button and an object", "<p>a<button><p>b<div>c</button>d<object><p>e</object>f<h2>",
          "<p>a<button><p>b</p><div>c</button>d<object><p>e</p></object>f</p><h2>"},
         // Closed together with a boundary opened after it, a paragraph gets no "</p>".
-        {"<table><tr><td><p>a<object>b</td></table>", "<table><tr><td><p>a<object>b</td></table>"},
+        {"closed with a boundary opened after it", "<table><tr><td><p>a<object>b</td></table>",
+         "<table><tr><td><p>a<object>b</td></table>"},
         // Misnested formatting: the paragraph ends where the parser ends it.
-        {"<b><p>a</b>b<div>c", "<b><p>a</b>b</p><div>c"},
+        {"misnested formatting", "<b><p>a</b>b<div>c", "<b><p>a</b>b</p><div>c"},
         // "</body>" and the end of the text end nothing; a stray "</p>" is the page's own.
-        {"<p>a</body>\n</html>\n", "<p>a</body>\n</html>\n"},
-        {"<p>a</body><p>b", "<p>a</body></p><p>b"},
-        {"a</p><div>b", "a</p><div>b"},
-        {"", ""},
+        {"</body> and the end of the text", "<p>a</body>\n</html>\n", "<p>a</body>\n</html>\n"},
+        {"a paragraph after </body>", "<p>a</body><p>b", "<p>a</body></p><p>b"},
+        {"a stray </p>", "a</p><div>b", "a</p><div>b"},
+        {"an empty page", "", ""},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         const QString text = QString::fromLatin1(c.text);
-        EXPECT_EQ(fixture.FixHtml5(text), QString::fromLatin1(c.fixed)) << c.text;
-        EXPECT_EQ(fixture.Added(), (qstrlen(c.fixed) - qstrlen(c.text)) / 4) << c.text;
+        EXPECT_EQ(fixture.FixHtml5(text), QString::fromLatin1(c.fixed));
+        EXPECT_EQ(fixture.Added(), (qstrlen(c.fixed) - qstrlen(c.text)) / 4);
     }
     EXPECT_EQ(fixture.lists.opens, 0);
 }
@@ -88,21 +94,25 @@ TEST(Html5FixTest, WhereTheParserDiffersFromBrowsersNothingIsInserted) {
     // Before such a place, paragraphs get their ends as usual; and a noscript element that
     // leaves both where they were holds no paragraph up: text alone, or what a head takes.
     const struct {
+        const char* name;
         const char* text;
         const char* fixed;
     } cases[] = {
-        {"<p>a<p>b<template></template><p>c<div>", "<p>a</p><p>b<template></template><p>c<div>"},
-        {"<p>a<noscript>b &amp; c<!-- d --></noscript>e<div>",
+        {"a template", "<p>a<p>b<template></template><p>c<div>",
+         "<p>a</p><p>b<template></template><p>c<div>"},
+        {"a noscript element of text", "<p>a<noscript>b &amp; c<!-- d --></noscript>e<div>",
          "<p>a<noscript>b &amp; c<!-- d --></noscript>e</p><div>"},
-        {"<head><noscript><link rel=stylesheet href=a.css><style>p{}</style></noscript></head>"
+        {"a noscript element in the head",
+         "<head><noscript><link rel=stylesheet href=a.css><style>p{}</style></noscript></head>"
          "<p>a<div>",
          "<head><noscript><link rel=stylesheet href=a.css><style>p{}</style></noscript></head>"
          "<p>a</p><div>"},
-        {"<p>a<svg><search/></svg><div>", "<p>a<svg><search/></svg></p><div>"},
+        {"an unknown element inside svg", "<p>a<svg><search/></svg><div>",
+         "<p>a<svg><search/></svg></p><div>"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(fixture.FixHtml5(QString::fromLatin1(c.text)), QString::fromLatin1(c.fixed))
-            << c.text;
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(fixture.FixHtml5(QString::fromLatin1(c.text)), QString::fromLatin1(c.fixed));
     }
 }
 
@@ -132,48 +142,58 @@ TEST(Html5FixTest, TheDocumentTypeDecidesWhetherATableEndsAParagraph) {
 
 TEST(Html5FixTest, DocumentModeFollowsTheDeclarationRules) {
     const struct {
+        const char* name;
         std::u16string_view text;
         DocumentMode mode;
         qsizetype begin, end;  // the declaration (-1: to the end); equal when there is none
     } cases[] = {
-        {u"", DocumentMode::Quirks, 0, 0},
-        {u"<!DOCTYPE html>", DocumentMode::NoQuirks, 0, -1},
-        {u"<!doctype HTML SYSTEM \"about:legacy-compat\">x", DocumentMode::NoQuirks, 0, 44},
-        {u" \r\n<!-- c --><?xml x?></ x></><!--><!-- --!><!DOCTYPE html>", DocumentMode::NoQuirks,
+        {"an empty page", u"", DocumentMode::Quirks, 0, 0},
+        {"the HTML5 declaration", u"<!DOCTYPE html>", DocumentMode::NoQuirks, 0, -1},
+        {"the legacy-compatible declaration", u"<!doctype HTML SYSTEM \"about:legacy-compat\">x",
+         DocumentMode::NoQuirks, 0, 44},
+        {"after white space, comments and bogus comments",
+         u" \r\n<!-- c --><?xml x?></ x></><!--><!-- --!><!DOCTYPE html>", DocumentMode::NoQuirks,
          44, -1},
-        {u"\uFEFF<!DOCTYPE html>", DocumentMode::NoQuirks, 1, -1},
-        {u"x<!DOCTYPE html>", DocumentMode::Quirks, 0, 0},
-        {u"<!-- <!DOCTYPE html> -->", DocumentMode::Quirks, 0, 0},
-        {u"<!DOCTYPE html5>", DocumentMode::Quirks, 0, -1},
-        {u"<!DOCTYPE html", DocumentMode::Quirks, 0, -1},
-        {u"<!DOCTYPE html PUBLIC>", DocumentMode::Quirks, 0, -1},
-        {u"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01//EN\" junk>", DocumentMode::Quirks, 0, -1},
-        {u"<!doctype html public \"-//w3c//dtd html 4.0 transitional//en\">", DocumentMode::Quirks,
+        {"after a byte-order mark", u"\uFEFF<!DOCTYPE html>", DocumentMode::NoQuirks, 1, -1},
+        {"after text", u"x<!DOCTYPE html>", DocumentMode::Quirks, 0, 0},
+        {"inside a comment", u"<!-- <!DOCTYPE html> -->", DocumentMode::Quirks, 0, 0},
+        {"an unknown name", u"<!DOCTYPE html5>", DocumentMode::Quirks, 0, -1},
+        {"an unclosed declaration", u"<!DOCTYPE html", DocumentMode::Quirks, 0, -1},
+        {"PUBLIC without an identifier", u"<!DOCTYPE html PUBLIC>", DocumentMode::Quirks, 0, -1},
+        {"junk after the public identifier",
+         u"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01//EN\" junk>", DocumentMode::Quirks, 0, -1},
+        {"a HTML 4.0 transitional identifier in lower case",
+         u"<!doctype html public \"-//w3c//dtd html 4.0 transitional//en\">", DocumentMode::Quirks,
          0, -1},
-        {u"<!DOCTYPE html SYSTEM \"http://www.ibm.com/data/dtd/v11/ibmxhtml1-transitional.dtd\">",
+        {"a quirks system identifier",
+         u"<!DOCTYPE html SYSTEM \"http://www.ibm.com/data/dtd/v11/ibmxhtml1-transitional.dtd\">",
          DocumentMode::Quirks, 0, -1},
-        {u"<!DOCTYPE html PUBLIC '-//W3C//DTD HTML 4.01 Frameset//EN'>", DocumentMode::Quirks, 0,
+        {"a frameset identifier without a system identifier",
+         u"<!DOCTYPE html PUBLIC '-//W3C//DTD HTML 4.01 Frameset//EN'>", DocumentMode::Quirks, 0,
          -1},
-        {u"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Frameset//EN\"\r\n\"x\">",
+        {"a frameset identifier with a system identifier",
+         u"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Frameset//EN\"\r\n\"x\">",
          DocumentMode::LimitedQuirks, 0, -1},
-        {u"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" \"x\">",
+        {"XHTML 1.0 transitional",
+         u"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" \"x\">",
          DocumentMode::LimitedQuirks, 0, -1},
-        {u"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" \"x\">",
+        {"XHTML 1.0 strict", u"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" \"x\">",
          DocumentMode::NoQuirks, 0, -1},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         const DocumentStart start = ReadDocumentStart(c.text);
         const qsizetype end = c.end < 0 ? qsizetype(c.text.size()) : c.end;
-        EXPECT_EQ(start.mode, c.mode) << Escaped(c.text);
-        EXPECT_EQ(start.doctypeBegin, c.begin) << Escaped(c.text);
-        EXPECT_EQ(start.doctypeEnd, end) << Escaped(c.text);
+        EXPECT_EQ(start.mode, c.mode);
+        EXPECT_EQ(start.doctypeBegin, c.begin);
+        EXPECT_EQ(start.doctypeEnd, end);
         // The same read in UTF-8, with the places in bytes.
         const QStringView text(c.text);
         const DocumentStart bytes = ReadDocumentStart(QByteArrayView(text.toUtf8()));
-        EXPECT_EQ(bytes.mode, c.mode) << Escaped(c.text);
-        EXPECT_EQ(bytes.byteOrderMark, start.byteOrderMark) << Escaped(c.text);
-        EXPECT_EQ(bytes.doctypeBegin, text.first(c.begin).toUtf8().size()) << Escaped(c.text);
-        EXPECT_EQ(bytes.doctypeEnd, text.first(end).toUtf8().size()) << Escaped(c.text);
+        EXPECT_EQ(bytes.mode, c.mode);
+        EXPECT_EQ(bytes.byteOrderMark, start.byteOrderMark);
+        EXPECT_EQ(bytes.doctypeBegin, text.first(c.begin).toUtf8().size());
+        EXPECT_EQ(bytes.doctypeEnd, text.first(end).toUtf8().size());
     }
 }
 

@@ -63,16 +63,20 @@ TEST(WorkBoxEditorTest, KeepsASurrogatePairWhereTheTextIsCutIntoSlices) {
 TEST(WorkBoxEditorTest, TypedLineEndsFollowTheDocument) {
     WorkBoxEditor editor;
     const struct {
+        const char* name;
         const char* text;
         QsciScintilla::EolMode mode;
     } cases[] = {
-        {"a\r\nb\nc", QsciScintilla::EolWindows},   {"a\nb\r\nc", QsciScintilla::EolUnix},
-        {"a\rb\r\n", QsciScintilla::EolMac},        {"a\r", QsciScintilla::EolMac},
-        {"no line end", QsciScintilla::EolWindows},
+        {"CR LF first", "a\r\nb\nc", QsciScintilla::EolWindows},
+        {"LF first", "a\nb\r\nc", QsciScintilla::EolUnix},
+        {"CR first", "a\rb\r\n", QsciScintilla::EolMac},
+        {"a CR at the end", "a\r", QsciScintilla::EolMac},
+        {"no line end", "no line end", QsciScintilla::EolWindows},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         editor.loadDocument(QString::fromLatin1(c.text));
-        EXPECT_EQ(editor.eolMode(), c.mode) << c.text;
+        EXPECT_EQ(editor.eolMode(), c.mode);
     }
 }
 
@@ -97,20 +101,23 @@ QString Coloured(WorkBoxEditor& editor, const char* text) {
 TEST(WorkBoxEditorTest, ColoursHtmlOnlySoAStrayMarkChangesNothingAfterIt) {
     WorkBoxEditor editor;
     const struct {
+        const char* name;
         const char* text;
         const char* styles;
     } cases[] = {
         // "<?" and "<%" are text; the tags after them keep their colours.
-        {"a<?b<p class=\"x\">c</p>", "DDDDTTIAAAAAEQQQTDTTTT"},
-        {"<% x %><b id=a>&amp;&x</b>", "DDDDDDDTTIAAEUTNNNNNDDTTTT"},
-        {"<!-- <p> -->x<!DOCTYPE html>y", "CCCCCCCCCCCCDXXXXXXXXXXXXXXXD"},
-        {"a < b <3 </ c", "DDDDDDDDDDDDD"},
+        {"a stray <?", "a<?b<p class=\"x\">c</p>", "DDDDTTIAAAAAEQQQTDTTTT"},
+        {"a stray <%", "<% x %><b id=a>&amp;&x</b>", "DDDDDDDTTIAAEUTNNNNNDDTTTT"},
+        {"a comment and a declaration", "<!-- <p> -->x<!DOCTYPE html>y",
+         "CCCCCCCCCCCCDXXXXXXXXXXXXXXXD"},
+        {"a < that opens no tag", "a < b <3 </ c", "DDDDDDDDDDDDD"},
         // What a script holds is plain up to its own end tag; "a<b" is no tag there.
-        {"<script>a<b</p></SCRIPT>c", "TTTTTTTTJJJJJJJTTTTTTTTTD"},
-        {"<style x='1'>p{}</style>", "TTTTTTIAESSSTYYYTTTTTTTT"},
+        {"a script", "<script>a<b</p></SCRIPT>c", "TTTTTTTTJJJJJJJTTTTTTTTTD"},
+        {"a style", "<style x='1'>p{}</style>", "TTTTTTIAESSSTYYYTTTTTTTT"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Coloured(editor, c.text).toStdString(), c.styles) << c.text;
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Coloured(editor, c.text).toStdString(), c.styles);
     }
 }
 
