@@ -6,8 +6,8 @@
 #include "documents/PageDecoding.h"
 #include "documents/Utf8Check.h"
 #include "engine/Functions.h"
+#include "frontend/StoreErrorText.h"
 #include "wordlists/DefaultWordLists.h"
-#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListStore.h"
 
@@ -52,7 +52,9 @@ const QString& FixedPage(int megabytes) {
         SilentObserver observer;
         StoreListSource lists(DatabasePath());
         Functions engine(observer, lists);
-        it = pages.emplace(megabytes, engine.FixText(Page(megabytes)).text).first;
+        const QString& page = Page(megabytes);
+        it = pages.emplace(megabytes, RepairedText(page, engine.FixText(TextUnits::Utf16(page))))
+                 .first;
     }
     return it->second;
 }
@@ -66,12 +68,14 @@ void BM_FixText(benchmark::State& state) {
     SilentObserver observer;
     StoreListSource lists(DatabasePath());
     Functions engine(observer, lists);
+    qsizetype added = 0;
     for (auto _ : state) {
-        RepairResult result = engine.FixText(page);
+        const RepairResult result = engine.FixText(TextUnits::Utf16(page));
         if (!result.ok()) state.SkipWithError(qPrintable(result.error));
-        benchmark::DoNotOptimize(result.text.data());
+        benchmark::DoNotOptimize(RepairedText(page, result).data());
+        added = result.insertions.size();
     }
-    state.counters["added"] = engine.AddedCount;
+    state.counters["added"] = double(added);
     Report(state, page.size());
 }
 
@@ -80,7 +84,11 @@ void BM_StripNewlines(benchmark::State& state) {
     SilentObserver observer;
     StoreListSource lists(DatabasePath());
     Functions engine(observer, lists);
-    for (auto _ : state) benchmark::DoNotOptimize(engine.StripNewlines(page).text.data());
+    for (auto _ : state) {
+        const RepairResult result =
+            engine.StripNewlines(TextUnits::Utf16(page), LoneLineFeeds::Keep);
+        benchmark::DoNotOptimize(RepairedText(page, result).data());
+    }
     Report(state, page.size());
 }
 
@@ -89,7 +97,10 @@ void BM_StripSpaces(benchmark::State& state) {
     SilentObserver observer;
     StoreListSource lists(DatabasePath());
     Functions engine(observer, lists);
-    for (auto _ : state) benchmark::DoNotOptimize(engine.StripSpaces(page).text.data());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            RepairedText(page, engine.StripSpaces(TextUnits::Utf16(page))).data());
+    }
     Report(state, page.size());
 }
 

@@ -17,12 +17,12 @@
 #include "documents/DocumentFile.h"
 #include "engine/Functions.h"
 #include "engine/TextUnits.h"
+#include "frontend/StoreErrorText.h"
 #include "mainwindow/MainForm.h"
 #include "mainwindow/MainFormDialogs.h"
 #include "mainwindow/ProgressDisplay.h"
 #include "windows/WorkBoxEditor.h"
 #include "wordlists/DefaultWordLists.h"
-#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 
 #include <sys/resource.h>
@@ -74,7 +74,7 @@ int RunEngine(const QString& page, const QString& database) {
     const qint64 fixMs = timer.elapsed();
     if (!result.ok()) return 1;
     Print("fix_ms", fixMs);
-    Print("added", functions.AddedCount);
+    Print("added", result.insertions.size());
     Print("result_chars", TextUnits::Utf8(fixed).characters());
     Print("peak_bytes", PeakMemory());
     return 0;

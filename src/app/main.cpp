@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Quillet: repairs HTML pages whose paragraphs were opened with <p> and never closed.
-#include "common/Translations.h"
 #include "documents/FileNames.h"
 #include "mainwindow/MainForm.h"
 #include "options/WindowOptions.h"
+#include "windows/Translations.h"
 #include "windows/WindowImages.h"
 
 #include <QApplication>

@@ -6,8 +6,8 @@
 #include "documents/FileNames.h"
 #include "documents/PageDecoding.h"
 #include "engine/Functions.h"
-#include "engine/ProgressThrottle.h"
-#include "wordlists/StoreErrorText.h"
+#include "frontend/ProgressThrottle.h"
+#include "frontend/StoreErrorText.h"
 
 #include <QDir>
 #include <QSysInfo>
@@ -223,9 +223,7 @@ FileResult WritePage(DocumentWriter& writer, const QString& output, Page& page,
                               result, encoding.strayByte());
         return writer.Write(output, pieces);
     }
-    const QString repaired = result.kept.isEmpty()
-                                 ? WithInsertions(text, result.insertions, u"</p>")
-                                 : KeptText(text, result.kept);
+    const QString repaired = RepairedText(text, result);
     page.decoded.text = QString();
     return SaveDocument(writer, output, repaired, encoding);
 }
@@ -346,7 +344,7 @@ void PageRepair::repair() {
                  : result.error);
         return;
     }
-    finish(*page, result, run_.command->count(engine, units, result), RepairChanges(units, result));
+    finish(*page, result, run_.command->count(units, result), RepairChanges(units, result));
 }
 
 void PageRepair::finish(Page& page, const RepairResult& result, qint64 count, bool changed) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "documents/CodePage.h"
 
+#include "documents/Lanes16.h"
+
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -126,15 +128,13 @@ std::optional<QByteArray> EncodeCodePage(QStringView text, qsizetype* badPositio
     constexpr std::uint64_t kHigh = 0xFF00FF00FF00FF00u;
     constexpr std::uint64_t kTop3 = 0x00E000E000E000E0u;
     constexpr std::uint64_t kC1 = 0x0080008000800080u;
-    constexpr std::uint64_t kOnes = 0x0001000100010001u;
-    constexpr std::uint64_t kSigns = 0x8000800080008000u;
     qsizetype i = 0;
     while (i < n) {
         for (; i + 4 <= n; i += 4) {
             std::uint64_t w;
             std::memcpy(&w, in + i, sizeof w);
             const std::uint64_t c1 = (w & kTop3) ^ kC1;  // a lane is 0 for 0x80-0x9F
-            if ((w & kHigh) != 0 || ((c1 - kOnes) & ~c1 & kSigns) != 0) break;
+            if ((w & kHigh) != 0 || AnyZeroLane16(c1)) break;
             for (int k = 0; k < 4; ++k) out[i + k] = char(in[i + k]);
         }
         if (i >= n) break;

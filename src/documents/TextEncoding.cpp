@@ -2,6 +2,7 @@
 #include "documents/TextEncoding.h"
 
 #include "documents/CodePage.h"
+#include "documents/Lanes16.h"
 #include "documents/Utf8Check.h"
 
 #include <QStringDecoder>
@@ -100,8 +101,6 @@ qsizetype FindLoneSurrogate(QStringView text, qsizetype from) {
     // them is one (a lane of `w & kTop5 ^ kSurrogate` is 0 exactly for a surrogate).
     constexpr std::uint64_t kTop5 = 0xF800F800F800F800u;
     constexpr std::uint64_t kSurrogate = 0xD800D800D800D800u;
-    constexpr std::uint64_t kOnes = 0x0001000100010001u;
-    constexpr std::uint64_t kSigns = 0x8000800080008000u;
     qsizetype i = std::max<qsizetype>(from, 0);
     // A low half just after `from` belongs to the pair before it.
     if (i > 0 && i < n && QChar::isLowSurrogate(p[i]) && QChar::isHighSurrogate(p[i - 1])) ++i;
@@ -109,8 +108,7 @@ qsizetype FindLoneSurrogate(QStringView text, qsizetype from) {
         for (; i + 4 <= n; i += 4) {
             std::uint64_t w;
             std::memcpy(&w, p + i, sizeof w);
-            const std::uint64_t x = (w & kTop5) ^ kSurrogate;
-            if (((x - kOnes) & ~x & kSigns) != 0) break;
+            if (AnyZeroLane16((w & kTop5) ^ kSurrogate)) break;
         }
         const qsizetype end = std::min(n, i + 4);
         for (; i < end; ++i) {

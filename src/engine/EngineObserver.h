@@ -28,11 +28,12 @@ class EngineObserver {
     /// called; notices still are.
     virtual qint64 reportStride() const { return 1; }
 
-    /// The remaining-character count (`CountBox`) is now `remaining`.
+    /// `remaining` characters of the text are still to be processed.
     virtual void showRemaining(qint64 remaining) = 0;
-    /// The count of inserted "</p>" (`PBox`) is now `added`.
+    /// The routine has inserted `added` "</p>" so far.
     virtual void showAdded(qint32 added) = 0;
-    /// The count of inserted "</p>" is no longer on show (`PBox` is emptied).
+    /// The routine inserts no "</p>": a count of them from an earlier routine no longer
+    /// holds.
     virtual void clearAdded() = 0;
     /// A chance to handle pending user-interface events. Returning false asks the
     /// running routine to stop at once and leave the document as it was.

@@ -3,7 +3,6 @@
 
 #include "engine/Html5Paragraphs.h"
 #include "engine/UnitSearch.h"
-#include "engine/Utilities.h"
 
 #include <QtEndian>
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <bit>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #if defined(__SSE2__)
@@ -369,16 +369,6 @@ QStringView LowerName(QStringView name, QString& storage) {
     return name;
 }
 
-/// A routine's result from a QString: the text built from what the pass found.
-RepairResult AsText(RepairResult result, QStringView text) {
-    if (!result.ok()) return result;
-    result.text = result.kept.isEmpty() ? WithInsertions(text, result.insertions, kCloseTag)
-                                        : KeptText(text, result.kept);
-    result.insertions.clear();
-    result.kept.clear();
-    return result;
-}
-
 /// Adds a stretch to the kept ones, joining it to the last when they meet.
 void Keep(QList<TextSpan>& kept, qint64 start, qint64 length) {
     if (length <= 0) return;
@@ -389,12 +379,26 @@ void Keep(QList<TextSpan>& kept, qint64 start, qint64 length) {
     }
 }
 
-}  // namespace
+/// What a tag does to an open paragraph.
+enum TagKind : qint16 {
+    TagOther = 0,      ///< leaves an open paragraph alone
+    TagBreak = 1,      ///< ends an open paragraph
+    TagParaOpen = 2,   ///< "<p>", whatever its case and attributes
+    TagParaClose = 3,  ///< "</p>", whatever its case
+};
+
+/// A routine's result that failed with `status`.
+RepairResult Failed(RepairResult::Status status, QString error = {}) {
+    RepairResult result;
+    result.status = status;
+    result.error = std::move(error);
+    return result;
+}
 
 /// The units of one width, as the routines read them; positions are 0-based. Bytes are
 /// read unsigned, so that none of them passes for an ASCII character.
 template <typename Unit>
-class Functions::Scan {
+class Scan {
   public:
     explicit Scan(const TextUnits& text) : n_(text.size()) {
         if constexpr (sizeof(Unit) == 2) {
@@ -471,7 +475,7 @@ class Functions::Scan {
 /// never NUL, so the number names it alone), in a small open-addressed table. A page has a
 /// few dozen names; past a limit the table takes no more, and further names are looked up
 /// every time.
-class Functions::TagMemo {
+class TagMemo {
   public:
     /// The kind of the name packed as `key`, or -1 when it was not classified yet.
     int find(quint64 key) const {
@@ -568,336 +572,212 @@ qint64 TakeKnownTags(const unsigned char* text, qint64 length, qint64 step, qint
     inParagraph = inside != 0;
     return step;
 }
-
-/// Holds the pass state while a pass runs: the source, its open lists and where the pass
-/// collects; all of it is let go when the pass leaves, however it leaves.
-class Functions::PassScope {
-  public:
-    PassScope(Functions& f, const TextUnits& text, WordListLookup* lists, RepairResult& result)
-        : f_(f) {
-        f_.Source = text;
-        f_.SourceLen = text.size();
-        f_.lists_ = lists;
-        f_.insertions_ = &result.insertions;
-    }
-    ~PassScope() {
-        f_.SourceText = QString();
-        f_.Source = TextUnits();
-        f_.SourceLen = 0;
-        f_.lists_ = nullptr;
-        f_.insertions_ = nullptr;
-    }
-    PassScope(const PassScope&) = delete;
-    PassScope& operator=(const PassScope&) = delete;
-
-  private:
-    Functions& f_;
-};
-
-Functions::Functions(EngineObserver& observer, WordListSource& lists)
-    : observer_(observer), listSource_(lists) {}
-
-RepairResult Functions::Fail(RepairResult::Status status, QString error) {
-    RepairResult result;
-    result.status = status;
-    result.error = std::move(error);
-    return result;
-}
-
-void Functions::SetSourceText(QString text, WordListLookup* lists) {
-    if (running_) return;  // a running pass keeps its text
-    SourceText = std::move(text);
-    Source = TextUnits::Utf16(SourceText);
-    SourceLen = SourceText.size();
-    lists_ = lists;
-}
-
-template <typename Unit>
-qint64 Functions::FindTagStartIn(const Scan<Unit>& source, qint64 pos) {
-    const qint64 index = pos >= 1 && pos <= SourceLen ? source.find(u'<', pos - 1) : -1;
-    const qint64 found = index + 1;
-    if (found >= 1 && found < SourceLen) return found;
-    if (found >= 1) observer_.notice(kLastItemNotice);
-    return SourceLen;
-}
-
-qint64 Functions::FindTagStart(qint64 pos) {
-    if (Source.isUtf16()) return FindTagStartIn(Scan<char16_t>(Source), pos);
-    return FindTagStartIn(Scan<unsigned char>(Source), pos);
-}
-
-namespace {
-
+/// The name of the tag whose "<" stands just before `pos`, as the word lists are asked
+/// about it: its name characters (NameLength), lower-cased.
 template <typename Source>
-QString TagNameAt(const Source& source, qint64 pos) {
+QString ListNameAt(const Source& source, qint64 pos) {
     QString name;
     const qint64 length = NameLength(source, pos);
     for (qint64 i = pos; i < pos + length; ++i) name.append(QChar(AsciiLower(source[i])));
     return name;
 }
 
-}  // namespace
-
-QString Functions::ReadTagName(qint64 pos) const {
-    if (Source.isUtf16()) return TagNameAt(Scan<char16_t>(Source), pos);
-    return TagNameAt(Scan<unsigned char>(Source), pos);
+/// The "<" at or after `from` that may open a tag, or -1 when there is none before the
+/// last unit; a "<" as the last unit is reported to `observer` as a notice.
+template <typename Source>
+qint64 FindTagStart(EngineObserver& observer, const Source& source, qint64 from) {
+    const qint64 lt = source.find(u'<', from);
+    if (lt >= 0 && lt + 1 < source.size()) return lt;
+    if (lt >= 0) observer.notice(kLastItemNotice);
+    return -1;
 }
 
-template <typename Unit>
-int Functions::ClassifyTagIn(const Scan<Unit>& source, qint64 pos, qint64* resume, TagMemo* memo) {
+/// What a tag of the lower-cased `name` does by `lists`; `closing` when it starts with
+/// "/". Nullopt when a lookup failed.
+std::optional<TagKind> ClassifyName(WordListLookup& lists, QStringView name, bool closing) {
+    if (name == u"p") return TagParaOpen;
+    if (name == u"/p") return TagParaClose;
+    QString storage;
+    if (closing) {
+        const std::optional<bool> listed = lists.inIncludeList(LowerName(name, storage));
+        if (!listed) return std::nullopt;
+        return *listed ? TagBreak : TagOther;
+    }
+    const std::optional<bool> skipped = lists.inSkipList(LowerName(name, storage));
+    if (!skipped) return std::nullopt;
+    return *skipped ? TagOther : TagBreak;
+}
+
+/// Classifies the tag whose name starts at `pos`, just after its "<": its TagKind, or -1
+/// when a lookup failed. Sets `resume` to where the scan goes on: right after the "<", or
+/// past the comment or the tagless text that the tag opens. With `memo`, a name classified
+/// before is not looked up again.
+template <typename Source>
+int ClassifyTag(const Source& source, qint64 pos, WordListLookup& lists, qint64& resume,
+                TagMemo* memo) {
     // This runs once per tag: the name is read packed into a number, and spelled out only
     // when it may open a passage or must be looked up.
-    const PackedName packed = ReadPackedName(source, pos, SourceLen);
+    const PackedName packed = ReadPackedName(source, pos, source.size());
     const qint64 length = packed.length;
     std::array<char16_t, 24> buffer;
     QString longName;
     QStringView name;
     const auto spell = [&] {
         if (length > qint64(buffer.size())) {
-            longName = TagNameAt(source, pos);
+            longName = ListNameAt(source, pos);
             name = longName;
         } else {
             for (qint64 i = 0; i < length; ++i) buffer[size_t(i)] = AsciiLower(source[pos + i]);
             name = QStringView(buffer.data(), length);
         }
     };
-    if (resume) {
-        *resume = pos;
-        if (MayOpenPassage(length, char16_t(packed.key & 0xFF))) {
-            spell();
-            *resume = PassageAfter(source, pos - 1, name).resume;
-        }
+    resume = pos;
+    if (MayOpenPassage(length, char16_t(packed.key & 0xFF))) {
+        spell();
+        resume = PassageAfter(source, pos - 1, name).resume;
     }
     const bool known = memo && length <= 8;
     if (known) {
         if (const int kind = memo->find(packed.key); kind >= 0) return kind;
     }
     if (name.size() != length) spell();
-    const std::optional<TagKind> kind = ClassifyName(name, source[pos] == u'/');
+    const std::optional<TagKind> kind = ClassifyName(lists, name, source[pos] == u'/');
     if (!kind) return -1;
     if (known) memo->add(packed.key, *kind);
     return *kind;
 }
 
-std::optional<TagKind> Functions::ClassifyName(QStringView name, bool closing) {
-    if (name == u"p") return TagParaOpen;
-    if (name == u"/p") return TagParaClose;
-    if (closing) {
-        const std::optional<bool> listed = InIncludeList(name);
-        if (!listed) return std::nullopt;
-        return *listed ? TagBreak : TagOther;
-    }
-    const std::optional<bool> skipped = InSkipList(name);
-    if (!skipped) return std::nullopt;
-    return *skipped ? TagOther : TagBreak;
-}
-
-std::optional<TagKind> Functions::ClassifyTag(qint64 pos) {
-    const int kind = Source.isUtf16() ? ClassifyTagIn(Scan<char16_t>(Source), pos, nullptr)
-                                      : ClassifyTagIn(Scan<unsigned char>(Source), pos, nullptr);
-    if (kind < 0) return std::nullopt;
-    return TagKind(kind);
-}
-
-std::optional<bool> Functions::InSkipList(QStringView name) {
-    if (!lists_) return std::nullopt;
-    QString storage;
-    return lists_->inSkipList(LowerName(name, storage));
-}
-
-std::optional<bool> Functions::InIncludeList(QStringView name) {
-    if (!lists_) return std::nullopt;
-    QString storage;
-    return lists_->inIncludeList(LowerName(name, storage));
-}
-
-bool Functions::CloseParagraph(qint64 found) {
-    insertions_->append(found - 1);
-    SegmentStart = found;
-    ++AddedCount;
-    observer_.showAdded(AddedCount);
-    return observer_.processEvents();
-}
-
-RepairResult Functions::FixText(QString text, FixOutput output) {
-    RepairResult result = FixText(TextUnits::Utf16(text));
-    return output == FixOutput::Text ? AsText(std::move(result), text) : result;
-}
-
-RepairResult Functions::FixText(const TextUnits& text) {
-    if (running_) return Fail(RepairResult::Status::Busy);
-    const RunningFlag running(running_);
-    if (text.isUtf16()) return FixPass(Scan<char16_t>(text), text);
-    return FixPass(Scan<unsigned char>(text), text);
-}
-
+/// Fix File by the word lists over `source`, the units of `text`.
 template <typename Unit>
-RepairResult Functions::FixPass(const Scan<Unit>& source, const TextUnits& text) {
+RepairResult FixPass(EngineObserver& observer, WordListSource& listSource, const Scan<Unit>& source,
+                     const TextUnits& text) {
     StoreError error;
     // The lists are open for the length of the pass only.
-    const std::unique_ptr<WordListLookup> lists = listSource_.openLists(&error);
+    const std::unique_ptr<WordListLookup> lists = listSource.openLists(&error);
     if (!lists) return ListsFailed(std::move(error));
     RepairResult result;
-    const PassScope scope(*this, text, lists.get(), result);
+    QList<qint64>& insertions = result.insertions;
+    const qint64 length = source.size();
 
-    // The loop runs while characters remain after ScanPos, counted in 16-bit characters
-    // as the pass reports them: SourceLen - ScanPos. They are counted only for the
-    // reports; between two reports, the units say the same.
-    Reports reports(observer_);
+    // The loop runs while characters remain after the "<" the search would start at,
+    // counted in 16-bit characters as the pass reports them. They are counted only for
+    // the reports; between two reports, the units say the same.
+    Reports reports(observer);
     const qint64 total = reports.any() ? text.characters() : 0;
     CharacterCursor counted(text);
-    AddedCount = 0;
-    SegmentStart = 1;
-    ScanPos = 1;
     if (reports.any()) {
-        observer_.showAdded(AddedCount);
-        if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+        observer.showAdded(0);
+        if (!observer.processEvents()) return Failed(RepairResult::Status::Stopped);
     }
-    InParagraph = false;
-    qint32 addedShown = AddedCount;
+    bool inParagraph = false;
+    qsizetype addedShown = 0;
     // Lists that answer a name the same way all along are asked once for each name.
     TagMemo memo;
     TagMemo* const known = lists->answersFixed() ? &memo : nullptr;
-    const auto closeParagraph = [&](qint64 found) {
-        if (reports.everyStep()) return CloseParagraph(found);
-        insertions_->append(found - 1);
-        SegmentStart = found;
-        ++AddedCount;
-        return true;
+    // Puts "</p>" before the "<" at `lt`; false when the observer asks to stop.
+    const auto closeParagraph = [&](qint64 lt) {
+        insertions.append(lt);
+        if (!reports.everyStep()) return true;
+        observer.showAdded(qint32(insertions.size()));
+        return observer.processEvents();
     };
 
+    qint64 step = 0;  // where the search for the next "<" goes on
     for (;;) {
         if constexpr (Scan<Unit>::kBytes) {
-            if (known && ScanPos - 1 < reports.next()) {
-                const qsizetype before = insertions_->size();
-                ScanPos = TakeKnownTags(source.bytesAt(0), SourceLen, ScanPos - 1, reports.next(),
-                                        *known, InParagraph, *insertions_) +
-                          1;
-                if (const qsizetype added = insertions_->size() - before; added > 0) {
-                    AddedCount += qint32(added);
-                    SegmentStart = insertions_->last() + 1;
-                }
+            if (known && step < reports.next()) {
+                step = TakeKnownTags(source.bytesAt(0), length, step, reports.next(), *known,
+                                     inParagraph, insertions);
             }
         }
-        if (reports.due(ScanPos - 1)) {
-            const qint64 remaining = total - counted.before(ScanPos - 1) - 1;
+        if (reports.due(step)) {
+            const qint64 remaining = total - counted.before(step) - 1;
             if (remaining <= 0) break;
-            observer_.showRemaining(remaining);
-            if (!reports.everyStep() && AddedCount != addedShown) {
-                observer_.showAdded(AddedCount);
-                addedShown = AddedCount;
+            observer.showRemaining(remaining);
+            if (!reports.everyStep() && insertions.size() != addedShown) {
+                addedShown = insertions.size();
+                observer.showAdded(qint32(addedShown));
             }
-            if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
-            reports.made(ScanPos - 1);
-        } else if (ScanPos >= SourceLen) {
+            if (!observer.processEvents()) return Failed(RepairResult::Status::Stopped);
+            reports.made(step);
+        } else if (step + 1 >= length) {
             // Fewer than two units remain: a "<" among them would be the last character.
             break;
         }
-        const qint64 found = FindTagStartIn(source, ScanPos);
-        // The scan goes on after the "<", or past the comment or the text it opens.
-        qint64 resume = found;
-        if (found < SourceLen) {
-            // Most tags are names classified before that open no passage: they take the
-            // short way, inline.
-            int kind = -1;
-            if (known) {
-                const PackedName name = ReadPackedName(source, found, SourceLen);
-                if (name.length <= 8 && !MayOpenPassage(name.length, char16_t(name.key & 0xFF))) {
-                    kind = known->find(name.key);
-                }
+        const qint64 lt = FindTagStart(observer, source, step);
+        if (lt < 0) break;
+        // Most tags are names classified before that open no passage: they take the short
+        // way, inline, and the scan goes on right after the "<"; the others are classified
+        // in full, which says where it goes on.
+        qint64 resume = lt + 1;
+        int kind = -1;
+        if (known) {
+            const PackedName name = ReadPackedName(source, lt + 1, length);
+            if (name.length <= 8 && !MayOpenPassage(name.length, char16_t(name.key & 0xFF))) {
+                kind = known->find(name.key);
             }
-            if (kind < 0) kind = ClassifyTagIn(source, found, &resume, known);
-            if (kind < 0) return ListsFailed(lists->lastError());
-            bool goOn = true;
-            if (kind == TagParaOpen) {
-                if (InParagraph) goOn = closeParagraph(found);
-                InParagraph = true;
-            } else if (kind == TagParaClose) {
-                InParagraph = false;
-            } else if (kind == TagBreak && InParagraph) {
-                goOn = closeParagraph(found);
-                InParagraph = false;
-            }
-            if (!goOn) return Fail(RepairResult::Status::Stopped);
         }
-        ScanPos = resume + 1;
+        if (kind < 0) kind = ClassifyTag(source, lt + 1, *lists, resume, known);
+        if (kind < 0) return ListsFailed(lists->lastError());
+        bool goOn = true;
+        if (kind == TagParaOpen) {
+            if (inParagraph) goOn = closeParagraph(lt);
+            inParagraph = true;
+        } else if (kind == TagParaClose) {
+            inParagraph = false;
+        } else if (kind == TagBreak && inParagraph) {
+            goOn = closeParagraph(lt);
+            inParagraph = false;
+        }
+        if (!goOn) return Failed(RepairResult::Status::Stopped);
+        step = resume;
     }
     return result;
 }
 
-RepairResult Functions::FixTextHtml5(QString text, FixOutput output) {
-    if (running_) return Fail(RepairResult::Status::Busy);
-    const RunningFlag running(running_);
-    RepairResult result = Html5Pass(TextUnits::Utf16(text), &text);
-    return output == FixOutput::Text ? AsText(std::move(result), text) : result;
-}
-
-RepairResult Functions::FixTextHtml5(const TextUnits& text) {
-    if (running_) return Fail(RepairResult::Status::Busy);
-    const RunningFlag running(running_);
-    return Html5Pass(text, nullptr);
-}
-
-RepairResult Functions::Html5Pass(const TextUnits& text, const QString* shared) {
+/// Fix File by the HTML5 parser over `text`; `shared`, when given, is the string that holds
+/// its 16-bit units.
+RepairResult Html5Pass(EngineObserver& observer, const TextUnits& text, const QString* shared) {
     // The parser counts its input's bytes in 32 bits, and a character takes up to three.
     constexpr qsizetype kMostCharacters = UINT_MAX / 3 - 1;
     const qint64 total = text.characters();
     if (total > kMostCharacters || text.kind() == TextUnits::Kind::SingleByte) {
-        return Fail(RepairResult::Status::ParserFailed,
-                    text.kind() == TextUnits::Kind::SingleByte
-                        ? QStringLiteral("the HTML5 parser reads UTF-8 or UTF-16 text only")
-                        : QStringLiteral("the page has %1 characters; the HTML5 parser reads at "
-                                         "most %2")
-                              .arg(total)
-                              .arg(kMostCharacters));
+        return Failed(RepairResult::Status::ParserFailed,
+                      text.kind() == TextUnits::Kind::SingleByte
+                          ? QStringLiteral("the HTML5 parser reads UTF-8 or UTF-16 text only")
+                          : QStringLiteral("the page has %1 characters; the HTML5 parser reads "
+                                           "at most %2")
+                                .arg(total)
+                                .arg(kMostCharacters));
     }
     RepairResult result;
-    const PassScope scope(*this, text, nullptr, result);
-    AddedCount = 0;
-    SegmentStart = 1;
-    ScanPos = 1;
-    InParagraph = false;
-    observer_.showAdded(AddedCount);
-    if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+    observer.showAdded(0);
+    if (!observer.processEvents()) return Failed(RepairResult::Status::Stopped);
 
     // The parser cannot report progress, so the whole text remains while it runs.
-    observer_.showRemaining(total);
+    observer.showRemaining(total);
     // Stopping ends the parse with the object; when the parse is done, the object lasts
     // while the parser gives its memory back.
-    Html5Parse parse = shared           ? Html5Parse(*shared)
-                       : text.isUtf16() ? Html5Parse(text.utf16().toString())
-                                        : Html5Parse(text.bytes());
+    Html5Parse parse = !text.isUtf16() ? Html5Parse(text.bytes())
+                       : shared        ? Html5Parse(*shared)
+                                       : Html5Parse(text.utf16().toString());
     while (!parse.wait(std::chrono::milliseconds(20))) {
-        if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+        if (!observer.processEvents()) return Failed(RepairResult::Status::Stopped);
     }
     QList<qint64> ends;
     QString error;
-    if (!parse.takeResult(&ends, &error)) return Fail(RepairResult::Status::ParserFailed, error);
+    if (!parse.takeResult(&ends, &error)) {
+        return Failed(RepairResult::Status::ParserFailed, error);
+    }
     CharacterCursor counted(text);
     for (const qint64 end : ends) {
-        ScanPos = end + 1;
-        observer_.showRemaining(total - counted.before(end) - 1);
-        if (!CloseParagraph(ScanPos)) return Fail(RepairResult::Status::Stopped);
+        observer.showRemaining(total - counted.before(end) - 1);
+        result.insertions.append(end);
+        observer.showAdded(qint32(result.insertions.size()));
+        if (!observer.processEvents()) return Failed(RepairResult::Status::Stopped);
     }
     return result;
 }
-
-qint64 Functions::FindParagraphMark(QStringView text) const {
-    return text.indexOf(InParagraph ? QStringView(u"</p>") : QStringView(u"<p>")) + 1;
-}
-
-RepairResult Functions::StripNewlines(QString text, LoneLineFeeds lineFeeds) {
-    return AsText(StripNewlines(TextUnits::Utf16(text), lineFeeds), text);
-}
-
-RepairResult Functions::StripNewlines(const TextUnits& text, LoneLineFeeds lineFeeds) {
-    if (running_) return Fail(RepairResult::Status::Busy);
-    const RunningFlag running(running_);
-    if (text.isUtf16()) return StripNewlinesPass(Scan<char16_t>(text), text, lineFeeds);
-    return StripNewlinesPass(Scan<unsigned char>(text), text, lineFeeds);
-}
-
-namespace {
 
 /// JoinLines over the stretch [`from`, `to`) of `source`, as the stretches it keeps: the
 /// stretch without its outer spaces, each carriage return removed with a line feed that
@@ -1025,45 +905,44 @@ qint64 FindParagraphMarkIn(const Source& source, qint64 from, std::u16string_vie
     return -1;
 }
 
-}  // namespace
-
+/// Strip Newlines over `source`, the units of `text`.
 template <typename Unit>
-RepairResult Functions::StripNewlinesPass(const Scan<Unit>& source, const TextUnits& text,
-                                          LoneLineFeeds lineFeeds) {
+RepairResult StripNewlinesPass(EngineObserver& observer, const Scan<Unit>& source,
+                               const TextUnits& text, LoneLineFeeds lineFeeds) {
     // The remainder is the text from `cut` on; cutting moves `cut` forward.
     const qint64 length = source.size();
-    Reports reports(observer_);
+    Reports reports(observer);
     const qint64 total = reports.any() ? text.characters() : 0;
     CharacterCursor counted(text);
     qint64 cut = 0;
     RepairResult result;
     QList<TextSpan> hidden;  // inside the open paragraph
+    bool inParagraph = false;
 
     if (reports.any()) {
-        observer_.clearAdded();
-        observer_.showRemaining(total);
-        if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+        observer.clearAdded();
+        observer.showRemaining(total);
+        if (!observer.processEvents()) return Failed(RepairResult::Status::Stopped);
         reports.made(0);
     }
-    InParagraph = false;
 
     for (;;) {
         // The piece runs up to and including the "<" of the next mark.
         hidden.clear();
-        const qint64 mark = FindParagraphMarkIn(source, cut, InParagraph ? u"</p>" : u"<p>",
-                                                InParagraph ? &hidden : nullptr);
+        const qint64 mark = FindParagraphMarkIn(source, cut, inParagraph ? u"</p>" : u"<p>",
+                                                inParagraph ? &hidden : nullptr);
         if (mark < 0) break;
-        if (InParagraph) {
+        if (inParagraph) {
             JoinLines(result.kept, source, cut, mark + 1, lineFeeds, hidden);
-            InParagraph = false;
+            inParagraph = false;
         } else {
             Keep(result.kept, cut, mark + 1 - cut);
-            InParagraph = true;
+            inParagraph = true;
         }
         cut = mark + 1;
         if (reports.due(cut)) {
-            observer_.showRemaining(total - counted.before(cut));
-            if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+            observer.showRemaining(total - counted.before(cut));
+            if (!observer.processEvents()) return Failed(RepairResult::Status::Stopped);
             reports.made(cut);
         }
     }
@@ -1072,25 +951,16 @@ RepairResult Functions::StripNewlinesPass(const Scan<Unit>& source, const TextUn
     return result;
 }
 
-RepairResult Functions::StripSpaces(QString text) {
-    return AsText(StripSpaces(TextUnits::Utf16(text)), text);
-}
-
-RepairResult Functions::StripSpaces(const TextUnits& text) {
-    if (running_) return Fail(RepairResult::Status::Busy);
-    const RunningFlag running(running_);
-    if (text.isUtf16()) return StripSpacesPass(Scan<char16_t>(text), text);
-    return StripSpacesPass(Scan<unsigned char>(text), text);
-}
-
+/// Strip Spaces over `source`, the units of `text`.
 template <typename Unit>
-RepairResult Functions::StripSpacesPass(const Scan<Unit>& source, const TextUnits& text) {
+RepairResult StripSpacesPass(EngineObserver& observer, const Scan<Unit>& source,
+                             const TextUnits& text) {
     // The remainder is the trimmed text from `cut` on.
     qint64 begin = 0;
     qint64 end = source.size();
     while (begin < end && source[begin] == u' ') ++begin;
     while (end > begin && source[end - 1] == u' ') --end;
-    Reports reports(observer_);
+    Reports reports(observer);
     const qint64 total = reports.any() ? text.characters(begin, end) : 0;
     CharacterCursor counted(text);
     if (reports.any()) counted.before(begin);
@@ -1102,9 +972,9 @@ RepairResult Functions::StripSpacesPass(const Scan<Unit>& source, const TextUnit
     const auto remaining = [&] { return total - (counted.before(cut) - skipped); };
 
     if (reports.any()) {
-        observer_.clearAdded();
-        observer_.showRemaining(total);
-        if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+        observer.clearAdded();
+        observer.showRemaining(total);
+        if (!observer.processEvents()) return Failed(RepairResult::Status::Stopped);
         reports.made(begin);
     }
 
@@ -1129,8 +999,8 @@ RepairResult Functions::StripSpacesPass(const Scan<Unit>& source, const TextUnit
                 if (limit >= end) break;
                 // No run starts before `limit - 1`; one may start there.
                 searchFrom = std::max(searchFrom, limit - 1);
-                observer_.showRemaining(remaining());
-                if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+                observer.showRemaining(remaining());
+                if (!observer.processEvents()) return Failed(RepairResult::Status::Stopped);
                 reports.made(limit - 1);
                 continue;
             }
@@ -1141,8 +1011,8 @@ RepairResult Functions::StripSpacesPass(const Scan<Unit>& source, const TextUnit
             cut = runEnd;
             searchFrom = cut;
             if (reports.due(runStart)) {
-                observer_.showRemaining(remaining());
-                if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+                observer.showRemaining(remaining());
+                if (!observer.processEvents()) return Failed(RepairResult::Status::Stopped);
                 reports.made(runStart);
             }
         }
@@ -1165,12 +1035,59 @@ RepairResult Functions::StripSpacesPass(const Scan<Unit>& source, const TextUnit
         } else {
             searchFrom = runStart + 1;
         }
-        observer_.showRemaining(remaining());
-        if (!observer_.processEvents()) return Fail(RepairResult::Status::Stopped);
+        observer.showRemaining(remaining());
+        if (!observer.processEvents()) return Failed(RepairResult::Status::Stopped);
     }
     Keep(result.kept, cut, end - cut);
     if (result.kept.isEmpty()) result.kept.append({begin, 0});
     return result;
+}
+
+/// Runs `pass` unless a routine of the engine whose flag is `running` runs already.
+template <typename Pass>
+RepairResult RunAlone(bool& running, Pass pass) {
+    if (running) return Failed(RepairResult::Status::Busy);
+    const RunningFlag flag(running);
+    return pass();
+}
+
+/// The same for a pass over `text`, which reads its units in their width.
+template <typename Pass>
+RepairResult RunAlone(bool& running, const TextUnits& text, Pass pass) {
+    return RunAlone(running, [&] {
+        return text.isUtf16() ? pass(Scan<char16_t>(text)) : pass(Scan<unsigned char>(text));
+    });
+}
+
+}  // namespace
+
+QString RepairedText(QStringView text, const RepairResult& result) {
+    return result.kept.isEmpty() ? WithInsertions(text, result.insertions, kCloseTag)
+                                 : KeptText(text, result.kept);
+}
+
+Functions::Functions(EngineObserver& observer, WordListSource& lists)
+    : observer_(observer), listSource_(lists) {}
+
+RepairResult Functions::FixText(const TextUnits& text) {
+    return RunAlone(running_, text, [&](const auto& source) {
+        return FixPass(observer_, listSource_, source, text);
+    });
+}
+
+RepairResult Functions::FixTextHtml5(const TextUnits& text, const QString* shared) {
+    return RunAlone(running_, [&] { return Html5Pass(observer_, text, shared); });
+}
+
+RepairResult Functions::StripNewlines(const TextUnits& text, LoneLineFeeds lineFeeds) {
+    return RunAlone(running_, text, [&](const auto& source) {
+        return StripNewlinesPass(observer_, source, text, lineFeeds);
+    });
+}
+
+RepairResult Functions::StripSpaces(const TextUnits& text) {
+    return RunAlone(running_, text,
+                    [&](const auto& source) { return StripSpacesPass(observer_, source, text); });
 }
 
 }  // namespace quillet

@@ -35,7 +35,7 @@ struct Span {
 /// tokenizer reads it: up to white space, "/" or ">", in lower case. A name longer than
 /// the buffer comes back empty.
 template <size_t size>
-std::string_view TagNameAt(QByteArrayView input, size_t at, char (&buffer)[size]) {
+std::string_view TokenizerNameAt(QByteArrayView input, size_t at, char (&buffer)[size]) {
     size_t i = at + 1;
     if (i < size_t(input.size()) && input[i] == '/') ++i;
     size_t length = 0;
@@ -242,13 +242,14 @@ class ParagraphEndFinder {
         if (implicitEnd && element.tag_namespace != GUMBO_NAMESPACE_HTML && end < size &&
             IsEndTagAt(input_, end) && element.original_tag.length > 0) {
             char own[16];
-            implicitEnd = TagNameAt(input_, end, buffer) != TagNameAt(input_, start, own);
+            implicitEnd =
+                TokenizerNameAt(input_, end, buffer) != TokenizerNameAt(input_, start, own);
         }
         // (In SVG and MathML such names are foreign elements, there as in browsers.)
         const std::string_view unknown = element.tag == GUMBO_TAG_UNKNOWN &&
                                                  element.tag_namespace == GUMBO_NAMESPACE_HTML &&
                                                  element.original_tag.length > 0
-                                             ? TagNameAt(input_, start, buffer)
+                                             ? TokenizerNameAt(input_, start, buffer)
                                              : std::string_view();
         if (node.type == GUMBO_NODE_TEMPLATE || element.tag == GUMBO_TAG_TEMPLATE ||
             element.tag == GUMBO_TAG_RB || element.tag == GUMBO_TAG_RTC || unknown == "dialog" ||
@@ -268,7 +269,7 @@ class ParagraphEndFinder {
             NoteClosedFromOutside(node);
         }
         if (end >= size || !IsEndTagAt(input_, end)) return;
-        const std::string_view closer = TagNameAt(input_, end, buffer);
+        const std::string_view closer = TokenizerNameAt(input_, end, buffer);
         if (implicitEnd && IsButtonScopeBoundary(element)) {
             for (const std::string_view tablePart :
                  {"table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption", "template"}) {
@@ -278,7 +279,7 @@ class ParagraphEndFinder {
         } else if (!implicitEnd && element.tag == GUMBO_TAG_UNKNOWN &&
                    element.original_tag.length > 0) {
             char own[16];
-            if (TagNameAt(input_, start, own) != closer && EndsForeignInside(node, end)) {
+            if (TokenizerNameAt(input_, start, own) != closer && EndsForeignInside(node, end)) {
                 disputed_.push_back({end, size});
             }
         }
@@ -294,12 +295,12 @@ class ParagraphEndFinder {
         const unsigned int end = element.end_pos.offset;
         char buffer[16];
         if (implicitEnd || end >= input_.size() || !IsEndTagAt(input_, end) ||
-            TagNameAt(input_, end, buffer) != "noscript") {
+            TokenizerNameAt(input_, end, buffer) != "noscript") {
             return false;
         }
         for (unsigned int at = element.start_pos.offset; at + 1 < end; ++at) {
             if (input_[at] == '<' && input_[at + 1] == '/' &&
-                TagNameAt(input_, at, buffer) == "noscript") {
+                TokenizerNameAt(input_, at, buffer) == "noscript") {
                 return false;  // an earlier one ends it for browsers
             }
         }
@@ -325,7 +326,7 @@ class ParagraphEndFinder {
             if (outer.tag != GUMBO_TAG_UNKNOWN) {
                 around.emplace_back(gumbo_normalized_tagname(outer.tag));
             } else if (outer.original_tag.length > 0) {
-                around.emplace_back(TagNameAt(input_, outer.start_pos.offset, buffer));
+                around.emplace_back(TokenizerNameAt(input_, outer.start_pos.offset, buffer));
             }
         }
         if (around.empty()) return;
@@ -333,7 +334,7 @@ class ParagraphEndFinder {
         for (unsigned int at = element.start_pos.offset; at + 1 < end; ++at) {
             if (input_[at] != '<' || input_[at + 1] != '/') continue;
             char buffer[32];
-            const std::string_view name = TagNameAt(input_, at, buffer);
+            const std::string_view name = TokenizerNameAt(input_, at, buffer);
             if (std::find(around.begin(), around.end(), name) != around.end()) {
                 disputed_.push_back({at, unsigned(input_.size())});
                 return;
@@ -377,7 +378,7 @@ class ParagraphEndFinder {
         std::pmr::vector<Closed*> candidates(&memory_);
         for (Closed& paragraph : paragraphs_) {
             char buffer[4];
-            const std::string_view name = TagNameAt(input_, paragraph.by, buffer);
+            const std::string_view name = TokenizerNameAt(input_, paragraph.by, buffer);
             if (!IsEndTagAt(input_, paragraph.by) &&
                 (name == "li" || name == "dd" || name == "dt")) {
                 candidates.push_back(&paragraph);

@@ -9,10 +9,8 @@ namespace {
 
 RepairResult RunFix(Functions& engine, const TextUnits& text, const QString* shared,
                     const RepairSettings& settings) {
-    if (!settings.html5) return engine.FixText(text);
     // The parser's thread shares a decoded text rather than copying it.
-    return shared && text.isUtf16() ? engine.FixTextHtml5(*shared, FixOutput::Insertions)
-                                    : engine.FixTextHtml5(text);
+    return settings.html5 ? engine.FixTextHtml5(text, shared) : engine.FixText(text);
 }
 
 RepairResult RunStripNewlines(Functions& engine, const TextUnits& text, const QString*,
@@ -25,8 +23,8 @@ RepairResult RunStripSpaces(Functions& engine, const TextUnits& text, const QStr
     return engine.StripSpaces(text);
 }
 
-qint64 CountAdded(const Functions& engine, const TextUnits&, const RepairResult&) {
-    return engine.AddedCount;
+qint64 CountAdded(const TextUnits&, const RepairResult& result) {
+    return result.insertions.size();
 }
 
 /// Calls `removed(from, to)` for every stretch of `text` that `result` leaves out.
@@ -51,7 +49,7 @@ qint64 LineBreaksIn(const Unit* units, qint64 from, qint64 to) {
     return breaks;
 }
 
-qint64 CountLineBreaks(const Functions&, const TextUnits& text, const RepairResult& result) {
+qint64 CountLineBreaks(const TextUnits& text, const RepairResult& result) {
     qint64 breaks = 0;
     ForEachRemoved(text, result, [&](qint64 from, qint64 to) {
         breaks += text.isUtf16() ? LineBreaksIn(text.utf16().utf16(), from, to)
@@ -60,7 +58,7 @@ qint64 CountLineBreaks(const Functions&, const TextUnits& text, const RepairResu
     return breaks;
 }
 
-qint64 CountRemoved(const Functions&, const TextUnits& text, const RepairResult& result) {
+qint64 CountRemoved(const TextUnits& text, const RepairResult& result) {
     // Strip Spaces removes spaces alone, one code unit each in every width.
     qint64 removed = 0;
     ForEachRemoved(text, result, [&](qint64 from, qint64 to) { removed += to - from; });

@@ -37,7 +37,7 @@ struct RepairCommand {
     RepairResult (*run)(Functions& engine, const TextUnits& text, const QString* shared,
                         const RepairSettings& settings);
     /// How many of what it counts a completed run on `text` added or removed.
-    qint64 (*count)(const Functions& engine, const TextUnits& text, const RepairResult& result);
+    qint64 (*count)(const TextUnits& text, const RepairResult& result);
 
     /// Whether the command needs the word lists with `settings`.
     bool needsWordLists(const RepairSettings& settings) const {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/MainForm.h"
 
-#include "common/Utilities.h"
 #include "documents/CodePage.h"
 #include "documents/DocumentFile.h"
 #include "documents/PageDecoding.h"
@@ -14,9 +13,10 @@
 #include "mainwindow/StandardMainFormDialogs.h"
 #include "windows/ElidedLabel.h"
 #include "windows/FindReplaceDialog.h"
+#include "windows/Utilities.h"
+#include "windows/WordListMessages.h"
 #include "windows/WorkBoxEditor.h"
 #include "wordlists/StoreListSource.h"
-#include "wordlists/WordListMessages.h"
 #include "wordlists/WordListStore.h"
 
 #include <QAction>
@@ -534,8 +534,7 @@ bool MainForm::showPage(const QString& path, QByteArray& bytes,
     ui_.mnuFileEncoding->setEnabled(true);
     showTitle(path);
     ui_.CountBox->setText(QString::number(characters));
-    functions_->AddedCount = 0;
-    ui_.PBox->setText(QString::number(functions_->AddedCount));
+    ui_.PBox->setText(QStringLiteral("0"));
     return true;
 }
 
@@ -571,7 +570,6 @@ bool MainForm::saveDocument() {
     QSettings().setValue(kSaveFolderKey, QDir::toNativeSeparators(QFileInfo(*path).absolutePath()));
     Beep();
     showTitle(*path);
-    functions_->AddedCount = 0;
     ui_.PBox->setText(QString());
     return true;
 }
@@ -815,7 +813,6 @@ void MainForm::mnuEditCompareClick() {
     // The counters show the comparison's progress, and then what they showed before.
     const QString count = ui_.CountBox->text();
     const QString added = ui_.PBox->text();
-    const qint32 addedCount = functions_->AddedCount;
     RepairResult result;
     {
         const RunScope scope(running_, view);
@@ -826,7 +823,6 @@ void MainForm::mnuEditCompareClick() {
     }
     ui_.CountBox->setText(count);
     ui_.PBox->setText(added);
-    functions_->AddedCount = addedCount;
     if (result.status == RepairResult::Status::ParserFailed) {
         showBusy(false);
         ShowMessage(tr("The page could not be compared with the HTML5 rules.") +

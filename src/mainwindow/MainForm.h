@@ -9,8 +9,8 @@
 #include "engine/RepairCommands.h"
 #include "engine/WordListLookup.h"
 #include "mainwindow/MainFormDialogs.h"
+#include "mainwindow/MainFormUi.h"
 #include "mainwindow/RecentFiles.h"
-#include "windows/MainFormUi.h"
 #include "windows/ScreenHandler.h"
 #include "wordlists/WordListLocation.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/ProgressDisplay.h"
 
-#include "common/Utilities.h"
+#include "windows/Utilities.h"
 
 #include <QCoreApplication>
 #include <QLabel>

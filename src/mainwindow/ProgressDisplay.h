@@ -2,7 +2,7 @@
 #pragma once
 
 #include "engine/EngineObserver.h"
-#include "engine/ProgressThrottle.h"
+#include "frontend/ProgressThrottle.h"
 
 #include <functional>
 

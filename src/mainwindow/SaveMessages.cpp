@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/SaveMessages.h"
 
-#include "common/Translations.h"
+#include "windows/Translations.h"
 
 #include <QDir>
 #include <QFileInfo>

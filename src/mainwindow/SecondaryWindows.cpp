@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/SecondaryWindows.h"
 
+#include "registry/RegistryAccess.h"
 #include "windows/HelpViewer.h"
-#include "windows/RegistryAccess.h"
+#include "windows/IncludeList.h"
+#include "windows/SkipListForm.h"
 #include "windows/frmAbout.h"
-#include "wordlists/IncludeList.h"
-#include "wordlists/SkipListForm.h"
 
 #include <QPointer>
 #include <memory>

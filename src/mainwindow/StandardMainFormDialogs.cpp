@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/StandardMainFormDialogs.h"
 
-#include "common/Translations.h"
-#include "common/Utilities.h"
 #include "mainwindow/SecondaryWindows.h"
+#include "windows/Translations.h"
+#include "windows/Utilities.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/FindReplaceDialog.h"
 
-#include "common/Utilities.h"
+#include "windows/Utilities.h"
 #include "windows/WorkBoxEditor.h"
 
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/HelpViewer.h"
 
-#include "common/Utilities.h"
 #include "windows/HelpBrowser.h"
+#include "windows/Utilities.h"
 
 #include <QCoreApplication>
 #include <QDir>

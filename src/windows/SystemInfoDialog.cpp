@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/SystemInfoDialog.h"
 
-#include "common/Utilities.h"
 #include "engine/Html5Paragraphs.h"
 #include "windows/HelpViewer.h"
+#include "windows/Utilities.h"
 
 #include <Qsci/qsciglobal.h>
 #include <sqlite3.h>

@@ -339,14 +339,6 @@ void WorkBoxEditor::finishReplacing(long firstLine, long caret, long first) {
     SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(firstLine));
 }
 
-void WorkBoxEditor::replaceDocument(QStringView text) {
-    const BulkChange change(*this);
-    long firstLine = 0, caret = 0, first = 0;
-    startReplacing(&firstLine, &caret, &first);
-    appendText(text);
-    finishReplacing(firstLine, caret, first);
-}
-
 void WorkBoxEditor::replaceDocumentUtf8(QByteArrayView text) {
     const BulkChange change(*this);
     long firstLine = 0, caret = 0, first = 0;

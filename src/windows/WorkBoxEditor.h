@@ -33,7 +33,8 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
     explicit WorkBoxEditor(QWidget* parent = nullptr);
     ~WorkBoxEditor() override;
 
-    /// The whole text: NUL characters, every kind of line end and kept surrogates included.
+    /// The whole text: NUL characters, every kind of line end and kept surrogates included;
+    /// documentBytes() decoded, for a reader that wants characters.
     QString documentText() const;
     /// The whole text in the editor's own buffer, as UTF-8, without a copy. It stays valid
     /// and unchanged until the text next changes; a read-only view keeps it so.
@@ -45,10 +46,8 @@ class WorkBoxEditor final : public QsciScintilla, private QAccessible::Activatio
     void loadDocument(QStringView text);
     /// The same with a text in UTF-8 (valid UTF-8).
     void loadDocumentUtf8(QByteArrayView text);
-    /// Replaces the whole text with `text` as one step that the user can undo. The view
-    /// stays near where it was.
-    void replaceDocument(QStringView text);
-    /// The same with a text in UTF-8 (valid UTF-8).
+    /// Replaces the whole text with `text` (valid UTF-8) as one step that the user can
+    /// undo. The view stays near where it was.
     void replaceDocumentUtf8(QByteArrayView text);
 
     /// Inserts `insert` (which holds no NUL) before each of `offsets`, ascending 0-based

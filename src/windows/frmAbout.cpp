@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/frmAbout.h"
 
-#include "common/Utilities.h"
-#include "windows/MainFormUi.h"
-#include "windows/RegistryAccess.h"
+#include "mainwindow/MainFormUi.h"
+#include "registry/RegistryAccess.h"
 #include "windows/SystemInfoDialog.h"
 #include "windows/TwipsGeometry.h"
+#include "windows/Utilities.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -78,6 +78,14 @@ int Execute(sqlite3* db, const char* sql) {
 
 }  // namespace
 
+QStringView TrimSpaces(QStringView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ') ++begin;
+    while (end > begin && text[end - 1] == u' ') --end;
+    return text.sliced(begin, end - begin);
+}
+
 QString EntryFault(QStringView entry) {
     for (qsizetype i = 0; i < entry.size(); ++i) {
         const char16_t unit = entry[i].unicode();

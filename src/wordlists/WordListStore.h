@@ -36,6 +36,10 @@ const ListSchema& IncludeListSchema();
 /// command's arguments, see DecodeFileName). The reason reads "it holds ...".
 QString EntryFault(QStringView entry);
 
+/// `text` without its leading and trailing space characters (U+0020 only): an entry as
+/// the list editors and the batch tool take it from what the user typed.
+QStringView TrimSpaces(QStringView text);
+
 /// How long the store waits for a lock that another program (another Quillet, say) holds on
 /// the database before it fails with StoreError::Kind::Locked, and whom it tells that it
 /// waits.

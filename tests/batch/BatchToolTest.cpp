@@ -41,7 +41,7 @@ class BatchTest : public ::testing::Test {
 
 TEST(BatchUsage, HelpVersionAndUsageErrors) {
     EXPECT_TRUE(Batch(QStringLiteral("--help")).out.startsWith("Usage: quillet-batch COMMAND"));
-    EXPECT_EQ(Batch(QStringLiteral("-V")).out, "quillet-batch 1.4.2\n");
+    EXPECT_EQ(Batch(QStringLiteral("-V")).out, "quillet-batch " QUILLET_VERSION "\n");
     const Outcome unknown = Batch(QStringLiteral("fix --encoding klingon a.htm"));
     EXPECT_EQ(unknown.code, kExitUsage);
     EXPECT_TRUE(unknown.err.startsWith(u"quillet-batch: unknown encoding 'klingon'\n"));
@@ -223,15 +223,16 @@ TEST_F(BatchTest, ADamagedUtf16PageIsRepairedWithItsDamageKeptAndNamed) {
     QString spaced = page;
     spaced.remove(11, 1).remove(8, 1);
     const struct {
+        const char* name;
         const char* command;
         QString out;
-    } commands[] = {{"fix", fixed},
-                    {"fix --html5", fixed},
-                    {"strip-newlines", joined},
-                    {"strip-spaces", spaced}};
+    } commands[] = {{"Fix File by the word lists", "fix", fixed},
+                    {"Fix File by HTML5 rules", "fix --html5", fixed},
+                    {"Strip Newlines", "strip-newlines", joined},
+                    {"Strip Spaces", "strip-spaces", spaced}};
     for (const bool bigEndian : {false, true}) {
         for (const auto& c : commands) {
-            SCOPED_TRACE(std::string(c.command) + (bigEndian ? " BE" : " LE"));
+            SCOPED_TRACE(std::string(c.name) + (bigEndian ? ", big-endian" : ", little-endian"));
             const QByteArray in = Utf16Units(page, bigEndian, "!");
             ASSERT_TRUE(PutFile(QStringLiteral("u.htm"), in));
             const Outcome r = Batch(QString::fromLatin1(c.command) + QStringLiteral(" u.htm"));

@@ -83,23 +83,25 @@ TEST(DocName, TheRepairedCopyTakesTheFolderAndTheNameUpToTheLastDot) {
     const PathRules unix{false, false};
     const PathRules windows{true, true};  // names in capitals, either separator
     const struct {
+        const char* name;
         const char16_t* path;
         PathRules rules;
         const char16_t* fixed;
     } cases[] = {
-        {u"/home/ann/Web Site/Page.Old.htm", unix, u"/home/ann/Web Site/Page.Old.fix"},
-        {u"README", unix, u"README.fix"},
-        {u"/srv/.htaccess", unix, u"/srv/.fix"},
-        {u"/srv/dir.d/page", unix, u"/srv/dir.d/page.fix"},
-        {u"", unix, u".fix"},
-        {u" spaced .htm ", unix, u" spaced .fix"},
-        {u"C:\\Web\\index.htm", windows, u"C:\\WEB\\INDEX.fix"},
-        {u"C:/Web/a.b\\c", windows, u"C:/WEB/A.B\\C.fix"},
+        {"a folder and several dots", u"/home/ann/Web Site/Page.Old.htm", unix,
+         u"/home/ann/Web Site/Page.Old.fix"},
+        {"no extension", u"README", unix, u"README.fix"},
+        {"a name that starts with a dot", u"/srv/.htaccess", unix, u"/srv/.fix"},
+        {"a dot in a folder's name only", u"/srv/dir.d/page", unix, u"/srv/dir.d/page.fix"},
+        {"an empty path", u"", unix, u".fix"},
+        {"spaces around the name", u" spaced .htm ", unix, u" spaced .fix"},
+        {"Windows: capitals, backslashes", u"C:\\Web\\index.htm", windows, u"C:\\WEB\\INDEX.fix"},
+        {"Windows: either separator", u"C:/Web/a.b\\c", windows, u"C:/WEB/A.B\\C.fix"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         const QString path = QString::fromUtf16(c.path);
-        EXPECT_EQ(FixedFileName(SplitDocName(path, c.rules)), QString::fromUtf16(c.fixed))
-            << path.toStdString();
+        EXPECT_EQ(FixedFileName(SplitDocName(path, c.rules)), QString::fromUtf16(c.fixed));
     }
 }
 

@@ -23,7 +23,7 @@ TEST(PageDecoding, DetectsTheEncodingAndKeepsEveryByte) {
     using Q = QStringConverter;
     const QByteArray latin2Meta = "<meta charset=\"iso-8859-2\">";
     const struct {
-        const char* what;
+        const char* name;
         QByteArray bytes;
         const char* encoding;
         const char16_t* text;  // the text, where the case shows it
@@ -94,15 +94,16 @@ TEST(PageDecoding, DetectsTheEncodingAndKeepsEveryByte) {
         {"empty", "", "Windows-1252", nullptr},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         const DecodedPage page = DecodePage(c.bytes);
-        EXPECT_EQ(page.encoding.description(), QString::fromLatin1(c.encoding)) << c.what;
+        EXPECT_EQ(page.encoding.description(), QString::fromLatin1(c.encoding));
         if (c.text) {
-            EXPECT_EQ(page.text, QStringView(c.text)) << c.what;
+            EXPECT_EQ(page.text, QStringView(c.text));
         }
         if (page.encoding == TextEncoding::Windows1252()) {
-            EXPECT_EQ(page.text.size(), c.bytes.size()) << c.what;
+            EXPECT_EQ(page.text.size(), c.bytes.size());
         }
-        EXPECT_EQ(WrittenBack(page), c.bytes) << c.what;
+        EXPECT_EQ(WrittenBack(page), c.bytes);
     }
 }
 
@@ -227,36 +228,37 @@ TEST(PageDecoding, AChosenEncodingReadsThePageExactlyOrNotAtAll) {
 
 TEST(HtmlPrescan, ALabelIsOneOfTheLabelsBrowsersKnowAsItIs) {
     const struct {
+        const char* name;
         const char16_t* label;
         const char* declared;  // nullptr: no declaration
         const char* meant;
     } cases[] = {
-        {u"latin2", "ISO-8859-2", "ISO-8859-2"},
-        {u" \tL2\n\f", "ISO-8859-2", "ISO-8859-2"},
-        {u"ISO_8859-2:1987", "ISO-8859-2", "ISO-8859-2"},
-        {u"x-mac-ukrainian", "x-mac-cyrillic", "x-mac-cyrillic"},
-        {u"koi8-ru", "KOI8-U", "KOI8-U"},
-        {u"us-ascii", "Windows-1252", "Windows-1252"},
-        {u"tis-620", "Windows-874", "Windows-874"},
-        {u"windows-949", "EUC-KR", "EUC-KR"},
-        {u"ucs-2", "UTF-16LE", "UTF-8"},
-        {u"x-user-defined", "x-user-defined", "Windows-1252"},
-        {u"cp037", nullptr, nullptr},
-        {u"latin-2", nullptr, nullptr},
-        {u"iso 8859 2", nullptr, nullptr},
-        {u"iso8859-2\"", nullptr, nullptr},
-        {u"koi8r", nullptr, nullptr},
-        {u"cp949", nullptr, nullptr},
-        {u"cesu-8", nullptr, nullptr},
-        {u"\u00a0latin2", nullptr, nullptr},  // no ASCII white space
-        {u"\u0130so-8859-2", nullptr, nullptr},
-        {u"", nullptr, nullptr},
+        {"a label", u"latin2", "ISO-8859-2", "ISO-8859-2"},
+        {"ASCII white space around, any case", u" \tL2\n\f", "ISO-8859-2", "ISO-8859-2"},
+        {"a label with punctuation", u"ISO_8859-2:1987", "ISO-8859-2", "ISO-8859-2"},
+        {"a label of another encoding", u"x-mac-ukrainian", "x-mac-cyrillic", "x-mac-cyrillic"},
+        {"KOI8-RU is KOI8-U", u"koi8-ru", "KOI8-U", "KOI8-U"},
+        {"US-ASCII is Windows-1252", u"us-ascii", "Windows-1252", "Windows-1252"},
+        {"TIS-620 is Windows-874", u"tis-620", "Windows-874", "Windows-874"},
+        {"windows-949 is EUC-KR", u"windows-949", "EUC-KR", "EUC-KR"},
+        {"a declared UTF-16 means UTF-8", u"ucs-2", "UTF-16LE", "UTF-8"},
+        {"x-user-defined means Windows-1252", u"x-user-defined", "x-user-defined", "Windows-1252"},
+        {"EBCDIC", u"cp037", nullptr, nullptr},
+        {"a hyphen too many", u"latin-2", nullptr, nullptr},
+        {"spaces inside", u"iso 8859 2", nullptr, nullptr},
+        {"a quote after it", u"iso8859-2\"", nullptr, nullptr},
+        {"a hyphen too few", u"koi8r", nullptr, nullptr},
+        {"a code page number", u"cp949", nullptr, nullptr},
+        {"CESU-8", u"cesu-8", nullptr, nullptr},
+        {"a non-ASCII space", u"\u00a0latin2", nullptr, nullptr},  // no ASCII white space
+        {"a non-ASCII letter that folds to I", u"\u0130so-8859-2", nullptr, nullptr},
+        {"empty", u"", nullptr, nullptr},
         // The labels of the encoding browsers refuse to read a page in declare nothing.
-        {u"iso-2022-kr", nullptr, nullptr},
-        {u"replacement", nullptr, nullptr},
+        {"ISO-2022-KR, which browsers refuse", u"iso-2022-kr", nullptr, nullptr},
+        {"replacement, which browsers refuse", u"replacement", nullptr, nullptr},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(QString::fromUtf16(c.label).toStdString());
+        SCOPED_TRACE(c.name);
         const std::optional<Declaration> d = DeclarationForLabel(c.label);
         ASSERT_EQ(d.has_value(), c.declared != nullptr);
         if (!d) continue;
@@ -341,7 +343,7 @@ TEST(HtmlPrescan, EveryEncodingOfTheLabelsIsReadHereAsBrowsersReadIt) {
 TEST(PageDecoding, SaysWhyADeclarationWasPassedOverAndWhereDamageIsKept) {
     using Q = QStringConverter;
     const struct {
-        const char* what;
+        const char* name;
         QByteArray bytes;
         const char* readAs;
         const char* note;  // "" for none; notes are joined by "|"
@@ -379,7 +381,7 @@ TEST(PageDecoding, SaysWhyADeclarationWasPassedOverAndWhereDamageIsKept) {
          "damaged UTF-16LE: a stray last byte at byte 27, kept as it is"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.name);
         const DecodedPage page = DecodePage(c.bytes, PageText::KeepBytes);
         EXPECT_EQ(page.encoding.description(), QString::fromLatin1(c.readAs));
         EXPECT_EQ(page.notes.join(u'|'), QString::fromLatin1(c.note));

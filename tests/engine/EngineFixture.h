@@ -28,20 +28,29 @@ class EngineFixture {
     explicit EngineFixture(QStringList skip = {}, QStringList include = {})
         : lists(std::move(skip), std::move(include)) {}
 
-    /// Each runs its routine on `text` with a fresh log; the run must complete.
+    /// Each runs its routine on `text`, read as 16-bit units, with a fresh log; the run
+    /// must complete. Each returns the text the run makes and keeps its result in `last`.
     QString Fix(const QString& text) {
         Reset();
-        return Completed(engine.FixText(text));
+        return Completed(text, engine.FixText(TextUnits::Utf16(text)));
+    }
+    /// Fix File by HTML5 rules, with the string shared with the parser as the program
+    /// shares a decoded page.
+    QString FixHtml5(const QString& text) {
+        Reset();
+        return Completed(text, engine.FixTextHtml5(TextUnits::Utf16(text), &text));
     }
     QString StripNewlines(const QString& text, LoneLineFeeds lineFeeds = LoneLineFeeds::Keep) {
         Reset();
-        return Completed(engine.StripNewlines(text, lineFeeds));
+        return Completed(text, engine.StripNewlines(TextUnits::Utf16(text), lineFeeds));
     }
     QString StripSpaces(const QString& text) {
         Reset();
-        return Completed(engine.StripSpaces(text));
+        return Completed(text, engine.StripSpaces(TextUnits::Utf16(text)));
     }
 
+    /// How many "</p>" the last run added.
+    qsizetype Added() const { return last.insertions.size(); }
     /// The observer calls of the last run.
     const QStringList& Events() const { return observer.events; }
     void Reset() {
@@ -52,11 +61,13 @@ class EngineFixture {
     MemoryWordLists lists;
     RecordingObserver observer;
     Functions engine{observer, lists};
+    RepairResult last;
 
   private:
-    QString Completed(const RepairResult& result) {
+    QString Completed(const QString& text, RepairResult result) {
         EXPECT_EQ(result.status, RepairResult::Status::Completed) << Escaped(result.error);
-        return result.text;
+        last = std::move(result);
+        return last.ok() ? RepairedText(text, last) : QString();
     }
 };
 

@@ -15,46 +15,51 @@ TEST(FixTextTest, InsertsBeforeEachTagThatEndsAnOpenParagraph) {
     EngineFixture fixture({"b", "pre", "h1", "br/", "/b", "/div", "a/b"},
                           {"/div", "/h1", "/td", "/", "h1", "", "/a/b"});
     const struct {
+        const char* name;
         const char16_t* text;
         const char16_t* fixed;
     } cases[] = {
-        {u"", u""},
-        {u"<", u"<"},  // one character: nothing is scanned, nothing reported
-        {u"<p>one<p>two</p>", u"<p>one</p><p>two</p>"},
+        {"an empty page", u"", u""},
+        {"a lone <", u"<", u"<"},  // one character: nothing is scanned, nothing reported
+        {"a <p> inside an open paragraph", u"<p>one<p>two</p>", u"<p>one</p><p>two</p>"},
         // Paragraph tags in any case and with attributes; the inserted tag is lower case.
-        {u"<P ALIGN=center>a<p\n>b<P>c</P><param>",
+        {"paragraph tags in any case, with attributes", u"<P ALIGN=center>a<p\n>b<P>c</P><param>",
          u"<P ALIGN=center>a</p><p\n>b</p><P>c</P><param>"},
         // The name is the ASCII letters, digits and "/" after "<", lower-cased; an opening
         // tag ends the paragraph unless the skip list holds it.
-        {u"<p>a<b>b<B>c<PRE>d<H1>e<br/>f<a/b>g</p>", u"<p>a<b>b<B>c<PRE>d<H1>e<br/>f<a/b>g</p>"},
-        {u"<p>a<br>b", u"<p>a</p><br>b"},
-        {u"<p>a<br />b", u"<p>a</p><br />b"},
-        {u"<p>a<pre2>b<p>c<prex>", u"<p>a</p><pre2>b<p>c</p><prex>"},
-        {u"<p>1 < 2", u"<p>1 </p>< 2"},  // the empty name is not skipped here
-        {u"<p>a<!-- c -->", u"<p>a</p><!-- c -->"},
-        {u"<p>a<\u00e9>b<p>c<b\u00e9>", u"<p>a</p><\u00e9>b<p>c<b\u00e9>"},
+        {"skipped names: letters, digits and /", u"<p>a<b>b<B>c<PRE>d<H1>e<br/>f<a/b>g</p>",
+         u"<p>a<b>b<B>c<PRE>d<H1>e<br/>f<a/b>g</p>"},
+        {"<br> ends it", u"<p>a<br>b", u"<p>a</p><br>b"},
+        {"<br /> ends it", u"<p>a<br />b", u"<p>a</p><br />b"},
+        {"a name is read whole", u"<p>a<pre2>b<p>c<prex>", u"<p>a</p><pre2>b<p>c</p><prex>"},
+        {"the empty name before a space", u"<p>1 < 2",
+         u"<p>1 </p>< 2"},  // the empty name is not skipped here
+        {"a comment's empty name", u"<p>a<!-- c -->", u"<p>a</p><!-- c -->"},
+        {"a non-ASCII character ends the name", u"<p>a<\u00e9>b<p>c<b\u00e9>",
+         u"<p>a</p><\u00e9>b<p>c<b\u00e9>"},
         // A closing tag ends it only when the include list holds the name.
-        {u"<p>a</b>b</H1>c", u"<p>a</b>b</p></H1>c"},
-        {u"<p>a</DIV>b<p>c</span>d</ td>", u"<p>a</p></DIV>b<p>c</span>d</p></ td>"},
-        {u"<p>a</a/b>b<p>c</td2>", u"<p>a</p></a/b>b<p>c</td2>"},
+        {"a closing tag in the include list", u"<p>a</b>b</H1>c", u"<p>a</b>b</p></H1>c"},
+        {"closing tags in any case, and the empty name", u"<p>a</DIV>b<p>c</span>d</ td>",
+         u"<p>a</p></DIV>b<p>c</span>d</p></ td>"},
+        {"closing names with / or a digit", u"<p>a</a/b>b<p>c</td2>", u"<p>a</p></a/b>b<p>c</td2>"},
         // A closed paragraph needs nothing; text before any "<p>" and an open end stay.
-        {u"<p>a</p><div>b</P><h2>", u"<p>a</p><div>b</P><h2>"},
-        {u"<div>a<h2>b<p>c\r\n", u"<div>a<h2>b<p>c\r\n"},
+        {"a closed paragraph", u"<p>a</p><div>b</P><h2>", u"<p>a</p><div>b</P><h2>"},
+        {"no <p>, and an open one at the end", u"<div>a<h2>b<p>c\r\n", u"<div>a<h2>b<p>c\r\n"},
         // A "<" second to last is a tag; as the last character it is only reported.
-        {u"<p>a<x", u"<p>a</p><x"},
-        {u"<p>a<<", u"<p>a</p><<"},
-        {u"<p>a<", u"<p>a<"},
+        {"a < second to last", u"<p>a<x", u"<p>a</p><x"},
+        {"two < at the end", u"<p>a<<", u"<p>a</p><<"},
+        {"a < as the last character", u"<p>a<", u"<p>a<"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         const QString text = QString::fromUtf16(c.text);
         const QString fixed = QString::fromUtf16(c.fixed);
-        EXPECT_EQ(fixture.Fix(text), fixed) << Escaped(text);
-        EXPECT_EQ(fixture.engine.AddedCount, (fixed.size() - text.size()) / 4) << Escaped(text);
+        EXPECT_EQ(fixture.Fix(text), fixed);
+        EXPECT_EQ(fixture.Added(), (fixed.size() - text.size()) / 4);
         EXPECT_EQ(fixture.observer.notices,
                   text.size() > 1 && text.endsWith(u'<') && !text.endsWith(u"<<")
                       ? QStringList{kNotice}
-                      : QStringList())
-            << Escaped(text);
+                      : QStringList());
     }
     EXPECT_EQ(fixture.lists.opens, fixture.lists.closes);
 
@@ -114,26 +119,24 @@ TEST(FixTextTest, NoTagIsReadInAComment_ATaglessElementOrALessThanSign) {
     }
 }
 
-TEST(FixTextTest, ListsThatFailLeaveTheTextAndTheStateAsTheyWere) {
+TEST(FixTextTest, ListsThatFailEndThePassWithNothingInserted) {
     EngineFixture fixture;
     fixture.lists.failOpen = true;
-    fixture.engine.AddedCount = 7;
-    fixture.engine.InParagraph = true;
-    RepairResult result = fixture.engine.FixText(QStringLiteral("<p>a<div>b"));
+    const QString page = QStringLiteral("<p>a<div>b");
+    RepairResult result = fixture.engine.FixText(TextUnits::Utf16(page));
     EXPECT_EQ(result.status, RepairResult::Status::ListsUnavailable);
     EXPECT_EQ(result.listsError.reason, QStringLiteral("lists unavailable"));
-    EXPECT_TRUE(result.text.isEmpty());
+    EXPECT_TRUE(result.insertions.isEmpty());
     EXPECT_TRUE(fixture.Events().isEmpty());
-    EXPECT_EQ(fixture.engine.AddedCount, 7);
-    EXPECT_TRUE(fixture.engine.InParagraph);
 
     // A lookup failing midway abandons the pass and closes the lists.
     fixture.lists.failOpen = false;
     fixture.lists.failAfterLookups = 1;
-    result = fixture.engine.FixText(QStringLiteral("<p>a<b>c<i>d<div>e"));
+    const QString later = QStringLiteral("<p>a<b>c<i>d<div>e");
+    result = fixture.engine.FixText(TextUnits::Utf16(later));
     EXPECT_EQ(result.status, RepairResult::Status::ListsUnavailable);
     EXPECT_EQ(result.listsError.reason, QStringLiteral("lookup failed"));
-    EXPECT_TRUE(result.text.isEmpty());
+    EXPECT_TRUE(result.insertions.isEmpty());
     EXPECT_EQ(fixture.lists.closes, fixture.lists.opens);
     EXPECT_FALSE(fixture.engine.IsRunning());
     fixture.lists.failAfterLookups = -1;
@@ -156,26 +159,34 @@ class ReentrantObserver final : public EngineObserver {
 };
 
 TEST(FixTextTest, ARoutineStartedDuringAnotherIsRefusedAsBusy) {
-    using Routine = RepairResult (Functions::*)(QString);
-    const Routine routines[] = {&Functions::FixText, &Functions::StripNewlines,
-                                &Functions::StripSpaces};
+    using Routine = RepairResult (*)(Functions&, const TextUnits&);
+    const Routine routines[] = {
+        [](Functions& engine, const TextUnits& text) { return engine.FixText(text); },
+        [](Functions& engine, const TextUnits& text) {
+            return engine.StripNewlines(text, LoneLineFeeds::Keep);
+        },
+        [](Functions& engine, const TextUnits& text) { return engine.StripSpaces(text); },
+        [](Functions& engine, const TextUnits& text) { return engine.FixTextHtml5(text); },
+    };
     const QString page = QStringLiteral("<p>a\r\nb<div>c<p>d  e</p>f  g");
+    const TextUnits units = TextUnits::Utf16(page);
     for (const Routine outer : routines) {
         EngineFixture plain, busy;
-        const RepairResult expected = (plain.engine.*outer)(page);
+        const RepairResult expected = outer(plain.engine, units);
+        ASSERT_TRUE(expected.ok()) << Escaped(expected.error);
         ReentrantObserver observer;
         Functions engine(observer, busy.lists);
         observer.at = 2;
         observer.nested = [&] {
             for (const Routine nested : routines) {
-                const RepairResult refused = (engine.*nested)(page);
+                const RepairResult refused = nested(engine, units);
                 EXPECT_EQ(refused.status, RepairResult::Status::Busy);
-                EXPECT_TRUE(refused.text.isEmpty());
+                EXPECT_TRUE(refused.insertions.isEmpty() && refused.kept.isEmpty());
             }
             EXPECT_TRUE(engine.IsRunning());
         };
-        EXPECT_EQ((engine.*outer)(page).text, expected.text);
-        EXPECT_EQ(engine.AddedCount, plain.engine.AddedCount);
+        const RepairResult result = outer(engine, units);
+        EXPECT_EQ(RepairedText(page, result), RepairedText(page, expected));
         EXPECT_EQ(busy.lists.opens, plain.lists.opens);
         EXPECT_FALSE(engine.IsRunning());
     }

@@ -15,10 +15,16 @@ class ReferenceEngine {
     ReferenceEngine(EngineObserver& observer, WordListSource& lists)
         : observer_(observer), source_(lists) {}
 
-    qint32 AddedCount = 0;
-    bool InParagraph = false;
+    /// What a routine made: its status, the text, why the lists failed, and how many "</p>"
+    /// it added (none when it did not complete).
+    struct Run {
+        RepairResult::Status status = RepairResult::Status::Completed;
+        QString text;
+        StoreError listsError;
+        qsizetype added = 0;
+    };
 
-    RepairResult FixText(const QString& text) {
+    Run FixText(const QString& text) {
         StoreError error;
         const std::unique_ptr<WordListLookup> lists = source_.openLists(&error);
         if (!lists) return Failed(RepairResult::Status::ListsUnavailable, error);
@@ -27,10 +33,10 @@ class ReferenceEngine {
             QString fixed;
             qint64 segment = 1;
             qint64 pos = 1;
-            AddedCount = 0;
-            observer_.showAdded(AddedCount);
+            qint32 added = 0;
+            observer_.showAdded(added);
             Yield();
-            InParagraph = false;
+            bool inParagraph = false;
             const QList<Hidden> hidden = HiddenStretches(text);
             while (pos < length) {
                 observer_.showRemaining(length - pos);
@@ -41,21 +47,21 @@ class ReferenceEngine {
                 if (found == 0 || found == length) {
                     pos = length + 1;
                 } else {
-                    const TagKind kind = Classify(text, found, *lists);
-                    if (InParagraph && (kind == TagParaOpen || kind == TagBreak)) {
+                    const Kind kind = Classify(text, found, *lists);
+                    if (inParagraph && (kind == Kind::ParaOpen || kind == Kind::Break)) {
                         fixed += text.mid(segment - 1, found - segment) + QStringLiteral("</p>");
                         segment = found;
-                        observer_.showAdded(++AddedCount);
+                        observer_.showAdded(++added);
                         Yield();
                     }
-                    if (kind != TagOther) InParagraph = kind == TagParaOpen;
+                    if (kind != Kind::Other) inParagraph = kind == Kind::ParaOpen;
                     // A comment or a script is passed over: the next "<" is the first after it.
                     for (const Hidden& h : hidden) {
                         if (h.lt == found - 1) pos = h.to + 1;
                     }
                 }
             }
-            return Done(fixed + text.mid(segment - 1));
+            return Done(fixed + text.mid(segment - 1), added);
         } catch (const Stop&) {
             return Failed(RepairResult::Status::Stopped);
         } catch (const StoreError& failed) {
@@ -63,7 +69,7 @@ class ReferenceEngine {
         }
     }
 
-    RepairResult StripNewlines(const QString& text, LoneLineFeeds lineFeeds) {
+    Run StripNewlines(const QString& text, LoneLineFeeds lineFeeds) {
         try {
             const QList<Hidden> hidden = HiddenStretches(text);
             QList<bool> inside(text.size() + 1, false);  // a "<" there is no tag
@@ -76,15 +82,15 @@ class ReferenceEngine {
             observer_.clearAdded();
             observer_.showRemaining(rest.size());
             Yield();
-            InParagraph = false;
+            bool inParagraph = false;
             for (;;) {
-                const QStringView mark = InParagraph ? u"</p>" : u"<p>";
+                const QStringView mark = inParagraph ? u"</p>" : u"<p>";
                 qint64 k = rest.indexOf(mark) + 1;
                 while (k > 0 && inside[offset + k - 1]) k = rest.indexOf(mark, k) + 1;
                 if (k == 0) break;
-                out += InParagraph ? Joined(rest.left(k), inside.mid(offset, k), lineFeeds)
+                out += inParagraph ? Joined(rest.left(k), inside.mid(offset, k), lineFeeds)
                                    : rest.left(k);
-                InParagraph = !InParagraph;
+                inParagraph = !inParagraph;
                 rest.remove(0, k);
                 offset += k;
                 observer_.showRemaining(rest.size());
@@ -96,7 +102,7 @@ class ReferenceEngine {
         }
     }
 
-    RepairResult StripSpaces(const QString& text) {
+    Run StripSpaces(const QString& text) {
         try {
             QString rest = Trimmed(text);
             QString out;
@@ -124,6 +130,7 @@ class ReferenceEngine {
 
   private:
     struct Stop {};
+    enum class Kind { Other, Break, ParaOpen, ParaClose };
     static constexpr QStringView kNotice = u"Last item on the page is an opening <";
 
     void Yield() {
@@ -191,15 +198,15 @@ class ReferenceEngine {
 
     /// The tag whose "<" stands at 1-based `pos`; a closing tag asks the include list, any
     /// other the skip list.
-    static TagKind Classify(const QString& text, qint64 pos, WordListLookup& lists) {
+    static Kind Classify(const QString& text, qint64 pos, WordListLookup& lists) {
         const QString name = NameAt(text, pos - 1);
-        if (name == u"p") return TagParaOpen;
-        if (name == u"/p") return TagParaClose;
+        if (name == u"p") return Kind::ParaOpen;
+        if (name == u"/p") return Kind::ParaClose;
         const bool closing = name.startsWith(u'/');
         const std::optional<bool> listed =
             closing ? lists.inIncludeList(name) : lists.inSkipList(name);
         if (!listed) throw lists.lastError();
-        return *listed == closing ? TagBreak : TagOther;
+        return *listed == closing ? Kind::Break : Kind::Other;
     }
 
     static QString Trimmed(QString t) {
@@ -226,16 +233,17 @@ class ReferenceEngine {
         return t;
     }
 
-    static RepairResult Done(QString text) {
-        RepairResult result;
-        result.text = std::move(text);
-        return result;
+    static Run Done(QString text, qsizetype added = 0) {
+        Run run;
+        run.text = std::move(text);
+        run.added = added;
+        return run;
     }
-    static RepairResult Failed(RepairResult::Status status, StoreError error = {}) {
-        RepairResult result;
-        result.status = status;
-        result.listsError = std::move(error);
-        return result;
+    static Run Failed(RepairResult::Status status, StoreError error = {}) {
+        Run run;
+        run.status = status;
+        run.listsError = std::move(error);
+        return run;
     }
 
     EngineObserver& observer_;

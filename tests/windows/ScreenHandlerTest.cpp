@@ -27,21 +27,23 @@ TEST(ScreenHandler, PlacesFollowTheWindowInProportionWithoutDrift) {
     gone.reset();  // a recorded control that no longer exists
 
     const struct {
+        const char* name;
         QSize size;
         QRect bar, box;
     } steps[] = {
-        {{1304, 896}, {0, 0, 1304, 56}, {20, 120, 1266, 732}},  // double size
-        {{717, 448}, {0, 0, 717, 28}, {11, 60, 696, 366}},      // width only
-        {{0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}},                   // nothing left
-        {{200, 150}, {0, 0, 200, 9}, {3, 20, 194, 123}},        // no lower limit
+        {"double size", {1304, 896}, {0, 0, 1304, 56}, {20, 120, 1266, 732}},
+        {"width only", {717, 448}, {0, 0, 717, 28}, {11, 60, 696, 366}},
+        {"nothing left", {0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}},
+        {"no lower limit", {200, 150}, {0, 0, 200, 9}, {3, 20, 194, 123}},
         // Back at the design size, nothing of the sizes between remains.
-        {{652, 448}, {0, 0, 652, 28}, {10, 60, 633, 366}},
+        {"back at the design size", {652, 448}, {0, 0, 652, 28}, {10, 60, 633, 366}},
     };
     for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
         window.resize(step.size);
         handler.ResizeControls(window);
-        EXPECT_EQ(toolbar->geometry(), step.bar) << step.size.width() << "x" << step.size.height();
-        EXPECT_EQ(workBox->geometry(), step.box) << step.size.width() << "x" << step.size.height();
+        EXPECT_EQ(toolbar->geometry(), step.bar);
+        EXPECT_EQ(workBox->geometry(), step.box);
     }
     EXPECT_EQ(later->geometry(), QRect(5, 6, 7, 8));
     EXPECT_EQ(dialog->geometry(), QRect(50, 50, 200, 100));

@@ -2,8 +2,8 @@
 // The shared window routines: centring a window by its frame, message boxes, and Qt's
 // translations.
 #include "GuiTestSupport.h"
-#include "common/Translations.h"
-#include "common/Utilities.h"
+#include "windows/Translations.h"
+#include "windows/Utilities.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -17,6 +17,7 @@ namespace {
 
 TEST(CenterForm, CentresTheFrameNotTheClientArea) {
     const struct {
+        const char* name;
         QRect area;
         QSize client;
         QMargins frame;
@@ -24,13 +25,17 @@ TEST(CenterForm, CentresTheFrameNotTheClientArea) {
     } cases[] = {
         // A title bar of 24 pixels and borders of 1: the frame, 24 + 1 taller than the
         // client area, stands 12 pixels higher than a centred client area would put it.
-        {{0, 0, 1280, 800}, {652, 472}, {1, 24, 1, 1}, {313, 151}},
+        {"a title bar and borders", {0, 0, 1280, 800}, {652, 472}, {1, 24, 1, 1}, {313, 151}},
         // A second screen to the right.
-        {{1280, 0, 1920, 1080}, {800, 600}, {4, 30, 4, 4}, {1836, 223}},
+        {"a second screen to the right",
+         {1280, 0, 1920, 1080},
+         {800, 600},
+         {4, 30, 4, 4},
+         {1836, 223}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(CenteredFramePosition(c.area, c.client, c.frame), c.expected)
-            << c.client.width() << "x" << c.client.height();
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(CenteredFramePosition(c.area, c.client, c.frame), c.expected);
     }
 
     // A window placed before it is shown stands in the middle once shown.

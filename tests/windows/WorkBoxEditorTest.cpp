@@ -29,13 +29,13 @@ TEST(WorkBoxEditorTest, ReplacingIsOneUndoStepThatRestoresTheTextExactly) {
                               QStringLiteral("\u00E9")};
     for (const QString& before : befores) {
         for (const QString& after : afters) {
-            for (const bool utf8 : {false, true}) {  // from 16-bit text, or from UTF-8 bytes
+            for (const bool utf8 : {false, true}) {  // loaded from 16-bit text, or from UTF-8
                 WorkBoxEditor editor;
-                editor.replaceDocument(QStringLiteral("earlier"));
+                editor.replaceDocumentUtf8("earlier");
                 // A fresh document: nothing to undo.
                 utf8 ? editor.loadDocumentUtf8(before.toUtf8()) : editor.loadDocument(before);
                 EXPECT_EQ(editor.documentBytes(), before.toUtf8());
-                utf8 ? editor.replaceDocumentUtf8(after.toUtf8()) : editor.replaceDocument(after);
+                editor.replaceDocumentUtf8(after.toUtf8());
                 EXPECT_EQ(editor.documentText(), after);
                 EXPECT_TRUE(editor.hasUnsavedChanges());
                 editor.undo();
@@ -63,16 +63,20 @@ TEST(WorkBoxEditorTest, KeepsASurrogatePairWhereTheTextIsCutIntoSlices) {
 TEST(WorkBoxEditorTest, TypedLineEndsFollowTheDocument) {
     WorkBoxEditor editor;
     const struct {
+        const char* name;
         const char* text;
         QsciScintilla::EolMode mode;
     } cases[] = {
-        {"a\r\nb\nc", QsciScintilla::EolWindows},   {"a\nb\r\nc", QsciScintilla::EolUnix},
-        {"a\rb\r\n", QsciScintilla::EolMac},        {"a\r", QsciScintilla::EolMac},
-        {"no line end", QsciScintilla::EolWindows},
+        {"CR LF first", "a\r\nb\nc", QsciScintilla::EolWindows},
+        {"LF first", "a\nb\r\nc", QsciScintilla::EolUnix},
+        {"CR first", "a\rb\r\n", QsciScintilla::EolMac},
+        {"a CR at the end", "a\r", QsciScintilla::EolMac},
+        {"no line end", "no line end", QsciScintilla::EolWindows},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         editor.loadDocument(QString::fromLatin1(c.text));
-        EXPECT_EQ(editor.eolMode(), c.mode) << c.text;
+        EXPECT_EQ(editor.eolMode(), c.mode);
     }
 }
 
@@ -97,20 +101,23 @@ QString Coloured(WorkBoxEditor& editor, const char* text) {
 TEST(WorkBoxEditorTest, ColoursHtmlOnlySoAStrayMarkChangesNothingAfterIt) {
     WorkBoxEditor editor;
     const struct {
+        const char* name;
         const char* text;
         const char* styles;
     } cases[] = {
         // "<?" and "<%" are text; the tags after them keep their colours.
-        {"a<?b<p class=\"x\">c</p>", "DDDDTTIAAAAAEQQQTDTTTT"},
-        {"<% x %><b id=a>&amp;&x</b>", "DDDDDDDTTIAAEUTNNNNNDDTTTT"},
-        {"<!-- <p> -->x<!DOCTYPE html>y", "CCCCCCCCCCCCDXXXXXXXXXXXXXXXD"},
-        {"a < b <3 </ c", "DDDDDDDDDDDDD"},
+        {"a stray <?", "a<?b<p class=\"x\">c</p>", "DDDDTTIAAAAAEQQQTDTTTT"},
+        {"a stray <%", "<% x %><b id=a>&amp;&x</b>", "DDDDDDDTTIAAEUTNNNNNDDTTTT"},
+        {"a comment and a declaration", "<!-- <p> -->x<!DOCTYPE html>y",
+         "CCCCCCCCCCCCDXXXXXXXXXXXXXXXD"},
+        {"a < that opens no tag", "a < b <3 </ c", "DDDDDDDDDDDDD"},
         // What a script holds is plain up to its own end tag; "a<b" is no tag there.
-        {"<script>a<b</p></SCRIPT>c", "TTTTTTTTJJJJJJJTTTTTTTTTD"},
-        {"<style x='1'>p{}</style>", "TTTTTTIAESSSTYYYTTTTTTTT"},
+        {"a script", "<script>a<b</p></SCRIPT>c", "TTTTTTTTJJJJJJJTTTTTTTTTD"},
+        {"a style", "<style x='1'>p{}</style>", "TTTTTTIAESSSTYYYTTTTTTTT"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Coloured(editor, c.text).toStdString(), c.styles) << c.text;
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Coloured(editor, c.text).toStdString(), c.styles);
     }
 }
 
@@ -184,15 +191,20 @@ TEST(WorkBoxEditorTest, AShortPageDropsTheScrollBarOfAWideOne) {
     editor.resize(300, 200);
     editor.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
-    auto scrollWidth = [&](const QString& text) {
-        editor.loadDocument(text);
-        editor.repaint();
-        QTest::qWait(100);  // the editor widens its scroll bar a little after painting
+    const auto scrollWidth = [&] {
         return editor.SendScintilla(QsciScintillaBase::SCI_GETSCROLLWIDTH);
     };
-    EXPECT_GT(scrollWidth(QString(500, u'w')), 1000);
-    EXPECT_GT(editor.horizontalScrollBar()->maximum(), 0);
-    EXPECT_LT(scrollWidth(QStringLiteral("short")), 200);
+    // The editor widens its scroll bar to a line it has painted on a timer of its own, so
+    // the test waits for the scroll bar rather than for a time.
+    editor.loadDocument(QString(500, u'w'));
+    editor.repaint();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return editor.horizontalScrollBar()->maximum() > 0; }));
+    EXPECT_GT(scrollWidth(), 1000);
+    // Loading narrows it at once; painting the short line cannot widen it far.
+    editor.loadDocument(QStringLiteral("short"));
+    editor.repaint();
+    QCoreApplication::processEvents();
+    EXPECT_LT(scrollWidth(), 200);
     EXPECT_EQ(editor.horizontalScrollBar()->maximum(), 0);
 }
 

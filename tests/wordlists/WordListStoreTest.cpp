@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestSupport.h"
+#include "frontend/StoreErrorText.h"
 #include "wordlists/DefaultWordLists.h"
-#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListSnapshot.h"
 #include "wordlists/WordListStore.h"
@@ -62,12 +62,19 @@ TEST_F(StoreTest, SeekAddAndDeleteWorkOnWholeEntriesWithoutRegardToCase) {
 
     ASSERT_TRUE(skip->Add(QStringLiteral("Table"), &error_));
     const struct {
+        const char* name;
         QString key;
         bool found;
-    } seeks[] = {{"table", true}, {"TABLE", true}, {"tab", false}, {"tables", false},
-                 {"br/", true},   {"br /", false}, {"", true}};
-    for (const auto& s : seeks)
-        EXPECT_EQ(skip->Seek(s.key, &error_), s.found) << s.key.toStdString();
+    } seeks[] = {
+        {"lower case", "table", true}, {"upper case", "TABLE", true},
+        {"a prefix", "tab", false},    {"longer", "tables", false},
+        {"with a /", "br/", true},     {"with a space", "br /", false},
+        {"the empty name", "", true},
+    };
+    for (const auto& s : seeks) {
+        SCOPED_TRACE(s.name);
+        EXPECT_EQ(skip->Seek(s.key, &error_), s.found);
+    }
     // The empty name is an entry of its own, which a null text finds too.
     EXPECT_EQ(skip->Seek(QString(), &error_), true);
     ASSERT_TRUE(skip->DeleteCurrent(&error_));
@@ -107,23 +114,25 @@ TEST_F(StoreTest, FilesThatAreNoWordListsAreReportedByNameAndReason) {
     const QByteArray real = FileBytes(DefaultDatabasePath());
     ASSERT_TRUE(PutFile(QStringLiteral("cut.db"), real.left(real.size() / 2)));
     const struct {
+        const char* name;
         const char* file;
         StoreError::Kind kind;
         const char* reason;
     } cases[] = {
-        {"nosuch.db", StoreError::Kind::Missing, "file not found"},
-        {"folder.db", StoreError::Kind::Folder, ""},
-        {"junk.db", StoreError::Kind::NotADatabase, ""},
-        {"cut.db", StoreError::Kind::None, ""},  // some kind, at some step
+        {"a missing file", "nosuch.db", StoreError::Kind::Missing, "file not found"},
+        {"a folder", "folder.db", StoreError::Kind::Folder, ""},
+        {"not a database", "junk.db", StoreError::Kind::NotADatabase, ""},
+        {"a database cut short", "cut.db", StoreError::Kind::None, ""},  // some kind, some step
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         StoreError error;
         auto db = WordListDatabase::Open(QString::fromLatin1(c.file), &error);
         std::unique_ptr<WordListTable> table =
             db ? db->OpenTable(IncludeListSchema(), &error) : nullptr;
-        EXPECT_FALSE(table && table->SetIndex(&error) && table->Walk(&error)) << c.file;
-        EXPECT_NE(error.kind, StoreError::Kind::None) << c.file;
-        EXPECT_TRUE(c.kind == StoreError::Kind::None || error.kind == c.kind) << c.file;
+        EXPECT_FALSE(table && table->SetIndex(&error) && table->Walk(&error));
+        EXPECT_NE(error.kind, StoreError::Kind::None);
+        EXPECT_TRUE(c.kind == StoreError::Kind::None || error.kind == c.kind);
         EXPECT_TRUE(StoreErrorText(error).contains(here + QString::fromLatin1(c.file)))
             << Text(error);
         EXPECT_TRUE(StoreErrorText(error).contains(QString::fromLatin1(c.reason))) << Text(error);
@@ -175,24 +184,30 @@ TEST(WordListSnapshot, AnswersAsTheStoreDoesByTheIndexsComparison) {
 
 TEST(StoreSchema, TablesFieldsAndIndexesThatDoNotFitAreRefusedByName) {
     const struct {
+        const char* name;
         const char* schema;
         const char* wrong;
     } cases[] = {
-        {"", "the table Lookup is missing"},
+        {"no table", "", "the table Lookup is missing"},
         // SQLite would take a double-quoted "Reject" that names no field for a string.
-        {"CREATE TABLE Lookup(Wrong TEXT); CREATE INDEX Alpha ON Lookup(Wrong);"
+        {"no field of the name",
+         "CREATE TABLE Lookup(Wrong TEXT); CREATE INDEX Alpha ON Lookup(Wrong);"
          "INSERT INTO Lookup VALUES('b'), ('');",
          "the table Lookup has no field Reject (its fields: Wrong)"},
-        {"CREATE TABLE Lookup(Reject TEXT, Other TEXT); CREATE INDEX Alpha ON Lookup(Other);",
+        {"an index on another field",
+         "CREATE TABLE Lookup(Reject TEXT, Other TEXT); CREATE INDEX Alpha ON Lookup(Other);",
          "the index Alpha of the table Lookup is on Other, not on the field Reject alone"},
-        {"CREATE TABLE Lookup(Reject TEXT, Other TEXT); CREATE INDEX Alpha ON Lookup(Reject, "
+        {"an index on two fields",
+         "CREATE TABLE Lookup(Reject TEXT, Other TEXT); CREATE INDEX Alpha ON Lookup(Reject, "
          "Other);",
          "the index Alpha of the table Lookup is on Reject, Other, not on the field Reject alone"},
-        {"CREATE TABLE Lookup(Reject TEXT); CREATE TABLE T(Reject TEXT);"
+        {"the index on another table",
+         "CREATE TABLE Lookup(Reject TEXT); CREATE TABLE T(Reject TEXT);"
          "CREATE INDEX Alpha ON T(Reject);",
          "the table Lookup has no index Alpha"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         // The default database with another table Lookup.
         ScopedWorkingDir dir;
         StoreError error;

@@ -3,7 +3,7 @@
 // program's own facts elsewhere.
 #include "GuiTestSupport.h"
 #include "mainwindow/SecondaryWindows.h"
-#include "windows/EmptyRegistry.h"
+#include "registry/EmptyRegistry.h"
 #include "windows/SystemInfoDialog.h"
 #include "windows/frmAbout.h"
 

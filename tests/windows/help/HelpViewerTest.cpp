@@ -50,7 +50,7 @@ TEST(HelpViewer, TheIndexListsEveryTopicAndTypingFiltersIt) {
     ASSERT_TRUE(viewer.Load(kCollection));
     viewer.show();
     // The index is built in the background.
-    for (int i = 0; i < 500 && IndexRows(viewer).size() < keywords.size(); ++i) QTest::qWait(10);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return IndexRows(viewer).size() >= keywords.size(); }));
     EXPECT_EQ(IndexRows(viewer), keywords);
 
     // Each letter typed narrows the list to the keywords that contain the text, and Enter

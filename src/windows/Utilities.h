@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "common/ScreenFit.h"
+#include "windows/ScreenFit.h"
 
 #include <QList>
 #include <QString>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "wordlists/StoreErrorText.h"
+#include "frontend/StoreErrorText.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "common/Translations.h"
+#include "windows/Translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

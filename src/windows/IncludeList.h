@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "wordlists/WordListEditor.h"
+#include "windows/WordListEditor.h"
 
 namespace quillet {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "common/Utilities.h"
+#include "windows/Utilities.h"
 
 #include <QAbstractButton>
 #include <QApplication>

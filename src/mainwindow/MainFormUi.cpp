@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "windows/MainFormUi.h"
+#include "mainwindow/MainFormUi.h"
 
-#include "common/ScreenFit.h"
-#include "common/Translations.h"
 #include "documents/TextEncoding.h"
 #include "windows/ElidedLabel.h"
+#include "windows/ScreenFit.h"
+#include "windows/Translations.h"
 #include "windows/TwipsGeometry.h"
 #include "windows/WindowImages.h"
 #include "windows/WorkBoxEditor.h"

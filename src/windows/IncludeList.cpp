@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "wordlists/IncludeList.h"
+#include "windows/IncludeList.h"
 
 #include "wordlists/WordListStore.h"
 

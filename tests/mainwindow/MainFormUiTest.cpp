@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's make-up: what a user would notice if it broke.
-#include "windows/MainFormUi.h"
+#include "mainwindow/MainFormUi.h"
 
 #include "windows/WorkBoxEditor.h"
 

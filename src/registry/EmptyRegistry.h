@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "windows/RegistryAccess.h"
+#include "registry/RegistryAccess.h"
 
 namespace quillet {
 

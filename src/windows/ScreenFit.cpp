@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "common/ScreenFit.h"
+#include "windows/ScreenFit.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "windows/EmptyRegistry.h"
+#include "registry/EmptyRegistry.h"
 
 namespace quillet {
 

@@ -3,13 +3,13 @@
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
 #include "engine/Functions.h"
+#include "frontend/StoreErrorText.h"
 #include "mainwindow/MainForm.h"
 #include "mainwindow/SecondaryWindows.h"
+#include "windows/IncludeList.h"
+#include "windows/SkipListForm.h"
 #include "windows/WorkBoxEditor.h"
 #include "wordlists/DefaultWordLists.h"
-#include "wordlists/IncludeList.h"
-#include "wordlists/SkipListForm.h"
-#include "wordlists/StoreErrorText.h"
 #include "wordlists/StoreListSource.h"
 #include "wordlists/WordListStore.h"
 
@@ -270,10 +270,11 @@ TEST(WordListEditor, AnEditorShownDuringAFixPassEditsAndEachShowingLoadsAfresh) 
             form->QuitButton->click();
         }));
     };
-    const RepairResult result = engine.FixText(QStringLiteral("<p>one<b>two<p>three<span>four"));
+    const QString page = QStringLiteral("<p>one<b>two<p>three<span>four");
+    const RepairResult result = engine.FixText(TextUnits::Utf16(page));
     ASSERT_EQ(result.status, RepairResult::Status::Completed) << result.error.toStdString();
     // Asked after the edit: "b" no longer keeps the paragraph open, "span" does.
-    EXPECT_EQ(result.text, QStringLiteral("<p>one</p><b>two<p>three<span>four"));
+    EXPECT_EQ(RepairedText(page, result), QStringLiteral("<p>one</p><b>two<p>three<span>four"));
 
     // The next showing shows the stored table, with nothing in the text box.
     EXPECT_TRUE(WithModal(show, [&](QWidget* modal) {

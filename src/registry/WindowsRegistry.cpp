@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "windows/WindowsRegistry.h"
+#include "registry/WindowsRegistry.h"
 
 #ifdef Q_OS_WIN
 

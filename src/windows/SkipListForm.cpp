@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "wordlists/SkipListForm.h"
+#include "windows/SkipListForm.h"
 
 #include "wordlists/WordListStore.h"
 

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "wordlists/WordListEditor.h"
+#include "windows/WordListEditor.h"
 
-#include "common/Utilities.h"
-#include "engine/Utilities.h"
-#include "windows/MainFormUi.h"
+#include "mainwindow/MainFormUi.h"
 #include "windows/TwipsGeometry.h"
-#include "wordlists/WordListMessages.h"
+#include "windows/Utilities.h"
+#include "windows/WordListMessages.h"
 #include "wordlists/WordListStore.h"
 
 #include <QKeyEvent>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "wordlists/WordListMessages.h"
+#include "windows/WordListMessages.h"
 
-#include "common/Translations.h"
-#include "wordlists/StoreErrorText.h"
+#include "frontend/StoreErrorText.h"
+#include "windows/Translations.h"
 
 namespace quillet {
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "windows/RegistryAccess.h"
+#include "registry/RegistryAccess.h"
 
-#include "windows/EmptyRegistry.h"
-#include "windows/WindowsRegistry.h"
+#include "registry/EmptyRegistry.h"
+#include "registry/WindowsRegistry.h"
 
 namespace quillet {
 
