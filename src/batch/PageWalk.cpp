@@ -23,8 +23,11 @@ namespace quillet {
 
 namespace {
 
-/// The default pages, matched against a file's name in any letter case.
-const char* const kPagePatterns[] = {"*.htm", "*.html", "*.shtml", "*.xhtml"};
+/// The default pages: a file's name ends with one of these, in any letter case (as the
+/// patterns "*.htm", "*.html", "*.shtml" and "*.xhtml" would match it).
+constexpr QLatin1StringView kPageEndings[] = {QLatin1StringView(".htm"), QLatin1StringView(".html"),
+                                              QLatin1StringView(".shtml"),
+                                              QLatin1StringView(".xhtml")};
 
 bool SameCharacter(QChar a, QChar b, Qt::CaseSensitivity sensitivity) {
     return a == b || (sensitivity == Qt::CaseInsensitive && a.toCaseFolded() == b.toCaseFolded());
@@ -119,9 +122,9 @@ bool PageFilter::takesFile(QStringView relative) const {
     if (name.endsWith(u".fix", Qt::CaseInsensitive)) return false;
     if (Matches(exclude_, relative, Qt::CaseSensitive)) return false;
     if (!include_.isEmpty()) return Matches(include_, relative, Qt::CaseSensitive);
-    return std::any_of(std::begin(kPagePatterns), std::end(kPagePatterns), [&](const char* glob) {
-        return MatchesGlob(QString::fromLatin1(glob), name, Qt::CaseInsensitive);
-    });
+    return std::any_of(
+        std::begin(kPageEndings), std::end(kPageEndings),
+        [&](QLatin1StringView ending) { return name.endsWith(ending, Qt::CaseInsensitive); });
 }
 
 void WalkFolder(const QString& folder, const PageFilter& filter,
@@ -169,7 +172,8 @@ void WalkFolder(const QString& folder, const PageFilter& filter,
             const QString inner = child(DecodeFileName(bytes));
             unsigned char type = entry->d_type;
             struct stat info {};
-            const bool look = type == DT_UNKNOWN || (type == DT_REG && filter.takesFile(inner));
+            const bool taken = type != DT_DIR && filter.takesFile(inner);
+            const bool look = type == DT_UNKNOWN || (type == DT_REG && taken);
             if (look) {
                 if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
                     failed(inner, "cannot look at it");
@@ -179,7 +183,7 @@ void WalkFolder(const QString& folder, const PageFilter& filter,
             }
             if (type == DT_DIR && filter.entersFolder(inner)) {
                 folders.push_back(inner);
-            } else if (type == DT_REG && look && filter.takesFile(inner)) {
+            } else if (type == DT_REG && look && taken) {
                 found.push_back({EncodeFileName(inner),
                                  qint64(info.st_size),
                                  {},
