@@ -409,6 +409,7 @@ int Batch::RunRepairCommand(const RepairCommand& command, const BatchOptions& op
     run.settings.html5 = options.html5;
     run.settings.lineFeeds = options.joinLf ? LoneLineFeeds::Join : LoneLineFeeds::Keep;
     run.verbose = options.verbose;
+    run.sayCounts = !options.quiet;
     run.result = options.diff    ? RepairRun::Result::Compared
                  : options.check ? RepairRun::Result::Counted
                                  : RepairRun::Result::Written;

@@ -363,10 +363,12 @@ void PageRepair::finish(Page& page, const RepairResult& result, qint64 count, bo
         record.bytesOut = memory.size();
         if (compared)
             outcome_.diff = UnifiedDiff(original_, memory.bytes(), EncodeFileName(job_.path));
-        outcome_.countText = command.countText(count, true);
+        if (run_.sayCounts) outcome_.countText = command.countText(count, true);
         return;
     }
-    if (command.id == RepairId::Fix) outcome_.countText = command.countText(count, false);
+    if (command.id == RepairId::Fix && run_.sayCounts) {
+        outcome_.countText = command.countText(count, false);
+    }
     // A page left as it was is not written again.
     if (job_.replacesPage && !changed) return;
     if (job_.output == u"-") {

@@ -23,6 +23,8 @@ struct RepairRun {
     RepairSettings settings;
     std::optional<TextEncoding> encoding;  ///< --encoding; detected when unset
     bool verbose = false;
+    /// Whether each page's count is said after its name (not with -q).
+    bool sayCounts = true;
     /// What becomes of a repaired page: written, only counted (--check), or compared
     /// (--diff).
     enum class Result { Written, Counted, Compared } result = Result::Written;

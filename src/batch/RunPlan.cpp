@@ -67,26 +67,38 @@ class OutputKeys {
 #ifdef Q_OS_UNIX
         const QByteArray name = EncodeFileName(path);
         const qsizetype slash = name.lastIndexOf('/');
-        const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? "/" : name.left(slash);
-        auto found = folders_.find(folder);
-        if (found == folders_.end()) {
-            Folder resolved;
-            if (char* real = ::realpath(folder.constData(), nullptr)) {
-                resolved.name = real;
-                std::free(real);
-            } else {
-                resolved.absent = errno == ENOENT;
-                resolved.name = EncodeFileName(AbsoluteFileName(DecodeFileName(folder)));
+        const QByteArrayView folder = slash < 0    ? QByteArrayView(".")
+                                      : slash == 0 ? QByteArrayView("/")
+                                                   : QByteArrayView(name).first(slash);
+        // Pages come folder by folder: the last folder is mostly the one asked for again.
+        if (!haveLast_ || QByteArrayView(lastName_) != folder) {
+            lastName_ = folder.toByteArray();
+            auto found = folders_.constFind(lastName_);
+            if (found == folders_.cend()) {
+                Folder resolved;
+                if (char* real = ::realpath(lastName_.constData(), nullptr)) {
+                    resolved.name = real;
+                    std::free(real);
+                } else {
+                    resolved.absent = errno == ENOENT;
+                    resolved.name = EncodeFileName(AbsoluteFileName(DecodeFileName(lastName_)));
+                }
+                found = folders_.insert(lastName_, resolved);
             }
-            found = folders_.insert(folder, resolved);
+            last_ = *found;
+            haveLast_ = true;
         }
         // A file there (or a link) is known by what it is. In a folder that is not there
         // yet, as under a fresh --output-dir, there is none to look at.
         struct stat info {};
-        if (!found->absent && (::lstat(name.constData(), &info) == 0 || errno != ENOENT)) {
+        if (!last_.absent && (::lstat(name.constData(), &info) == 0 || errno != ENOENT)) {
             return FileIdentityKey(path);
         }
-        return "path " + found->name + '/' + name.mid(slash + 1);
+        const QByteArrayView leaf = QByteArrayView(name).sliced(slash + 1);
+        QByteArray key;
+        key.reserve(5 + last_.name.size() + 1 + leaf.size());
+        key.append("path ").append(last_.name).append('/').append(leaf);
+        return key;
 #else
         return FileIdentityKey(path);
 #endif
@@ -98,6 +110,9 @@ class OutputKeys {
         bool absent = false;  // not there at all
     };
     QHash<QByteArray, Folder> folders_;
+    bool haveLast_ = false;
+    QByteArray lastName_;  // the folder asked for last, and what it is
+    Folder last_;
 };
 
 }  // namespace
@@ -130,26 +145,33 @@ qint64 PagePlan::totalSize() const {
     return total;
 }
 
-QString PagePlan::mirror(const Page& page) const {
-    return page.ownMirror ? names_.sliced(page.at + page.length, page.mirror)
-                          : names_.sliced(page.at + page.length - page.mirror, page.mirror);
+QStringView PagePlan::mirror(const Page& page) const {
+    return QStringView(names_).sliced(
+        page.ownMirror ? page.at + page.length : page.at + page.length - page.mirror, page.mirror);
 }
 
 QString PagePlan::outputOf(const Page& page) const {
     using Target = PlanSettings::Target;
     if (settings_.target == Target::Nowhere) return {};
     if (settings_.target == Target::Named) return settings_.output;
-    const QString name = path(page);
-    if (name == u"-") return name;
+    const QStringView name = path(page);
+    if (name == u"-") return name.toString();
     switch (settings_.target) {
         case Target::FixCopy:
-            return FixedFileName(SplitDocName(name));
+            return FixedFileName(SplitDocName(name.toString()));
         case Target::InPlace:
-            return name;
+            return name.toString();
         case Target::OutputDir: {
-            const QString under = page.mirror == 0 ? SplitDocName(name).fileName : mirror(page);
-            return settings_.output.endsWith(u'/') ? settings_.output + under
-                                                   : settings_.output + u'/' + under;
+            const QString file =
+                page.mirror == 0 ? SplitDocName(name.toString()).fileName : QString();
+            const QStringView under = page.mirror == 0 ? QStringView(file) : mirror(page);
+            const bool slash = settings_.output.endsWith(u'/');
+            QString output;
+            output.reserve(settings_.output.size() + 1 + under.size());
+            output.append(settings_.output);
+            if (!slash) output.append(u'/');
+            output.append(under);
+            return output;
         }
         default:
             return {};
@@ -158,7 +180,7 @@ QString PagePlan::outputOf(const Page& page) const {
 
 PageJob PagePlan::make(qsizetype index) const {
     const Page& page = pages_[size_t(index)];
-    PageJob job{path(page), {}, {}, false, page.size, errors_.value(index)};
+    PageJob job{path(page).toString(), {}, {}, false, page.size, errors_.value(index)};
     if (!job.refusal.isEmpty()) return job;
     job.output = outputOf(page);
     job.replacesPage = settings_.target == PlanSettings::Target::InPlace && job.path != u"-";
@@ -181,19 +203,24 @@ void PagePlan::check() {
     HolderMap inputs;
     HolderMap outputs;  // and backups
     OutputKeys outputKeys;
+    const bool inPlace = settings_.target == Target::InPlace;
+    const bool backups = inPlace && !settings_.backupSuffix.isEmpty();
     for (qsizetype i = 0; i < size(); ++i) {
         if (errors_.contains(i)) continue;
-        const PageJob job = make(i);
+        const Page& page = pages_[size_t(i)];
         Keys& key = keys[size_t(i)];
-        key.input = pages_[size_t(i)].input;
-        if (job.replacesPage) {
+        key.input = page.input;
+        // Standard input has no key, and goes to standard output in place.
+        if (inPlace) {
             key.output = key.input;
-        } else if (!job.output.isEmpty() && job.output != u"-") {
-            key.output = DigestOf(outputKeys.key(job.output));
+        } else if (const QString output = outputOf(page); !output.isEmpty() && output != u"-") {
+            key.output = DigestOf(outputKeys.key(output));
         }
-        if (!job.backup.isEmpty()) key.backup = DigestOf(outputKeys.key(job.backup));
+        if (backups && !key.input.isEmpty()) {
+            key.backup = DigestOf(outputKeys.key(path(page).toString() + settings_.backupSuffix));
+        }
         if (!key.input.isEmpty()) inputs[key.input].add(i);
-        if (!key.output.isEmpty() && !job.replacesPage) outputs[key.output].add(i);
+        if (!key.output.isEmpty() && !inPlace) outputs[key.output].add(i);
         if (!key.backup.isEmpty()) outputs[key.backup].add(i);
     }
     enum class Clash { None, SamePage, Replaced, ItsOwnCopy, ReplacesPage, SameOutput, Backup };

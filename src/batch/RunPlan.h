@@ -99,8 +99,10 @@ class PagePlan {
         Digest input;  // the page's own key; empty for standard input
     };
 
-    QString path(const Page& page) const { return names_.sliced(page.at, page.length); }
-    QString mirror(const Page& page) const;
+    QStringView path(const Page& page) const {
+        return QStringView(names_).sliced(page.at, page.length);
+    }
+    QStringView mirror(const Page& page) const;
     QString outputOf(const Page& page) const;
     /// The job of page `index` as it was found, before the plan refused anything.
     PageJob make(qsizetype index) const;

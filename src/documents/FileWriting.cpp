@@ -11,6 +11,7 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -211,8 +212,9 @@ int WithTemporaryName(const QByteArray& target, QByteArray* name, Attempt attemp
 
 /// Links a file that has no name yet (made with O_TMPFILE) to `name`; errno on failure.
 bool LinkUnnamed(int fd, const QByteArray& name) {
-    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-    return ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0;
+    char self[32] = "/proc/self/fd/";
+    *std::to_chars(self + 14, self + sizeof self - 1, fd).ptr = '\0';
+    return ::linkat(AT_FDCWD, self, AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0;
 }
 
 /// Writes a device, FIFO or other file that is not replaced, in place.
@@ -639,7 +641,13 @@ FileResult WriteNewFile(const QString& path, QByteArrayView bytes) {
 }
 
 QByteArray FileIdentityKey(quint64 device, quint64 inode) {
-    return "file " + QByteArray::number(device) + ' ' + QByteArray::number(inode);
+    // Made in one piece: a walk makes one for every file it takes.
+    // "file ", two numbers of at most 20 digits each, and a space between.
+    char key[64] = "file ";
+    char* const space = std::to_chars(key + 5, key + 25, device).ptr;
+    *space = ' ';
+    char* const end = std::to_chars(space + 1, key + 46, inode).ptr;
+    return QByteArray(key, end - key);
 }
 
 QByteArray FileIdentityKey(const QString& path) {

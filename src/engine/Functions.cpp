@@ -658,6 +658,9 @@ RepairResult FixPass(EngineObserver& observer, WordListSource& listSource, const
     RepairResult result;
     QList<qint64>& insertions = result.insertions;
     const qint64 length = source.size();
+    // Pages have about one "</p>" to add in every few hundred units: room for that many
+    // spares most of the list's growing.
+    insertions.reserve(qsizetype(length / 256 + 16));
 
     // The loop runs while characters remain after the "<" the search would start at,
     // counted in 16-bit characters as the pass reports them. They are counted only for
