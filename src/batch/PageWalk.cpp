@@ -127,6 +127,14 @@ bool PageFilter::takesFile(QStringView relative) const {
         [&](QLatin1StringView ending) { return name.endsWith(ending, Qt::CaseInsensitive); });
 }
 
+bool PageFilter::TakesUsualName(QByteArrayView name) {
+    const QLatin1StringView text(name);
+    if (text.endsWith(QLatin1StringView(".fix"), Qt::CaseInsensitive)) return false;
+    return std::any_of(
+        std::begin(kPageEndings), std::end(kPageEndings),
+        [&](QLatin1StringView ending) { return text.endsWith(ending, Qt::CaseInsensitive); });
+}
+
 void WalkFolder(const QString& folder, const PageFilter& filter,
                 const std::function<void(FoundPage&&)>& take) {
     const QString base = folder.endsWith(u'/') ? folder : folder + u'/';
@@ -139,23 +147,34 @@ void WalkFolder(const QString& folder, const PageFilter& filter,
         QByteArray identity;
     };
     std::vector<Found> found;
-    const auto failed = [&](const QString& relative, const char* what) {
+    const auto failed = [&](QByteArray relative, const char* what) {
         found.push_back(
-            {EncodeFileName(relative),
+            {std::move(relative),
              0,
              QStringLiteral("%1: %2").arg(QLatin1StringView(what), qt_error_string(errno)),
              {}});
     };
-    std::vector<QString> folders{QString()};  // still to read, from the walked folder
-    while (!folders.empty()) {
-        const QString relative = std::move(folders.back());
-        folders.pop_back();
-        const QString path = relative.isEmpty() ? folder : base + relative;
-        const auto child = [&](const QString& name) {
-            return relative.isEmpty() ? name : relative + u'/' + name;
-        };
 #ifdef Q_OS_UNIX
-        DIR* listing = ::opendir(EncodeFileName(path).constData());
+    // Names stay the system's bytes; the filter reads one as text only when it has patterns
+    // of the user's, or the name is not ASCII.
+    const auto isAscii = [](QByteArrayView bytes) {
+        return std::all_of(bytes.begin(), bytes.end(), [](char c) { return quint8(c) < 0x80; });
+    };
+    const bool usual = filter.usual();
+    const auto takes = [&](const QByteArray& inner, QByteArrayView name) {
+        return usual && isAscii(name) ? PageFilter::TakesUsualName(name)
+                                      : filter.takesFile(DecodeFileName(inner));
+    };
+    const auto enters = [&](const QByteArray& inner, QByteArrayView name) {
+        return usual ? !name.startsWith('.') : filter.entersFolder(DecodeFileName(inner));
+    };
+    const QByteArray top = EncodeFileName(folder);
+    const QByteArray baseBytes = EncodeFileName(base);
+    std::vector<QByteArray> folders{QByteArray()};  // still to read, from the walked folder
+    while (!folders.empty()) {
+        const QByteArray relative = std::move(folders.back());
+        folders.pop_back();
+        DIR* listing = ::opendir((relative.isEmpty() ? top : baseBytes + relative).constData());
         if (!listing) {
             failed(relative, "cannot read the folder");
             continue;
@@ -167,44 +186,53 @@ void WalkFolder(const QString& folder, const PageFilter& filter,
                 if (errno != 0) failed(relative, "cannot read the folder");
                 break;
             }
-            const QByteArrayView bytes(entry->d_name, qsizetype(std::strlen(entry->d_name)));
-            if (bytes == "." || bytes == "..") continue;
-            const QString inner = child(DecodeFileName(bytes));
+            const QByteArrayView name(entry->d_name, qsizetype(std::strlen(entry->d_name)));
+            if (name == "." || name == "..") continue;
+            QByteArray inner;
+            inner.reserve(relative.size() + 1 + name.size());
+            if (!relative.isEmpty()) inner.append(relative).append('/');
+            inner.append(name);
             unsigned char type = entry->d_type;
             struct stat info {};
-            const bool taken = type != DT_DIR && filter.takesFile(inner);
+            const bool taken = type != DT_DIR && takes(inner, name);
             const bool look = type == DT_UNKNOWN || (type == DT_REG && taken);
             if (look) {
                 if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-                    failed(inner, "cannot look at it");
+                    failed(std::move(inner), "cannot look at it");
                     continue;
                 }
                 type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
             }
-            if (type == DT_DIR && filter.entersFolder(inner)) {
-                folders.push_back(inner);
+            if (type == DT_DIR && enters(inner, name)) {
+                folders.push_back(std::move(inner));
             } else if (type == DT_REG && look && taken) {
-                found.push_back({EncodeFileName(inner),
+                found.push_back({std::move(inner),
                                  qint64(info.st_size),
                                  {},
                                  FileIdentityKey(quint64(info.st_dev), quint64(info.st_ino))});
             }
         }
         ::closedir(listing);
+    }
 #else
-        QDirIterator it(path,
+    std::vector<QString> folders{QString()};  // still to read, from the walked folder
+    while (!folders.empty()) {
+        const QString relative = std::move(folders.back());
+        folders.pop_back();
+        QDirIterator it(relative.isEmpty() ? folder : base + relative,
                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         while (it.hasNext()) {
             const QFileInfo info(it.next());
-            const QString inner = child(info.fileName());
+            const QString inner =
+                relative.isEmpty() ? info.fileName() : relative + u'/' + info.fileName();
             if (info.isSymLink()) continue;
             if (info.isDir() && filter.entersFolder(inner)) folders.push_back(inner);
             if (info.isFile() && filter.takesFile(inner)) {
                 found.push_back({EncodeFileName(inner), info.size(), {}, {}});
             }
         }
-#endif
     }
+#endif
     // In byte order of the paths, so that every run takes the pages in the same order.
     std::sort(found.begin(), found.end(),
               [](const Found& a, const Found& b) { return a.relative < b.relative; });

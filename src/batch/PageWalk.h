@@ -29,6 +29,10 @@ class PageFilter {
     bool entersFolder(QStringView relative) const;
     /// Whether the file at `relative` is a page.
     bool takesFile(QStringView relative) const;
+    /// Whether only the usual rules choose: no patterns to include or exclude.
+    bool usual() const { return include_.isEmpty() && exclude_.isEmpty(); }
+    /// takesFile with the usual rules, for a file whose name is `name`, all ASCII.
+    static bool TakesUsualName(QByteArrayView name);
 
   private:
     static bool Matches(const QStringList& globs, QStringView relative,
