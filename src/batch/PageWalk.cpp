@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #else
 #include <QDirIterator>
 #include <QFileInfo>
@@ -135,26 +136,16 @@ bool PageFilter::TakesUsualName(QByteArrayView name) {
         [&](QLatin1StringView ending) { return text.endsWith(ending, Qt::CaseInsensitive); });
 }
 
+#ifdef Q_OS_UNIX
+
 void WalkFolder(const QString& folder, const PageFilter& filter,
                 const std::function<void(FoundPage&&)>& take) {
     const QString base = folder.endsWith(u'/') ? folder : folder + u'/';
-    // What was found, held compact until it is sorted: the path from the walked folder as
-    // its bytes, which are also what it sorts by.
-    struct Found {
-        QByteArray relative;
-        qint64 size;
-        QString error;
-        QByteArray identity;
+    const QByteArray top = EncodeFileName(folder);
+    const QByteArray baseBytes = EncodeFileName(base);
+    const auto error = [](const char* what, int number) {
+        return QStringLiteral("%1: %2").arg(QLatin1StringView(what), qt_error_string(number));
     };
-    std::vector<Found> found;
-    const auto failed = [&](QByteArray relative, const char* what) {
-        found.push_back(
-            {std::move(relative),
-             0,
-             QStringLiteral("%1: %2").arg(QLatin1StringView(what), qt_error_string(errno)),
-             {}});
-    };
-#ifdef Q_OS_UNIX
     // Names stay the system's bytes; the filter reads one as text only when it has patterns
     // of the user's, or the name is not ASCII.
     const auto isAscii = [](QByteArrayView bytes) {
@@ -168,22 +159,42 @@ void WalkFolder(const QString& folder, const PageFilter& filter,
     const auto enters = [&](const QByteArray& inner, QByteArrayView name) {
         return usual ? !name.startsWith('.') : filter.entersFolder(DecodeFileName(inner));
     };
-    const QByteArray top = EncodeFileName(folder);
-    const QByteArray baseBytes = EncodeFileName(base);
-    std::vector<QByteArray> folders{QByteArray()};  // still to read, from the walked folder
-    while (!folders.empty()) {
-        const QByteArray relative = std::move(folders.back());
-        folders.pop_back();
+    const auto hand = [&](const QByteArray& relative, qint64 size, QString why,
+                          QByteArray identity) {
+        const QString text = DecodeFileName(relative);
+        take({text.isEmpty() ? folder : base + text, text, size, std::move(why),
+              std::move(identity)});
+    };
+
+    // One folder's pages and the folders the walk enters, sorted by their names with a "/"
+    // after a folder's: taken in that order, folder by folder, the pages come in the byte
+    // order of their whole paths, and the walk holds no more than the folders it is in.
+    struct Entry {
+        QByteArray key;  // the name, and "/" after a folder's
+        qint64 size = 0;
+        QByteArray identity;
+        QString error;  // a page or folder that could not be looked at
+        bool folder = false;
+    };
+    struct Level {
+        QByteArray relative;  // from the walked folder
+        std::vector<Entry> entries;
+        size_t next = 0;
+    };
+    // Lists the folder at `relative`; false after handing on why it cannot be read.
+    const auto list = [&](const QByteArray& relative, Level* level) {
+        level->relative = relative;
         DIR* listing = ::opendir((relative.isEmpty() ? top : baseBytes + relative).constData());
         if (!listing) {
-            failed(relative, "cannot read the folder");
-            continue;
+            hand(relative, 0, error("cannot read the folder", errno), {});
+            return false;
         }
+        int failure = 0;
         for (;;) {
             errno = 0;
             const dirent* entry = ::readdir(listing);
             if (!entry) {
-                if (errno != 0) failed(relative, "cannot read the folder");
+                failure = errno;
                 break;
             }
             const QByteArrayView name(entry->d_name, qsizetype(std::strlen(entry->d_name)));
@@ -198,23 +209,75 @@ void WalkFolder(const QString& folder, const PageFilter& filter,
             const bool look = type == DT_UNKNOWN || (type == DT_REG && taken);
             if (look) {
                 if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-                    failed(std::move(inner), "cannot look at it");
+                    level->entries.push_back(
+                        {name.toByteArray(), 0, {}, error("cannot look at it", errno), false});
                     continue;
                 }
                 type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
             }
             if (type == DT_DIR && enters(inner, name)) {
-                folders.push_back(std::move(inner));
+                // A folder that cannot be read is said where its name sorts, before what
+                // the name begins ("news" before "news.htm", whose folder "news/" comes
+                // after).
+                const int fd = ::openat(::dirfd(listing), entry->d_name,
+                                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                if (fd < 0) {
+                    level->entries.push_back(
+                        {name.toByteArray(), 0, {}, error("cannot read the folder", errno), false});
+                    continue;
+                }
+                ::close(fd);
+                level->entries.push_back({name.toByteArray() + '/', 0, {}, {}, true});
             } else if (type == DT_REG && look && taken) {
-                found.push_back({std::move(inner),
-                                 qint64(info.st_size),
-                                 {},
-                                 FileIdentityKey(quint64(info.st_dev), quint64(info.st_ino))});
+                level->entries.push_back(
+                    {name.toByteArray(),
+                     qint64(info.st_size),
+                     FileIdentityKey(quint64(info.st_dev), quint64(info.st_ino)),
+                     {},
+                     false});
             }
         }
         ::closedir(listing);
+        if (failure != 0) hand(relative, 0, error("cannot read the folder", failure), {});
+        std::sort(level->entries.begin(), level->entries.end(),
+                  [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        return true;
+    };
+
+    std::vector<Level> levels(1);
+    if (!list(QByteArray(), &levels.back())) return;
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next == level.entries.size()) {
+            levels.pop_back();
+            continue;
+        }
+        Entry entry = std::move(level.entries[level.next++]);
+        QByteArray relative = level.relative;
+        if (!relative.isEmpty()) relative.append('/');
+        if (entry.folder) {
+            relative.append(QByteArrayView(entry.key).chopped(1));
+            Level inner;
+            if (list(relative, &inner)) levels.push_back(std::move(inner));
+        } else {
+            relative.append(entry.key);
+            hand(relative, entry.size, std::move(entry.error), std::move(entry.identity));
+        }
     }
+}
+
 #else
+
+void WalkFolder(const QString& folder, const PageFilter& filter,
+                const std::function<void(FoundPage&&)>& take) {
+    const QString base = folder.endsWith(u'/') ? folder : folder + u'/';
+    // What was found, held until it is sorted: the path from the walked folder as its
+    // bytes, which are also what it sorts by.
+    struct Found {
+        QByteArray relative;
+        qint64 size;
+    };
+    std::vector<Found> found;
     std::vector<QString> folders{QString()};  // still to read, from the walked folder
     while (!folders.empty()) {
         const QString relative = std::move(folders.back());
@@ -228,21 +291,20 @@ void WalkFolder(const QString& folder, const PageFilter& filter,
             if (info.isSymLink()) continue;
             if (info.isDir() && filter.entersFolder(inner)) folders.push_back(inner);
             if (info.isFile() && filter.takesFile(inner)) {
-                found.push_back({EncodeFileName(inner), info.size(), {}, {}});
+                found.push_back({EncodeFileName(inner), info.size()});
             }
         }
     }
-#endif
     // In byte order of the paths, so that every run takes the pages in the same order.
     std::sort(found.begin(), found.end(),
               [](const Found& a, const Found& b) { return a.relative < b.relative; });
     for (Found& page : found) {
         const QString relative = DecodeFileName(page.relative);
-        page.relative = QByteArray();
-        take({relative.isEmpty() ? folder : base + relative, relative, page.size,
-              std::move(page.error), std::move(page.identity)});
+        take({base + relative, relative, page.size, {}, {}});
     }
 }
+
+#endif
 
 QStringList SplitFileList(QByteArrayView list, bool nul) {
     QStringList names;

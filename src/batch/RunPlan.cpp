@@ -7,18 +7,17 @@
 
 #include <QDir>
 #include <QHash>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <tuple>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
 
 namespace quillet {
-
-size_t qHash(const PagePlan::Digest& digest, size_t seed = 0) {
-    return size_t(digest.first) ^ seed;
-}
 
 namespace {
 
@@ -30,33 +29,28 @@ Digest DigestOf(const QByteArray& key) {
             quint64(qHashBits(key.constData(), size_t(key.size()), 0x27d4eb2f))};
 }
 
-struct Keys {
-    Digest input;   // empty for standard input
-    Digest output;  // empty for none or standard output
-    Digest backup;
-};
+/// A key that a page holds: its own, or that of its output or backup. All of a run's are
+/// sorted, so that the pages that hold a key lie together, in their order.
+struct Held {
+    enum Role : quint32 { Input, Output };  // an output or a backup
+    Digest key;
+    Role role;
+    quint32 page;
 
-/// The first two pages that hold a key: all that saying who else holds it needs.
-struct Holders {
-    qsizetype first = -1;
-    qsizetype second = -1;
-
-    void add(qsizetype index) {
-        if (first < 0) {
-            first = index;
-        } else if (second < 0) {
-            second = index;
-        }
+    friend bool operator<(const Held& a, const Held& b) {
+        return std::tie(a.key.first, a.key.second, a.role, a.page) <
+               std::tie(b.key.first, b.key.second, b.role, b.page);
     }
 };
-using HolderMap = QHash<Digest, Holders>;
 
-/// The first page but `self` that holds `key`, or -1.
-qsizetype Other(const HolderMap& holders, const Digest& key, qsizetype self) {
+/// The first page but `self` that holds `key` in `role`, or -1.
+qsizetype Other(const std::vector<Held>& held, const Digest& key, Held::Role role, qsizetype self) {
     if (key.isEmpty()) return -1;
-    const auto found = holders.constFind(key);
-    if (found == holders.cend()) return -1;
-    return found->first != self ? found->first : found->second;
+    for (auto it = std::lower_bound(held.begin(), held.end(), Held{key, role, 0});
+         it != held.end() && it->key == key && it->role == role; ++it) {
+        if (qsizetype(it->page) != self) return qsizetype(it->page);
+    }
+    return -1;
 }
 
 /// Keys of outputs, most of which do not exist yet: those share a few folders, whose
@@ -118,18 +112,29 @@ class OutputKeys {
 }  // namespace
 
 void PagePlan::add(const PageSource& source) {
+    const qsizetype index = size();
     Page page;
     page.at = names_.size();
-    page.length = quint32(source.path.size());
     page.size = source.size;
-    names_ += source.path;
+    // Names read from the system come back the same from their bytes; one given otherwise
+    // may not (half a surrogate pair), and is kept as it is.
+    const auto bytesOf = [&](const QString& name) {
+        QByteArray bytes = EncodeFileName(name);
+        const bool halves =
+            std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.isSurrogate(); });
+        if (halves && DecodeFileName(bytes) != name) literal_.insert(index, name);
+        return bytes;
+    };
+    const QByteArray path = bytesOf(source.path);
+    const QByteArray mirror = EncodeFileName(source.mirror);
+    page.length = quint32(path.size());
+    names_ += path;
     // A walked page's mirror is mostly the end of its path.
-    page.mirror = quint32(source.mirror.size());
-    if (!source.path.endsWith(source.mirror)) {
-        page.ownMirror = true;
-        names_ += source.mirror;
+    page.mirror = quint32(mirror.size());
+    if (!path.endsWith(mirror)) {
+        page.mirror |= kOwnMirror;
+        names_ += mirror;
     }
-    const qsizetype index = size();
     if (!source.error.isEmpty()) {
         errors_.insert(index, source.error);
     } else if (source.path != u"-") {
@@ -145,31 +150,38 @@ qint64 PagePlan::totalSize() const {
     return total;
 }
 
-QStringView PagePlan::mirror(const Page& page) const {
-    return QStringView(names_).sliced(
-        page.ownMirror ? page.at + page.length : page.at + page.length - page.mirror, page.mirror);
+QString PagePlan::path(const Page& page) const {
+    if (!literal_.isEmpty()) {
+        const auto found = literal_.constFind(&page - pages_.data());
+        if (found != literal_.cend()) return *found;
+    }
+    return DecodeFileName(QByteArrayView(names_).sliced(page.at, page.length));
+}
+
+QString PagePlan::mirror(const Page& page) const {
+    const quint32 length = page.mirror & ~kOwnMirror;
+    const qsizetype at =
+        (page.mirror & kOwnMirror) != 0 ? page.at + page.length : page.at + page.length - length;
+    return DecodeFileName(QByteArrayView(names_).sliced(at, length));
 }
 
 QString PagePlan::outputOf(const Page& page) const {
     using Target = PlanSettings::Target;
     if (settings_.target == Target::Nowhere) return {};
     if (settings_.target == Target::Named) return settings_.output;
-    const QStringView name = path(page);
-    if (name == u"-") return name.toString();
+    const QString name = path(page);
+    if (name == u"-") return name;
     switch (settings_.target) {
         case Target::FixCopy:
-            return FixedFileName(SplitDocName(name.toString()));
+            return FixedFileName(SplitDocName(name));
         case Target::InPlace:
-            return name.toString();
+            return name;
         case Target::OutputDir: {
-            const QString file =
-                page.mirror == 0 ? SplitDocName(name.toString()).fileName : QString();
-            const QStringView under = page.mirror == 0 ? QStringView(file) : mirror(page);
-            const bool slash = settings_.output.endsWith(u'/');
+            const QString under = page.mirror == 0 ? SplitDocName(name).fileName : mirror(page);
             QString output;
             output.reserve(settings_.output.size() + 1 + under.size());
             output.append(settings_.output);
-            if (!slash) output.append(u'/');
+            if (!settings_.output.endsWith(u'/')) output.append(u'/');
             output.append(under);
             return output;
         }
@@ -180,7 +192,7 @@ QString PagePlan::outputOf(const Page& page) const {
 
 PageJob PagePlan::make(qsizetype index) const {
     const Page& page = pages_[size_t(index)];
-    PageJob job{path(page).toString(), {}, {}, false, page.size, errors_.value(index)};
+    PageJob job{path(page), {}, {}, false, page.size, errors_.value(index)};
     if (!job.refusal.isEmpty()) return job;
     job.output = outputOf(page);
     job.replacesPage = settings_.target == PlanSettings::Target::InPlace && job.path != u"-";
@@ -198,54 +210,58 @@ PageJob PagePlan::job(qsizetype index) const {
 
 void PagePlan::check() {
     using Target = PlanSettings::Target;
-    // Each page's keys, and which pages hold each key.
-    std::vector<Keys> keys(pages_.size());
-    HolderMap inputs;
-    HolderMap outputs;  // and backups
-    OutputKeys outputKeys;
+    // Each page's keys of its output and backup (its own is in pages_), and every key held.
     const bool inPlace = settings_.target == Target::InPlace;
     const bool backups = inPlace && !settings_.backupSuffix.isEmpty();
+    std::vector<Digest> outputs(inPlace ? 0 : pages_.size());
+    std::vector<Digest> backupKeys(backups ? pages_.size() : 0);
+    std::vector<Held> held;
+    held.reserve(pages_.size() * (backups || !inPlace ? 2 : 1));
+    OutputKeys outputKeys;
     for (qsizetype i = 0; i < size(); ++i) {
         if (errors_.contains(i)) continue;
         const Page& page = pages_[size_t(i)];
-        Keys& key = keys[size_t(i)];
-        key.input = page.input;
         // Standard input has no key, and goes to standard output in place.
-        if (inPlace) {
-            key.output = key.input;
-        } else if (const QString output = outputOf(page); !output.isEmpty() && output != u"-") {
-            key.output = DigestOf(outputKeys.key(output));
+        if (!page.input.isEmpty()) held.push_back({page.input, Held::Input, quint32(i)});
+        if (!inPlace) {
+            if (const QString output = outputOf(page); !output.isEmpty() && output != u"-") {
+                outputs[size_t(i)] = DigestOf(outputKeys.key(output));
+                held.push_back({outputs[size_t(i)], Held::Output, quint32(i)});
+            }
+        } else if (backups && !page.input.isEmpty()) {
+            backupKeys[size_t(i)] = DigestOf(outputKeys.key(path(page) + settings_.backupSuffix));
+            held.push_back({backupKeys[size_t(i)], Held::Output, quint32(i)});
         }
-        if (backups && !key.input.isEmpty()) {
-            key.backup = DigestOf(outputKeys.key(path(page).toString() + settings_.backupSuffix));
-        }
-        if (!key.input.isEmpty()) inputs[key.input].add(i);
-        if (!key.output.isEmpty() && !inPlace) outputs[key.output].add(i);
-        if (!key.backup.isEmpty()) outputs[key.backup].add(i);
     }
+    std::sort(held.begin(), held.end());
+    const auto holder = [&](const Digest& key, Held::Role role, qsizetype self) {
+        return Other(held, key, role, self);
+    };
     enum class Clash { None, SamePage, Replaced, ItsOwnCopy, ReplacesPage, SameOutput, Backup };
     for (qsizetype i = 0; i < size(); ++i) {
-        const Keys& key = keys[size_t(i)];
-        if (key.output.isEmpty() || errors_.contains(i)) continue;
+        const Digest input = pages_[size_t(i)].input;
+        const Digest output = inPlace ? input : outputs[size_t(i)];
+        const Digest backup = backups ? backupKeys[size_t(i)] : Digest();
+        if (output.isEmpty() || errors_.contains(i)) continue;
         // Judged by the keys alone; the names are looked at for the few pages refused.
         Clash clash = Clash::None;
         qsizetype other = -1;
         if (settings_.target == Target::InPlace) {
-            if ((other = Other(inputs, key.input, i)) >= 0) {
+            if ((other = holder(input, Held::Input, i)) >= 0) {
                 clash = Clash::SamePage;
-            } else if ((other = Other(outputs, key.input, i)) >= 0) {
+            } else if ((other = holder(input, Held::Output, i)) >= 0) {
                 clash = Clash::Replaced;
             }
-        } else if (settings_.target == Target::FixCopy && key.output == key.input) {
+        } else if (settings_.target == Target::FixCopy && output == input) {
             clash = Clash::ItsOwnCopy;
-        } else if ((other = Other(inputs, key.output, i)) >= 0) {
+        } else if ((other = holder(output, Held::Input, i)) >= 0) {
             clash = Clash::ReplacesPage;
-        } else if ((other = Other(outputs, key.output, i)) >= 0) {
+        } else if ((other = holder(output, Held::Output, i)) >= 0) {
             clash = Clash::SameOutput;
         }
-        if (clash == Clash::None && !key.backup.isEmpty() &&
-            ((other = Other(inputs, key.backup, i)) >= 0 ||
-             (other = Other(outputs, key.backup, i)) >= 0)) {
+        if (clash == Clash::None && !backup.isEmpty() &&
+            ((other = holder(backup, Held::Input, i)) >= 0 ||
+             (other = holder(backup, Held::Output, i)) >= 0)) {
             clash = Clash::Backup;
         }
         if (clash == Clash::None) continue;

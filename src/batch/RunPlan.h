@@ -91,18 +91,16 @@ class PagePlan {
     struct Page {
         qsizetype at = 0;    // where its path starts in names_
         quint32 length = 0;  // of its path
-        /// Its path under --output-dir: the last `mirror` characters of its path, or, with
-        /// `ownMirror`, that many characters after the path.
+        /// Its path under --output-dir: the last `mirror` bytes of its path, or, with
+        /// kOwnMirror set, that many bytes after the path.
         quint32 mirror = 0;
-        bool ownMirror = false;
         qint64 size = 0;
         Digest input;  // the page's own key; empty for standard input
     };
+    static constexpr quint32 kOwnMirror = 0x80000000u;
 
-    QStringView path(const Page& page) const {
-        return QStringView(names_).sliced(page.at, page.length);
-    }
-    QStringView mirror(const Page& page) const;
+    QString path(const Page& page) const;
+    QString mirror(const Page& page) const;
     QString outputOf(const Page& page) const;
     /// The job of page `index` as it was found, before the plan refused anything.
     PageJob make(qsizetype index) const;
@@ -110,7 +108,11 @@ class PagePlan {
 
     PlanSettings settings_;
     std::vector<Page> pages_;
-    QString names_;
+    /// The pages' paths and mirrors, as the system's bytes (EncodeFileName), which are
+    /// half the size of the text; a name that would not come back the same from its bytes
+    /// is kept as it is in `literal_` instead.
+    QByteArray names_;
+    QHash<qsizetype, QString> literal_;
     QHash<qsizetype, QString> errors_;    // why a page found is none, as it was found
     QHash<qsizetype, QString> refusals_;  // why the plan refuses a page; few have one
 };

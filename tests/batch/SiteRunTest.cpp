@@ -229,6 +229,21 @@ TEST_F(SiteRun, InPlaceReplacesWhatChangesKeepingPermissionsAndBackups) {
         Batch(QStringLiteral("fix --in-place site/about.HTML site/sub/../about.HTML"));
     EXPECT_EQ(twice.code, kExitFailed);
     EXPECT_EQ(twice.err.count(u"is the same page as"), 2) << twice.err.toStdString();
+    // A backup that would replace another page of the run: both pages stay as they were.
+    ASSERT_TRUE(PutFile(QStringLiteral("site/b.htm"), "<p>b<ul>"));
+    ASSERT_TRUE(PutFile(QStringLiteral("site/b.htm.html"), "<p>c<ul>"));
+    const Outcome clash =
+        Batch(QStringLiteral("fix --in-place --backup=.html site/b.htm site/b.htm.html"));
+    EXPECT_EQ(clash.code, kExitFailed);
+    EXPECT_TRUE(
+        clash.err.contains(u"site/b.htm: not repaired: its backup site/b.htm.html would "
+                           u"replace a file of this run (of site/b.htm.html)"))
+        << clash.err.toStdString();
+    EXPECT_TRUE(
+        clash.err.contains(u"site/b.htm.html: not repaired: site/b.htm.html would replace it"))
+        << clash.err.toStdString();
+    EXPECT_EQ(FileBytes(QStringLiteral("site/b.htm")), "<p>b<ul>");
+    EXPECT_EQ(FileBytes(QStringLiteral("site/b.htm.html")), "<p>c<ul>");
 }
 
 TEST_F(SiteRun, OutputDirMirrorsTheWalkedTree) {
