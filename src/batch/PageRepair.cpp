@@ -384,6 +384,7 @@ void PageRepair::finish(Page& page, const RepairResult& result, qint64 count, bo
     }
     outcome_.staged = std::make_unique<StagedFiles>();
     StagedFiles& files = *outcome_.staged;
+    files.setFreshTargets(job_.freshOutput);
     if (!job_.backup.isEmpty()) {
         const QByteArrayView bytes = original_;
         const FileResult kept = files.WriteLike(job_.backup, {&bytes, 1}, job_.path);

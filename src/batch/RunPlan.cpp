@@ -195,6 +195,10 @@ PageJob PagePlan::make(qsizetype index) const {
     PageJob job{path(page), {}, {}, false, page.size, errors_.value(index)};
     if (!job.refusal.isEmpty()) return job;
     job.output = outputOf(page);
+    if (!fresh_.isEmpty()) {
+        const qsizetype slash = job.output.lastIndexOf(u'/');
+        job.freshOutput = slash > 0 && fresh_.contains(job.output.first(slash));
+    }
     job.replacesPage = settings_.target == PlanSettings::Target::InPlace && job.path != u"-";
     if (job.replacesPage && !settings_.backupSuffix.isEmpty()) {
         job.backup = job.path + settings_.backupSuffix;
@@ -326,11 +330,16 @@ void PagePlan::makeOutputFolders() {
             const QByteArray name = EncodeFileName(folder);
             for (qsizetype at = name.indexOf('/', 1);; at = name.indexOf('/', at + 1)) {
                 const QByteArray part = at < 0 ? name : name.first(at);
-                if (::mkdir(part.constData(), 0777) != 0 && errno != EEXIST) {
+                const bool made = ::mkdir(part.constData(), 0777) == 0;
+                if (!made && errno != EEXIST) {
                     reason = ResultForErrno(errno).reason;
                     break;
                 }
-                if (at < 0) break;
+                if (at < 0) {
+                    // Made now, it holds nothing that the outputs could replace.
+                    if (made) fresh_.insert(folder);
+                    break;
+                }
             }
 #else
             if (!QDir().mkpath(folder)) reason = QStringLiteral("the folder cannot be made");

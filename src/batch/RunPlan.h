@@ -3,6 +3,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -34,6 +35,8 @@ struct PageJob {
     bool replacesPage = false;
     qint64 size = 0;
     QString refusal;  ///< why the page fails before it is read
+    /// Whether the output goes into a folder that the run made, which held nothing.
+    bool freshOutput = false;
 
     QString label() const { return PageLabel(path); }
 };
@@ -115,6 +118,7 @@ class PagePlan {
     QHash<qsizetype, QString> literal_;
     QHash<qsizetype, QString> errors_;    // why a page found is none, as it was found
     QHash<qsizetype, QString> refusals_;  // why the plan refuses a page; few have one
+    QSet<QString> fresh_;                 // the output folders that the run made
 };
 
 /// The path of `inner` from `outer` when it is `outer` or lies inside it ("" for the

@@ -123,6 +123,10 @@ class StagedFiles final : public DocumentWriter {
                          const QString& model);
     FileResult WriteLike(const QString& path, DocumentPieces& pieces, const QString& model);
 
+    /// Says whether the targets written next lie in a folder made for them moments ago,
+    /// which held nothing: they are then not looked for before they are written.
+    void setFreshTargets(bool fresh) { freshTargets_ = fresh; }
+
     /// The number of files waiting for the commit, and their bytes.
     qsizetype count() const;
     qint64 bytes() const { return bytes_; }
@@ -137,6 +141,7 @@ class StagedFiles final : public DocumentWriter {
     struct File;
     std::vector<std::unique_ptr<File>> files_;
     qint64 bytes_ = 0;
+    bool freshTargets_ = false;
     FileResult result_;
     QString failedPath_;
 };

@@ -323,13 +323,16 @@ struct Destination {
 /// target marked read-only are refused. A device, FIFO or socket is written in place at
 /// once, and `*written` is set.
 FileResult Examine(const QString& path, DocumentPieces& bytes, bool replace, Destination* where,
-                   bool* written) {
+                   bool* written, bool fresh = false) {
     *written = false;
     where->name = EncodeFileName(path);
     if (where->name.isEmpty()) return ResultForErrno(ENOENT);
-    // Mostly the name is no link, and one look tells all.
-    where->exists = ::lstat(where->name.constData(), &where->info) == 0;
-    if (!where->exists && errno != ENOENT) return ResultForErrno(errno);
+    // Mostly the name is no link, and one look tells all. In a folder made for the run
+    // there is nothing to look at (what appears there since is replaced all the same).
+    if (!fresh) {
+        where->exists = ::lstat(where->name.constData(), &where->info) == 0;
+        if (!where->exists && errno != ENOENT) return ResultForErrno(errno);
+    }
     if (where->exists && S_ISLNK(where->info.st_mode)) {
         if (const int error = ResolveLinks(&where->name)) return ResultForErrno(error);
         where->exists = ::stat(where->name.constData(), &where->info) == 0;
@@ -480,7 +483,7 @@ FileResult StagedFiles::WriteLike(const QString& path, DocumentPieces& pieces,
     auto file = std::make_unique<File>();
     file->path = path;
     bool written = false;
-    FileResult examined = Examine(path, pieces, true, &file->where, &written);
+    FileResult examined = Examine(path, pieces, true, &file->where, &written, freshTargets_);
     if (!examined.ok()) return fail(path, std::move(examined));
     if (written) return examined;
     struct stat modelInfo {};
