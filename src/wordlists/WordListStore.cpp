@@ -307,9 +307,13 @@ std::optional<QStringList> WordListTable::Walk(StoreError* error) {
         if (error) *error = StoreError{.kind = Kind::NoIndexSelected, .file = connection_->path()};
         return std::nullopt;
     }
-    const QByteArray sql =
+    return ReadEntries(
         Sql(QStringLiteral("SELECT %3 FROM %1 INDEXED BY %2 ORDER BY %3")
-                .arg(Quoted(schema_.table), Quoted(schema_.index), Quoted(schema_.field)));
+                .arg(Quoted(schema_.table), Quoted(schema_.index), Quoted(schema_.field))),
+        error);
+}
+
+std::optional<QStringList> WordListTable::ReadEntries(const QByteArray& sql, StoreError* error) {
     Statement walk(connection_->db(), sql.constData());
     QStringList entries;
     int rc = walk.ok() ? sqlite3_step(walk.get()) : sqlite3_errcode(connection_->db());
@@ -338,20 +342,9 @@ std::optional<QStringList> WordListTable::TextEntries(QString* collation, StoreE
         return std::nullopt;
     }
     *collation = ColumnText(comparison.get(), 0).toUpper();
-    const QByteArray sql = Sql(QStringLiteral("SELECT %2 FROM %1 WHERE typeof(%2) = 'text'")
-                                   .arg(Quoted(schema_.table), Quoted(schema_.field)));
-    Statement walk(connection_->db(), sql.constData());
-    QStringList entries;
-    int rc = walk.ok() ? sqlite3_step(walk.get()) : sqlite3_errcode(connection_->db());
-    while (rc == SQLITE_ROW) {
-        entries.append(ColumnText(walk.get(), 0));
-        rc = sqlite3_step(walk.get());
-    }
-    if (rc != SQLITE_DONE) {
-        if (error) *error = connection_->LastError(Step::ReadingEntries);
-        return std::nullopt;
-    }
-    return entries;
+    return ReadEntries(Sql(QStringLiteral("SELECT %2 FROM %1 WHERE typeof(%2) = 'text'")
+                               .arg(Quoted(schema_.table), Quoted(schema_.field))),
+                       error);
 }
 
 bool WordListTable::Add(const QString& entry, StoreError* error) {

@@ -113,6 +113,8 @@ class WordListTable {
     bool DeleteCurrent(StoreError* error);
 
   private:
+    /// The first column of each row that `sql` selects, as text.
+    std::optional<QStringList> ReadEntries(const QByteArray& sql, StoreError* error);
     friend class WordListDatabase;
     WordListTable(std::shared_ptr<Connection> connection, const ListSchema& schema);
     void Finalize();

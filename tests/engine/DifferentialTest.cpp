@@ -8,6 +8,7 @@
 
 #include <random>
 #include <string_view>
+#include <tuple>
 
 namespace quillet::test {
 namespace {
@@ -96,6 +97,33 @@ ReferenceEngine::Run RunReference(ReferenceEngine& reference, Routine routine,
     }
 }
 
+/// How many pieces a random document has: in one case out of `longOnce`, `longLeast` and up
+/// to `longMore` more, else fewer than `shortMost`.
+struct CaseLengths {
+    quint64 longOnce;
+    qint64 longLeast;
+    quint64 longMore;
+    quint64 shortMost;
+};
+
+/// A random document of pieces in `width`, and random skip and include lists.
+std::tuple<QString, QStringList, QStringList> RandomCase(std::mt19937_64& random, Width width,
+                                                         CaseLengths lengths) {
+    const auto below = [&](quint64 bound) { return qint64(random() % bound); };
+    QString document;
+    for (qint64 n = below(lengths.longOnce) == 0 ? lengths.longLeast + below(lengths.longMore)
+                                                 : below(lengths.shortMost);
+         n > 0; --n)
+        document += QStringView(kPieces[below(std::size(kPieces))]);
+    document += QStringView(kEndings[below(std::size(kEndings))]);
+    QStringList skip, include;
+    for (const char16_t* name : kSkipPool)
+        if (below(2)) skip << QString::fromUtf16(name);
+    for (const char16_t* name : kIncludePool)
+        if (below(2)) include << QString::fromUtf16(name);
+    return {ForWidth(document, width), skip, include};
+}
+
 class DifferentialTest : public ::testing::TestWithParam<Width> {};
 
 TEST_P(DifferentialTest, EngineMatchesReferenceOnRandomDocuments) {
@@ -106,16 +134,7 @@ TEST_P(DifferentialTest, EngineMatchesReferenceOnRandomDocuments) {
     for (int index = 0; index < 10000; ++index) {
         std::mt19937_64 random(seed * 1000003 + quint64(index));
         const auto below = [&](quint64 bound) { return qint64(random() % bound); };
-        QString document;
-        for (qint64 n = below(6) == 0 ? 40 + below(400) : below(40); n > 0; --n)
-            document += QStringView(kPieces[below(std::size(kPieces))]);
-        document += QStringView(kEndings[below(std::size(kEndings))]);
-        document = ForWidth(document, width);
-        QStringList skip, include;
-        for (const char16_t* name : kSkipPool)
-            if (below(2)) skip << QString::fromUtf16(name);
-        for (const char16_t* name : kIncludePool)
-            if (below(2)) include << QString::fromUtf16(name);
+        const auto [document, skip, include] = RandomCase(random, width, {6, 40, 400, 40});
 
         EngineFixture engineSide(skip, include);
         EngineFixture referenceSide(skip, include);
@@ -192,16 +211,7 @@ TEST_P(DifferentialTest, ShortWaysMatchReferenceOnRandomDocuments) {
         std::mt19937_64 random(seed * 7919 + quint64(index));
         const auto below = [&](quint64 bound) { return qint64(random() % bound); };
         // Longer documents too, so that the 64-byte steps of the short ways run many times.
-        QString document;
-        for (qint64 n = below(4) == 0 ? 200 + below(800) : below(60); n > 0; --n)
-            document += QStringView(kPieces[below(std::size(kPieces))]);
-        document += QStringView(kEndings[below(std::size(kEndings))]);
-        document = ForWidth(document, width);
-        QStringList skip, include;
-        for (const char16_t* name : kSkipPool)
-            if (below(2)) skip << QString::fromUtf16(name);
-        for (const char16_t* name : kIncludePool)
-            if (below(2)) include << QString::fromUtf16(name);
+        const auto [document, skip, include] = RandomCase(random, width, {4, 200, 800, 60});
 
         EngineFixture engineSide(skip, include);
         EngineFixture referenceSide(skip, include);
