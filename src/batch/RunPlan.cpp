@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QHash>
+#include <QMap>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -22,33 +23,28 @@ namespace quillet {
 namespace {
 
 using Digest = PagePlan::Digest;
+using Held = PagePlan::Held;
 
 Digest DigestOf(const QByteArray& key) {
     if (key.isEmpty()) return {};
     return {quint64(qHashBits(key.constData(), size_t(key.size()), 0x5bd1e995)) | 1,
-            quint64(qHashBits(key.constData(), size_t(key.size()), 0x27d4eb2f))};
+            quint32(qHashBits(key.constData(), size_t(key.size()), 0x27d4eb2f))};
 }
 
-/// A key that a page holds: its own, or that of its output or backup. All of a run's are
-/// sorted, so that the pages that hold a key lie together, in their order.
-struct Held {
-    enum Role : quint32 { Input, Output };  // an output or a backup
-    Digest key;
-    Role role;
-    quint32 page;
+/// The order of the keys held: by key, then a page's own before outputs', then by page.
+bool Before(const Held& a, const Held& b) {
+    return std::tie(a.key.first, a.key.second, a.pageAndRole) <
+           std::tie(b.key.first, b.key.second, b.pageAndRole);
+}
 
-    friend bool operator<(const Held& a, const Held& b) {
-        return std::tie(a.key.first, a.key.second, a.role, a.page) <
-               std::tie(b.key.first, b.key.second, b.role, b.page);
-    }
-};
-
-/// The first page but `self` that holds `key` in `role`, or -1.
-qsizetype Other(const std::vector<Held>& held, const Digest& key, Held::Role role, qsizetype self) {
+/// The first page but `self` that holds `key` as its own (or, with `output`, as its
+/// output's or backup's), or -1.
+qsizetype Other(const std::vector<Held>& held, const Digest& key, bool output, qsizetype self) {
     if (key.isEmpty()) return -1;
-    for (auto it = std::lower_bound(held.begin(), held.end(), Held{key, role, 0});
-         it != held.end() && it->key == key && it->role == role; ++it) {
-        if (qsizetype(it->page) != self) return qsizetype(it->page);
+    const quint32 role = output ? Held::kOutput : 0;
+    for (auto it = std::lower_bound(held.begin(), held.end(), Held{key, role}, Before);
+         it != held.end() && it->key == key && it->output() == output; ++it) {
+        if (it->page() != self) return it->page();
     }
     return -1;
 }
@@ -138,8 +134,9 @@ void PagePlan::add(const PageSource& source) {
     if (!source.error.isEmpty()) {
         errors_.insert(index, source.error);
     } else if (source.path != u"-") {
-        page.input =
-            DigestOf(source.identity.isEmpty() ? FileIdentityKey(source.path) : source.identity);
+        held_.push_back(
+            {DigestOf(source.identity.isEmpty() ? FileIdentityKey(source.path) : source.identity),
+             quint32(index)});
     }
     pages_.push_back(page);
 }
@@ -214,58 +211,71 @@ PageJob PagePlan::job(qsizetype index) const {
 
 void PagePlan::check() {
     using Target = PlanSettings::Target;
-    // Each page's keys of its output and backup (its own is in pages_), and every key held.
     const bool inPlace = settings_.target == Target::InPlace;
     const bool backups = inPlace && !settings_.backupSuffix.isEmpty();
-    std::vector<Digest> outputs(inPlace ? 0 : pages_.size());
-    std::vector<Digest> backupKeys(backups ? pages_.size() : 0);
-    std::vector<Held> held;
-    held.reserve(pages_.size() * (backups || !inPlace ? 2 : 1));
+    // The keys of the outputs (or of the backups) join the pages' own.
+    if (!inPlace || backups) held_.reserve(held_.size() + pages_.size());
     OutputKeys outputKeys;
     for (qsizetype i = 0; i < size(); ++i) {
         if (errors_.contains(i)) continue;
         const Page& page = pages_[size_t(i)];
-        // Standard input has no key, and goes to standard output in place.
-        if (!page.input.isEmpty()) held.push_back({page.input, Held::Input, quint32(i)});
+        Digest key;
         if (!inPlace) {
             if (const QString output = outputOf(page); !output.isEmpty() && output != u"-") {
-                outputs[size_t(i)] = DigestOf(outputKeys.key(output));
-                held.push_back({outputs[size_t(i)], Held::Output, quint32(i)});
+                key = DigestOf(outputKeys.key(output));
             }
-        } else if (backups && !page.input.isEmpty()) {
-            backupKeys[size_t(i)] = DigestOf(outputKeys.key(path(page) + settings_.backupSuffix));
-            held.push_back({backupKeys[size_t(i)], Held::Output, quint32(i)});
+        } else if (const QString name = path(page); backups && name != u"-") {
+            key = DigestOf(outputKeys.key(name + settings_.backupSuffix));
         }
+        if (!key.isEmpty()) held_.push_back({key, quint32(i) | Held::kOutput});
     }
-    std::sort(held.begin(), held.end());
-    const auto holder = [&](const Digest& key, Held::Role role, qsizetype self) {
-        return Other(held, key, role, self);
+    std::sort(held_.begin(), held_.end(), Before);
+    // Only a page that shares a key with another entry can be refused (a copy that would
+    // replace its own page holds one key twice): most pages are looked at no more.
+    struct Keys {
+        Digest input;   // empty for standard input
+        Digest output;  // the page itself in place; empty for none or standard output
+        Digest backup;
+    };
+    QMap<qsizetype, Keys> shared;
+    for (size_t from = 0, to = 0; from < held_.size(); from = to) {
+        for (to = from + 1; to < held_.size() && held_[to].key == held_[from].key;) ++to;
+        if (to - from < 2) continue;
+        for (size_t k = from; k < to; ++k) shared.insert(held_[k].page(), {});
+    }
+    for (const Held& held : held_) {
+        const auto found = shared.find(held.page());
+        if (found == shared.end()) continue;
+        (!held.output() ? found->input : backups ? found->backup : found->output) = held.key;
+    }
+    const auto holder = [&](const Digest& key, bool output, qsizetype self) {
+        return Other(held_, key, output, self);
     };
     enum class Clash { None, SamePage, Replaced, ItsOwnCopy, ReplacesPage, SameOutput, Backup };
-    for (qsizetype i = 0; i < size(); ++i) {
-        const Digest input = pages_[size_t(i)].input;
-        const Digest output = inPlace ? input : outputs[size_t(i)];
-        const Digest backup = backups ? backupKeys[size_t(i)] : Digest();
-        if (output.isEmpty() || errors_.contains(i)) continue;
+    for (auto page = shared.cbegin(); page != shared.cend(); ++page) {
+        const qsizetype i = page.key();
+        const Digest input = page->input;
+        const Digest output = inPlace ? input : page->output;
+        const Digest backup = page->backup;
+        if (output.isEmpty()) continue;
         // Judged by the keys alone; the names are looked at for the few pages refused.
         Clash clash = Clash::None;
         qsizetype other = -1;
         if (settings_.target == Target::InPlace) {
-            if ((other = holder(input, Held::Input, i)) >= 0) {
+            if ((other = holder(input, false, i)) >= 0) {
                 clash = Clash::SamePage;
-            } else if ((other = holder(input, Held::Output, i)) >= 0) {
+            } else if ((other = holder(input, true, i)) >= 0) {
                 clash = Clash::Replaced;
             }
         } else if (settings_.target == Target::FixCopy && output == input) {
             clash = Clash::ItsOwnCopy;
-        } else if ((other = holder(output, Held::Input, i)) >= 0) {
+        } else if ((other = holder(output, false, i)) >= 0) {
             clash = Clash::ReplacesPage;
-        } else if ((other = holder(output, Held::Output, i)) >= 0) {
+        } else if ((other = holder(output, true, i)) >= 0) {
             clash = Clash::SameOutput;
         }
         if (clash == Clash::None && !backup.isEmpty() &&
-            ((other = holder(backup, Held::Input, i)) >= 0 ||
-             (other = holder(backup, Held::Output, i)) >= 0)) {
+            ((other = holder(backup, false, i)) >= 0 || (other = holder(backup, true, i)) >= 0)) {
             clash = Clash::Backup;
         }
         if (clash == Clash::None) continue;
@@ -312,6 +322,8 @@ void PagePlan::check() {
         }
         refuse(i, std::move(refusal));
     }
+    // The run needs the keys no more.
+    std::vector<Held>().swap(held_);
 }
 
 void PagePlan::makeOutputFolders() {

@@ -67,7 +67,7 @@ class PagePlan {
     void add(const PageSource& source);
     /// Refuses each page whose output (or backup) would be another's too, or would
     /// replace a page of the run; files are compared by what they are, so links and other
-    /// spellings of a name count.
+    /// spellings of a name count. Once, after the last page is added.
     void check();
     /// Makes the folders that the outputs go into, where missing; a page whose folder
     /// cannot be made is refused with the reason.
@@ -79,15 +79,24 @@ class PagePlan {
     qint64 totalSize() const;
     PageJob job(qsizetype index) const;
 
-    /// A file's key (FileIdentityKey) as two hashes of its bytes, which is all that
-    /// comparing keys needs: two keys share one by chance about once in 2^127 pairs. The
-    /// empty key is all zeros.
+    /// A file's key (FileIdentityKey) as 96 bits of two hashes of its bytes, which is all
+    /// that comparing keys needs: two keys share one by chance about once in 2^95 pairs.
+    /// The empty key is all zeros.
     struct Digest {
         quint64 first = 0;
-        quint64 second = 0;
+        quint32 second = 0;
 
         bool isEmpty() const { return first == 0 && second == 0; }
         friend bool operator==(const Digest&, const Digest&) = default;
+    };
+    /// A key that a page holds: its own, or that of its output or backup, in 16 bytes.
+    struct Held {
+        static constexpr quint32 kOutput = 0x80000000u;  // an output's or a backup's
+        Digest key;
+        quint32 pageAndRole = 0;  // the page's number, with kOutput for an output's key
+
+        qsizetype page() const { return qsizetype(pageAndRole & ~kOutput); }
+        bool output() const { return (pageAndRole & kOutput) != 0; }
     };
 
   private:
@@ -98,7 +107,6 @@ class PagePlan {
         /// kOwnMirror set, that many bytes after the path.
         quint32 mirror = 0;
         qint64 size = 0;
-        Digest input;  // the page's own key; empty for standard input
     };
     static constexpr quint32 kOwnMirror = 0x80000000u;
 
@@ -115,6 +123,9 @@ class PagePlan {
     /// half the size of the text; a name that would not come back the same from its bytes
     /// is kept as it is in `literal_` instead.
     QByteArray names_;
+    /// Every page's own key (none for standard input), and, from check() on, those of the
+    /// outputs and backups; sorted there, so that the pages that hold a key lie together.
+    std::vector<Held> held_;
     QHash<qsizetype, QString> literal_;
     QHash<qsizetype, QString> errors_;    // why a page found is none, as it was found
     QHash<qsizetype, QString> refusals_;  // why the plan refuses a page; few have one
