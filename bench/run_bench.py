@@ -214,6 +214,19 @@ def tree_section(build, runs, pages, disk_pages):
     print(f"\nOn {4 * pages} pages ({total / 1e6:.0f} MB): peak memory "
           + ", ".join(f"{name} {larger[name][1] / 1e6:.1f} MB"
                       for name, _, _ in commands[1:]) + ".\n")
+    # Many more pages, each of a few bytes: what each page costs the run beyond its text.
+    shutil.rmtree(site)
+    many = 40 * pages
+    for number in range(many):
+        folder = os.path.join(site, f"s{number // 5000}", f"t{number // 100 % 50}")
+        if number % 100 == 0:
+            os.makedirs(folder)
+        with open(os.path.join(folder, f"page{number:07d}.htm"), "w") as page:
+            page.write("<p>x<ul>\n")
+    most = tree_runs(commands[1:], fast, 1)
+    print(f"On {many} pages of 10 bytes: peak memory "
+          + ", ".join(f"{name} {most[name][1] / 1e6:.1f} MB" for name, _, _ in commands[1:])
+          + f"; bound 32 MB.\n")
     shutil.rmtree(fast)
 
     # A real disk: what a flush per page costs, and what one sync per batch of pages costs.

@@ -357,8 +357,10 @@ void Batch::AddSource(const QString& path, const QString& mirror, const BatchOpt
     WalkFolder(path, filter, [&](FoundPage&& page) {
         // Under --output-dir, a listed folder's pages keep the path it was listed as.
         QString under = mirror.isEmpty() ? page.relative : mirror + u'/' + page.relative;
+        const qsizetype walked =
+            page.relative.isEmpty() ? 0 : page.path.size() - page.relative.size();
         sources->add({std::move(page.path), std::move(under), page.size, std::move(page.error),
-                      std::move(page.identity)});
+                      std::move(page.identity), walked});
     });
 }
 

@@ -110,18 +110,24 @@ class OutputKeys {
 void PagePlan::add(const PageSource& source) {
     const qsizetype index = size();
     Page page;
-    page.at = names_.size();
+    page.at = quint64(names_.size());
+    page.folder = 0;
     page.size = source.size;
+    // The walked folder is held once for all its pages; they keep the rest of their path.
+    QStringView rest = source.path;
+    if (source.walked > 0) {
+        const QStringView folder = rest.first(source.walked);
+        if (folders_.isEmpty() || folders_.constLast() != folder)
+            folders_.append(folder.toString());
+        page.folder = quint64(folders_.size());
+        rest = rest.sliced(source.walked);
+    }
     // Names read from the system come back the same from their bytes; one given otherwise
     // may not (half a surrogate pair), and is kept as it is.
-    const auto bytesOf = [&](const QString& name) {
-        QByteArray bytes = EncodeFileName(name);
-        const bool halves =
-            std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.isSurrogate(); });
-        if (halves && DecodeFileName(bytes) != name) literal_.insert(index, name);
-        return bytes;
-    };
-    const QByteArray path = bytesOf(source.path);
+    QByteArray path = EncodeFileName(rest);
+    const bool halves =
+        std::any_of(rest.cbegin(), rest.cend(), [](QChar c) { return c.isSurrogate(); });
+    if (halves && DecodeFileName(path) != rest) literal_.insert(index, source.path);
     const QByteArray mirror = EncodeFileName(source.mirror);
     page.length = quint32(path.size());
     names_ += path;
@@ -152,13 +158,15 @@ QString PagePlan::path(const Page& page) const {
         const auto found = literal_.constFind(&page - pages_.data());
         if (found != literal_.cend()) return *found;
     }
-    return DecodeFileName(QByteArrayView(names_).sliced(page.at, page.length));
+    const QString rest =
+        DecodeFileName(QByteArrayView(names_).sliced(qsizetype(page.at), page.length));
+    return page.folder == 0 ? rest : folders_[qsizetype(page.folder) - 1] + rest;
 }
 
 QString PagePlan::mirror(const Page& page) const {
     const quint32 length = page.mirror & ~kOwnMirror;
-    const qsizetype at =
-        (page.mirror & kOwnMirror) != 0 ? page.at + page.length : page.at + page.length - length;
+    const qsizetype end = qsizetype(page.at) + page.length;
+    const qsizetype at = (page.mirror & kOwnMirror) != 0 ? end : end - length;
     return DecodeFileName(QByteArrayView(names_).sliced(at, length));
 }
 

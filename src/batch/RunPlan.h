@@ -5,6 +5,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -19,6 +20,9 @@ struct PageSource {
     qint64 size = 0;
     QString error;        ///< why it cannot be a page (a folder without -r, an unreadable folder)
     QByteArray identity;  ///< its FileIdentityKey when the walk knows it already
+    /// How many characters at the start of `path` name the walked folder (with a "/"
+    /// after it), which all the pages of the walk share; 0 for a page named or listed.
+    qsizetype walked = 0;
 };
 
 /// What a page is called in messages: its path, or "standard input" for "-".
@@ -101,8 +105,9 @@ class PagePlan {
 
   private:
     struct Page {
-        qsizetype at = 0;    // where its path starts in names_
-        quint32 length = 0;  // of its path
+        quint64 at : 40;      // where its path starts in names_
+        quint64 folder : 24;  // 1 + the walked folder in folders_ it starts with; 0 for none
+        quint32 length = 0;   // of its path after that folder
         /// Its path under --output-dir: the last `mirror` bytes of its path, or, with
         /// kOwnMirror set, that many bytes after the path.
         quint32 mirror = 0;
@@ -126,6 +131,7 @@ class PagePlan {
     /// Every page's own key (none for standard input), and, from check() on, those of the
     /// outputs and backups; sorted there, so that the pages that hold a key lie together.
     std::vector<Held> held_;
+    QStringList folders_;  // the walked folders that paths start with, each with its "/"
     QHash<qsizetype, QString> literal_;
     QHash<qsizetype, QString> errors_;    // why a page found is none, as it was found
     QHash<qsizetype, QString> refusals_;  // why the plan refuses a page; few have one
