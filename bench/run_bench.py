@@ -30,8 +30,8 @@ and the peak memory (ru_maxrss) against the page (target: at most 1.25 x page + 
 --tree measures whole sites instead: a generated tree of --pages pages (5,000 by default) of
 2 to 100 KB on a tmpfs (/dev/shm), where quillet-batch fix -r --output-dir with -j1 and -j2
 and the tree floor (walk, read, memchr every "<", write through a temporary file with fsync
-and rename) run in turns; the peak memory of -j1 and -j2, on that tree and on one four
-times as large; and on the real disk under bench/out/ (--disk-pages, 1,000 by default) the
+and rename) run in turns; the peak memory of -j1 and -j2, on that tree, on one four
+times as large, and on 40 times as many pages of 10 bytes each; and on the real disk under bench/out/ (--disk-pages, 1,000 by default) the
 floor with and without a flush per page against quillet-batch, which flushes its pages
 with one sync of the file system per batch.
 """
