@@ -115,7 +115,8 @@ void PagePlan::add(const PageSource& source) {
     page.size = source.size;
     // The walked folder is held once for all its pages; they keep the rest of their path.
     QStringView rest = source.path;
-    if (source.walked > 0) {
+    constexpr qsizetype kMostFolders = (qsizetype(1) << 24) - 1;  // what Page::folder holds
+    if (source.walked > 0 && folders_.size() < kMostFolders) {
         const QStringView folder = rest.first(source.walked);
         if (folders_.isEmpty() || folders_.constLast() != folder)
             folders_.append(folder.toString());
