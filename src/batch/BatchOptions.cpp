@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch/BatchOptions.h"
 
+#include "engine/RepairCommands.h"
+
 namespace quillet {
 
 namespace {
@@ -10,17 +12,9 @@ const char kUsageHead[] =
     "\n"
     "Repairs HTML pages whose paragraphs were opened with <p> and never closed.\n"
     "\n"
-    "Commands:\n"
-    "  fix [--wordlists DB] PAGE...\n"
-    "      Insert </p> before every tag that ends an open paragraph, as the word\n"
-    "      lists decide.\n"
-    "  fix --html5 PAGE...\n"
-    "      Insert </p> wherever an HTML5 parser (a browser) ends a paragraph because\n"
-    "      of a tag; the page keeps its tree. No word lists are needed.\n"
-    "  strip-newlines [--join-lf] PAGE...\n"
-    "      Join the lines of every paragraph from <p> to </p>.\n"
-    "  strip-spaces PAGE...\n"
-    "      Trim spaces at both ends and shorten every run of spaces to one.\n"
+    "Commands:\n";
+
+const char kWordListCommands[] =
     "  wordlists init [--wordlists DB]\n"
     "      Create SkipList.db in the working folder (or DB) with the default lists.\n"
     "  wordlists list skip|include [--wordlists DB]\n"
@@ -324,6 +318,18 @@ bool ParseBatchArguments(const QStringList& arguments, BatchOptions* options, QS
 
 QString BatchUsage() {
     QString usage = QString::fromLatin1(kUsageHead);
+    // The repair commands as the table of them describes them.
+    const auto command = [&](const QString& line, const char* summary) {
+        usage += QStringLiteral("  ") + line + QStringLiteral(" PAGE...\n") +
+                 WrappedText(QString::fromLatin1(summary), 6);
+    };
+    for (const RepairCommand& repair : RepairCommands()) {
+        const QString name = QString::fromLatin1(repair.name);
+        command(*repair.options ? name + u' ' + QLatin1StringView(repair.options) : name,
+                repair.summary);
+        if (repair.html5Summary) command(name + QStringLiteral(" --html5"), repair.html5Summary);
+    }
+    usage += QLatin1StringView(kWordListCommands);
     for (const char* group : {kPages, kResults, kHow}) {
         usage += u'\n' + QLatin1StringView(group) + QStringLiteral(":\n") +
                  HelpLines(kOptions, QString::fromLatin1(group), kHelpColumn);

@@ -66,11 +66,15 @@ qint64 CountRemoved(const TextUnits& text, const RepairResult& result) {
 }
 
 const RepairCommand kCommands[] = {
-    {RepairId::Fix, "fix", "Fix File", "</p>", "added", RunFix, CountAdded},
+    {RepairId::Fix, "fix", "Fix File", "</p>", "added", RunFix, CountAdded, "[--wordlists DB]",
+     "Insert </p> before every tag that ends an open paragraph, as the word lists decide.",
+     "Insert </p> wherever an HTML5 parser (a browser) ends a paragraph because of a tag; "
+     "the page keeps its tree. No word lists are needed."},
     {RepairId::StripNewlines, "strip-newlines", "Strip Newlines", "line breaks", "removed",
-     RunStripNewlines, CountLineBreaks},
+     RunStripNewlines, CountLineBreaks, "[--join-lf]",
+     "Join the lines of every paragraph from <p> to </p>.", nullptr},
     {RepairId::StripSpaces, "strip-spaces", "Strip Spaces", "spaces", "removed", RunStripSpaces,
-     CountRemoved},
+     CountRemoved, "", "Trim spaces at both ends and shorten every run of spaces to one.", nullptr},
 };
 
 }  // namespace

@@ -38,6 +38,12 @@ struct RepairCommand {
                         const RepairSettings& settings);
     /// How many of what it counts a completed run on `text` added or removed.
     qint64 (*count)(const TextUnits& text, const RepairResult& result);
+    /// The batch tool's help: the command's own options ("[--join-lf]"; empty for none),
+    /// what it does, and, for a command that has an HTML5 mode, what it does in that mode
+    /// (null for none).
+    const char* options;
+    const char* summary;
+    const char* html5Summary;
 
     /// Whether the command needs the word lists with `settings`.
     bool needsWordLists(const RepairSettings& settings) const {

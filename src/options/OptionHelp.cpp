@@ -129,6 +129,10 @@ QString OptionHeading(const OptionHelp& option) {
     return heading;
 }
 
+QString WrappedText(const QString& text, int indent, int width) {
+    return Wrapped(text, indent, width, QString(indent, u' '));
+}
+
 QString HelpLines(std::span<const OptionHelp> options, const QString& group, int column,
                   int width) {
     QString out;

@@ -31,6 +31,9 @@ struct OptionHelp {
 /// "--backup[=SUFFIX]".
 QString OptionHeading(const OptionHelp& option);
 
+/// `text` in lines that start `indent` columns in and end before `width`.
+QString WrappedText(const QString& text, int indent, int width = 80);
+
 /// The lines of --help for the options of `group`: each heading two columns in, and its
 /// help beside it from `column` on (below it when the heading is longer), wrapped before
 /// `width`.
