@@ -108,8 +108,8 @@ class PagePlan {
         quint64 at : 40;      // where its path starts in names_
         quint64 folder : 24;  // 1 + the walked folder in folders_ it starts with; 0 for none
         quint32 length = 0;   // of its path after that folder
-        /// Its path under --output-dir: the last `mirror` bytes of its path, or, with
-        /// kOwnMirror set, that many bytes after the path.
+        /// Its path under --output-dir: the last `mirror` bytes of the path held in names_
+        /// (after the walked folder), or, with kOwnMirror set, that many bytes after it.
         quint32 mirror = 0;
         qint64 size = 0;
     };
