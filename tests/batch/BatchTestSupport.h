@@ -16,7 +16,7 @@ struct Outcome {
 };
 
 /// Runs the batch tool in-process with `arguments` and `input` on standard input.
-inline Outcome RunBatchTool(const QStringList& arguments, QByteArray input = {}) {
+inline Outcome Batch(const QStringList& arguments, QByteArray input = {}) {
     QBuffer in(&input);
     QByteArray outBytes, errBytes;
     QBuffer out(&outBytes), err(&errBytes);
@@ -27,8 +27,8 @@ inline Outcome RunBatchTool(const QStringList& arguments, QByteArray input = {})
     return Outcome{code, outBytes, QString::fromUtf8(errBytes)};
 }
 /// The same with the arguments as words parted by spaces.
-inline Outcome RunBatchTool(const QString& arguments, const QByteArray& input = {}) {
-    return RunBatchTool(arguments.split(u' ', Qt::SkipEmptyParts), input);
+inline Outcome Batch(const QString& arguments, const QByteArray& input = {}) {
+    return Batch(arguments.split(u' ', Qt::SkipEmptyParts), input);
 }
 
 }  // namespace quillet::test

@@ -25,12 +25,7 @@ using test::ScopedWorkingDir;
 
 using test::Outcome;
 
-Outcome Batch(const QStringList& arguments, QByteArray input = {}) {
-    return test::RunBatchTool(arguments, std::move(input));
-}
-Outcome Batch(const QString& arguments, const QByteArray& input = {}) {
-    return test::RunBatchTool(arguments, input);
-}
+using test::Batch;
 
 class BatchTest : public ::testing::Test {
   protected:

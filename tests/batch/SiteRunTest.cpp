@@ -28,12 +28,7 @@ using test::FileBytes;
 using test::Outcome;
 using test::PutFile;
 
-Outcome Batch(const QStringList& arguments, QByteArray input = {}) {
-    return test::RunBatchTool(arguments, std::move(input));
-}
-Outcome Batch(const QString& arguments, const QByteArray& input = {}) {
-    return test::RunBatchTool(arguments, input);
-}
+using test::Batch;
 
 /// A name that is not UTF-8 ("caf" and Latin-1 "é"), and one of 255 bytes, the longest
 /// a name may be.

@@ -4,18 +4,8 @@
 # limits, closed and failing standard streams, a failing sync, file names that are not
 # UTF-8, and a database creation killed midway. Checks that need the superuser (device
 # nodes), tracing (strace) or an unsanitized build (memory limits) are skipped with a note.
-set -uo pipefail
-batch=$(realpath "$1")
+source "$(dirname "$0")/harness.sh"
 sanitized=${2:-OFF}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
 skip() { echo "skipped: $*"; }
 # check WHAT EXPECTED-STATUS STATUS OUTPUT [TEXT THE OUTPUT MUST HOLD]
 check() {

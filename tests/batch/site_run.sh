@@ -6,18 +6,8 @@
 #   site_run.sh BATCH other-user   a page its user may not read, run as another user
 #   site_run.sh BATCH parallel     the README's recipe with GNU parallel, on this machine
 # Exits 77 (skipped) when what a check needs is missing here.
-set -uo pipefail
-batch=$(realpath "$1")
+source "$(dirname "$0")/harness.sh"
 check=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
 skip() {
     echo "skipped: $*"
     exit 77

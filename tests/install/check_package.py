@@ -17,12 +17,9 @@ import subprocess
 import sys
 import tempfile
 
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
+# The files a package must hold and what its manual pages must name are those of an
+# installation under /usr.
+from check_install import check, check_manuals, expected_files, failures
 
 
 def build_package(build, out):
@@ -66,16 +63,9 @@ def check_contents(deb, gui, out):
                                        text=True, check=True).stdout.strip()
     contents = subprocess.run(["dpkg-deb", "-c", deb], capture_output=True, text=True,
                               check=True).stdout
-    wanted = ["./usr/bin/quillet-batch", "./usr/libexec/quillet/quillet-html5-parse",
-              "./usr/share/doc/quillet/copyright", "./usr/share/doc/quillet/changelog.gz",
-              "./usr/share/man/man1/quillet-batch.1.gz"]
-    if gui:
-        wanted += ["./usr/bin/quillet", "./usr/share/quillet/Quillet.qhc",
-                   "./usr/share/man/man1/quillet.1.gz",
-                   "./usr/share/applications/io.github.quillet.Quillet.desktop"]
-    for path in wanted:
-        check(any(line.endswith(" " + path) for line in contents.splitlines()),
-              f"the package lacks {path}")
+    for path in sorted(expected_files(gui)):
+        check(any(line.endswith(" ./usr/" + path) for line in contents.splitlines()),
+              f"the package lacks /usr/{path}")
     depends = fields["Depends"]
     libraries = ["libqt6core6", "libsqlite3", "libgumbo"]
     if gui:
@@ -100,17 +90,7 @@ def check_contents(deb, gui, out):
         check(first.startswith(f"quillet ({fields['Version']}) "),
               f"the changelog's last entry is not of version {fields['Version']}: {first!r}")
     # The manual pages name the files where the package puts them.
-    named = set()
-    for page in glob.glob(os.path.join(root, "usr/share/man/man1/*.1.gz")):
-        with gzip.open(page, "rt", encoding="utf-8") as f:
-            text = re.sub(r"\\f[BIRP]", "", f.read()).replace("\\-", "-")
-        for name in set(re.findall(r"/usr/[\w./-]*\w", text)):
-            check(os.path.exists(root + name),
-                  f"{os.path.basename(page)} names {name}, which the package does not hold")
-            named.add(name)
-    if gui:
-        check("/usr/share/quillet/Quillet.qhc" in named,
-              "the manual pages do not name the help /usr/share/quillet/Quillet.qhc")
+    check_manuals(root, "/usr", gui)
 
 
 def main():

@@ -39,13 +39,6 @@
 #include <functional>
 #include "windows/ElidedLabel.h"
 
-// Texts in failures as text.
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
-
 namespace quillet::test {
 namespace {
 

@@ -13,6 +13,20 @@
 
 namespace quillet::test {
 
+/// `text` with line breaks, tabs, NUL and non-ASCII characters spelled out, cut after 400
+/// characters, for failure messages.
+inline std::string Escaped(QStringView text) {
+    QString out;
+    for (const QChar c : text.first(std::min<qsizetype>(text.size(), 400))) {
+        out += c == u'\r'   ? QStringLiteral("\\r")
+               : c == u'\n' ? QStringLiteral("\\n")
+               : c.unicode() < 0x20 || c.unicode() >= 0x7F
+                   ? QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'))
+                   : QString(c);
+    }
+    return out.toStdString() + (text.size() > 400 ? "..." : "");
+}
+
 /// The bytes of a file, or "<unreadable>".
 QByteArray FileBytes(const QString& path);
 /// Writes `bytes` as the whole file; false when it cannot.
@@ -100,3 +114,11 @@ class RecordingObserver final : public EngineObserver {
 };
 
 }  // namespace quillet::test
+
+// Lets GoogleTest show QString values readably in failed comparisons.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << quillet::test::Escaped(text) << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    for (const QString& item : list) *os << '"' << quillet::test::Escaped(item) << "\" ";
+}
