@@ -450,25 +450,6 @@ TEST(TerminalProgress, OneLineForTheRunWithRateAndTimeLeft) {
     // Empty pages count by pages.
     EXPECT_EQ(TerminalProgress::Line({1, 0}, {4, 0}, 60'000),
               u"1/4 pages  0.0/0.0 MB  0 pages/s  3:00 left");
-
-    QByteArray bytes;
-    QBuffer err(&bytes);
-    err.open(QIODevice::WriteOnly);
-    {
-        TerminalProgress line(err, true, total);
-        line.update({1, 10});
-        EXPECT_TRUE(bytes.startsWith("\r1/5000 pages")) << bytes.toStdString();
-        EXPECT_TRUE(bytes.endsWith("\x1b[K"));
-        line.clear();
-        EXPECT_TRUE(bytes.endsWith("\r\x1b[K"));
-    }
-    // Off (not a terminal, or a quiet run), it draws nothing.
-    bytes.clear();
-    err.seek(0);
-    TerminalProgress off(err, false, total);
-    off.update({1, 10});
-    off.clear();
-    EXPECT_TRUE(bytes.isEmpty());
 }
 
 }  // namespace

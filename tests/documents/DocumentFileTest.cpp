@@ -100,20 +100,6 @@ TEST(DocumentFile, RefusedTargetsStayAsTheyWere) {
     EXPECT_EQ(Entries(), (QStringList{"SkipList.db", "folder.fix", "keep.fix"}));
 }
 
-TEST(DocumentFile, NamesUpToTheLongestLegalOneAreWritten) {
-    ScopedWorkingDir dir;
-    AtomicFileWriter writer;
-    // The temporary file beside a target of 249 to 255 bytes needs a name of its own.
-    for (const int length : {248, 249, 254, 255}) {
-        const QString name(length, u'x');
-        ASSERT_TRUE(PutFile(name, "old"));
-        EXPECT_TRUE(writer.Write(name, "new").ok()) << length;
-        EXPECT_EQ(FileBytes(name), "new");
-        EXPECT_TRUE(writer.Write(name + u'y', "new").ok() == (length < 255)) << length;
-    }
-    EXPECT_EQ(Entries().size(), 7);  // nothing else left behind
-}
-
 TEST(StagedFiles, NothingTakesItsPlaceBeforeTheCommitAndAGroupStopsAtItsFirstFailure) {
     ScopedWorkingDir dir;
     ASSERT_TRUE(PutFile(QStringLiteral("page.htm"), "old page"));

@@ -139,34 +139,6 @@ TEST(PageDecoding, AnyBytesComeBackUnchanged) {
     }
 }
 
-TEST(TextEncoding, NamesAndTheirProperties) {
-    const struct {
-        const char* given;
-        const char* name;  // nullptr: unknown
-        bool asciiTransparent;
-        bool utf16;
-    } cases[] = {
-        {"windows-1252", "Windows-1252", true, false},
-        {"UTF8", "UTF-8", true, false},
-        {"utf-16", "UTF-16LE", false, true},
-        {"utf-16be", "UTF-16BE", false, true},
-        {" Latin2 ", "ISO-8859-2", true, false},
-        {"ISO-8859-16", "ISO-8859-16", true, false},
-        {"shift_jis", "Shift_JIS", false, false},
-        {"iso-2022-jp", "ISO-2022-JP", false, false},
-        {"utf-7", "UTF-7", false, false},
-        {"klingon", nullptr, false, false},
-    };
-    for (const auto& c : cases) {
-        const std::optional<TextEncoding> e = TextEncoding::ForName(QString::fromUtf8(c.given));
-        ASSERT_EQ(e.has_value(), c.name != nullptr) << c.given;
-        if (!e) continue;
-        EXPECT_EQ(e->name(), QString::fromLatin1(c.name)) << c.given;
-        EXPECT_EQ(e->asciiTransparent(), c.asciiTransparent) << c.given;
-        EXPECT_EQ(e->isUtf16(), c.utf16) << c.given;
-    }
-}
-
 TEST(TextEncoding, ACharacterTheEncodingCannotHoldIsRefusedWithItsPlace) {
     const TextEncoding latin2 = *TextEncoding::ForName(u"iso-8859-2");
     qsizetype bad = -1;

@@ -99,35 +99,5 @@ TEST(Utf8Check, AgreesWithQtOnLongMixedTextsInSlices) {
     }
 }
 
-TEST(Utf8Check, APageReadsTheSameWithTheCheckMadeWhileReading) {
-    struct Case {
-        const char* name;
-        QByteArray bytes;
-    };
-    const Case cases[] = {
-        {"ASCII", QByteArray(40000, 'a')},
-        {"UTF-8", QByteArray(20000, 'a') + "\xc3\xa9t\xc3\xa9"},
-        {"UTF-8 with a mark", "\xef\xbb\xbf<p>\xe2\x82\xac"},
-        {"Windows-1252", "<p>caf\xe9 " + QByteArray(20000, 'b')},
-        {"a character cut at the end", "<p>\xe2\x82"},
-        {"a UTF-8 mark alone", "\xef\xbb\xbf"},
-        {"no bytes", QByteArray()},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Utf8Check check;
-        check.add(c.bytes);
-        const DecodedPage checked = DecodePage(c.bytes, PageText::KeepBytes, &check);
-        const DecodedPage plain = DecodePage(c.bytes, PageText::KeepBytes);
-        EXPECT_EQ(checked.encoding.name(), plain.encoding.name());
-        EXPECT_EQ(checked.decoded, plain.decoded);
-        EXPECT_EQ(checked.notes, plain.notes);
-    }
-    // A page of a mark alone is an empty UTF-8 page.
-    const DecodedPage marked = DecodePage("\xef\xbb\xbf", PageText::KeepBytes);
-    EXPECT_EQ(marked.encoding.name(), u"UTF-8");
-    EXPECT_TRUE(marked.notes.isEmpty());
-}
-
 }  // namespace
 }  // namespace quillet

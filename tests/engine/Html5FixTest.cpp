@@ -116,30 +116,6 @@ TEST(Html5FixTest, WhereTheParserDiffersFromBrowsersNothingIsInserted) {
     }
 }
 
-TEST(Html5FixTest, APageNestedTooDeeplyIsRefusedUnparsed) {
-    // At this depth the parser would take hours; the refusal takes a scan of the tags. Any
-    // depth beyond the limit is refused the same way.
-    EngineFixture fixture;
-    const QString page = "<p>x" + QStringLiteral("<div>").repeated(200000) + "<p>y\n";
-    const RepairResult result = fixture.engine.FixTextHtml5(TextUnits::Utf16(page), &page);
-    EXPECT_EQ(result.status, RepairResult::Status::ParserFailed);
-    EXPECT_EQ(result.error,
-              "the page is nested too deeply for the HTML5 rules (200,001 levels; the parser "
-              "reads at most 5,000)");
-    EXPECT_TRUE(result.insertions.isEmpty());
-}
-
-TEST(Html5FixTest, TheDocumentTypeDecidesWhetherATableEndsAParagraph) {
-    // Quirks mode keeps a table inside an open paragraph (see the rules below).
-    EngineFixture fixture;
-    const QString body = QStringLiteral("<p>a<table><tr><td>b</table>c<p>d");
-    EXPECT_EQ(fixture.FixHtml5("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">" + body),
-              "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\"><p>a<table><tr><td>b</table>c</p>"
-              "<p>d");
-    EXPECT_EQ(fixture.FixHtml5("\r\n<!-- a comment --><!doctypehtml>" + body),
-              "\r\n<!-- a comment --><!doctypehtml><p>a</p><table><tr><td>b</table>c<p>d");
-}
-
 TEST(Html5FixTest, DocumentModeFollowsTheDeclarationRules) {
     const struct {
         const char* name;

@@ -4,11 +4,11 @@
 
 usage: check_man_pages.py MAN-DIR PROGRAM...
 
-Every option that `PROGRAM --help` prints must appear in MAN-DIR/PROGRAM.1, with the same
-heading and its description, and every option the page names must be one that --help
-prints; for quillet-batch the same holds for its commands. Both are made from the table
-the program reads its options by, so an option added to a program without its manual
-page, or a page that lost its lists of options, fails here.
+Every option that `PROGRAM --help` prints must appear in MAN-DIR/PROGRAM.1, and every
+option the page names must be one that --help prints; for quillet-batch the same holds for
+its commands. The lists of options are made from the table the program reads its options
+by (the unit tests check how); what this catches is the written rest of a page naming an
+option or a command that is gone, or leaving out one that came.
 """
 import os
 import re
@@ -18,9 +18,6 @@ import sys
 OPTION = re.compile(r"(?<![\w/$.-])(--?[A-Za-z][\w-]*)")
 # The lines of the batch tool's help that introduce a command: "  fix [...", "  wordlists init".
 COMMAND = re.compile(r"^  ([a-z][a-z-]+(?: (?:init|list|add|delete))?)(?: |$)", re.M)
-# An option's lines in --help: its heading, two columns in, then its description beside it
-# or below it, in the lines indented further.
-HELP_ENTRY = re.compile(r"^  (-[^ ].*?)(?:  +|\n +)(\S.*(?:\n {6,}\S.*)*)", re.M)
 
 
 def roff_text(path):
@@ -34,10 +31,6 @@ def roff_text(path):
     return re.sub(r"^\.[A-Za-z]+ ?", "", text, flags=re.M)
 
 
-def words(text):
-    return " ".join(text.split())
-
-
 def main():
     man_dir, programs = sys.argv[1], sys.argv[2:]
     failures = []
@@ -47,22 +40,12 @@ def main():
                                check=True).stdout
         path = os.path.join(man_dir, name + ".1")
         page = roff_text(path)
-        flowing = words(page)
         helped = set(OPTION.findall(usage))
         described = set(OPTION.findall(page))
         for option in sorted(helped - described):
             failures.append(f"{name}: --help prints {option}, the manual page does not")
         for option in sorted(described - helped):
             failures.append(f"{name}: the manual page describes {option}, --help does not")
-        entries = HELP_ENTRY.findall(usage)
-        if not entries:
-            failures.append(f"{name}: no option found in --help")
-        for heading, description in entries:
-            # The page heads the option alone on a line, and goes on with the description.
-            if not re.search(r"^" + re.escape(heading) + r"$", page, re.M):
-                failures.append(f"{name}: the manual page lacks the heading '{heading}'")
-            if words(description) not in flowing:
-                failures.append(f"{name}: the manual page lacks the description of {heading}")
         for command in sorted(set(COMMAND.findall(usage))):
             if not re.search(r"(?<![\w-])" + re.escape(command) + r"(?![\w-])", page):
                 failures.append(f"{name}: the manual page lacks the command '{command}'")

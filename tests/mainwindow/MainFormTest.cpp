@@ -297,23 +297,6 @@ TEST_F(MainFormTest, FixFileInsertsInPlaceAmongCharactersOfEveryWidthAsOneStepTo
     EXPECT_EQ(text(), page + "<table>");
 }
 
-TEST_F(MainFormTest, FixFileAndStripNewlinesPassOverScriptsCommentsAndLessThanSigns) {
-    lists->skip += {"script", "textarea", "svg", "rect/"};
-    view().loadDocument(QStringLiteral(
-        "<p>Count:\r\n<script>\r\nfor(i=0;i<n;i++){x()}\r\n</script>\r\n<!-- <div>\r\n -->"
-        "Dose <5mg\r\n<textarea><table></textarea><svg><rect/></svg>\r\n<table>"));
-    form->mnuFileFixClick();
-    const QString fixed = QStringLiteral(
-        "<p>Count:\r\n<script>\r\nfor(i=0;i<n;i++){x()}\r\n</script>\r\n<!-- <div>\r\n -->"
-        "Dose <5mg\r\n<textarea><table></textarea><svg><rect/></svg>\r\n</p><table>");
-    EXPECT_EQ(text(), fixed);
-    EXPECT_EQ(added(), QStringLiteral("1"));
-    form->mnuFileStripNewlinesClick();
-    EXPECT_EQ(text(), QStringLiteral("<p>Count:<script>\r\nfor(i=0;i<n;i++){x()}\r\n</script>"
-                                     "<!-- <div>\r\n -->Dose <5mg<textarea><table></textarea>"
-                                     "<svg><rect/></svg></p><table>"));
-}
-
 TEST_F(MainFormTest, WordListsThatFailAreReportedAndLeaveThePageAlone) {
     const QString page = QStringLiteral("<p>one<h1>two<p>three<h2>");
     view().loadDocument(page);
@@ -1012,35 +995,6 @@ TEST_F(MainFormTest, ARunShowsItIsBusyAndEscapeStopsItWithThePageUnchanged) {
 }
 
 // --- The window -----------------------------------------------------------------------
-
-TEST_F(MainFormTest, ResizingKeepsTheViewInProportionAndNoSizeClipsACaption) {
-    form->show();
-    const MainFormUi& ui = form->ui();
-    // At the size of the design, which the screen may have been too small for at first.
-    form->resize(form->size() - ui.client->size() + ui.designClientSize);
-    const QSize design = ui.client->size();
-    ASSERT_EQ(design, ui.designClientSize);
-    const QRect box = ui.WorkBox->geometry();
-    form->resize(form->size() + design);
-    ASSERT_EQ(ui.client->size(), design * 2);
-    EXPECT_NEAR(ui.WorkBox->x(), 2 * box.x(), 1);
-    EXPECT_NEAR(ui.WorkBox->y(), 2 * box.y(), 1);
-    EXPECT_NEAR(ui.WorkBox->width(), 2 * box.width(), 1);
-    EXPECT_NEAR(ui.WorkBox->height(), 2 * box.height(), 1);
-    form->resize(form->size() - design);
-    EXPECT_EQ(ui.WorkBox->geometry(), box);
-
-    // No size clips a caption.
-    const QFontMetrics metrics(ui.CountBox->font());
-    for (const QSize size : {QSize(100, 80), QSize(2600, 1800)}) {
-        form->resize(size);
-        for (const QLabel* label : ui.Label1) {
-            EXPECT_LE(metrics.horizontalAdvance(label->text()), label->width()) << size.width();
-            EXPECT_LE(metrics.height(), label->height()) << size.width();
-        }
-        EXPECT_GE(ui.ToolBar1->width(), ui.ToolBar1->sizeHint().width()) << size.width();
-    }
-}
 
 TEST_F(MainFormTest, FindAndReplaceAllIsOneStepToUndo) {
     const QString page = QStringLiteral("cat Cat cat\r\nconcat cat");

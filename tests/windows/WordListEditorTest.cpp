@@ -4,7 +4,6 @@
 #include "TestSupport.h"
 #include "engine/Functions.h"
 #include "frontend/StoreErrorText.h"
-#include "mainwindow/MainForm.h"
 #include "mainwindow/SecondaryWindows.h"
 #include "windows/IncludeList.h"
 #include "windows/SkipListForm.h"
@@ -208,7 +207,7 @@ TEST(WordListEditor, ListsOfMoreThan32767EntriesWork) {
     EXPECT_TRUE(messages.texts.isEmpty());
 }
 
-TEST(WordListEditor, AStoreThatCannotBeOpenedIsReportedAsFixFileReportsIt) {
+TEST(WordListEditor, AStoreThatCannotBeOpenedIsReportedWithItsReason) {
     ScopedWorkingDir dir;
     const QString junk = dir.file(QStringLiteral("junk.db"));
     ASSERT_TRUE(PutFile(junk, QByteArray(4096, 'x')));
@@ -222,18 +221,6 @@ TEST(WordListEditor, AStoreThatCannotBeOpenedIsReportedAsFixFileReportsIt) {
                                                             : u"file not found"))
             << messages.texts[0].toStdString();
     }
-    const QString why =
-        StoreErrorText(StoreError{.kind = StoreError::Kind::NotADatabase, .file = junk});
-    MessageLog messages;
-    MainForm form(nullptr, nullptr, nullptr, junk);
-    form.ui().WorkBox->loadDocument(QStringLiteral("<p>a<div>"));
-    form.mnuFileFixClick();
-    form.mnuFileSkipListClick();
-    EXPECT_EQ(
-        messages.texts,
-        QStringList({"The word lists could not be read, so the page was left as it was.\n\n" + why,
-                     "The skip list cannot be edited. " + why}));
-    EXPECT_EQ(form.ui().WorkBox->documentText(), QStringLiteral("<p>a<div>"));
 }
 
 TEST(WordListEditor, AnEditorShownDuringAFixPassEditsAndEachShowingLoadsAfresh) {
