@@ -171,21 +171,26 @@ def tree_section(build, runs, pages, disk_pages):
     treegen = os.path.join(build, "bench", "treegen")
     floor = os.path.join(build, "bench", "treefloor")
     fast = "/dev/shm/quillet-bench-tree"
-    shutil.rmtree(fast, ignore_errors=True)
-    os.makedirs(fast)
-    lists = os.path.join(fast, "SkipList.db")
-    subprocess.run([batch, "wordlists", "init", "--wordlists", lists], check=True,
-                   capture_output=True)
+
+    def prepare(folder):
+        """`folder` made afresh with word lists in it: the paths of the site and of the
+        output in it, and the fix command from one to the other."""
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        lists = os.path.join(folder, "SkipList.db")
+        subprocess.run([batch, "wordlists", "init", "--wordlists", lists], check=True,
+                       capture_output=True)
+        site, out = os.path.join(folder, "site"), os.path.join(folder, "out")
+        return site, out, [batch, "fix", "-q", "-r", site, "--wordlists", lists,
+                           "--output-dir", out]
 
     def generate(count, folder):
         made = subprocess.run([treegen, str(count), folder], check=True, capture_output=True,
                               text=True).stdout.split()
         return int(made[2]), int(made[5])  # total bytes, largest page
 
-    total, largest = generate(pages, os.path.join(fast, "site"))
-    site = os.path.join(fast, "site")
-    out = os.path.join(fast, "out")
-    fix = [batch, "fix", "-q", "-r", site, "--wordlists", lists, "--output-dir", out]
+    site, out, fix = prepare(fast)
+    total, largest = generate(pages, site)
     commands = [("floor", [floor, site, out], out),
                 ("fix -j1", fix + ["-j1"], out),
                 ("fix -j2", fix + ["-j2"], out)]
@@ -231,15 +236,8 @@ def tree_section(build, runs, pages, disk_pages):
 
     # A real disk: what a flush per page costs, and what one sync per batch of pages costs.
     disk = os.path.join(os.path.dirname(os.path.abspath(__file__)), "out", "tree")
-    shutil.rmtree(disk, ignore_errors=True)
-    os.makedirs(disk)
-    site = os.path.join(disk, "site")
-    out = os.path.join(disk, "out")
-    lists = os.path.join(disk, "SkipList.db")
-    subprocess.run([batch, "wordlists", "init", "--wordlists", lists], check=True,
-                   capture_output=True)
+    site, out, fix = prepare(disk)
     total, largest = generate(disk_pages, site)
-    fix = [batch, "fix", "-q", "-r", site, "--wordlists", lists, "--output-dir", out]
     commands = [("floor, a flush (fsync) per page", [floor, site, out], out),
                 ("floor, no flush", [floor, site, out, "--no-sync"], out),
                 ("fix -j1, one sync of the file system per batch", fix + ["-j1"], out)]

@@ -35,19 +35,23 @@ bool JobPool::stopping() const {
     return stopped_ || (interrupted_ && interrupted_->load());
 }
 
+qsizetype JobPool::runNext(std::unique_lock<std::mutex>& lock) {
+    const qsizetype job = next_++;
+    lock.unlock();
+    work_(job);
+    doneCount_.fetch_add(1, std::memory_order_relaxed);
+    lock.lock();
+    finished_[size_t(job)] = 1;
+    return job;
+}
+
 void JobPool::runThread() {
     std::unique_lock lock(mutex_);
     for (;;) {
         workAllowed_.wait(lock, [&] { return stopping() || next_ >= count_ || next_ < allowed_; });
         if (stopping() || next_ >= count_) return;
-        const qsizetype job = next_++;
-        lock.unlock();
-        work_(job);
-        doneCount_.fetch_add(1, std::memory_order_relaxed);
-        lock.lock();
-        finished_[size_t(job)] = 1;
         // The caller is woken only for the job it waits for.
-        if (job == awaited_) resultReady_.notify_one();
+        if (runNext(lock) == awaited_) resultReady_.notify_one();
     }
 }
 
@@ -66,12 +70,7 @@ bool JobPool::take(qsizetype index, std::chrono::milliseconds interval,
         }
         // Rather than wait, do the next job here.
         if (!stopping() && next_ < count_ && next_ < allowed_) {
-            const qsizetype job = next_++;
-            lock.unlock();
-            work_(job);
-            doneCount_.fetch_add(1, std::memory_order_relaxed);
-            lock.lock();
-            finished_[size_t(job)] = 1;
+            runNext(lock);
             continue;
         }
         if (!resultReady_.wait_for(lock, interval, [&] { return finished_[size_t(index)] != 0; })) {

@@ -42,6 +42,8 @@ class JobPool {
 
   private:
     void runThread();
+    /// Runs the next job with `lock` (held) let go meanwhile; returns its number.
+    qsizetype runNext(std::unique_lock<std::mutex>& lock);
     bool stopping() const;
 
     const qsizetype count_;

@@ -30,6 +30,20 @@ constexpr QLatin1StringView kPageEndings[] = {QLatin1StringView(".htm"), QLatin1
                                               QLatin1StringView(".shtml"),
                                               QLatin1StringView(".xhtml")};
 
+/// Whether a file of this name, a QStringView or a QLatin1StringView, is a repaired copy.
+template <typename View>
+bool IsRepairedCopy(View name) {
+    return name.endsWith(QLatin1StringView(".fix"), Qt::CaseInsensitive);
+}
+
+/// Whether a file of this name is a page by the default patterns.
+template <typename View>
+bool HasPageEnding(View name) {
+    return std::any_of(
+        std::begin(kPageEndings), std::end(kPageEndings),
+        [&](QLatin1StringView ending) { return name.endsWith(ending, Qt::CaseInsensitive); });
+}
+
 bool SameCharacter(QChar a, QChar b, Qt::CaseSensitivity sensitivity) {
     return a == b || (sensitivity == Qt::CaseInsensitive && a.toCaseFolded() == b.toCaseFolded());
 }
@@ -120,20 +134,15 @@ bool PageFilter::entersFolder(QStringView relative) const {
 bool PageFilter::takesFile(QStringView relative) const {
     const QStringView name = relative.sliced(relative.lastIndexOf(u'/') + 1);
     // A repaired copy is never taken for a page, whatever the patterns.
-    if (name.endsWith(u".fix", Qt::CaseInsensitive)) return false;
+    if (IsRepairedCopy(name)) return false;
     if (Matches(exclude_, relative, Qt::CaseSensitive)) return false;
     if (!include_.isEmpty()) return Matches(include_, relative, Qt::CaseSensitive);
-    return std::any_of(
-        std::begin(kPageEndings), std::end(kPageEndings),
-        [&](QLatin1StringView ending) { return name.endsWith(ending, Qt::CaseInsensitive); });
+    return HasPageEnding(name);
 }
 
 bool PageFilter::TakesUsualName(QByteArrayView name) {
     const QLatin1StringView text(name);
-    if (text.endsWith(QLatin1StringView(".fix"), Qt::CaseInsensitive)) return false;
-    return std::any_of(
-        std::begin(kPageEndings), std::end(kPageEndings),
-        [&](QLatin1StringView ending) { return text.endsWith(ending, Qt::CaseInsensitive); });
+    return !IsRepairedCopy(text) && HasPageEnding(text);
 }
 
 #ifdef Q_OS_UNIX
